@@ -1,0 +1,45 @@
+# Shared environment of the scripts: where the build lives and how Wine runs
+# in it. Sourced, not run.
+TANDREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export TANDREL_BUILD="${TANDREL_BUILD:-$TANDREL_ROOT/build}"
+export WINEPREFIX="$TANDREL_BUILD/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko download prompts while the prefix is made.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+# Otherwise Wine waits for an input method that never answers.
+export XMODIFIERS=@im=none
+
+# Builds Tandrel.exe and the tests (configuring on first use).
+tandrel_build() {
+    if [ ! -f "$TANDREL_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$TANDREL_ROOT" -B "$TANDREL_BUILD" \
+            -DCMAKE_TOOLCHAIN_FILE="$TANDREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$TANDREL_BUILD" -j "$(nproc)" -- --no-print-directory
+}
+
+# Creates the private Wine prefix once.
+tandrel_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "setup: creating the Wine prefix in $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+}
+
+# Starts Xvfb on a free display when there is no display; sets DISPLAY.
+tandrel_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+    local n=99
+    while [ -e "/tmp/.X${n}-lock" ]; do n=$((n + 1)); done
+    echo "no display: starting Xvfb on :$n"
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    TANDREL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
+}

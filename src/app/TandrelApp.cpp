@@ -1,0 +1,149 @@
+#include "app/TandrelApp.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/CommandLine.h"
+#include "dialogs/AboutDlg.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "resource.h"
+#include "settings/SettingsLocation.h"
+
+namespace tandrel {
+
+namespace {
+constexpr size_t kMutexNameLimit = 260;
+}
+
+CTandrelApp::CTandrelApp(GlobalOptions& options)
+    : options_(options), power_(std::make_unique<SystemPowerActions>()) {}
+
+CTandrelApp::~CTandrelApp() {
+    if (mutex_) CloseHandle(mutex_);
+}
+
+std::wstring CTandrelApp::VersionString(const std::wstring& name) {
+    const std::wstring unknown = L"?.??";
+    const std::wstring module = ModulePath();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(module.c_str(), &handle);
+    if (size == 0) return unknown;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(module.c_str(), 0, size, block.data())) return unknown;
+    const std::wstring query = L"\\StringFileInfo\\041104b0\\" + (name.empty() ? std::wstring(L"FileVersion") : name);
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return unknown;
+    return std::wstring(value, wcsnlen(value, length));
+}
+
+std::wstring CTandrelApp::WindowTitle(const GlobalOptions& o, bool defaultIniName) {
+    const std::wstring base = LoadText(IDS_APP_TITLE);
+    std::wstring suffix;
+    if (o.useRegistry) {
+        suffix = LoadText(IDS_USING_REGISTRY);
+    } else if (!defaultIniName) {
+        const auto [folder, name] = FolderAndName(o.iniPath);
+        suffix = EqualsNoCase(folder, o.exeDirectory) ? name : o.iniPath;
+    }
+    return suffix.empty() ? base : base + L" - " + suffix;
+}
+
+std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) {
+    const std::wstring title = LoadText(IDS_APP_TITLE);
+    std::wstring name = title;
+    if (iniNamed) {
+        std::wstring path = iniPath;
+        if (title.size() + path.size() > kMutexNameLimit) path = path.substr(path.size() - (kMutexNameLimit - title.size()));
+        name = Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str());
+    }
+    for (wchar_t& c : name) {
+        if (c == L'\\') c = L'/';
+    }
+    return name;
+}
+
+bool CTandrelApp::TakeSingleInstance(const std::wstring& name) {
+    // A null DACL lets every user open the mutex, so instances of other users
+    // on the same settings file see it too.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, TRUE};
+    mutex_ = CreateMutexW(&attributes, FALSE, name.c_str());
+    const bool alreadyThere = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (mutex_ && !alreadyThere) return true;
+    if (HWND other = FindWindowW(nullptr, LoadText(IDS_APP_TITLE).c_str())) {
+        ShowWindow(other, SW_SHOWNORMAL);
+        SetForegroundWindow(other);
+    }
+    if (mutex_) CloseHandle(mutex_);
+    mutex_ = nullptr;
+    return false;
+}
+
+bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCommand) {
+    defaultIniName_ = true;
+    fileVersion_ = VersionString(L"FileVersion");
+    productVersion_ = VersionString(L"ProductVersion");
+    options_.Reset(productVersion_);
+    options_.iniPath = ResolveIniPath(options_, L"", L"");
+
+    const CommandLineResult parsed = ParseCommandLine(args, options_);
+    defaultIniName_ = parsed.defaultIniName;
+    if (options_.registryAllowed) options_.registryKey = kDefaultRegistryKey;
+
+    const bool iniNamed = !parsed.iniName.empty();
+    if (iniNamed) options_.iniPath = ResolveIniPath(options_, parsed.iniName, L".ini");
+    if (!TakeSingleInstance(MutexName(options_.iniPath, iniNamed))) return false;
+
+    if (options_.oldIniPath.empty()) options_.oldIniPath = options_.iniPath;
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&controls);
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).RunModal(owner); };
+    if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
+    if (IsIconic(frame_->Handle())) options_.startIconic = true;
+    ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
+    UpdateWindow(frame_->Handle());
+    DragAcceptFiles(frame_->Handle(), TRUE);
+    return true;
+}
+
+int CTandrelApp::Run() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
+    if (!o.powerActionAtExit) return;
+    const bool hibernate = o.runMode == RunModeHibernate || o.afterAction == RunModeHibernate;
+    const bool shutDown = o.runMode == RunModeShutdown || o.afterAction == RunModeShutdown;
+    if (!hibernate && !shutDown) return;
+    if (!actions.EnableShutdownPrivilege()) {
+        o.exitCode = 0;
+        return;
+    }
+    if (hibernate) {
+        actions.Hibernate();
+    } else {
+        actions.ShutDown();
+    }
+}
+
+int CTandrelApp::ExitInstance() {
+    if (mutex_) {
+        CloseHandle(mutex_);
+        mutex_ = nullptr;
+    }
+    PerformPowerAction(options_, *power_);
+    return options_.exitCode;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,61 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/PowerActions.h"
+#include "model/GlobalOptions.h"
+#include "ui/MainFrame.h"
+
+namespace tandrel {
+
+// The program's life: start-up (versions, command line, single instance,
+// settings), the main window, and exit (save, release, power action).
+class CTandrelApp {
+public:
+    explicit CTandrelApp(GlobalOptions& options);
+    ~CTandrelApp();
+
+    // Start-up; false when the program is to end at once (another instance
+    // works on the same settings, the first-run question was cancelled, the
+    // window could not be made).
+    bool InitInstance(const std::vector<std::wstring>& args, int showCommand = SW_SHOWNORMAL);
+    // Message loop until the main window has gone.
+    int Run();
+    // Exit: saves, releases the instance mutex, performs a requested power
+    // action. Returns the program's exit code.
+    int ExitInstance();
+
+    // "FileVersion" / "ProductVersion" of the program's version block, "?.??"
+    // when it cannot be read.
+    static std::wstring VersionString(const std::wstring& name = L"FileVersion");
+    // Title of the main window for the current settings location.
+    static std::wstring WindowTitle(const GlobalOptions& options, bool defaultIniName);
+    // Name of the single-instance mutex; the settings path joins it when
+    // "ini=" named a file.
+    static std::wstring MutexName(const std::wstring& iniPath, bool iniNamed);
+    // Decides and performs the power action at exit through actions.
+    static void PerformPowerAction(GlobalOptions& options, PowerActions& actions);
+
+    void SetPowerActions(std::unique_ptr<PowerActions> actions) { power_ = std::move(actions); }
+    const std::wstring& FileVersion() const { return fileVersion_; }
+    CMainFrame* MainFrame() { return frame_.get(); }
+    bool DefaultIniName() const { return defaultIniName_; }
+
+private:
+    // False when another instance holds the mutex; that instance is brought
+    // to the front.
+    bool TakeSingleInstance(const std::wstring& name);
+
+    GlobalOptions& options_;
+    HANDLE mutex_ = nullptr;
+    bool defaultIniName_ = true;
+    std::wstring fileVersion_;
+    std::wstring productVersion_;
+    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<PowerActions> power_;
+};
+
+}  // namespace tandrel

@@ -1,0 +1,108 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace tandrel {
+
+// Size limit of the target filter: a number and a unit (0 bytes, 1 KB, 2 MB,
+// 3 GB, 4 TB), stored as one text such as "10MB".
+struct TargetFileSize {
+    int number = 0;
+    int unit = 0;
+
+    static TargetFileSize Parse(const std::wstring& text);
+    std::wstring Format() const;
+    // The limit in bytes; 0 when no limit is set.
+    std::uint64_t Bytes() const;
+};
+
+// Counters of the current or last run of one folder setting; never stored.
+struct RunStatus {
+    std::uint8_t failed = 0;
+    std::int32_t created = 0;
+    std::int32_t updated = 0;
+    std::int32_t deleted = 0;
+    std::int32_t renamed = 0;
+
+    // Files created + files updated + items deleted.
+    std::int32_t Changes() const { return created + updated + deleted; }
+};
+
+// ScheduleType values.
+enum ScheduleKind { ScheduleEveryRun = 0, ScheduleOncePerDay = 1, ScheduleAfterHours = 2 };
+
+// One master/backup pair with every option that governs its run. Fields that
+// are stored carry their INI key as name; the initializers are the values a
+// missing key gives.
+struct FolderSetting {
+    std::wstring Name;
+    std::wstring Master;
+    std::wstring Backup;
+    bool SkipIfFolderNotExist = false;
+    bool DetectDriveByVolumeMaster = false;
+    bool DetectDriveByVolumeBackup = false;
+    bool CheckVolumeMaster = false;
+    bool CheckVolume = false;
+    std::wstring VolumeMaster;
+    std::wstring Volume;
+    bool VolErrorSkip = false;
+    bool ExecIfDetectMediaVol = false;
+    bool AutoExec = true;
+    bool SubDir = true;
+    bool Overwrite = true;
+    bool OverwriteAlways = false;
+    bool MakeDateDir = false;
+    std::wstring BackupDateDir;
+    bool Verify = false;
+    bool Mirroring = true;
+    int BackupType = 0;
+    bool DeleteConf = false;
+    bool DeleteRecycleBin = false;
+    bool NtfsToFat = true;
+    int LeaveTime = 2;
+    bool CopyFileTimeAll = false;
+    bool CopyFolderTime = false;
+    bool CheckFileName = false;
+    bool RenameCapital = true;
+    bool ErrorLeave = false;
+    bool CopyLockedFile = false;
+    bool ErrorNetPathRetry = false;
+    int NetPathRetryCount = 3;
+    bool ShowSkipFile = true;
+    int TargetType = 1;
+    std::wstring TargetDirectory;
+    std::wstring TargetFile;
+    bool IgnoreSystemFiles = true;
+    bool DeleteIgnoreTarget = false;
+    int TargetDateType = 0;
+    std::int32_t TargetDate = 0;
+    bool SkipTargetFileSize = false;
+    tandrel::TargetFileSize TargetFileSize;
+    bool OutputLog = false;
+    std::wstring LogFileName;
+    bool WriteLogImmediately = false;
+    bool OutputErrorOnly = false;
+    bool OutputSkipLog = true;
+    bool ClearLog = false;
+    int ScheduleType = ScheduleEveryRun;
+    int ScheduleTime = 1;
+    // Ids of the before-run (slot 0) and after-run (slot 1) commands in the
+    // project's CommandList; -1 = no command.
+    int commandIds[2] = {-1, -1};
+    int Errors = -1;
+    std::uint8_t runSelection = 0;
+    std::uint8_t testFlag = 0;
+    std::int32_t LastExec = 0;
+    RunStatus status;
+
+    // Every field to its default; the name to the given text (the string
+    // table's name for a new setting).
+    void Reset(const std::wstring& defaultName);
+    // Clears what belongs to a run only: selection, mode and counters.
+    void ClearRunState();
+};
+
+// Errors values.
+enum ErrorsCode { ErrorsNeverRun = -1, ErrorsRunning = -2, ErrorsSkipped = -3 };
+
+}  // namespace tandrel

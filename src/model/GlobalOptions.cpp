@@ -1,0 +1,102 @@
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+const wchar_t* const kFontSlotNames[FontSlotCount] = {L"Dialog",  L"ToolBar",    L"ProjectList",
+                                                       L"SetupList", L"ReportList", L"StatusBar"};
+
+void GlobalOptions::Reset(const std::wstring& version) {
+    // Keep what describes the program itself rather than its settings.
+    const std::wstring exeDir = exeDirectory;
+    const std::wstring ini = iniPath;
+    const std::wstring key = registryKey;
+    *this = GlobalOptions{};
+    programVersion = version.empty() ? std::wstring(kUnversionedIni) : version;
+    IniVersion = programVersion;
+    exeDirectory = exeDir;
+    iniPath = ini;
+    registryKey = key;
+}
+
+void GlobalOptions::CopyFrom(const GlobalOptions& o, unsigned groups) {
+    if (this == &o) return;
+    if (groups & GroupLocation) {
+        iniPath = o.iniPath;
+        oldIniPath = o.oldIniPath;
+        useRegistry = o.useRegistry;
+    }
+    if (groups & GroupVersion) {
+        IniVersion = o.IniVersion;
+        MinimizeOnTrayOnly = o.MinimizeOnTrayOnly;
+        AutoExitWhenError = o.AutoExitWhenError;
+    }
+    if (groups & GroupLayout) {
+        MainWindow = o.MainWindow;
+        FolderSettingDialog = o.FolderSettingDialog;
+        SetupList = o.SetupList;
+        ReportList = o.ReportList;
+        DivideY = o.DivideY;
+    }
+    if (groups & GroupProjects) {
+        ActiveProject = o.ActiveProject;
+        ProjectCollection names;
+        for (int p = 0; p < o.projects.Count(); ++p) {
+            names.Add(o.projects.Name(p));
+            if (!(groups & GroupSettings) && projects.Valid(p)) {
+                names.At(p).settings = projects.At(p).settings;
+                names.At(p).commands = projects.At(p).commands;
+            }
+        }
+        projects = names;
+    }
+    if (groups & GroupSettings) {
+        for (int p = 0; p < projects.Count() && p < o.projects.Count(); ++p) {
+            projects.At(p).settings = o.projects.At(p).settings;
+            projects.At(p).commands = o.projects.At(p).commands;
+        }
+    }
+    if (groups & GroupSheet) {
+        ExecIfDetectMedia = o.ExecIfDetectMedia;
+        DetectMediaAction = o.DetectMediaAction;
+        OutputLog = o.OutputLog;
+        LogFileName = o.LogFileName;
+        OutputErrorOnly = o.OutputErrorOnly;
+        OutputSkipLog = o.OutputSkipLog;
+        ClearLog = o.ClearLog;
+        WriteLogImmediately = o.WriteLogImmediately;
+        IgnoreSystemFolderNames = o.IgnoreSystemFolderNames;
+        IgnoreSystemFileNames = o.IgnoreSystemFileNames;
+        RecycleBinFileCount = o.RecycleBinFileCount;
+        CheckRecycleBin = o.CheckRecycleBin;
+        CompareToolName = o.CompareToolName;
+        CompareToolPath = o.CompareToolPath;
+        CompareToolParam = o.CompareToolParam;
+        LogViewToolName = o.LogViewToolName;
+        LogViewToolPath = o.LogViewToolPath;
+        LogViewToolParam = o.LogViewToolParam;
+        commands = o.commands;
+        FormatFolderSetResult = o.FormatFolderSetResult;
+        FormatReportFileTime = o.FormatReportFileTime;
+        fonts = o.fonts;
+    }
+    loaded = o.loaded;
+    exeDirectory = o.exeDirectory;
+    registryKey = o.registryKey;
+}
+
+int GlobalOptions::DecodeDetectMediaAction(int s) {
+    if (s & 0x4) return (s & 0x2) ? 2 : 1;
+    return (s & 0x2) ? 4 : 3;
+}
+
+int GlobalOptions::EncodeDetectMediaAction(int v) {
+    switch (v) {
+        case 1: return 5;
+        case 2: return 6;
+        case 3: return 1;
+        case 4: return 2;
+        default: return 0;
+    }
+}
+
+}  // namespace tandrel

@@ -1,0 +1,117 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "model/CommandList.h"
+#include "model/Project.h"
+
+namespace tandrel {
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool Empty() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
+    bool operator==(const Rect&) const = default;
+};
+
+using ColumnWidths = std::array<int, 5>;
+
+// A face name and a size in tenths of a point; 0 = the default size.
+struct FontSlot {
+    std::wstring face;
+    int size = 0;
+    bool IsSet() const { return !face.empty() || size != 0; }
+    bool operator==(const FontSlot&) const = default;
+};
+
+enum FontSlotIndex { FontDialog, FontToolBar, FontProjectList, FontSetupList, FontReportList, FontStatusBar, FontSlotCount };
+// Key suffixes of the font slots, in slot order.
+extern const wchar_t* const kFontSlotNames[FontSlotCount];
+
+// Groups of options that load, save and copy act on together.
+enum OptionGroup : unsigned {
+    GroupLocation = 1,   // iniPath, oldIniPath, useRegistry
+    GroupVersion = 2,    // IniVersion, MinimizeOnTrayOnly, AutoExitWhenError
+    GroupLayout = 4,     // window rectangles, column widths, DivideY
+    GroupProjects = 8,   // ActiveProject and the project list
+    GroupSettings = 16,  // every project's folder settings and commands
+    GroupSheet = 32,     // everything the options sheet edits
+    GroupAll = 63,
+};
+
+// Entries of the after-completion list (runMode); 5 and up are global commands.
+enum RunMode { RunModeNothing = 0, RunModeMessage = 1, RunModeExit = 2, RunModeHibernate = 3, RunModeShutdown = 4, RunModeCommand = 5 };
+
+constexpr const wchar_t* kDefaultSetupListWidths = L"40,240,280,280,160";
+constexpr const wchar_t* kDefaultReportListWidths = L"96,528,140,140,96";
+// The version a settings file without IniVersion counts as.
+constexpr const wchar_t* kUnversionedIni = L"0.350";
+constexpr const wchar_t* kDefaultRegistryKey = L"Software\\ORRELIN\\Tandrel Unicode";
+
+// The program-wide options, the window layout, the project list and the
+// start-up state. Stored fields carry their INI key as name.
+struct GlobalOptions {
+    // Stored.
+    std::wstring IniVersion;
+    bool MinimizeOnTrayOnly = false;
+    bool AutoExitWhenError = false;
+    bool ExecIfDetectMedia = false;
+    int DetectMediaAction = 1;
+    bool OutputLog = false;
+    std::wstring LogFileName;
+    bool OutputErrorOnly = false;
+    bool OutputSkipLog = true;
+    bool ClearLog = false;
+    bool WriteLogImmediately = false;
+    std::wstring IgnoreSystemFolderNames;
+    std::wstring IgnoreSystemFileNames;
+    int RecycleBinFileCount = 200;
+    bool CheckRecycleBin = false;
+    std::wstring CompareToolName, CompareToolPath, CompareToolParam;
+    std::wstring LogViewToolName, LogViewToolPath, LogViewToolParam;
+    CommandList commands;
+    std::wstring FormatFolderSetResult;
+    std::wstring FormatReportFileTime;
+    std::array<FontSlot, FontSlotCount> fonts;
+    ColumnWidths SetupList{40, 240, 280, 280, 160};
+    ColumnWidths ReportList{96, 528, 140, 140, 96};
+    Rect MainWindow;
+    Rect FolderSettingDialog;
+    int DivideY = 192;
+    int ActiveProject = -1;
+    ProjectCollection projects;
+
+    // Run time.
+    std::wstring exeDirectory;
+    std::wstring iniPath;
+    std::wstring oldIniPath;
+    std::wstring programVersion;
+    // Registry profile root under HKEY_CURRENT_USER (tests point it elsewhere).
+    std::wstring registryKey = kDefaultRegistryKey;
+    bool useRegistry = false;
+    bool registryAllowed = false;
+    bool loaded = false;
+    bool autoStart = false;
+    bool startIconic = false;
+    bool noSave = false;
+    int exitCode = 0;
+    bool powerActionAtExit = false;
+    int runMode = RunModeNothing;
+    int afterAction = 0;
+    int commandIndex = 0;
+    bool oldTargetSetting = false;
+    bool iniForced = false;
+    bool dirtyOrder = false;
+
+    // The state at program start, before anything is read. An empty version
+    // counts as the oldest versioned file.
+    void Reset(const std::wstring& version);
+    // Copies the given groups from other; loaded, exeDirectory and the
+    // registry key are always copied.
+    void CopyFrom(const GlobalOptions& other, unsigned groups);
+
+    // Stored DetectMediaAction value <-> the 1..4 used in memory.
+    static int DecodeDetectMediaAction(int stored);
+    static int EncodeDetectMediaAction(int value);
+};
+
+}  // namespace tandrel

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+namespace tandrel {
+
+// A text of the program's string table; empty when the id is unknown.
+std::wstring LoadText(unsigned id);
+
+// Replaces every "%1" by first and, when second is given, every "%2" by it
+// (message-format style inserts; without a second insert "%2" stays).
+std::wstring InsertArgs(std::wstring text, const std::wstring& first, const std::wstring* second = nullptr);
+
+// printf-style formatting of a wide format text.
+std::wstring Format(const wchar_t* format, ...);
+
+// Replaces every non-overlapping occurrence of from by to, left to right.
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to);
+
+// Case-insensitive comparisons under the system's rules.
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
+
+// Reads the leading decimal integer of a text as the C library does
+// (optional sign; no digits give 0; out of range saturates).
+int ParseLeadingInt(const std::wstring& text);
+
+}  // namespace tandrel

@@ -1,0 +1,23 @@
+#pragma once
+// The program's private window messages.
+#include <windows.h>
+
+namespace tandrel {
+
+// To the frame: status line. wParam status text, lParam detail text (wide
+// strings); a null pointer keeps the previous text, both null show the idle text.
+constexpr UINT WM_TANDREL_STATUS = WM_USER + 0x65;
+// To the view: tray icon callback.
+constexpr UINT WM_TANDREL_TRAY = WM_USER + 0x66;
+// To the view: toggle AutoExec of list row wParam.
+constexpr UINT WM_TANDREL_TOGGLE_AUTO = WM_USER + 0x67;
+// To the view: a setting starts (wParam 1) or ends (2) in a run; lParam the setting.
+constexpr UINT WM_TANDREL_SETTING_RUN = WM_USER + 0x68;
+// To the frame: a waited-for tool or command has ended.
+constexpr UINT WM_TANDREL_TOOL_ENDED = WM_USER + 0x6A;
+// To the frame: run state (1 working, 4 message box, 8 aborted, 0 finished).
+constexpr UINT WM_TANDREL_RUN_STATE = WM_USER + 0x6B;
+// To the frame: wParam 0 greys the system menu's Close, 1 enables it.
+constexpr UINT WM_TANDREL_CLOSE_MENU = WM_USER + 0x6C;
+
+}  // namespace tandrel

@@ -1,0 +1,44 @@
+// Stands in for a user's command in tests.
+//   tandrel_test_helper [exit=N] [marker=PATH] [sleep=MS] [hold=PATH]
+// Writes its arguments into the marker file (UTF-8, one per line), holds
+// the named file open without sharing while it sleeps, then exits with N.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int wmain(int argc, wchar_t** argv) {
+    int exitCode = 0;
+    DWORD sleepMs = 0;
+    std::wstring marker, hold;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring a = argv[i];
+        if (a.rfind(L"exit=", 0) == 0) exitCode = _wtoi(a.c_str() + 5);
+        else if (a.rfind(L"marker=", 0) == 0) marker = a.substr(7);
+        else if (a.rfind(L"sleep=", 0) == 0) sleepMs = static_cast<DWORD>(_wtoi(a.c_str() + 6));
+        else if (a.rfind(L"hold=", 0) == 0) hold = a.substr(5);
+    }
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (!hold.empty()) {
+        held = CreateFileW(hold.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    }
+    if (!marker.empty()) {
+        std::string text;
+        for (int i = 1; i < argc; ++i) {
+            const int n = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string s(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, s.data(), n, nullptr, nullptr);
+            text += s + "\r\n";
+        }
+        HANDLE f = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            CloseHandle(f);
+        }
+    }
+    if (sleepMs) Sleep(sleepMs);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    return exitCode;
+}

@@ -1,0 +1,126 @@
+#include "TestSupport.h"
+
+#include <utility>
+
+#include "platform/Paths.h"
+
+namespace tandrel::test {
+
+TempDir::TempDir() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    for (;;) {
+        path_ = std::wstring(temp) + L"tandrel-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            ADD_FAILURE() << "cannot create a temporary folder";
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(LongPath(path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+            const bool isLink = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+                RemoveTree(child);
+            } else if (!isLink) {
+                DeleteFileW(LongPath(child).c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(LongPath(path).c_str());
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE f = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n) bytes.append(buffer, n);
+    CloseHandle(f);
+    return bytes;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ReadUtf16File(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF || static_cast<unsigned char>(bytes[1]) != 0xFE)
+        return {};
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    return text;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+MessageRecorder::MessageRecorder(std::vector<int> answers) : answers_(std::move(answers)) {
+    previous_ = SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+        boxes_.push_back({text, caption, flags});
+        return next_ < answers_.size() ? answers_[next_++] : IDOK;
+    });
+}
+
+MessageRecorder::~MessageRecorder() {
+    SetMessageBoxHandler(std::move(previous_));
+}
+
+std::wstring BuildFolder() {
+    return FolderOf(ModulePath());
+}
+
+std::wstring HelperPath() {
+    return BuildFolder() + L"tandrel_test_helper.exe";
+}
+
+TestDrive::TestDrive(wchar_t letter) : letter_(letter) {
+    SetLabel(L"");
+}
+
+TestDrive::~TestDrive() {
+    SetLabel(L"");
+}
+
+void TestDrive::SetLabel(const std::wstring& label) {
+    const std::wstring file = Root() + L".windows-label";
+    if (label.empty()) {
+        DeleteFileW(file.c_str());
+    } else {
+        WriteBytes(file, Utf8(label) + "\n");
+    }
+}
+
+}  // namespace tandrel::test

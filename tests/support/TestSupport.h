@@ -1,0 +1,77 @@
+#pragma once
+// Shared fixtures of the test programs: temporary folders, files with exact
+// bytes, recorded message boxes, the helper program and the test drives.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Messages.h"
+
+namespace tandrel::test {
+
+// A fresh folder under %TEMP%, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The folder, without trailing backslash.
+    const std::wstring& Path() const { return path_; }
+    // Path of a name inside the folder.
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// Removes a folder tree (not following links).
+void RemoveTree(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// UTF-16 text of a file that starts with FF FE (without the mark).
+std::wstring ReadUtf16File(const std::wstring& path);
+std::string Utf8(const std::wstring& text);
+
+// Records every message box and answers it with the next scripted answer
+// (IDOK when the script is used up), for as long as it lives.
+class MessageRecorder {
+public:
+    struct Box {
+        std::wstring text, caption;
+        UINT flags;
+    };
+    explicit MessageRecorder(std::vector<int> answers = {});
+    ~MessageRecorder();
+    const std::vector<Box>& Boxes() const { return boxes_; }
+
+private:
+    std::vector<Box> boxes_;
+    std::vector<int> answers_;
+    size_t next_ = 0;
+    MessageBoxHandler previous_;
+};
+
+// The test helper program beside the test program.
+std::wstring HelperPath();
+// The folder beside the test program (the build root).
+std::wstring BuildFolder();
+
+// A test drive (E: to H:) of the prefix: its root and the label it shows.
+class TestDrive {
+public:
+    explicit TestDrive(wchar_t letter);
+    ~TestDrive();
+    std::wstring Root() const { return std::wstring(1, letter_) + L":\\"; }
+    // Sets the volume label; an empty text removes it.
+    void SetLabel(const std::wstring& label);
+
+private:
+    wchar_t letter_;
+};
+
+}  // namespace tandrel::test
