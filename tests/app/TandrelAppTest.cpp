@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/TandrelApp.h"
+
+namespace tandrel {
+namespace {
+
+TEST(TandrelAppTest, VersionComesFromTheVersionBlock) {
+    EXPECT_EQ(CTandrelApp::VersionString(L"FileVersion"), L"0.400");
+    EXPECT_EQ(CTandrelApp::VersionString(L"ProductVersion"), L"0.400");
+    EXPECT_EQ(CTandrelApp::VersionString(L""), L"0.400");
+    EXPECT_EQ(CTandrelApp::VersionString(L"NoSuchValue"), L"?.??");
+}
+
+TEST(TandrelAppTest, WindowTitleNamesTheSettingsLocation) {
+    GlobalOptions o;
+    o.exeDirectory = L"C:\\Prog\\";
+    o.iniPath = L"c:\\prog\\work.ini";
+    EXPECT_EQ(CTandrelApp::WindowTitle(o, true), L"Tandrel Unicode");
+    EXPECT_EQ(CTandrelApp::WindowTitle(o, false), L"Tandrel Unicode - work.ini");
+    o.iniPath = L"D:\\data\\work.ini";
+    EXPECT_EQ(CTandrelApp::WindowTitle(o, false), L"Tandrel Unicode - D:\\data\\work.ini");
+    o.useRegistry = true;
+    EXPECT_EQ(CTandrelApp::WindowTitle(o, false), L"Tandrel Unicode - レジストリ使用");
+}
+
+TEST(TandrelAppTest, MutexNameCarriesTheSettingsPath) {
+    EXPECT_EQ(CTandrelApp::MutexName(L"C:\\p\\Tandrel.ini", false), L"Tandrel Unicode");
+    EXPECT_EQ(CTandrelApp::MutexName(L"C:\\p\\work.ini", true), L"Tandrel Unicode C:/p/work.ini");
+    // A long path keeps its end, so different files still differ.
+    const std::wstring longPath = L"C:\\" + std::wstring(400, L'a') + L"\\end.ini";
+    const std::wstring name = CTandrelApp::MutexName(longPath, true);
+    EXPECT_EQ(name.size(), 261u);
+    EXPECT_EQ(name.substr(name.size() - 8), L"/end.ini");
+    EXPECT_EQ(name.find(L'\\'), std::wstring::npos);
+}
+
+class RecordingPower : public PowerActions {
+public:
+    bool privilegeOk = true;
+    std::vector<std::string> calls;
+    bool EnableShutdownPrivilege() override { calls.push_back("privilege"); return privilegeOk; }
+    void Hibernate() override { calls.push_back("hibernate"); }
+    void ShutDown() override { calls.push_back("shutdown"); }
+};
+
+TEST(TandrelAppTest, PowerActionOnlyWhenAskedFor) {
+    struct Case { bool atExit; int runMode; int afterAction; bool privilegeOk; std::vector<std::string> calls; };
+    const Case cases[] = {
+        {false, RunModeShutdown, 0, true, {}},
+        {true, RunModeExit, 0, true, {}},
+        {true, RunModeNothing, 2, true, {}},
+        {true, RunModeHibernate, 0, true, {"privilege", "hibernate"}},
+        {true, RunModeShutdown, 0, true, {"privilege", "shutdown"}},
+        {true, RunModeCommand, 3, true, {"privilege", "hibernate"}},
+        {true, RunModeCommand, 4, true, {"privilege", "shutdown"}},
+        {true, RunModeShutdown, 3, true, {"privilege", "hibernate"}},  // hibernation wins
+        {true, RunModeShutdown, 0, false, {"privilege"}},
+    };
+    for (const Case& c : cases) {
+        GlobalOptions o;
+        o.powerActionAtExit = c.atExit;
+        o.runMode = c.runMode;
+        o.afterAction = c.afterAction;
+        o.exitCode = 7;
+        RecordingPower power;
+        power.privilegeOk = c.privilegeOk;
+        CTandrelApp::PerformPowerAction(o, power);
+        EXPECT_EQ(power.calls, c.calls) << c.runMode << "/" << c.afterAction;
+        EXPECT_EQ(o.exitCode, c.privilegeOk ? 7 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -1,0 +1,97 @@
+// Starts the real program and checks the single-instance rule between
+// processes.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+namespace tandrel {
+namespace {
+
+using test::TempDir;
+
+// A copy of Tandrel.exe in its own folder, so its settings stay there.
+class ProgramCopy {
+public:
+    ProgramCopy() {
+        exe_ = dir_ / L"Tandrel.exe";
+        CopyFileW((test::BuildFolder() + L"Tandrel.exe").c_str(), exe_.c_str(), FALSE);
+        // A stored storage choice: no first-run question.
+        const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n";
+        std::string bytes(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
+        test::WriteBytes(dir_ / L"Tandrel.ini", bytes);
+    }
+    const TempDir& Dir() const { return dir_; }
+
+    // Starts the program with the arguments; returns its process handle.
+    HANDLE Start(const std::wstring& args) {
+        std::wstring commandLine = L"\"" + exe_ + L"\" " + args;
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.Path().c_str(),
+                            &si, &pi)) {
+            return nullptr;
+        }
+        CloseHandle(pi.hThread);
+        started_.push_back(pi.hProcess);
+        return pi.hProcess;
+    }
+
+    ~ProgramCopy() {
+        for (HANDLE process : started_) {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    }
+
+private:
+    TempDir dir_;
+    std::wstring exe_;
+    std::vector<HANDLE> started_;
+};
+
+HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = 30000) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (HWND w = FindWindowW(nullptr, title.c_str())) return w;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+DWORD ExitCodeWithin(HANDLE process, DWORD ms) {
+    if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
+    ProgramCopy program;
+    const std::wstring workTitle = L"Tandrel Unicode - work.ini";
+
+    HANDLE first = program.Start(L"/ini=work");
+    ASSERT_NE(first, nullptr);
+    HWND firstWindow = WaitForWindow(workTitle);
+    ASSERT_NE(firstWindow, nullptr);
+
+    HANDLE second = program.Start(L"/ini=work");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(FindWindowW(nullptr, workTitle.c_str()), firstWindow);
+
+    // Another settings file is another instance.
+    HANDLE plain = program.Start(L"");
+    ASSERT_NE(plain, nullptr);
+    HWND plainWindow = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(plainWindow, nullptr);
+    EXPECT_EQ(WaitForSingleObject(plain, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    PostMessageW(firstWindow, WM_CLOSE, 0, 0);
+    PostMessageW(plainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(first, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(plain, 15000), 0u);
+}
+
+}  // namespace
+}  // namespace tandrel
