@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
 source scripts/env.sh
-tandrel_build
+tandrel_build Tandrel
 tandrel_prefix
 tandrel_display
 status=0

@@ -12,14 +12,14 @@ export LC_ALL=ja_JP.UTF-8
 # Otherwise Wine waits for an input method that never answers.
 export XMODIFIERS=@im=none
 
-# Builds Tandrel.exe and the tests (configuring on first use).
+# Builds the given target, or everything (configuring on first use).
 tandrel_build() {
     if [ ! -f "$TANDREL_BUILD/CMakeCache.txt" ]; then
         cmake -S "$TANDREL_ROOT" -B "$TANDREL_BUILD" \
             -DCMAKE_TOOLCHAIN_FILE="$TANDREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
             -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
-    cmake --build "$TANDREL_BUILD" -j "$(nproc)" -- --no-print-directory
+    cmake --build "$TANDREL_BUILD" -j "$(nproc)" ${1:+--target "$1"} -- --no-print-directory
 }
 
 # Creates the private Wine prefix once.
