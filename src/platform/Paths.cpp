@@ -80,6 +80,9 @@ bool CreateDirectoryTree(const std::wstring& path) {
         // A server or share cannot be created; start below the share.
         const std::wstring root = PathRoot(path);
         if (root.empty() || UncDepth(path) < 3 || path.size() <= root.size()) return false;
+        // Empty server or share names cannot be reached.
+        const size_t shareStart = root.find(L'\\', 2);
+        if (shareStart == 2 || shareStart + 2 == root.size()) return false;
         from = root.size();
     }
     for (size_t i = from; i <= path.size(); ++i) {
