@@ -1,0 +1,100 @@
+#include "platform/DateFormat.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "platform/Environment.h"
+#include "platform/Strings.h"
+
+namespace tandrel {
+
+namespace {
+
+// The codes of the C runtime's strftime, each allowed with the "#" flag.
+// The runtime answers any other code through its invalid-parameter
+// handler, whose default ends the program, so such patterns never reach it.
+bool KnownTimeCodes(const std::wstring& pattern) {
+    static const wchar_t kCodes[] = L"aAbBcdHIjmMpSUwWxXyYzZ%";
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != L'%') continue;
+        if (++i < pattern.size() && pattern[i] == L'#') ++i;
+        if (i >= pattern.size() || !std::wcschr(kCodes, pattern[i])) return false;
+    }
+    return true;
+}
+
+bool FileNameChar(wchar_t c) {
+    const UINT type = PathGetCharTypeW(c);
+    return (type & (GCT_LFNCHAR | GCT_SHORTCHAR)) && !(type & (GCT_WILD | GCT_SEPARATOR));
+}
+
+struct DateCode {
+    const wchar_t* code;
+    const wchar_t* mask;
+};
+// In the order the masks are applied.
+constexpr DateCode kDateCodes[] = {
+    {L"%Y", L"????"}, {L"%y", L"??"}, {L"%m", L"??"}, {L"%d", L"??"},  {L"%H", L"??"}, {L"%M", L"??"},
+    {L"%S", L"??"},   {L"%I", L"??"}, {L"%j", L"???"}, {L"%U", L"??"}, {L"%w", L"?"},  {L"%W", L"??"},
+};
+
+}  // namespace
+
+std::wstring ProjectSlot::PaddedNumber() const {
+    const int count = projects ? projects->Count() : 0;
+    const int digits = static_cast<int>(std::to_wstring(count).size());
+    return Format(L"%0*d", digits, Number());
+}
+
+std::wstring ProjectSlot::Name() const {
+    return projects && projects->Valid(slot) ? projects->Name(slot) : std::wstring();
+}
+
+std::wstring ExpandProjectPlaceholders(std::wstring text, const ProjectSlot& project, bool forFileName) {
+    if (text.find(L'%') == std::wstring::npos) return text;
+    ReplaceAll(text, L"%0p", project.PaddedNumber());
+    ReplaceAll(text, L"%p", std::to_wstring(project.Number()));
+    std::wstring name = project.Name();
+    if (forFileName) {
+        for (wchar_t& c : name) {
+            if (!FileNameChar(c)) c = L'_';
+        }
+    }
+    ReplaceAll(text, L"%P", name);
+    return text;
+}
+
+std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time) {
+    if (pattern.empty() || !KnownTimeCodes(pattern)) return {};
+    const std::tm* local = std::localtime(&time);
+    if (!local) return {};
+    wchar_t buffer[128];
+    const size_t n = std::wcsftime(buffer, 128, pattern.c_str(), local);
+    // Some runtimes report an overflowing text as filling the whole buffer
+    // instead of as 0.
+    if (n == 0 || n >= 128) return {};
+    return std::wstring(buffer, n);
+}
+
+std::wstring DateFormat(const std::wstring& pattern, const ProjectSlot& project, std::time_t time) {
+    const std::wstring formatted = FormatLocalTime(ExpandProjectPlaceholders(pattern, project, true), time);
+    return ExpandEnvironment(formatted);
+}
+
+std::wstring DateMask(const std::wstring& pattern, const ProjectSlot& project) {
+    std::wstring mask = ExpandProjectPlaceholders(pattern, project, true);
+    for (const DateCode& code : kDateCodes) ReplaceAll(mask, code.code, code.mask);
+    return mask;
+}
+
+std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project) {
+    std::wstring mask = DateMask(pattern, project);
+    for (wchar_t& c : mask) {
+        if (c == L'?') c = L'-';
+    }
+    return mask;
+}
+
+}  // namespace tandrel

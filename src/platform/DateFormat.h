@@ -1,0 +1,45 @@
+#pragma once
+#include <ctime>
+#include <string>
+
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+// The project that %0p, %p and %P stand for: a slot of the project list.
+struct ProjectSlot {
+    const ProjectCollection* projects = nullptr;
+    int slot = -1;
+
+    // slot + 1, also for a slot that is not in the list.
+    int Number() const { return slot + 1; }
+    // The number padded with zeros to the digit count of the list's size.
+    std::wstring PaddedNumber() const;
+    // Empty for a slot that is not in the list.
+    std::wstring Name() const;
+};
+
+inline ProjectSlot ActiveProjectOf(const GlobalOptions& options) {
+    return {&options.projects, options.ActiveProject};
+}
+
+// Replaces %0p, then %p, then %P. For a file name the characters of the
+// project name that a file name cannot hold become "_".
+std::wstring ExpandProjectPlaceholders(std::wstring text, const ProjectSlot& project, bool forFileName);
+
+// strftime of the local time into at most 127 characters; empty when the
+// pattern holds a code the C runtime does not know, the text does not fit,
+// or the time has no local form.
+std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time);
+
+// A folder or log name: project placeholders, then the date codes, then
+// environment variables.
+std::wstring DateFormat(const std::wstring& pattern, const ProjectSlot& project, std::time_t time);
+
+// The wildcard matching every name the pattern can produce: each date code
+// becomes as many "?" as it has characters.
+std::wstring DateMask(const std::wstring& pattern, const ProjectSlot& project);
+// The blank form of a date shown in lists: the mask with "-" for "?".
+std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project = {});
+
+}  // namespace tandrel
