@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <winioctl.h>
+
+#include <cwctype>
 #include <utility>
 
 #include "platform/Paths.h"
@@ -114,6 +117,55 @@ TestDrive::~TestDrive() {
     SetLabel(L"");
 }
 
+namespace {
+
+// Wine's mount manager reads .windows-label once per drive definition and
+// keeps the label while the wineserver lives. Defining the drive again on
+// the same folder (as winecfg does) makes it read the label anew.
+#define TANDREL_MOUNTMGR_DEFINE_UNIX_DRIVE \
+    CTL_CODE((ULONG)'m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS)
+#define TANDREL_MOUNTMGR_QUERY_UNIX_DRIVE CTL_CODE((ULONG)'m', 33, METHOD_BUFFERED, FILE_READ_ACCESS)
+struct UnixDrive {
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDev;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+};
+
+void RereadDrive(wchar_t letter) {
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE) return;
+    std::vector<char> answer(4096);
+    auto* query = reinterpret_cast<UnixDrive*>(answer.data());
+    query->size = sizeof(UnixDrive);
+    query->letter = letter;
+    DWORD got = 0;
+    if (DeviceIoControl(manager, TANDREL_MOUNTMGR_QUERY_UNIX_DRIVE, query, sizeof(UnixDrive), answer.data(),
+                        static_cast<DWORD>(answer.size()), &got, nullptr) &&
+        query->mountPointOffset && query->mountPointOffset < answer.size()) {
+        answer.back() = 0;
+        const std::string mount = answer.data() + query->mountPointOffset;
+        std::vector<char> define(sizeof(UnixDrive) + mount.size() + 1);
+        auto* drive = reinterpret_cast<UnixDrive*>(define.data());
+        drive->size = static_cast<ULONG>(define.size());
+        drive->type = query->type;
+        drive->letter = letter;
+        drive->mountPointOffset = sizeof(UnixDrive);
+        memcpy(define.data() + sizeof(UnixDrive), mount.c_str(), mount.size() + 1);
+        DeviceIoControl(manager, TANDREL_MOUNTMGR_DEFINE_UNIX_DRIVE, define.data(), static_cast<DWORD>(define.size()),
+                        nullptr, 0, &got, nullptr);
+    }
+    CloseHandle(manager);
+}
+
+}  // namespace
+
 void TestDrive::SetLabel(const std::wstring& label) {
     const std::wstring file = Root() + L".windows-label";
     if (label.empty()) {
@@ -121,6 +173,7 @@ void TestDrive::SetLabel(const std::wstring& label) {
     } else {
         WriteBytes(file, Utf8(label) + "\n");
     }
+    RereadDrive(static_cast<wchar_t>(towlower(letter_)));
 }
 
 }  // namespace tandrel::test
