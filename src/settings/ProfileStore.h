@@ -1,0 +1,127 @@
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+constexpr const wchar_t* kOptionsSection = L"Options";
+constexpr const wchar_t* kWindowSection = L"Window";
+constexpr const wchar_t* kSaveSection = L"Save";
+constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
+
+// Reads and writes single values of the settings, in the UTF-16 INI file at
+// options.iniPath or, when options.useRegistry is set, under
+// HKEY_CURRENT_USER\<options.registryKey>, where a section is a subkey path.
+// Reads never fail: anything missing or unreadable gives the default.
+// Writes return false on failure; a failed INI write has told the user.
+class ProfileStore {
+public:
+    explicit ProfileStore(GlobalOptions& options) : options_(options) {}
+
+    // forceIni reaches the INI file even in registry mode.
+    int ReadInt(const std::wstring& section, const std::wstring& key, int defaultValue, bool forceIni = false) const;
+    // At most 32767 characters come back from the INI file.
+    std::wstring ReadString(const std::wstring& section, const std::wstring& key,
+                            const std::wstring& defaultValue) const;
+    bool WriteInt(const std::wstring& section, const std::wstring& key, int value, bool forceIni = false);
+    bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+    // Deleting what is not there succeeds.
+    bool DeleteSection(const std::wstring& section);
+    bool DeleteKey(const std::wstring& section, const std::wstring& key);
+    // The registry profile regardless of useRegistry.
+    bool WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value);
+
+    // Makes sure the INI file exists and begins with FF FE, so the system
+    // keeps writing it as UTF-16; recreate empties an existing one. Tells the
+    // user when the file cannot be created.
+    bool EnsureIniFile(bool recreate);
+
+    // Rectangles and column widths of section "Window". Numbers missing from
+    // the stored text keep their previous value.
+    void ReadRect(const std::wstring& key, Rect& rect) const;
+    bool WriteRect(const std::wstring& key, const Rect& rect);
+    // An empty key parses the default text itself, which resets the widths.
+    void ReadWidths(const std::wstring& key, ColumnWidths& widths, const std::wstring& defaultText) const;
+    bool WriteWidths(const std::wstring& key, const ColumnWidths& widths);
+
+private:
+    friend class SectionReader;
+    friend class SectionWriter;
+    using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
+
+    bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
+    bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);
+    // The entries of an INI section in file order; none when the section is
+    // too large to be sure it came back whole.
+    std::optional<Entries> ReadIniSection(const std::wstring& section) const;
+    bool WriteIniSection(const std::wstring& section, const Entries& entries);
+
+    GlobalOptions& options_;
+};
+
+// The values of one section, fetched from the INI file in one call; a call
+// per key makes a project of many settings load slowly. Reads as
+// ProfileStore does.
+class SectionReader {
+public:
+    SectionReader(const ProfileStore& store, std::wstring section);
+    int ReadInt(const std::wstring& key, int defaultValue) const;
+    std::wstring ReadString(const std::wstring& key, const std::wstring& defaultValue) const;
+
+private:
+    const std::wstring* Find(const std::wstring& key) const;
+
+    const ProfileStore& store_;
+    std::wstring section_;
+    std::optional<ProfileStore::Entries> entries_;
+};
+
+// Writes to one section, handed to the store together by Commit: the system
+// rewrites the whole INI file for every changed key, so one rewrite per
+// section instead of one per key. As with single writes, keys already in the
+// section keep their place and keys this program does not know stay.
+class SectionWriter {
+public:
+    SectionWriter(ProfileStore& store, std::wstring section) : store_(store), section_(std::move(section)) {}
+    void WriteInt(const std::wstring& key, int value) { entries_.push_back({key, std::to_wstring(value), value, true}); }
+    void WriteString(const std::wstring& key, const std::wstring& value) { entries_.push_back({key, value, 0, false}); }
+    bool Commit();
+
+private:
+    struct Entry {
+        std::wstring key, text;
+        int number;
+        bool isNumber;
+    };
+    bool CommitOneByOne();
+
+    ProfileStore& store_;
+    std::wstring section_;
+    std::vector<Entry> entries_;
+};
+
+// A DWORD value read straight from the registry; any failure or another
+// value type gives the default.
+int ReadRegistryDword(HKEY root, const std::wstring& subkey, const std::wstring& name, int defaultValue);
+bool FileExists(const std::wstring& path);
+// Message 63210: the settings file cannot be opened or written.
+void ReportIniFileError(const std::wstring& file, unsigned long error);
+
+// The SaveRegistory value kept in the registry profile, or in the older
+// program's profile when the first has none; -1 when neither has one.
+int RegistryStorageChoice(const GlobalOptions& options);
+
+// "Options" for project 0, "Project\005\" for project 5.
+std::wstring OptionsSection(int project);
+// Key of a project's folder-setting count in section "Options".
+std::wstring ListCountKey(int project);
+// "Define 3", "Define12", "Project\005\Define 3".
+std::wstring SettingSection(int project, int index);
+
+}  // namespace tandrel
