@@ -1,17 +1,94 @@
 #include "settings/SettingsLocation.h"
 
+#include <utility>
+#include <vector>
+
+#include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
+#include "resource.h"
+#include "settings/ProfileStore.h"
+#include "settings/SettingsStore.h"
 
 namespace tandrel {
 
 namespace {
+
+// Projects an older settings file can hold; only these are carried over.
+constexpr int kConvertedProjects = 32;
+
 // Relative in the shell's sense: neither rooted ("\x", "\\server") nor
 // carrying a drive ("C:x").
 bool IsRelative(const std::wstring& path) {
     if (!path.empty() && (path[0] == L'\\' || path[0] == L'/')) return false;
     return !(path.size() >= 2 && path[1] == L':');
 }
+
+enum class Encoding { Utf16, Other, Unreadable };
+
+Encoding FileEncoding(const std::wstring& path, unsigned long& error) {
+    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return Encoding::Unreadable;
+    }
+    unsigned char mark[2] = {};
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file, mark, sizeof mark, &read, nullptr);
+    CloseHandle(file);
+    return ok && read == 2 && mark[0] == 0xFF && mark[1] == 0xFE ? Encoding::Utf16 : Encoding::Other;
+}
+
+// The profile functions look for a relative name in the Windows folder,
+// while the user meant the current one.
+std::wstring FullPath(const std::wstring& path) {
+    if (path.empty() || !IsRelative(path)) return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size) return path;
+    full.resize(n);
+    return full;
+}
+
+std::wstring BackupPath(const std::wstring& iniPath) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return iniPath + Format(L".%04d%02d%02d%02d%02d%02d.bak", now.wYear, now.wMonth, now.wDay, now.wHour,
+                            now.wMinute, now.wSecond);
+}
+
+// Writes the settings loaded from source into the freshly emptied file at
+// options.iniPath: options and project list, then the folder settings of the
+// projects an older file can hold.
+bool ConvertInto(GlobalOptions& o, const std::wstring& source) {
+    const std::wstring target = o.iniPath;
+    if (!ProfileStore(o).EnsureIniFile(true) || !SaveAtExit(o)) return false;
+    const int active = o.ActiveProject;
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    for (int p = 0; p < kConvertedProjects; ++p) {
+        o.iniPath = source;
+        LoadProjectSettings(o, settings, commands, p);
+        o.iniPath = target;
+        if (!SaveProjectSettings(o, settings, commands, p, -1, PartAll)) return false;
+    }
+    o.ActiveProject = active;
+    // Trailing projects without settings are dropped from the list.
+    ProfileStore store(o);
+    int last = kConvertedProjects - 1;
+    for (int p = kMaxProjects - 1; p >= kConvertedProjects; --p) {
+        if (store.ReadInt(kOptionsSection, ListCountKey(p), 0) > 0) {
+            last = p;
+            break;
+        }
+        if (!DeleteProjectKeys(o, 0, p)) return false;
+    }
+    return SetProjectCount(o, last + 1);
+}
+
 }  // namespace
 
 std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, const std::wstring& extension) {
@@ -22,6 +99,105 @@ std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, co
     if (base.size() >= ext.size() && EqualsNoCase(base.substr(base.size() - ext.size()), ext)) ext.clear();
     const std::wstring folder = IsRelative(base) ? options.exeDirectory : std::wstring();
     return folder + base + ext;
+}
+
+bool ChooseStorage(GlobalOptions& o) {
+    o.useRegistry = false;
+    if (o.noSave || o.iniForced) return true;
+    int choice = o.registryAllowed ? RegistryStorageChoice(o) : -1;
+    if (choice == -1) choice = ProfileStore(o).ReadInt(kSaveSection, kSaveRegistoryKey, -1, true);
+    if (choice == -1 && !FileExists(o.iniPath)) {
+        const int answer = ShowMessage(nullptr, LoadText(IDS_FIRST_RUN), LoadText(IDS_APP_TITLE),
+                                       MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+        if (answer == IDCANCEL) {
+            o.noSave = true;
+            return false;
+        }
+        // An installation of the older program leaves its settings beside us.
+        if (answer == IDOK) o.oldIniPath = o.exeDirectory + LoadText(IDS_OLD_INI_NAME);
+        return true;
+    }
+    // Without the switch the INI file is used whatever was stored.
+    o.useRegistry = o.registryAllowed && choice == 1;
+    return true;
+}
+
+void OpenSettings(GlobalOptions& o) {
+    if (o.useRegistry) {
+        LoadAtStart(o);
+        return;
+    }
+    const std::wstring newPath = o.iniPath;
+    const std::wstring oldPath = FullPath(o.oldIniPath);
+    // A missing old file means there is nothing to convert from; with noSave
+    // nothing may be written, and a conversion writes the whole file.
+    const bool convertOld = !oldPath.empty() && oldPath != newPath && FileExists(oldPath) && !o.noSave;
+    std::wstring source;
+    std::wstring backup;
+    if (FileExists(newPath)) {
+        LoadAtStart(o);
+        if (!convertOld) {
+            unsigned long error = 0;
+            const Encoding encoding = FileEncoding(newPath, error);
+            if (encoding == Encoding::Unreadable) ReportIniFileError(newPath, error);
+            if (encoding != Encoding::Other || o.noSave) return;
+        }
+        // Without a copy the old file would be lost: keep using it unconverted.
+        backup = BackupPath(newPath);
+        if (!CopyFileW(LongPath(newPath).c_str(), LongPath(backup).c_str(), FALSE)) {
+            ReportIniFileError(backup, GetLastError());
+            return;
+        }
+        source = backup;
+    }
+    if (convertOld) {
+        o.iniPath = oldPath;
+        LoadAtStart(o);
+        o.iniPath = newPath;
+        source = oldPath;
+    }
+    if (source.empty()) {
+        LoadAtStart(o);
+        return;
+    }
+    if (!ConvertInto(o, source)) {
+        // The user has been told; put the replaced file back and go on with
+        // the settings in memory.
+        if (!backup.empty()) CopyFileW(LongPath(backup).c_str(), LongPath(newPath).c_str(), FALSE);
+        return;
+    }
+    LoadAtStart(o);
+    ShowMessageFormat(nullptr, IDS_INI_CONVERTED, IDS_INI_OPEN, MB_OK | MB_ICONINFORMATION, source, &o.iniPath);
+}
+
+int CompareVersions(const std::wstring& a, const std::wstring& b) {
+    const auto parts = [](const std::wstring& text) -> std::pair<int, int> {
+        const size_t dot = text.find(L'.');
+        if (dot == std::wstring::npos || dot == 0) return {0, 0};
+        return {ParseLeadingInt(text.substr(0, dot)), ParseLeadingInt(text.substr(dot + 1))};
+    };
+    const auto pa = parts(a), pb = parts(b);
+    if (pa == pb) return 0;
+    return pa < pb ? -1 : 1;
+}
+
+bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()>& applySheetValues) {
+    if (!o.registryAllowed || toRegistry == o.useRegistry) return true;
+    // Every project keeps its own command list, with ids of its own.
+    std::vector<Project> projects(static_cast<size_t>(o.projects.Count()));
+    for (int p = 0; p < o.projects.Count(); ++p)
+        LoadProjectSettings(o, projects[p].settings, projects[p].commands, p);
+    if (applySheetValues) applySheetValues();
+    if (!SaveOptions(o, GroupVersion | GroupSheet)) return false;
+    // Reload only: a conversion made at start must not run a second time.
+    const std::wstring oldIni = std::exchange(o.oldIniPath, o.iniPath);
+    OpenSettings(o);
+    o.oldIniPath = oldIni;
+    o.useRegistry = toRegistry;
+    for (int p = 0; p < static_cast<int>(projects.size()); ++p) {
+        if (!SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll)) return false;
+    }
+    return true;
 }
 
 }  // namespace tandrel

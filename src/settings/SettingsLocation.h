@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "model/GlobalOptions.h"
@@ -9,5 +10,27 @@ namespace tandrel {
 // and ".ini" when they are empty, in the program's folder unless the name is
 // absolute, without a second extension. Also sets options.exeDirectory.
 std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, const std::wstring& extension);
+
+// Settles INI file or registry at start. On the very first run asks whether
+// to go on; false (with noSave set) when the user declines, and the program
+// is to end without writing anything.
+bool ChooseStorage(GlobalOptions& options);
+
+// Loads the settings from where ChooseStorage settled them. A settings file
+// in the ANSI code page, or the file named by oldIniPath, is first converted
+// into a fresh UTF-16 settings file; a file that is replaced is kept as a
+// dated ".bak" copy beside it, and the conversion is skipped when that copy
+// cannot be made.
+void OpenSettings(GlobalOptions& options);
+
+// -1, 0 or 1 as version text a is lower than, equal to or higher than b,
+// comparing "major.minor" numerically part by part.
+int CompareVersions(const std::wstring& a, const std::wstring& b);
+
+// Moves every project's folder settings to the other store when the user
+// changed the choice and the registry is allowed. applySheetValues puts the
+// options sheet's values into options; they are saved to the store being
+// left, and the other groups reach the new store with the exit save.
+bool SwitchStorage(GlobalOptions& options, bool toRegistry, const std::function<void()>& applySheetValues = {});
 
 }  // namespace tandrel

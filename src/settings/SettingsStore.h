@@ -1,0 +1,62 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+// What a folder-setting save writes.
+enum SaveParts : unsigned {
+    PartResult = 1,      // LastExec and Errors
+    PartAutoExec = 2,
+    PartDefinition = 4,  // every other key, both command slots included
+    PartAll = 255,
+};
+
+enum ImportResult { ImportDone = 0, ImportNeedsConfirmation = 1, ImportFailed = 2 };
+
+// Settings of one kind beyond these counts are not read.
+constexpr int kMaxGlobalCommands = 1000;
+
+// The start-up load of the options, the layout and the project list from the
+// store options point at. With noSave only the version group is read and the
+// rest takes fixed start values. Sets loaded.
+void LoadAtStart(GlobalOptions& options);
+// Reads the given OptionGroup bits; missing keys give the defaults.
+void LoadOptions(GlobalOptions& options, unsigned groups);
+// Writes the given groups, stopping at the first failed write.
+bool SaveOptions(GlobalOptions& options, unsigned groups);
+
+// Reads project p's folder settings (resized to their stored count, at most
+// 1000) and the commands they refer to; returns the count.
+int LoadProjectSettings(GlobalOptions& options, std::vector<FolderSetting>& settings, CommandList& commands,
+                        int project);
+// A negative index writes the count and every setting; otherwise only that
+// setting, or every setting while options.dirtyOrder is set, which a
+// successful save clears.
+bool SaveProjectSettings(GlobalOptions& options, const std::vector<FolderSetting>& settings,
+                         const CommandList& commands, int project, int index, unsigned parts);
+bool SaveSetting(GlobalOptions& options, const FolderSetting& setting, const CommandList& commands, int project,
+                 int index, unsigned parts);
+// Removes project p's name, its count key and the sections of its first
+// count settings.
+bool DeleteProjectKeys(GlobalOptions& options, int count, int project);
+// Writes ActiveProject (-1 when it is not below count) and ProjectCount.
+bool SetProjectCount(GlobalOptions& options, int count);
+
+// The save when the program ends: the storage choice under "Save", then the
+// options, layout and project list. Writes nothing with noSave or before a
+// load.
+bool SaveAtExit(GlobalOptions& options);
+
+// Writes a complete settings file with every project's folder settings; the
+// running program's own settings stay as they are.
+bool ExportSettings(const GlobalOptions& options, const std::wstring& file);
+// Replaces the stored settings with those of a settings file, always into the
+// INI file. A file of a newer version needs newerConfirmed: without it
+// nothing changes and fileVersion receives the file's version.
+ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bool newerConfirmed,
+                            std::wstring* fileVersion = nullptr);
+
+}  // namespace tandrel
