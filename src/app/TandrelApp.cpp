@@ -9,6 +9,7 @@
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
+#include "settings/SettingsStore.h"
 
 namespace tandrel {
 
@@ -74,7 +75,8 @@ bool CTandrelApp::TakeSingleInstance(const std::wstring& name) {
     mutex_ = CreateMutexW(&attributes, FALSE, name.c_str());
     const bool alreadyThere = GetLastError() == ERROR_ALREADY_EXISTS;
     if (mutex_ && !alreadyThere) return true;
-    if (HWND other = FindWindowW(nullptr, LoadText(IDS_APP_TITLE).c_str())) {
+    // Only a main window counts: a message box may carry the same title.
+    if (HWND other = FindWindowW(CMainFrame::kClassName, LoadText(IDS_APP_TITLE).c_str())) {
         ShowWindow(other, SW_SHOWNORMAL);
         SetForegroundWindow(other);
     }
@@ -99,6 +101,11 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     if (!TakeSingleInstance(MutexName(options_.iniPath, iniNamed))) return false;
 
     if (options_.oldIniPath.empty()) options_.oldIniPath = options_.iniPath;
+    if (!ChooseStorage(options_)) {
+        options_.noSave = true;
+        return false;
+    }
+    OpenSettings(options_);
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
@@ -138,6 +145,7 @@ void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
 }
 
 int CTandrelApp::ExitInstance() {
+    SaveAtExit(options_);
     if (mutex_) {
         CloseHandle(mutex_);
         mutex_ = nullptr;

@@ -12,9 +12,10 @@ using test::TempDir;
 // A copy of Tandrel.exe in its own folder, so its settings stay there.
 class ProgramCopy {
 public:
-    ProgramCopy() {
+    explicit ProgramCopy(bool withSettings = true) {
         exe_ = dir_ / L"Tandrel.exe";
         CopyFileW((test::BuildFolder() + L"Tandrel.exe").c_str(), exe_.c_str(), FALSE);
+        if (!withSettings) return;
         // A stored storage choice: no first-run question.
         const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n";
         std::string bytes(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
@@ -52,7 +53,7 @@ private:
 
 HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = 30000) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (HWND w = FindWindowW(nullptr, title.c_str())) return w;
+        if (HWND w = FindWindowW(L"TandrelMainFrame", title.c_str())) return w;
         Sleep(100);
     }
     return nullptr;
@@ -78,7 +79,7 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(FindWindowW(nullptr, workTitle.c_str()), firstWindow);
+    EXPECT_EQ(FindWindowW(L"TandrelMainFrame", workTitle.c_str()), firstWindow);
 
     // Another settings file is another instance.
     HANDLE plain = program.Start(L"");
@@ -91,6 +92,68 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     PostMessageW(plainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(first, 15000), 0u);
     EXPECT_EQ(ExitCodeWithin(plain, 15000), 0u);
+}
+
+// The texts of a message box's static controls, joined.
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) -> BOOL {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (lstrcmpiW(cls, L"Static") == 0) {
+                wchar_t buffer[2048] = {};
+                GetWindowTextW(child, buffer, 2048);
+                *reinterpret_cast<std::wstring*>(param) += buffer;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+HWND WaitForBox(const std::wstring& caption) {
+    for (int i = 0; i < 300; ++i) {
+        if (HWND box = FindWindowW(L"#32770", caption.c_str())) return box;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// Starts a program that has no settings yet and answers its first-run
+// question with the button.
+HANDLE StartAndAnswerFirstRun(ProgramCopy& program, int button) {
+    HANDLE process = program.Start(L"");
+    HWND box = process ? WaitForBox(L"Tandrel Unicode") : nullptr;
+    if (!box) return nullptr;
+    EXPECT_NE(BoxText(box).find(L"Tandrel Unicode をご利用いただき、ありがとうございます。"), std::wstring::npos);
+    PostMessageW(box, WM_COMMAND, button, 0);
+    return process;
+}
+
+TEST(StartupTest, FirstRunQuestionCancelledEndsWithoutWriting) {
+    ProgramCopy program(false);
+    HANDLE process = StartAndAnswerFirstRun(program, IDCANCEL);
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_FALSE(test::FileExists(program.Dir() / L"Tandrel.ini"));
+}
+
+TEST(StartupTest, FirstRunAcceptedStartsAndSavesAUtf16SettingsFile) {
+    ProgramCopy program(false);
+    HANDLE process = StartAndAnswerFirstRun(program, IDOK);
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+
+    const std::wstring ini = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
+    EXPECT_NE(ini.find(L"[Save]\r\nSaveRegistory=0"), std::wstring::npos) << test::Utf8(ini);
+    EXPECT_NE(ini.find(L"IniVersion=0.400"), std::wstring::npos);
+    EXPECT_NE(ini.find(L"ProjectName=デフォルト"), std::wstring::npos);
+    EXPECT_NE(ini.find(L"ProjectCount=32"), std::wstring::npos);
 }
 
 }  // namespace
