@@ -8,6 +8,9 @@ source scripts/env.sh
 tandrel_build
 tandrel_prefix
 tandrel_display
+# The test drives must exist before Wine's mount manager starts: it only
+# reads labels of drives it knows.
+scripts/test-drives.sh >/dev/null
 # One wineserver for the whole run instead of one per test program.
 wineserver -p
 # Start Wine's own services now, detached from CTest's output pipes: a test
