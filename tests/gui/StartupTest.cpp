@@ -156,5 +156,38 @@ TEST(StartupTest, FirstRunAcceptedStartsAndSavesAUtf16SettingsFile) {
     EXPECT_NE(ini.find(L"ProjectCount=32"), std::wstring::npos);
 }
 
+TEST(StartupTest, AnsiSettingsFileIsConvertedWithABackupCopy) {
+    ProgramCopy program(false);
+    // An older version's file in the Japanese code page: project 0 "仕事".
+    const std::string ansi =
+        "[Save]\r\nSaveRegistory=0\r\n[Options]\r\nProjectName=\x8e\x64\x8e\x96\r\nProjectCount=2\r\n"
+        "ListCount=1\r\n[Define 0]\r\nName=\x95\x5c\r\nMaster=C:\\m\r\n";
+    ASSERT_TRUE(test::WriteBytes(program.Dir() / L"Tandrel.ini", ansi));
+
+    HANDLE process = program.Start(L"");
+    ASSERT_NE(process, nullptr);
+    HWND box = WaitForBox(L"INI ファイルのオープン");
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = BoxText(box);
+    EXPECT_NE(text.find(L"INI ファイルを変換しました。"), std::wstring::npos);
+    EXPECT_NE(text.find(program.Dir() / L"Tandrel.ini.20"), std::wstring::npos) << test::Utf8(text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+
+    const std::wstring converted = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
+    EXPECT_NE(converted.find(L"ProjectName=仕事"), std::wstring::npos) << test::Utf8(converted);
+    EXPECT_NE(converted.find(L"Name=表"), std::wstring::npos);
+    EXPECT_NE(converted.find(L"Master=C:\\m"), std::wstring::npos);
+    // The old bytes are kept in the dated copy.
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((program.Dir() / L"Tandrel.ini.*.bak").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    EXPECT_EQ(test::ReadBytes(program.Dir() / found.cFileName), ansi);
+}
+
 }  // namespace
 }  // namespace tandrel
