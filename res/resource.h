@@ -59,6 +59,18 @@
 #define IDS_PICK_ALL_FILTER      60308
 #define IDS_PICK_ALL_EXT         60309
 #define IDS_PICK_INI_FILTER      60312
+// The run log: its boxes and the lines it writes (60430-60449).
+#define IDS_LOG_OPEN             60430
+#define IDS_LOG_FOLDER_FAILED    60431
+#define IDS_LOG_OPEN_FAILED      60432
+#define IDS_LOG_SEPARATOR        60433
+#define IDS_LOG_SETTING_NAME     60434
+#define IDS_LOG_UPDATE_TIME      60435
+#define IDS_LOG_MASTER           60436
+#define IDS_LOG_BACKUP           60437
+#define IDS_LOG_ENTRY            60438
+#define IDS_LOG_DRIVE            60439
+#define IDS_LOG_ERROR_BLOCK      60440
 #define IDS_ENTER_INTEGER        61712
 #define IDS_ENTER_RANGE          61714
 #define IDS_FIRST_RUN            62000

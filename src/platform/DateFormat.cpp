@@ -70,12 +70,26 @@ std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time) {
     if (pattern.empty() || !KnownTimeCodes(pattern)) return {};
     const std::tm* local = std::localtime(&time);
     if (!local) return {};
-    wchar_t buffer[128];
-    const size_t n = std::wcsftime(buffer, 128, pattern.c_str(), local);
-    // Some runtimes report an overflowing text as filling the whole buffer
-    // instead of as 0.
-    if (n == 0 || n >= 128) return {};
-    return std::wstring(buffer, n);
+    // The runtime's wcsftime takes the whole text through the narrow code
+    // page and garbles every character outside it (a Japanese folder name),
+    // so only the codes themselves are handed to it.
+    std::wstring text;
+    for (size_t i = 0; i < pattern.size() && text.size() < 128; ++i) {
+        if (pattern[i] != L'%') {
+            text += pattern[i];
+            continue;
+        }
+        const size_t length = pattern[i + 1] == L'#' ? 3 : 2;
+        wchar_t buffer[128];
+        const size_t n = std::wcsftime(buffer, 128, pattern.substr(i, length).c_str(), local);
+        // Some runtimes report an overflowing text as filling the whole
+        // buffer instead of as 0.
+        if (n >= 128) return {};
+        text.append(buffer, n);
+        i += length - 1;
+    }
+    if (text.empty() || text.size() >= 128) return {};
+    return text;
 }
 
 std::wstring DateFormat(const std::wstring& pattern, const ProjectSlot& project, std::time_t time) {

@@ -36,7 +36,7 @@ TEST(DateFormatTest, FormatsEveryOfferedCode) {
     } cases[] = {
         {L"%Y%m%d", L"20240305"},     {L"%y-%H%M%S", L"24-170809"}, {L"%I", L"05"}, {L"%j", L"065"},
         {L"%w", L"2"},                {L"%U", L"09"},               {L"%W", L"10"}, {L"100%%", L"100%"},
-        {L"C:\\Logs\\log.txt", L"C:\\Logs\\log.txt"},
+        {L"C:\\Logs\\log.txt", L"C:\\Logs\\log.txt"}, {L"D:\\ログ\\設定_%Y.log", L"D:\\ログ\\設定_2024.log"},
     };
     for (const auto& c : cases) EXPECT_EQ(DateFormat(c.pattern, none, when), c.expected) << test::Utf8(c.pattern);
 }

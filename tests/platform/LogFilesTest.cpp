@@ -23,39 +23,6 @@ void WriteLog(const std::wstring& path, int day) {
     CloseHandle(f);
 }
 
-// Holds a file open without sharing from another process until stopped.
-class HeldFile {
-public:
-    explicit HeldFile(const std::wstring& path) {
-        std::wstring command = L"\"" + test::HelperPath() + L"\" \"hold=" + path + L"\" sleep=30000";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_)) {
-            ADD_FAILURE() << "helper did not start";
-            return;
-        }
-        for (int i = 0; i < 500; ++i) {
-            HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return;
-            if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-            Sleep(20);
-        }
-        ADD_FAILURE() << "the file was never held";
-    }
-    ~HeldFile() {
-        if (!process_.hProcess) return;
-        TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
-        CloseHandle(process_.hProcess);
-        CloseHandle(process_.hThread);
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-};
-
 TEST(LogFilesTest, NewestLogIsTheLatestWrittenOfTheMasksLength) {
     TempDir temp;
     WriteLog(temp / L"log_20240101.txt", 10);
@@ -126,7 +93,7 @@ TEST(LogFilesTest, OneHeldLogAmongTenIsReported) {
     const std::wstring held = temp / L"p2_20240103.log";
     LogCleanup cleanup;
     {
-        HeldFile holder(held);
+        test::HeldFile holder(held);
         cleanup = DeleteLogsAllProjects(temp / L"p%p_%Y%m%d.log", projects, false);
     }
     EXPECT_EQ(cleanup.result, LogsFailed);

@@ -109,6 +109,32 @@ std::wstring HelperPath() {
     return BuildFolder() + L"tandrel_test_helper.exe";
 }
 
+HeldFile::HeldFile(const std::wstring& path) {
+    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=30000";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+        ADD_FAILURE() << "helper did not start";
+        return;
+    }
+    for (int i = 0; i < 500; ++i) {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return;
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        Sleep(20);
+    }
+    ADD_FAILURE() << "the file was never held";
+}
+
+HeldFile::~HeldFile() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}
+
 TestDrive::TestDrive(wchar_t letter) : letter_(letter) {
     SetLabel(L"");
 }

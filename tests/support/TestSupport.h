@@ -58,6 +58,20 @@ private:
 
 // The test helper program beside the test program.
 std::wstring HelperPath();
+
+// Holds a file open without sharing from another process (the helper)
+// for as long as it lives; created when missing.
+class HeldFile {
+public:
+    explicit HeldFile(const std::wstring& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    PROCESS_INFORMATION process_{};
+};
+
 // The folder beside the test program (the build root).
 std::wstring BuildFolder();
 
