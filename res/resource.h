@@ -59,6 +59,12 @@
 #define IDS_PICK_ALL_FILTER      60308
 #define IDS_PICK_ALL_EXT         60309
 #define IDS_PICK_INI_FILTER      60312
+// Target filters: the texts of a list that cannot be built (60400-60419).
+#define IDS_TARGET_FILE_PARSE        60400
+#define IDS_TARGET_FILE_PARSE_BODY   60401
+#define IDS_TARGET_FOLDER_PARSE      60402
+#define IDS_TARGET_FOLDER_PARSE_BODY 60403
+#define IDS_TARGET_ERROR             60404
 // The run log: its boxes and the lines it writes (60430-60449).
 #define IDS_LOG_OPEN             60430
 #define IDS_LOG_FOLDER_FAILED    60431

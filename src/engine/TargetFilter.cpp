@@ -1,0 +1,264 @@
+#include "engine/TargetFilter.h"
+
+#include <windows.h>
+
+#include <regex>
+#include <string_view>
+#include <vector>
+
+#include "platform/Strings.h"
+#include "resource.h"
+
+namespace tandrel {
+
+namespace {
+
+// The regex library's compiler and matcher recurse once per character of an
+// alternative and once per alternative: a thread with a 1 MB stack ran out at
+// four to eight times these sizes. Real lists stay far below them.
+constexpr size_t kMaxEntries = 2000;
+constexpr size_t kMaxEntryLength = 1024;
+
+// Case folding of the whole basic plane, as the file system compares names;
+// the library's own folding goes through the C runtime, which knows ASCII only.
+const std::vector<wchar_t>& LowerTable() {
+    static const std::vector<wchar_t> table = [] {
+        std::vector<wchar_t> t(0x10000);
+        std::wstring chars;
+        for (unsigned c = 0; c < 0x10000; ++c) {
+            t[c] = static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c + 32 : c);
+            // Surrogate halves only fold in pairs.
+            if (c != 0 && (c < 0xD800 || c > 0xDFFF)) chars += static_cast<wchar_t>(c);
+        }
+        std::wstring lower(chars.size(), L'\0');
+        const int n = static_cast<int>(chars.size());
+        if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, chars.data(), n, lower.data(), n, nullptr, nullptr,
+                          0) == n) {
+            for (size_t i = 0; i < chars.size(); ++i) t[chars[i]] = lower[i];
+        }
+        return t;
+    }();
+    return table;
+}
+
+wchar_t Fold(wchar_t c) {
+    return LowerTable()[c];
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = Fold(c);
+    return text;
+}
+
+struct FoldingTraits : std::regex_traits<wchar_t> {
+    wchar_t translate_nocase(wchar_t c) const { return Fold(c); }
+};
+
+// The polynomial (non-backtracking) matcher of libstdc++: no pattern can take
+// exponential time and the recursion does not grow with the length of a
+// path. It rejects back-references, which name lists have no use for.
+constexpr auto kRegexFlags =
+    std::regex_constants::ECMAScript | std::regex_constants::icase | std::regex_constants::__polynomial;
+
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(L';', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
+std::wstring FolderPiecePattern(const std::wstring& piece, bool legacy) {
+    if (piece.starts_with(L"re:")) return piece.substr(3);
+    const bool hasBackslash = piece.find(L'\\') != std::wstring::npos;
+    const bool hasWildcard = piece.find_first_of(L"*?") != std::wstring::npos;
+    std::wstring pattern = ConvertWildcards(piece);
+    if (hasBackslash) {
+        // A level written as a lone "*" also stands for no level at all.
+        if (pattern.starts_with(L"\\\\.*") || pattern.find(L"\\\\.*\\\\") != std::wstring::npos)
+            ReplaceAll(pattern, L"\\\\.*", L"(\\\\.*)?");
+        // "name\" means the folder itself.
+        if (pattern.ends_with(L"\\\\")) pattern += L'?';
+    }
+    return (!legacy || hasWildcard ? L"^" : L"") + pattern + L"$";
+}
+
+FilterOutcome Decide(const TargetMatcher& matcher, const std::wstring& text, ListMode mode) {
+    if (!matcher.HasPattern()) return FilterOutcome::NoDecision;
+    const bool listed = matcher.Test(text);
+    if (mode == ListMode::Include) return listed ? FilterOutcome::Target : FilterOutcome::NotListed;
+    return listed ? FilterOutcome::Excluded : FilterOutcome::Target;
+}
+
+// The system list decides only when it excludes.
+FilterOutcome SystemFirst(FilterOutcome system, FilterOutcome own) {
+    return system == FilterOutcome::Excluded ? system : own;
+}
+
+FilterBuildResult Failure(unsigned titleId, unsigned bodyId) {
+    return {false, LoadText(titleId), LoadText(bodyId), LoadText(IDS_TARGET_ERROR)};
+}
+
+}  // namespace
+
+TargetModes ModesForTargetType(int targetType) {
+    switch (targetType) {
+        case 0: return {ListMode::Include, ListMode::Include};
+        case 2: return {ListMode::Exclude, ListMode::Include};
+        case 3: return {ListMode::Include, ListMode::Exclude};
+        default: return {ListMode::Exclude, ListMode::Exclude};
+    }
+}
+
+struct TargetMatcher::Compiled {
+    std::basic_regex<wchar_t, FoldingTraits> regex;
+};
+
+TargetMatcher::TargetMatcher() = default;
+TargetMatcher::~TargetMatcher() = default;
+TargetMatcher::TargetMatcher(TargetMatcher&&) noexcept = default;
+TargetMatcher& TargetMatcher::operator=(TargetMatcher&&) noexcept = default;
+
+bool TargetMatcher::SetPattern(const std::wstring& pattern) {
+    compiled_.reset();
+    try {
+        compiled_ = std::make_unique<Compiled>(Compiled{std::basic_regex<wchar_t, FoldingTraits>(pattern, kRegexFlags)});
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+void TargetMatcher::Clear() {
+    compiled_.reset();
+}
+
+bool TargetMatcher::HasPattern() const {
+    return compiled_ != nullptr;
+}
+
+bool TargetMatcher::Test(const std::wstring& text) const {
+    if (!compiled_) return false;
+    try {
+        return std::regex_search(text, compiled_->regex);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::wstring ConvertWildcards(const std::wstring& text) {
+    static constexpr std::wstring_view kEscaped = L"$()+.[\\]^{|}";
+    std::wstring out;
+    out.reserve(text.size() * 2);
+    for (wchar_t c : text) {
+        if (c == L'*') {
+            out += L".*";
+        } else if (c == L'?') {
+            out += L'.';
+        } else {
+            if (kEscaped.find(c) != std::wstring_view::npos) out += L'\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool BuildFileList(TargetMatcher& matcher, const std::wstring& list) {
+    matcher.Clear();
+    const std::vector<std::wstring> entries = SplitList(Lower(list));
+    if (entries.empty()) return true;
+    if (entries.size() > kMaxEntries) return false;
+    std::wstring pattern = L"(";
+    for (const std::wstring& entry : entries) {
+        const std::wstring converted = ConvertWildcards(entry);
+        if (converted.size() > kMaxEntryLength) return false;
+        if (pattern.size() > 1) pattern += L'|';
+        pattern += L'^' + converted;
+    }
+    return matcher.SetPattern(pattern + L")$");
+}
+
+bool BuildFolderList(TargetMatcher& matcher, const std::wstring& list, bool legacy) {
+    matcher.Clear();
+    const std::vector<std::wstring> pieces = SplitList(list);
+    if (pieces.empty()) return true;
+    if (pieces.size() > kMaxEntries) return false;
+    std::wstring combined;
+    TargetMatcher probe;
+    for (const std::wstring& piece : pieces) {
+        const std::wstring pattern = FolderPiecePattern(piece, legacy);
+        // Each piece must stand alone, or an unbalanced "re:" piece could
+        // pair its parentheses with a neighbour's.
+        if (pattern.size() > kMaxEntryLength || !probe.SetPattern(pattern)) return false;
+        if (!combined.empty()) combined += L'|';
+        combined += L'(' + pattern + L')';
+    }
+    return matcher.SetPattern(combined);
+}
+
+FilterOutcome MatchFile(const TargetMatcher& matcher, const std::wstring& path, ListMode mode) {
+    return Decide(matcher, path.substr(path.find_last_of(L"\\/") + 1), mode);
+}
+
+FilterOutcome MatchFolder(const TargetMatcher& matcher, const std::wstring& relativeFolder, ListMode mode) {
+    const size_t first = relativeFolder.find_first_not_of(L'\\');
+    if (first == std::wstring::npos) return Decide(matcher, L"", mode);
+    const size_t last = relativeFolder.find_last_not_of(L'\\');
+    return Decide(matcher, relativeFolder.substr(first, last + 1 - first), mode);
+}
+
+FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const GlobalOptions& options) {
+    ignoreSystem_ = setting.IgnoreSystemFiles;
+    modes_ = ModesForTargetType(setting.TargetType);
+    systemFolders_.Clear();
+    systemFiles_.Clear();
+    // The system lists are built only when used, so a broken one cannot stop
+    // a setting that ignores it.
+    if (!BuildFolderList(folders_, setting.TargetDirectory, options.oldTargetSetting) ||
+        (ignoreSystem_ && !BuildFolderList(systemFolders_, options.IgnoreSystemFolderNames, options.oldTargetSetting)))
+        return Failure(IDS_TARGET_FOLDER_PARSE, IDS_TARGET_FOLDER_PARSE_BODY);
+    if (!BuildFileList(files_, setting.TargetFile) ||
+        (ignoreSystem_ && !BuildFileList(systemFiles_, options.IgnoreSystemFileNames)))
+        return Failure(IDS_TARGET_FILE_PARSE, IDS_TARGET_FILE_PARSE_BODY);
+    return {};
+}
+
+FilterOutcome TargetFilters::FileOutcome(const std::wstring& relativePath) const {
+    const FilterOutcome own = MatchFile(files_, relativePath, modes_.files);
+    if (!ignoreSystem_) return own;
+    return SystemFirst(MatchFile(systemFiles_, relativePath, ListMode::Exclude), own);
+}
+
+FilterOutcome TargetFilters::FolderOutcome(const std::wstring& relativeFolder) const {
+    const FilterOutcome own = MatchFolder(folders_, relativeFolder, modes_.folders);
+    if (!ignoreSystem_) return own;
+    return SystemFirst(MatchFolder(systemFolders_, relativeFolder, ListMode::Exclude), own);
+}
+
+bool SkipsForSize(const FolderSetting& setting, std::uint64_t size) {
+    const TargetFileSize& limit = setting.TargetFileSize;
+    if (!setting.SkipTargetFileSize || limit.number <= 0) return false;
+    const std::uint64_t count = static_cast<std::uint64_t>(limit.number);
+    if (limit.unit >= 4 || (limit.unit == 3 && count >= 4)) {
+        // Large limits count in steps of 4 GiB, the high word of the size.
+        const std::uint64_t highLimit = limit.unit >= 4 ? count * 256 : count / 4;
+        return (size >> 32) >= highLimit;
+    }
+    // The full product: a 32-bit one wraps from 4096 MB on and would skip
+    // nearly every file.
+    return size >= limit.Bytes();
+}
+
+bool SkipsForDate(const FolderSetting& setting, std::int64_t localTimeSeconds) {
+    switch (setting.TargetDateType) {
+        case 1: return localTimeSeconds < setting.TargetDate;
+        case 2: return localTimeSeconds <= setting.LastExec;
+        default: return false;
+    }
+}
+
+}  // namespace tandrel
