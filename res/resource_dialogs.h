@@ -1,0 +1,2 @@
+// Resource numbers of the dialogs room.
+#pragma once

@@ -1,0 +1,2 @@
+// Resource numbers of the engine room.
+#pragma once

@@ -1,0 +1,2 @@
+// Resource numbers of the ui room.
+#pragma once

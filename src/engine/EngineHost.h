@@ -1,0 +1,72 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "model/FolderSetting.h"
+
+namespace tandrel {
+
+// Flags of a report row.
+enum ReportRowFlags : unsigned {
+    RowToLog = 1,   // write the row to the run log
+    RowToList = 2,  // show it in the report list
+};
+
+// One row of the report list.
+struct ReportRow {
+    std::wstring action;  // "作成", "更新", "削除", "エラー", …
+    std::wstring path;    // relative path or detail text
+    // Last-write times of the master and backup entries, when known.
+    std::optional<FILETIME> masterTime;
+    std::optional<FILETIME> backupTime;
+    std::optional<std::uint64_t> size;
+};
+
+// What the user chose in the delete confirmation dialog.
+enum class DeleteChoice { Delete, DeleteAll, Skip, Abort };
+
+struct DeleteConfirmation {
+    std::wstring path;     // full path of the file to delete
+    std::wstring timeText; // "%Y/%m/%d %H:%M:%S" or "----/--/-- --:--:--"
+    std::uint64_t size = 0;
+};
+
+// Everything the run engine says to the user interface goes through here;
+// the engine holds no window of its own. The window side answers on the UI
+// thread (the real host sends its messages and waits for them), a test host
+// records the calls and answers boxes from a script. All calls come from the
+// worker thread.
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+    // Status line; a null text keeps the previous one, both null show the
+    // idle text.
+    virtual void SetStatus(const wchar_t* text, const wchar_t* detail) = 0;
+    // Appends a row to the report list.
+    virtual void AddReportRow(const ReportRow& row) = 0;
+    // Width of a text in the report list's font; 0 when it cannot be told.
+    virtual int MeasureReportText(const std::wstring& text) = 0;
+    // A setting starts (1) or ends (1, or 2 after a clean all-settings run);
+    // the view stores the value in runSelection and redraws the row.
+    virtual void SettingRunState(FolderSetting& setting, int state) = 0;
+    // Progress: 1 working, 4 a message box opens, 8 aborted or delete
+    // confirmation, 0 the setting's commands are done.
+    virtual void RunState(int state) = 0;
+    // False greys the Close item of the main window's system menu.
+    virtual void EnableClose(bool enable) = 0;
+    virtual void ClearReport() = 0;
+    // A modal message box owned by the view; returns the button pressed.
+    virtual int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) = 0;
+    // Whether the Ctrl key is held down right now.
+    virtual bool IsCtrlDown() = 0;
+    virtual DeleteChoice ConfirmDelete(const DeleteConfirmation& file) = 0;
+    // The view stores LastExec and Errors of every setting of the project.
+    virtual void StoreRunResults() = 0;
+    // Posts WM_CLOSE to the main window (the end-of-batch closing actions).
+    virtual void PostClose() = 0;
+};
+
+}  // namespace tandrel

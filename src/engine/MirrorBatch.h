@@ -1,0 +1,44 @@
+#pragma once
+#include <atomic>
+#include <ctime>
+#include <vector>
+
+#include "engine/EngineHost.h"
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+// The parameter block of one run, owned by the main view; the worker thread
+// only borrows it. Shared between the threads is exactly what is atomic here
+// and the run fields of the settings.
+struct MirrorBatch {
+    // Set by the view before the thread starts, cleared by the worker at the end.
+    std::atomic<bool> running{false};
+    bool testMode = false;
+    // All-settings run: every setting with AutoExec; otherwise those whose
+    // runSelection is non-zero.
+    bool autoOnly = false;
+    // Started from the command line (schedule gate, unattended rules).
+    bool startedAutomatically = false;
+    std::vector<FolderSetting>* settings = nullptr;
+    // The active project's commands that the settings refer to by id.
+    const CommandList* commands = nullptr;
+    // The program-wide options (logs, system names, after-completion action,
+    // global commands). Read by the worker; it writes only the run outcome below.
+    GlobalOptions* options = nullptr;
+    EngineHost* host = nullptr;
+    std::atomic<int> currentIndex{0};
+    // Set by the view's cancel command and by the worker on Abort.
+    std::atomic<bool> cancelRequested{false};
+
+    // Outcome, valid once running is false again.
+    int result = 1;             // 1 every processed setting finished, 0 the batch stopped
+    int worstLevel = 0;         // 0 none … 4 fatal
+    bool cleanCompletion = false;
+};
+
+// Starts the worker thread for a filled batch; false when a run is already
+// in progress or the thread cannot be started (running is then false).
+bool StartBatch(MirrorBatch& batch);
+
+}  // namespace tandrel
