@@ -1,2 +1,99 @@
 // Resource numbers of the engine room.
 #pragma once
+
+// Numbers the program's texts are known by.
+#define IDS_COMMAND_LOG_LINE         60125
+#define IDS_COMMAND_RUNNING          62506
+
+// Report rows (60500-60529).
+#define IDS_ROW_START                60500
+#define IDS_ROW_TEST_START           60501
+#define IDS_ROW_CREATE               60502
+#define IDS_ROW_FOLDER_CREATE        60503
+#define IDS_ROW_UPDATE               60504
+#define IDS_ROW_DELETE               60505
+#define IDS_ROW_FOLDER_DELETE        60506
+#define IDS_ROW_RENAME               60507
+#define IDS_ROW_SKIP                 60508
+#define IDS_ROW_ABORT                60509
+#define IDS_ROW_END                  60510
+#define IDS_ROW_DRIVE                60511
+#define IDS_ROW_HEADER               60512
+
+// Status line (60530-60549).
+#define IDS_STATUS_BACKUP            60530
+#define IDS_STATUS_MIRROR            60531
+#define IDS_STATUS_DONE              60532
+#define IDS_STATUS_RETRY             60533
+#define IDS_STATUS_WAITING           60534
+#define IDS_STATUS_RECYCLING         60535
+
+// Error policy (60550-60569).
+#define IDS_ERROR_RESOLVED           60550
+#define IDS_SUPPRESS_ASK             60551
+#define IDS_SUPPRESS_CAPTION         60552
+#define IDS_SUPPRESS_HINT            60553
+#define IDS_ERROR_ROW_TEXT           60554
+
+// File operations (60570-60609).
+#define IDS_COPY_FAILED_BODY         60570
+#define IDS_COPY_FAILED              60571
+#define IDS_PATH_AND_TEXT            60572
+#define IDS_DELETE_FAILED            60573
+#define IDS_RENAME_FAILED_BODY       60574
+#define IDS_RENAME_FAILED            60575
+#define IDS_MKDIR_FAILED             60576
+#define IDS_RMDIR_FAILED             60577
+#define IDS_RECYCLE_FAILED           60578
+#define IDS_CHECK_BODY               60579
+#define IDS_CHECK_FOLDER             60580
+#define IDS_CHECK_FILE               60581
+#define IDS_CHECK_FAILED             60582
+#define IDS_CHECK_RETRIES            60583
+#define IDS_BAD_NAME                 60584
+#define IDS_FILE_NAMED_LIKE_FOLDER   60585
+#define IDS_FOLDER_NAMED_LIKE_FILE   60586
+#define IDS_LIST_FAILED              60587
+#define IDS_LIST_FOLDER              60588
+
+// Tree walk (60610-60629).
+#define IDS_TIME_INVALID             60610
+#define IDS_TIME_CHECK               60611
+#define IDS_MASTER_TIME_INVALID      60612
+#define IDS_BACKUP_TIME_INVALID      60613
+#define IDS_NO_TIME                  60614
+
+// Batch (60630-60659).
+#define IDS_ABORTED                  60630
+#define IDS_ABORT_CAPTION            60631
+#define IDS_BACKUP_DONE              60632
+#define IDS_BACKUP_DONE_CAPTION      60633
+#define IDS_AFTER_TOOL_MISSING       60634
+#define IDS_AFTER_TOOL_CAPTION       60635
+
+// Pre-flight checks (60660-60699).
+#define IDS_SIDE_MASTER              60660
+#define IDS_SIDE_BACKUP              60661
+#define IDS_SIDE_BOTH                60662
+#define IDS_SIDE_NOT_FOUND           60663
+#define IDS_SIDE_AMBIGUOUS           60664
+#define IDS_SIDE_DETECT_ERROR        60665
+#define IDS_SIDE_NO_MEDIA            60666
+#define IDS_SIDE_NO_LABEL            60667
+#define IDS_SIDE_MISMATCH            60668
+#define IDS_DRIVE_TITLE              60669
+#define IDS_DRIVE_FIRST_LINE         60670
+#define IDS_LABEL_TITLE              60671
+#define IDS_LABEL_FIRST_LINE         60672
+#define IDS_LABEL_CAPTION            60673
+#define IDS_MEDIA_RETRY_HINT         60674
+#define IDS_MASTER_MISSING           60675
+#define IDS_FOLDER_CHECK_ERROR       60676
+#define IDS_MASTER_INVALID           60677
+#define IDS_FOLDER_SETTING_ERROR     60678
+#define IDS_BACKUP_MISSING           60679
+#define IDS_BACKUP_INVALID           60680
+#define IDS_SAME_FOLDER              60681
+#define IDS_BACKUP_CREATE_TITLE      60682
+#define IDS_BACKUP_CREATE_BODY       60683
+#define IDS_DATE_FOLDER_INVALID      60684

@@ -1,0 +1,318 @@
+#include "engine/FileOps.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "platform/Environment.h"
+#include "platform/Handle.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "resource.h"
+
+namespace tandrel {
+
+namespace {
+
+std::wstring PathAndText(const std::wstring& path, DWORD error) {
+    return Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), SystemErrorText(error).c_str());
+}
+
+void ClearAttributes(const std::wstring& path) {
+    SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+bool SameState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+    return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
+           CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+}  // namespace
+
+int SendToRecycleBin(const std::wstring& paths) {
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = paths.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NORECURSION | FOF_NO_CONNECTED_ELEMENTS;
+    const int result = SHFileOperationW(&op);
+    if (result == 0 && op.fAnyOperationsAborted) return ERROR_CANCELLED;
+    return result;
+}
+
+FileOps::FileOps(ErrorPolicy& policy, bool testRun) : policy_(policy), testRun_(testRun) {}
+
+bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned captionId) {
+    ErrorCall call;
+    call.level = level;
+    call.body = body;
+    call.detail = WithoutFinalBreak(SystemErrorText(error));
+    call.title = LoadText(captionId);
+    return policy_.RaiseFailure(call);
+}
+
+bool FileOps::Copy(const std::wstring& source, const std::wstring& destination) {
+    if (testRun_) return true;
+    const std::wstring from = LongPath(source), to = LongPath(destination);
+    for (;;) {
+        WIN32_FILE_ATTRIBUTE_DATA before{};
+        const bool existed = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before);
+        SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+            if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, destination);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        // A copy that broke off half-way (a full disk) must not stay behind
+        // looking like a backup; an untouched old copy stays.
+        WIN32_FILE_ATTRIBUTE_DATA after{};
+        if (GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &after) && !(after.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (!existed || !SameState(before, after))) {
+            DeleteFileW(to.c_str());
+        } else if (existed) {
+            SetFileAttributesW(to.c_str(), before.dwFileAttributes);
+        }
+        const std::wstring body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
+                                         SystemErrorText(error).c_str());
+        if (!Fail(LevelError, body, error, IDS_COPY_FAILED)) return false;
+    }
+}
+
+bool FileOps::Delete(const std::wstring& path) {
+    return RemoveEntry(path, false);
+}
+
+bool FileOps::RemoveEntry(const std::wstring& path, bool folder) {
+    if (testRun_) return true;
+    if (recycling_) return AddToRecycleBin(path);
+    for (;;) {
+        ClearAttributes(path);
+        const std::wstring target = LongPath(path);
+        if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) return true;
+        const DWORD error = GetLastError();
+        if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
+            return false;
+        }
+    }
+}
+
+bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName) {
+    if (testRun_) return true;
+    const std::wstring from = folder + oldName, to = folder + newName;
+    for (;;) {
+        DWORD error = 0;
+        if (EqualsNoCase(oldName, newName)) {
+            std::wstring middle;
+            for (unsigned n = GetTickCount();; ++n) {
+                middle = folder + newName + Format(L".~%08x", n);
+                if (GetFileAttributesW(LongPath(middle).c_str()) == INVALID_FILE_ATTRIBUTES) break;
+            }
+            if (MoveFileW(LongPath(from).c_str(), LongPath(middle).c_str())) {
+                if (MoveFileW(LongPath(middle).c_str(), LongPath(to).c_str())) return true;
+                error = GetLastError();
+                MoveFileW(LongPath(middle).c_str(), LongPath(from).c_str());
+            } else {
+                error = GetLastError();
+            }
+        } else {
+            if (MoveFileW(LongPath(from).c_str(), LongPath(to).c_str())) return true;
+            error = GetLastError();
+        }
+        const std::wstring body = Format(LoadText(IDS_RENAME_FAILED_BODY).c_str(), from.c_str(), to.c_str(),
+                                         SystemErrorText(error).c_str());
+        if (!Fail(LevelError, body, error, IDS_RENAME_FAILED)) return false;
+    }
+}
+
+bool FileOps::CreateFolder(const std::wstring& path) {
+    if (testRun_) return true;
+    std::wstring target = path;
+    while (target.size() > 3 && target.back() == L'\\') target.pop_back();
+    if (target.size() <= 3) {
+        while (Fail(LevelError, PathAndText(target, ERROR_INVALID_NAME), ERROR_INVALID_NAME, IDS_MKDIR_FAILED)) {
+        }
+        return false;
+    }
+    // Nothing above a share can be created, nor a drive root.
+    size_t pos = IsUncPath(target) ? PathRoot(target).size() : 3;
+    for (;;) {
+        const size_t end = std::min(target.find(L'\\', pos), target.size());
+        const std::wstring component = target.substr(0, end);
+        while (!IsDirectory(component)) {
+            if (CreateDirectoryW(LongPath(component).c_str(), nullptr)) break;
+            const DWORD error = GetLastError();
+            if (error == ERROR_ALREADY_EXISTS && IsDirectory(component)) break;
+            if (!Fail(LevelError, PathAndText(component, error), error, IDS_MKDIR_FAILED)) return false;
+        }
+        if (end >= target.size()) return true;
+        pos = end + 1;
+    }
+}
+
+bool FileOps::RemoveFolder(const std::wstring& path) {
+    return RemoveEntry(path, true);
+}
+
+bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destination) {
+    if (testRun_) return true;
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!from) return false;
+    UniqueHandle to(CreateFileW(LongPath(destination).c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!to) return false;
+    FILETIME created, accessed, written;
+    return GetFileTime(from.Get(), &created, &accessed, &written) &&
+           SetFileTime(to.Get(), &created, &accessed, &written);
+}
+
+int FileOps::CheckFolder(const std::wstring& path, KnownEntry known) {
+    return Check(path, true, known);
+}
+
+int FileOps::CheckFile(const std::wstring& path, KnownEntry known) {
+    return Check(path, false, known);
+}
+
+int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
+    std::wstring target = path;
+    if (folder) {
+        // A server alone cannot be asked; its shares are asked instead.
+        if (UncDepth(target) == 1) return FolderExists;
+        if (target.size() > 3 && target.back() == L'\\') target.pop_back();
+    }
+    const std::wstring checkName = LoadText(folder ? IDS_CHECK_FOLDER : IDS_CHECK_FILE);
+    const int level = deletePass_ ? LevelSkipped : LevelError;
+
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (known) {
+        if (!*known) return folder ? FolderMissing : FileMissing;
+        attributes = (*known)->attributes;
+    } else {
+        const bool netRetry = setting_ && setting_->ErrorNetPathRetry;
+        const int attempts = netRetry ? std::max(1, setting_->NetPathRetryCount) : 1;
+        std::wstring retryText;
+        DWORD error = 0;
+        for (int n = 1;; ++n) {
+            attributes = GetFileAttributesW(LongPath(target).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES) break;
+            error = GetLastError();
+            if (error == ERROR_BAD_NETPATH && netRetry) {
+                retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
+                if (!policy_.Cancelled() && n < attempts) {
+                    policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), target);
+                    continue;
+                }
+            } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                return folder ? FolderMissing : FileMissing;
+            } else if (folder && error == ERROR_NOT_READY) {
+                return FolderNotReady;
+            }
+            ReportCheckError(level,
+                             Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), retryText.c_str(),
+                                    target.c_str(), SystemErrorText(error).c_str()),
+                             WithoutFinalBreak(SystemErrorText(error)),
+                             Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
+            return folder ? FolderCheckError : FileCheckError;
+        }
+        if (!retryText.empty()) {
+            ErrorCall call;
+            call.level = LevelNotice;
+            call.body = Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), retryText.c_str(), target.c_str(),
+                               SystemErrorText(error).c_str());
+            call.detail = WithoutFinalBreak(SystemErrorText(error));
+            call.title = Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str());
+            call.resolvedByRetry = true;
+            policy_.Raise(call);
+        }
+    }
+    const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    if (isFolder == folder) return folder ? FolderExists : FileExists;
+    if (deletePass_) return folder ? FolderIsFile : FileIsFolder;
+    // The deletion pass of this setting has already made room.
+    if (setting_ && setting_->Mirroring && setting_->BackupType == 1) return folder ? FolderMissing : FileMissing;
+    return Conflict(target, folder, checkName);
+}
+
+int FileOps::Conflict(const std::wstring& path, bool folder, const std::wstring& checkName) {
+    const std::wstring text = LoadText(folder ? IDS_FILE_NAMED_LIKE_FOLDER : IDS_FOLDER_NAMED_LIKE_FILE);
+    ReportCheckError(deletePass_ ? LevelSkipped : LevelError,
+                     Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), L"", path.c_str(), text.c_str()), text,
+                     Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
+    return folder ? FolderCheckError : FileCheckError;
+}
+
+bool FileOps::CheckName(const std::wstring& path) {
+    if (GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_INVALID_NAME) {
+        return true;
+    }
+    const std::wstring text = LoadText(IDS_BAD_NAME);
+    ReportCheckError(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text, text);
+    return false;
+}
+
+// The checks inform with an OK box and go on; the error counts either way.
+void FileOps::ReportCheckError(int level, const std::wstring& body, const std::wstring& detail,
+                               const std::wstring& title) {
+    ErrorCall call;
+    call.level = level;
+    call.body = body;
+    call.detail = detail;
+    call.title = title;
+    call.style = kStyleFatal;
+    policy_.Raise(call);
+    policy_.CountError();
+    policy_.AddErrorRow();
+}
+
+void FileOps::BeginRecycling(int capacity, bool wait) {
+    recycling_ = !testRun_;
+    recycleCapacity_ = std::max(1, capacity);
+    recycleWait_ = wait;
+    recycleBatch_.clear();
+}
+
+bool FileOps::EndRecycling() {
+    if (!recycling_) return true;
+    const bool ok = FlushRecycleBin(L"");
+    recycling_ = false;
+    return ok;
+}
+
+bool FileOps::AddToRecycleBin(const std::wstring& path) {
+    recycleBatch_.push_back(path);
+    if (static_cast<int>(recycleBatch_.size()) >= recycleCapacity_) FlushRecycleBin(path);
+    return true;
+}
+
+bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
+    if (recycleBatch_.empty()) return true;
+    for (;;) {
+        policy_.SetStatus(LoadText(IDS_STATUS_MIRROR),
+                          Format(LoadText(IDS_STATUS_RECYCLING).c_str(), static_cast<int>(recycleBatch_.size())));
+        std::wstring list;
+        for (const std::wstring& path : recycleBatch_) {
+            ClearAttributes(path);
+            list += path;
+            list += L'\0';
+        }
+        list += L'\0';
+        const int result = sender_(list);
+        if (result == 0) {
+            if (recycleWait_) {
+                SHQUERYRBINFO info{sizeof info, 0, 0};
+                SHQueryRecycleBinW(PathRoot(recycleBatch_.back()).c_str(), &info);
+            }
+            recycleBatch_.clear();
+            return true;
+        }
+        const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),
+                                         SystemErrorText(static_cast<DWORD>(result)).c_str());
+        if (!Fail(LevelSkipped, body, static_cast<DWORD>(result), IDS_RECYCLE_FAILED)) {
+            recycleBatch_.clear();
+            return false;
+        }
+    }
+}
+
+}  // namespace tandrel

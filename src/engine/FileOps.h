@@ -1,0 +1,81 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ErrorPolicy.h"
+#include "engine/FolderListing.h"
+
+namespace tandrel {
+
+// Results of a folder check.
+constexpr int FolderExists = 0, FolderMissing = 1, FolderIsFile = 2, FolderNotReady = 3, FolderCheckError = 4;
+// Results of a file check.
+constexpr int FileExists = 0, FileMissing = 1, FileIsFolder = 2, FileCheckError = 4;
+
+// Hands one double-null-terminated path list to the recycle bin; 0 on
+// success, else the shell's error code.
+using RecycleSender = std::function<int(const std::wstring& paths)>;
+int SendToRecycleBin(const std::wstring& paths);
+
+// What a listing of the other tree already says about a name: unset means
+// ask the file system, a null entry means not there.
+using KnownEntry = std::optional<const FindEntry*>;
+
+// Every change a run makes on disk, and every check that decides one, with
+// the error policy around it. In a test run the changing operations succeed
+// at once and touch nothing; the checks run as in an update run.
+class FileOps {
+public:
+    FileOps(ErrorPolicy& policy, bool testRun);
+
+    // The options of the setting being processed.
+    void SetSetting(const FolderSetting& setting) { setting_ = &setting; }
+    void SetDeletePass(bool deletePass) { deletePass_ = deletePass; }
+
+    bool Copy(const std::wstring& source, const std::wstring& destination);
+    bool Delete(const std::wstring& path);
+    // folder ends in a backslash. A rename that changes letter case only
+    // goes through an intermediate name: some file systems take a direct
+    // one as done without doing it.
+    bool Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName);
+    bool CreateFolder(const std::wstring& path);
+    bool RemoveFolder(const std::wstring& path);
+    // Creation, last-access and last-write time; no question on failure.
+    bool CopyTimes(const std::wstring& source, const std::wstring& destination);
+
+    int CheckFolder(const std::wstring& path, KnownEntry known = std::nullopt);
+    int CheckFile(const std::wstring& path, KnownEntry known = std::nullopt);
+    // False when the name holds characters the file system refuses.
+    bool CheckName(const std::wstring& path);
+
+    // Deletions of a deletion pass go to the recycle bin in batches.
+    void BeginRecycling(int capacity, bool wait);
+    bool EndRecycling();
+    bool Recycling() const { return recycling_; }
+    void SetRecycleSender(RecycleSender sender) { sender_ = std::move(sender); }
+
+private:
+    int Check(const std::wstring& path, bool folder, KnownEntry known);
+    int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
+    bool RemoveEntry(const std::wstring& path, bool folder);
+    void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
+    bool AddToRecycleBin(const std::wstring& path);
+    bool FlushRecycleBin(const std::wstring& filledBy);
+    bool Fail(int level, const std::wstring& body, DWORD error, unsigned captionId);
+
+    ErrorPolicy& policy_;
+    const bool testRun_;
+    const FolderSetting* setting_ = nullptr;
+    bool deletePass_ = false;
+    bool recycling_ = false;
+    int recycleCapacity_ = 200;
+    bool recycleWait_ = false;
+    std::vector<std::wstring> recycleBatch_;
+    RecycleSender sender_ = SendToRecycleBin;
+};
+
+}  // namespace tandrel

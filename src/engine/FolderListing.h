@@ -1,0 +1,53 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tandrel {
+
+// One entry of a folder as the listing returned it.
+struct FindEntry {
+    std::wstring name;
+    DWORD attributes = 0;
+    FILETIME creation{}, access{}, write{};
+    std::uint64_t size = 0;
+
+    bool IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
+    bool IsLink() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+};
+
+// The entries of one folder, read with one listing, so that per-file
+// questions about the other tree cost no system call each.
+class FolderListing {
+public:
+    // folder ends in a backslash. False (and error() set) when it cannot be
+    // listed; an empty folder is a success.
+    bool Read(const std::wstring& folder);
+    bool ok() const { return ok_; }
+    DWORD error() const { return error_; }
+    const std::vector<FindEntry>& entries() const { return entries_; }
+    // The entry the system would open under that name: the exact spelling
+    // first (a case-sensitive file system can hold both), else ignoring case.
+    const FindEntry* Find(const std::wstring& name) const;
+
+private:
+    bool ok_ = false;
+    DWORD error_ = 0;
+    std::vector<FindEntry> entries_;
+    std::unordered_map<std::wstring, size_t> exact_, folded_;
+};
+
+// Upper case by the system's table, as the file system compares names.
+std::wstring FoldCase(const std::wstring& text);
+
+// Seconds since 1970 of a file time; empty when it has no valid time of day
+// (before 1970 or beyond the year 3000).
+std::optional<std::int64_t> FileTimeSeconds(const FILETIME& time);
+// All three times valid: only then are they shown in a row.
+bool TimesValid(const FindEntry& entry);
+
+}  // namespace tandrel

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "engine/FileOps.h"
+#include "RecordingHost.h"
+#include "TestSupport.h"
+
+namespace tandrel {
+namespace {
+
+using test::FileExists;
+using test::RecordingHost;
+using test::TempDir;
+
+// A batch, its host and log, and the policy and operations of one setting.
+struct Rig {
+    explicit Rig(bool testRun = false) : log(options, testRun), policy(batch, log), ops(policy, testRun) {
+        batch.host = &host;
+        batch.options = &options;
+        batch.testMode = testRun;
+        setting.Errors = 0;
+        policy.SetSetting(&setting);
+        ops.SetSetting(setting);
+    }
+    RecordingHost host;
+    GlobalOptions options;
+    MirrorBatch batch;
+    FolderSetting setting;
+    RunLog log;
+    ErrorPolicy policy;
+    FileOps ops;
+};
+
+TEST(FileOpsTest, FailuresAskCountLogAndCanBeSuppressed) {
+    TempDir temp;
+    Rig rig;
+    rig.options.OutputLog = true;
+    rig.options.LogFileName = temp / L"run.log";
+    rig.log.NameGlobalLog(std::time(nullptr));
+    ASSERT_FALSE(rig.log.Open(rig.setting, std::time(nullptr)));
+    const std::wstring missing = temp / L"missing.txt";
+
+    // Retry asks again; the first box has no Ctrl hint, the second has.
+    rig.host.answers = {IDRETRY, IDIGNORE};
+    EXPECT_FALSE(rig.ops.Copy(missing, temp / L"copy.txt"));
+    ASSERT_EQ(rig.host.boxes.size(), 2u);
+    EXPECT_EQ(rig.host.boxes[0].caption, L"ファイルのコピーに失敗");
+    EXPECT_EQ(rig.host.boxes[0].style, 0x40012u);
+    EXPECT_EQ(rig.host.boxes[0].text.find(L"※"), std::wstring::npos);
+    EXPECT_EQ(rig.host.boxes[0].text.rfind(L"コピー元：" + missing + L"\r\nコピー先：", 0), 0u);
+    EXPECT_NE(rig.host.boxes[1].text.find(L"[Ctrl] キーを押しながら"), std::wstring::npos);
+    EXPECT_EQ(rig.setting.Errors, 1);
+    ASSERT_EQ(rig.host.RowTexts().size(), 1u);
+    EXPECT_EQ(rig.host.rows[0].action, L"エラー");
+    EXPECT_EQ(rig.host.rows[0].path.rfind(L"ファイルのコピーに失敗: ", 0), 0u);
+    EXPECT_EQ(rig.policy.worstLevel(), 3);
+
+    // Ctrl held while answering: the user turns further boxes off.
+    rig.host.ctrl = true;
+    rig.host.answers = {IDIGNORE, IDYES};
+    EXPECT_FALSE(rig.ops.Delete(missing));
+    EXPECT_EQ(rig.host.boxes.back().caption, L"メッセージの抑制");
+    EXPECT_TRUE(rig.policy.suppressMessages());
+    const size_t shown = rig.host.boxes.size();
+    EXPECT_FALSE(rig.ops.Copy(missing, temp / L"copy.txt"));
+    EXPECT_EQ(rig.host.boxes.size(), shown);
+    EXPECT_EQ(rig.setting.Errors, 3);
+    EXPECT_FALSE(rig.batch.cancelRequested);
+
+    rig.log.Close();
+    const std::string log = test::ReadBytes(temp / L"run.log");
+    EXPECT_NE(log.find(test::Utf8(L"以下のエラーを無視しました。\r\n--------------------------------\r\nコピー元：")),
+              std::string::npos);
+    // Retry is not logged: one block per ignored failure.
+    size_t blocks = 0;
+    for (size_t at = 0; (at = log.find(test::Utf8(L"以下のエラーを無視しました。"), at)) != std::string::npos; ++at) ++blocks;
+    EXPECT_EQ(blocks, 3u);
+}
+
+TEST(FileOpsTest, ErrorLeaveIgnoresSilentlyAbortCancelsAndUnattendedRunsAsk) {
+    TempDir temp;
+    {
+        Rig rig;
+        rig.setting.ErrorLeave = true;
+        EXPECT_FALSE(rig.ops.Delete(temp / L"none"));
+        EXPECT_TRUE(rig.host.boxes.empty());
+        EXPECT_EQ(rig.setting.Errors, 1);
+        // The level-4 questions still ask.
+        ErrorCall fatal{LevelFatal, L"x\r\n", L"x", L"t", kStyleFatal, IDABORT, false, {}};
+        EXPECT_EQ(rig.policy.Raise(fatal), IDABORT);
+        EXPECT_EQ(rig.host.boxes.size(), 1u);
+        EXPECT_EQ(rig.host.boxes[0].text, L"x");
+        EXPECT_TRUE(rig.batch.cancelRequested);
+    }
+    {
+        Rig rig;
+        rig.host.answers = {IDABORT};
+        EXPECT_FALSE(rig.ops.RemoveFolder(temp / L"none"));
+        EXPECT_EQ(rig.host.boxes[0].caption, L"フォルダの削除に失敗");
+        EXPECT_TRUE(rig.batch.cancelRequested);
+    }
+    {
+        // An automatic run that shuts down afterwards shows nothing.
+        Rig rig;
+        rig.options.AutoExitWhenError = true;
+        rig.options.runMode = RunModeShutdown;
+        rig.batch.startedAutomatically = true;
+        rig.host.ctrl = true;
+        EXPECT_FALSE(rig.ops.Delete(temp / L"none"));
+        EXPECT_TRUE(rig.host.boxes.empty());
+        EXPECT_EQ(rig.setting.Errors, 1);
+    }
+}
+
+TEST(FileOpsTest, ChangesOnDiskAndTestRunTouchesNothing) {
+    TempDir temp;
+    ASSERT_TRUE(test::WriteBytes(temp / L"a.txt", "new"));
+    ASSERT_TRUE(test::WriteBytes(temp / L"old.txt", "old"));
+    SetFileAttributesW((temp / L"old.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(test::WriteBytes(temp / L"Name.TXT", "n"));
+    {
+        Rig dry(true);
+        EXPECT_TRUE(dry.ops.Copy(temp / L"a.txt", temp / L"old.txt"));
+        EXPECT_TRUE(dry.ops.CreateFolder(temp / L"x\\y"));
+        EXPECT_TRUE(dry.ops.Delete(temp / L"a.txt"));
+        EXPECT_TRUE(dry.ops.Rename(temp.Path() + L"\\", L"Name.TXT", L"name.txt"));
+        EXPECT_EQ(test::ReadBytes(temp / L"old.txt"), "old");
+        EXPECT_FALSE(FileExists(temp / L"x"));
+        EXPECT_TRUE(FileExists(temp / L"a.txt"));
+    }
+    Rig rig;
+    rig.setting.CopyFileTimeAll = true;
+    EXPECT_TRUE(rig.ops.Copy(temp / L"a.txt", temp / L"old.txt"));
+    EXPECT_EQ(test::ReadBytes(temp / L"old.txt"), "new");
+    EXPECT_TRUE(rig.ops.CreateFolder(temp / L"x\\y\\z\\"));
+    EXPECT_EQ(rig.ops.CheckFolder(temp / L"x\\y\\z"), FolderExists);
+
+    // A case-only rename really changes the spelling on disk.
+    EXPECT_TRUE(rig.ops.Rename(temp.Path() + L"\\", L"Name.TXT", L"name.txt"));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp / L"name.txt").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    EXPECT_STREQ(data.cFileName, L"name.txt");
+
+    SetFileAttributesW((temp / L"old.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(rig.ops.Delete(temp / L"old.txt"));
+    EXPECT_FALSE(FileExists(temp / L"old.txt"));
+    EXPECT_TRUE(rig.ops.RemoveFolder(temp / L"x\\y\\z"));
+    EXPECT_EQ(rig.ops.CheckFolder(temp / L"x\\y\\z"), FolderMissing);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.setting.Errors, 0);
+}
+
+TEST(FileOpsTest, ChecksAgreeWithListingsAndReportConflicts) {
+    TempDir temp;
+    ASSERT_TRUE(test::WriteBytes(temp / L"file", "f"));
+    ASSERT_TRUE(CreateDirectoryW((temp / L"dir").c_str(), nullptr));
+    FolderListing listing;
+    ASSERT_TRUE(listing.Read(temp.Path() + L"\\"));
+    EXPECT_EQ(listing.Find(L"FILE")->name, L"file");
+
+    Rig rig;
+    rig.ops.SetDeletePass(true);
+    for (const wchar_t* name : {L"file", L"dir", L"none"}) {
+        const KnownEntry known = listing.Find(name);
+        EXPECT_EQ(rig.ops.CheckFile(temp / name), rig.ops.CheckFile(temp / name, known)) << name;
+        EXPECT_EQ(rig.ops.CheckFolder(temp / name), rig.ops.CheckFolder(temp / name, known)) << name;
+    }
+    EXPECT_EQ(rig.ops.CheckFile(temp / L"dir"), FileIsFolder);
+    EXPECT_EQ(rig.ops.CheckFolder(temp / L"none\\deeper"), FolderMissing);
+    EXPECT_TRUE(rig.host.boxes.empty());
+
+    // In the copy pass a name held by the other kind is an error.
+    rig.ops.SetDeletePass(false);
+    EXPECT_EQ(rig.ops.CheckFile(temp / L"dir", listing.Find(L"dir")), FileCheckError);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].caption, L"ファイル存在チェックに失敗");
+    EXPECT_EQ(rig.host.boxes[0].style, 0x40010u);
+    EXPECT_NE(rig.host.boxes[0].text.find(L"ファイルと同名のフォルダが存在します。"), std::wstring::npos);
+    EXPECT_EQ(rig.ops.CheckFolder(temp / L"file"), FolderCheckError);
+    EXPECT_EQ(rig.setting.Errors, 2);
+    // Unless the deletion pass went first and made room.
+    rig.setting.BackupType = 1;
+    EXPECT_EQ(rig.ops.CheckFolder(temp / L"file"), FolderMissing);
+}
+
+TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
+    TempDir temp;
+    Rig rig;
+    std::vector<size_t> sent;
+    rig.ops.SetRecycleSender([&](const std::wstring& list) {
+        size_t n = 0;
+        for (size_t at = 0; list[at]; at += wcslen(list.c_str() + at) + 1) ++n;
+        sent.push_back(n);
+        return 0;
+    });
+    rig.ops.BeginRecycling(200, false);
+    for (int i = 0; i < 450; ++i) EXPECT_TRUE(rig.ops.Delete(temp / std::to_wstring(i)));
+    EXPECT_EQ(sent, (std::vector<size_t>{200, 200}));
+    EXPECT_TRUE(rig.ops.EndRecycling());
+    EXPECT_EQ(sent, (std::vector<size_t>{200, 200, 50}));
+
+    // A refused batch asks; Retry sends it again.
+    int calls = 0;
+    rig.ops.SetRecycleSender([&](const std::wstring&) { return ++calls == 1 ? ERROR_ACCESS_DENIED : 0; });
+    rig.host.answers = {IDRETRY};
+    rig.ops.BeginRecycling(2, false);
+    EXPECT_TRUE(rig.ops.RemoveFolder(temp / L"a"));
+    EXPECT_TRUE(rig.ops.RemoveFolder(temp / L"b"));
+    EXPECT_EQ(calls, 2);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].caption, L"ファイル／フォルダの削除に失敗");
+    EXPECT_EQ(rig.host.boxes[0].text.rfind(temp / L"b" + L"\r\n\r\n", 0), 0u);
+    EXPECT_EQ(rig.setting.Errors, 0);
+}
+
+}  // namespace
+}  // namespace tandrel

@@ -1,0 +1,70 @@
+#pragma once
+// An engine host that records what the worker says and answers its boxes
+// and delete confirmations from a script.
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/EngineHost.h"
+
+namespace tandrel::test {
+
+class RecordingHost : public EngineHost {
+public:
+    struct Box {
+        std::wstring text, caption;
+        UINT style;
+    };
+
+    void SetStatus(const wchar_t* text, const wchar_t* detail) override {
+        statuses.push_back(std::wstring(text ? text : L"") + L"|" + (detail ? detail : L""));
+    }
+    void AddReportRow(const ReportRow& row) override { rows.push_back(row); }
+    int MeasureReportText(const std::wstring& text) override { return static_cast<int>(text.size()) * 7; }
+    void SettingRunState(FolderSetting& setting, int state) override {
+        setting.runSelection = static_cast<std::uint8_t>(state);
+        settingStates.push_back(state);
+    }
+    void RunState(int state) override { runStates.push_back(state); }
+    void EnableClose(bool enable) override { closeEnabled.push_back(enable); }
+    void ClearReport() override { ++clears; }
+    int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override {
+        boxes.push_back({text, caption, style});
+        if (answers.empty()) return (style & MB_ABORTRETRYIGNORE) ? IDIGNORE : IDOK;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    bool IsCtrlDown() override { return std::exchange(ctrl, false); }
+    DeleteChoice ConfirmDelete(const DeleteConfirmation& file) override {
+        confirmations.push_back(file);
+        if (deleteAnswers.empty()) return DeleteChoice::Delete;
+        const DeleteChoice answer = deleteAnswers.front();
+        deleteAnswers.pop_front();
+        return answer;
+    }
+    void StoreRunResults() override { ++stores; }
+    void PostClose() override { ++closes; }
+
+    // "action path" of every row, for compact comparisons.
+    std::vector<std::wstring> RowTexts() const {
+        std::vector<std::wstring> out;
+        for (const ReportRow& row : rows) out.push_back(row.action + L" " + row.path);
+        return out;
+    }
+
+    std::vector<std::wstring> statuses;
+    std::vector<ReportRow> rows;
+    std::vector<int> settingStates, runStates;
+    std::vector<bool> closeEnabled;
+    std::vector<Box> boxes;
+    std::vector<DeleteConfirmation> confirmations;
+    std::deque<int> answers;
+    std::deque<DeleteChoice> deleteAnswers;
+    // Held down until asked once.
+    bool ctrl = false;
+    int clears = 0, stores = 0, closes = 0;
+};
+
+}  // namespace tandrel::test
