@@ -25,9 +25,13 @@ void ErrorPolicy::RaiseLevel(int level) {
     worstLevel_ = std::max(worstLevel_, level);
 }
 
-int ErrorPolicy::Raise(const ErrorCall& call) {
+void ErrorPolicy::Note(const ErrorCall& call) {
     RaiseLevel(call.level);
     lastErrorText_ = Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), call.title.c_str(), call.detail.c_str());
+}
+
+int ErrorPolicy::Raise(const ErrorCall& call) {
+    Note(call);
     const bool attended = Attended();
 
     int answer = call.defaultAnswer;

@@ -52,6 +52,8 @@ public:
     // Decides on one error: asks, or answers by itself, logs the block and
     // returns IDABORT, IDRETRY, IDIGNORE or IDOK.
     int Raise(const ErrorCall& call);
+    // Takes the error's level and text without asking or logging.
+    void Note(const ErrorCall& call);
     // Raise for a failing operation: Retry comes back as true (try again);
     // anything else counts the error and adds its row.
     bool RaiseFailure(const ErrorCall& call);

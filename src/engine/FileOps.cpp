@@ -148,8 +148,13 @@ bool FileOps::CreateFolder(const std::wstring& path) {
     }
 }
 
-bool FileOps::RemoveFolder(const std::wstring& path) {
-    return RemoveEntry(path, true);
+bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept) {
+    if (!recycling_ || !holdsKept) return RemoveEntry(path, true);
+    FlushRecycleBin(L"");
+    recycling_ = false;
+    const bool removed = RemoveEntry(path, true);
+    recycling_ = true;
+    return removed;
 }
 
 bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destination) {

@@ -43,7 +43,9 @@ public:
     // one as done without doing it.
     bool Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName);
     bool CreateFolder(const std::wstring& path);
-    bool RemoveFolder(const std::wstring& path);
+    // A folder that still holds entries the pass keeps is never handed to
+    // the recycle bin, which would take them along.
+    bool RemoveFolder(const std::wstring& path, bool holdsKept = false);
     // Creation, last-access and last-write time; no question on failure.
     bool CopyTimes(const std::wstring& source, const std::wstring& destination);
 

@@ -20,6 +20,9 @@ struct MirrorBatch {
     bool autoOnly = false;
     // Started from the command line (schedule gate, unattended rules).
     bool startedAutomatically = false;
+    // The program was started with "logoff": folder and log problems end the
+    // batch without a box.
+    bool logOffMode = false;
     std::vector<FolderSetting>* settings = nullptr;
     // The active project's commands that the settings refer to by id.
     const CommandList* commands = nullptr;
@@ -30,11 +33,17 @@ struct MirrorBatch {
     std::atomic<int> currentIndex{0};
     // Set by the view's cancel command and by the worker on Abort.
     std::atomic<bool> cancelRequested{false};
+    // A worker thread serves this batch; StartBatch refuses a second one.
+    // (running may already be set by the view before StartBatch.)
+    std::atomic<bool> workerActive{false};
 
     // Outcome, valid once running is false again.
     int result = 1;             // 1 every processed setting finished, 0 the batch stopped
     int worstLevel = 0;         // 0 none … 4 fatal
     bool cleanCompletion = false;
+    // The automatic state of a command-line start is over (the view then
+    // enables the after-completion list again).
+    bool endAutomaticState = false;
 };
 
 // Starts the worker thread for a filled batch; false when a run is already

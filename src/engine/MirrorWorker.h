@@ -1,0 +1,77 @@
+#pragma once
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "engine/ErrorPolicy.h"
+#include "engine/FileOps.h"
+#include "engine/FolderListing.h"
+#include "engine/MirrorBatch.h"
+#include "engine/RunLog.h"
+#include "engine/TargetFilter.h"
+
+namespace tandrel {
+
+// Runs one batch on the worker thread: the settings one after the other,
+// each through its pre-flight checks, its passes over the two trees and its
+// commands. Talks to the window only through the batch's host.
+class MirrorWorker {
+public:
+    explicit MirrorWorker(MirrorBatch& batch);
+    // 1 when every processed setting finished, 0 when the batch stopped.
+    int Run();
+
+    // Tests hand the deletions meant for the recycle bin to a recorder.
+    void SetRecycleSender(RecycleSender sender) { ops_.SetRecycleSender(std::move(sender)); }
+
+private:
+    enum class SettingEnd { Completed, Skipped, Aborted };
+
+    bool Selected(const FolderSetting& setting, std::time_t now) const;
+    // Pre-flight checks, then the passes.
+    SettingEnd Process(FolderSetting& work);
+    // false when the volume cycle failed; aborted tells whether by Abort.
+    bool CheckVolumes(FolderSetting& work, bool& aborted);
+    SettingEnd FolderProblem(FolderSetting& work, bool master, bool invalid);
+    void Fatal(unsigned titleId, const std::wstring& body, unsigned captionId);
+    bool RunPasses();
+    void AfterCompletion(const FolderSetting* lastCompleted, std::time_t batchStart);
+    // The command of a setting's slot (0 before, 1 after): -1 not run,
+    // 0 ran or its failure is ignored, 1 stop.
+    int RunCommand(const FolderSetting& work, int slot, bool noErrors, std::time_t start);
+
+    // One folder of a pass; false when the batch was cancelled. kept tells
+    // the caller that something stays behind in the folder.
+    bool Walk(const std::wstring& folder, const std::wstring& relative, bool& kept);
+    bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other);
+    bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
+                            bool rootNotListed);
+    bool CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
+                    const FolderListing* other);
+    bool DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
+                      const FolderListing* other, bool& kept);
+    // Gives the backup entry the master's letter case; true when the two
+    // spellings differ.
+    bool CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk, const std::wstring& masterName,
+                    std::optional<std::uint64_t> size);
+    KnownEntry Lookup(const FolderListing* other, const std::wstring& name) const;
+    unsigned SkipFlags() const;
+    void RaiseTimeError(const std::wstring& path, unsigned textId);
+
+    MirrorBatch& batch_;
+    const GlobalOptions& options_;
+    RunLog log_;
+    ErrorPolicy policy_;
+    FileOps ops_;
+    TargetFilters filters_;
+    FolderSetting* current_ = nullptr;
+    std::wstring masterRoot_, backupRoot_;
+    // The backup folder as stored, above its date folder.
+    std::wstring storedBackup_, backupBase_;
+    bool deletePass_ = false;
+    int changedFolderCount_ = 0;
+    int removalDepth_ = 0;
+    bool confirmDelete_ = false;
+};
+
+}  // namespace tandrel

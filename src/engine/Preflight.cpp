@@ -1,0 +1,196 @@
+// The checks before the passes of a setting: drives by label, volume
+// labels, both folders, and the backup folder's creation.
+#include "engine/MirrorWorker.h"
+
+#include "platform/Drives.h"
+#include "platform/Environment.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "resource.h"
+
+namespace tandrel {
+
+namespace {
+
+// The expanded path as a full path with a trailing backslash; empty when it
+// cannot be made one.
+std::wstring FullFolder(const std::wstring& path) {
+    const std::wstring expanded = ExpandEnvironment(path);
+    if (expanded.empty()) return {};
+    std::wstring full(32000, L'\0');
+    const DWORD n = GetFullPathNameW(expanded.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return {};
+    full.resize(n);
+    if (full.back() != L'\\') full += L'\\';
+    return full;
+}
+
+std::wstring SideName(int side) {
+    return LoadText(side == SideMaster ? IDS_SIDE_MASTER : side == SideBackup ? IDS_SIDE_BACKUP : IDS_SIDE_BOTH);
+}
+
+}  // namespace
+
+void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned captionId) {
+    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, IDABORT, false, {}};
+    if (batch_.logOffMode) {
+        // No one is there to read a box; the batch still ends.
+        policy_.Note(call);
+        batch_.cancelRequested = false;
+        return;
+    }
+    policy_.Raise(call);
+}
+
+bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
+    aborted = false;
+    const bool detect = work.DetectDriveByVolumeMaster || work.DetectDriveByVolumeBackup;
+    const bool check = work.CheckVolumeMaster || work.CheckVolume;
+    if (!detect && !check) return true;
+    const FolderSetting original = work;
+    for (;;) {
+        // Each try starts from the stored paths: the medium may have moved.
+        work.Master = original.Master;
+        work.Backup = original.Backup;
+        std::wstring failures[2];
+        bool labelKind = false;
+        DriveDetector detector(work);
+        if (detect) {
+            policy_.SetStatus(LoadText(IDS_DETECTING_DRIVE), L"");
+            detector.Detect(true, SideBoth);
+            for (int side = SideMaster; side <= SideBackup; ++side) {
+                const DriveDetector::Side& s = detector.side(side);
+                const std::wstring name = SideName(side);
+                switch (s.status) {
+                    case DriveFound:
+                        policy_.Report(LoadText(IDS_ROW_DRIVE),
+                                       Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
+                                       RowToList);
+                        log_.WriteDriveDetection(name, s.label, s.foundRoots);
+                        break;
+                    case DriveNotFound:
+                        failures[side] = Format(LoadText(IDS_SIDE_NOT_FOUND).c_str(), name.c_str(), s.label.c_str());
+                        break;
+                    case DriveAmbiguous:
+                        failures[side] = Format(LoadText(IDS_SIDE_AMBIGUOUS).c_str(), name.c_str(), s.label.c_str());
+                        break;
+                    case DriveListError:
+                        failures[side] = Format(LoadText(IDS_SIDE_DETECT_ERROR).c_str(), name.c_str(), s.label.c_str(),
+                                                WithoutFinalBreak(s.errorText).c_str());
+                        break;
+                    default:
+                        break;
+                }
+            }
+        }
+        if (failures[0].empty() && failures[1].empty() && check) {
+            labelKind = true;
+            const bool wanted[2] = {work.CheckVolumeMaster, work.CheckVolume};
+            const std::wstring* labels[2] = {&work.VolumeMaster, &work.Volume};
+            for (int side = SideMaster; side <= SideBackup; ++side) {
+                if (!wanted[side]) continue;
+                const std::wstring root = PathRoot(ExpandEnvironment(side == SideMaster ? work.Master : work.Backup));
+                const std::wstring actual = VolumeLabel(root);
+                if (EqualsNoCase(actual, *labels[side])) continue;
+                const std::wstring name = SideName(side);
+                if (actual.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                    failures[side] = Format(LoadText(IsRemovableRoot(root) ? IDS_SIDE_NO_MEDIA : IDS_SIDE_NO_LABEL).c_str(),
+                                            name.c_str());
+                } else {
+                    failures[side] = Format(LoadText(IDS_SIDE_MISMATCH).c_str(), name.c_str(), labels[side]->c_str(),
+                                            actual.c_str());
+                }
+            }
+        }
+        if (failures[0].empty() && failures[1].empty()) return true;
+
+        const int side = failures[0].empty() ? SideBackup : failures[1].empty() ? SideMaster : SideBoth;
+        const std::wstring sideWord = SideName(side);
+        const std::wstring first = Format(LoadText(labelKind ? IDS_LABEL_FIRST_LINE : IDS_DRIVE_FIRST_LINE).c_str(),
+                                          work.Name.c_str());
+        const bool closingAuto = options_.AutoExitWhenError ||
+                                 (options_.runMode >= RunModeExit && options_.runMode <= RunModeShutdown) ||
+                                 (options_.afterAction >= RunModeExit && options_.afterAction <= RunModeShutdown);
+        const std::wstring masterRoot = PathRoot(ExpandEnvironment(work.Master));
+        const bool hint = !work.VolErrorSkip && IsRemovableRoot(masterRoot) && (!batch_.startedAutomatically || !closingAuto);
+        ErrorCall call;
+        call.level = LevelSkipped;
+        call.body = first + (hint ? LoadText(IDS_MEDIA_RETRY_HINT) : L"") + failures[0] + failures[1];
+        call.title = Format(LoadText(labelKind ? IDS_LABEL_TITLE : IDS_DRIVE_TITLE).c_str(), sideWord.c_str());
+        call.detail = call.title;
+        call.title = LoadText(labelKind ? IDS_LABEL_CAPTION : IDS_DRIVE_DETECT_ERROR);
+        call.style = work.VolErrorSkip ? kStyleFatal : kStyleChoices;
+        call.defaultAnswer = work.VolErrorSkip ? IDIGNORE : IDABORT;
+        call.silentIgnore = work.SkipIfFolderNotExist;
+        const int answer = policy_.Raise(call);
+        if (answer == IDRETRY) continue;
+        work.Errors = ErrorsSkipped;
+        policy_.AddErrorRow();
+        aborted = answer == IDABORT;
+        return false;
+    }
+}
+
+MirrorWorker::SettingEnd MirrorWorker::FolderProblem(FolderSetting& work, bool master, bool invalid) {
+    if (work.SkipIfFolderNotExist) {
+        const std::wstring text = LoadText(master ? IDS_MASTER_MISSING : IDS_BACKUP_MISSING);
+        const std::wstring caption = LoadText(IDS_FOLDER_CHECK_ERROR);
+        if (log_.skipLines()) {
+            policy_.Raise({LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, IDIGNORE, false, true});
+        }
+        if (work.ShowSkipFile) {
+            policy_.Report(LoadText(IDS_ROW_SKIP),
+                           Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), caption.c_str(), text.c_str()), RowToList);
+        }
+        work.Errors = ErrorsSkipped;
+        return batch_.cancelRequested ? SettingEnd::Aborted : SettingEnd::Skipped;
+    }
+    if (invalid) {
+        const unsigned id = master ? IDS_MASTER_INVALID : IDS_BACKUP_INVALID;
+        Fatal(id, LoadText(id) + L"\r\n", IDS_FOLDER_SETTING_ERROR);
+    } else {
+        Fatal(IDS_MASTER_MISSING, LoadText(IDS_MASTER_MISSING) + L"\r\n", IDS_FOLDER_CHECK_ERROR);
+    }
+    policy_.AddErrorRow();
+    return SettingEnd::Aborted;
+}
+
+MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
+    bool aborted = false;
+    if (!CheckVolumes(work, aborted)) return aborted ? SettingEnd::Aborted : SettingEnd::Skipped;
+
+    deletePass_ = false;
+    ops_.SetDeletePass(false);
+    masterRoot_ = work.Master.empty() ? std::wstring() : FullFolder(work.Master);
+    int masterState = masterRoot_.empty() ? FolderCheckError : ops_.CheckFolder(masterRoot_);
+    if (masterState != FolderExists) {
+        return FolderProblem(work, true, masterState == FolderCheckError || masterState == FolderIsFile);
+    }
+    backupRoot_ = work.Backup.empty() ? std::wstring() : FullFolder(work.Backup);
+    const int backupState = backupRoot_.empty() ? FolderCheckError : ops_.CheckFolder(backupRoot_);
+    if (backupState != FolderExists) {
+        if (work.SkipIfFolderNotExist) return FolderProblem(work, false, true);
+        if (backupState != FolderMissing) return FolderProblem(work, false, true);
+    }
+    backupBase_ = work.MakeDateDir ? FullFolder(storedBackup_) : backupRoot_;
+    if (EqualsNoCase(masterRoot_, backupRoot_)) {
+        Fatal(IDS_SAME_FOLDER, LoadText(IDS_SAME_FOLDER) + L"\r\n", IDS_FOLDER_SETTING_ERROR);
+        policy_.AddErrorRow();
+        return SettingEnd::Aborted;
+    }
+    if (backupState == FolderMissing) {
+        if (batch_.cancelRequested) return SettingEnd::Aborted;
+        const std::wstring folder = FolderOf(backupRoot_, true);
+        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), L"..\\" + FileNameOf(folder), RowToList);
+        log_.WriteEntry(LoadText(IDS_ROW_FOLDER_CREATE), L".");
+        if (!ops_.CreateFolder(backupRoot_)) {
+            Fatal(IDS_BACKUP_CREATE_TITLE, LoadText(IDS_BACKUP_CREATE_BODY), IDS_MKDIR_FAILED);
+            policy_.AddErrorRow();
+            return SettingEnd::Aborted;
+        }
+    }
+    const bool completed = RunPasses();
+    return completed && !batch_.cancelRequested ? SettingEnd::Completed : SettingEnd::Aborted;
+}
+
+}  // namespace tandrel

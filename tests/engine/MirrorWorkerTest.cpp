@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/MirrorWorker.h"
+#include "RecordingHost.h"
+#include "TestSupport.h"
+
+namespace tandrel {
+namespace {
+
+using test::FileExists;
+using test::ReadBytes;
+using test::RecordingHost;
+using test::TempDir;
+using test::WriteBytes;
+
+using Rows = std::vector<std::wstring>;
+
+// Files come in the file system's order.
+Rows Sorted(Rows rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// Sets a file's last-write time to now minus the given seconds.
+void Age(const std::wstring& path, int seconds) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart -= static_cast<ULONGLONG>(seconds) * 10000000ULL;
+    const FILETIME when{t.LowPart, t.HighPart};
+    SetFileTime(file, nullptr, nullptr, &when);
+    CloseHandle(file);
+}
+
+std::wstring DiskName(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return {};
+    FindClose(find);
+    return data.cFileName;
+}
+
+FolderSetting Pair(const std::wstring& master, const std::wstring& backup, const wchar_t* name = L"設定") {
+    FolderSetting s;
+    s.Name = name;
+    s.Master = master;
+    s.Backup = backup;
+    s.runSelection = 1;
+    return s;
+}
+
+// One batch over the given settings, run to its end on the worker thread.
+struct Batch {
+    RecordingHost host;
+    GlobalOptions options;
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    MirrorBatch batch;
+
+    int Run(bool test) {
+        host.rows.clear();
+        host.boxes.clear();
+        host.confirmations.clear();
+        batch.testMode = test;
+        batch.settings = &settings;
+        batch.options = &options;
+        batch.commands = &commands;
+        batch.host = &host;
+        if (!StartBatch(batch)) return -1;
+        for (int i = 0; i < 3000 && batch.running; ++i) Sleep(10);
+        EXPECT_FALSE(batch.running);
+        return batch.result;
+    }
+    // The rows between a setting's start and end, without them.
+    Rows Changes() const {
+        Rows out;
+        for (const std::wstring& row : host.RowTexts()) {
+            if (row.rfind(L"開始", 0) != 0 && row.rfind(L"テスト開始", 0) != 0 && row.rfind(L"終了", 0) != 0) out.push_back(row);
+        }
+        return out;
+    }
+};
+
+TEST(MirrorWorkerTest, TestRunReportsExactlyWhatTheUpdateRunThenDoes) {
+    TempDir temp;
+    const std::wstring m = temp / L"master", b = temp / L"backup";
+    for (const wchar_t* dir : {L"master", L"master\\new", L"master\\keep", L"backup", L"backup\\keep", L"backup\\gone",
+                               L"backup\\gone\\deep"}) {
+        ASSERT_TRUE(CreateDirectoryW((temp / dir).c_str(), nullptr));
+    }
+    WriteBytes(m + L"\\added.txt", "a");
+    WriteBytes(m + L"\\changed.txt", "new!");
+    WriteBytes(m + L"\\same.txt", "s");
+    WriteBytes(m + L"\\Case.txt", "c");
+    WriteBytes(m + L"\\new\\inner.txt", "i");
+    WriteBytes(m + L"\\keep\\k.txt", "k");
+    WriteBytes(b + L"\\changed.txt", "old");
+    WriteBytes(b + L"\\same.txt", "s");
+    WriteBytes(b + L"\\case.txt", "c");
+    WriteBytes(b + L"\\keep\\k.txt", "k");
+    WriteBytes(b + L"\\orphan.txt", "o");
+    WriteBytes(b + L"\\gone\\deep\\x.txt", "x");
+    Age(b + L"\\changed.txt", 3600);
+    for (const wchar_t* same : {L"\\same.txt", L"\\keep\\k.txt"}) {
+        Age(m + same, 100);
+        Age(b + same, 100);
+    }
+    Age(m + L"\\Case.txt", 50);
+    Age(b + L"\\case.txt", 50);
+
+    Batch run;
+    run.settings = {Pair(m, b)};
+    EXPECT_EQ(run.Run(true), 1);
+    const Rows dry = run.Changes();
+    EXPECT_EQ(ReadBytes(b + L"\\changed.txt"), "old");
+    EXPECT_TRUE(FileExists(b + L"\\gone\\deep\\x.txt"));
+    EXPECT_EQ(DiskName(b + L"\\case.txt"), L"case.txt");
+    EXPECT_EQ(run.settings[0].LastExec, 0);
+    const Rows expected = {L"作成 added.txt",        L"更新 changed.txt",      L"リネーム Case.txt",
+                           L"フォルダ作成 new",       L"作成 new\\inner.txt",   L"削除 orphan.txt",
+                           L"削除 gone\\deep\\x.txt", L"フォルダ削除 gone\\deep", L"フォルダ削除 gone"};
+    EXPECT_EQ(Sorted(dry), Sorted(expected));
+
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.Changes(), dry);
+    EXPECT_EQ(ReadBytes(b + L"\\changed.txt"), "new!");
+    EXPECT_EQ(ReadBytes(b + L"\\new\\inner.txt"), "i");
+    EXPECT_EQ(DiskName(b + L"\\case.txt"), L"Case.txt");
+    EXPECT_FALSE(FileExists(b + L"\\orphan.txt"));
+    EXPECT_FALSE(FileExists(b + L"\\gone"));
+    EXPECT_EQ(run.settings[0].Errors, 0);
+    EXPECT_EQ(run.settings[0].status.created, 2);
+    EXPECT_EQ(run.settings[0].status.deleted, 2);
+    EXPECT_NE(run.settings[0].LastExec, 0);
+    EXPECT_TRUE(run.batch.cleanCompletion);
+    EXPECT_EQ(run.host.stores, 2);
+
+    // Nothing left to do.
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.Changes(), Rows{});
+    EXPECT_EQ(run.host.RowTexts().front().rfind(L"開始 --------------- 設定 ---------------", 0), 0u);
+    EXPECT_EQ(run.host.RowTexts().back(), L"終了 " + std::wstring(34, L'-'));
+}
+
+TEST(MirrorWorkerTest, TimeToleranceOverwriteAndPassOptions) {
+    TempDir temp;
+    const std::wstring m = temp / L"m", b = temp / L"b";
+    CreateDirectoryW(m.c_str(), nullptr);
+    CreateDirectoryW(b.c_str(), nullptr);
+    CreateDirectoryW((m + L"\\sub").c_str(), nullptr);
+    WriteBytes(m + L"\\sub\\s.txt", "s");
+    const struct {
+        const wchar_t* name;
+        int masterAge, backupAge;
+    } files[] = {{L"two.txt", 100, 102}, {L"three.txt", 100, 103}, {L"newer.txt", 100, 50}};
+    for (const auto& f : files) {
+        WriteBytes(m + L"\\" + f.name, "same");
+        WriteBytes(b + L"\\" + f.name, "same");
+        Age(m + L"\\" + f.name, f.masterAge);
+        Age(b + L"\\" + f.name, f.backupAge);
+    }
+    WriteBytes(b + L"\\only.txt", "o");
+
+    Batch run;
+    run.settings = {Pair(m, b)};
+    FolderSetting& s = run.settings[0];
+    s.Overwrite = false;
+    s.Mirroring = false;
+    s.SubDir = false;
+    run.Run(true);
+    EXPECT_EQ(Sorted(run.Changes()), Sorted({L"更新 three.txt", L"スキップ newer.txt"}));
+
+    s.NtfsToFat = false;
+    run.Run(true);
+    EXPECT_EQ(Sorted(run.Changes()), Sorted({L"更新 two.txt", L"更新 three.txt", L"スキップ newer.txt"}));
+
+    // Mirroring first, then the copy pass, into sub-folders too.
+    s.NtfsToFat = true;
+    s.Overwrite = true;
+    s.Mirroring = true;
+    s.SubDir = true;
+    s.BackupType = 1;
+    run.Run(true);
+    const Rows rows = run.Changes();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0], L"削除 only.txt");
+    EXPECT_EQ(Sorted(rows), Sorted({L"削除 only.txt", L"更新 three.txt", L"更新 newer.txt", L"フォルダ作成 sub",
+                                    L"作成 sub\\s.txt"}));
+}
+
+TEST(MirrorWorkerTest, FolderProblemsSkipOrEndTheBatch) {
+    TempDir temp;
+    const std::wstring m = temp / L"m";
+    CreateDirectoryW(m.c_str(), nullptr);
+    WriteBytes(m + L"\\f.txt", "f");
+
+    Batch run;
+    run.settings = {Pair(temp / L"none", temp / L"b1", L"A"), Pair(m, temp / L"b2\\deeper", L"B")};
+    EXPECT_EQ(run.Run(false), 0);
+    ASSERT_EQ(run.host.boxes.size(), 2u);
+    EXPECT_EQ(run.host.boxes[0].text, L"マスター側のフォルダが存在しません。");
+    EXPECT_EQ(run.host.boxes[0].caption, L"フォルダ存在チェックエラー");
+    EXPECT_EQ(run.host.boxes[1].text, L"処理が中断されました。");
+    EXPECT_FALSE(FileExists(temp / L"b2"));
+    EXPECT_EQ(run.settings[1].Errors, -1);
+    EXPECT_EQ(run.batch.worstLevel, 4);
+
+    // Skipped quietly, and the next setting creates its backup folder.
+    run.settings[0].SkipIfFolderNotExist = true;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(run.host.boxes.empty());
+    EXPECT_EQ(run.settings[0].Errors, -3);
+    EXPECT_EQ(ReadBytes(temp / L"b2\\deeper\\f.txt"), "f");
+    const Rows rows = run.host.RowTexts();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"スキップ フォルダ存在チェックエラー: マスター側のフォルダが存在しません。"),
+              rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"フォルダ作成 ..\\deeper"), rows.end());
+
+    // The same folder in another spelling.
+    run.settings = {Pair(m, temp / L"M")};
+    EXPECT_EQ(run.Run(true), 0);
+    EXPECT_EQ(run.host.boxes[0].caption, L"フォルダ設定エラー");
+    EXPECT_EQ(run.host.boxes[0].text, L"マスターとバックアップのフォルダが同じです。");
+}
+
+TEST(MirrorWorkerTest, DateFolderAndBackupInsideMaster) {
+    TempDir temp;
+    const std::wstring m = temp / L"m";
+    CreateDirectoryW(m.c_str(), nullptr);
+    WriteBytes(m + L"\\f.txt", "f");
+    Batch run;
+    run.settings = {Pair(m, m + L"\\bak")};
+    run.settings[0].MakeDateDir = true;
+    run.settings[0].BackupDateDir = L"D%Y";
+    EXPECT_EQ(run.Run(true), 1);
+    EXPECT_FALSE(FileExists(m + L"\\bak"));
+    EXPECT_EQ(run.Run(false), 1);
+    const std::wstring dated = m + L"\\bak\\D" + std::to_wstring(1900 + [] {
+        std::time_t now = std::time(nullptr);
+        std::tm t{};
+        localtime_s(&t, &now);
+        return t.tm_year;
+    }());
+    EXPECT_EQ(ReadBytes(dated + L"\\f.txt"), "f");
+    EXPECT_FALSE(FileExists(dated + L"\\bak"));
+    EXPECT_EQ(run.settings[0].Backup, m + L"\\bak");
+    // The second run of the day finds everything in place.
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.Changes(), Rows{});
+}
+
+TEST(MirrorWorkerTest, DeleteConfirmationAnswers) {
+    TempDir temp;
+    for (const wchar_t* dir : {L"m", L"b1", L"b2"}) CreateDirectoryW((temp / dir).c_str(), nullptr);
+    for (const wchar_t* file : {L"b1\\1.txt", L"b1\\2.txt", L"b1\\3.txt", L"b2\\4.txt", L"b2\\5.txt"}) {
+        WriteBytes(temp / file, "12345");
+    }
+    Batch run;
+    run.settings = {Pair(temp / L"m", temp / L"b1"), Pair(temp / L"m", temp / L"b2")};
+    for (FolderSetting& s : run.settings) s.DeleteConf = true;
+    run.host.deleteAnswers = {DeleteChoice::Skip, DeleteChoice::DeleteAll, DeleteChoice::Abort};
+    EXPECT_EQ(run.Run(false), 0);
+    // Skip keeps one; "all" deletes the rest of that setting unasked; the
+    // next setting asks again.
+    ASSERT_EQ(run.host.confirmations.size(), 3u);
+    EXPECT_EQ(run.host.confirmations[0].size, 5u);
+    EXPECT_EQ(run.host.confirmations[0].timeText.size(), 19u);
+    int left = 0;
+    for (const wchar_t* file : {L"b1\\1.txt", L"b1\\2.txt", L"b1\\3.txt"}) left += FileExists(temp / file);
+    EXPECT_EQ(left, 1);
+    EXPECT_TRUE(FileExists(temp / L"b2\\4.txt"));
+    EXPECT_TRUE(FileExists(temp / L"b2\\5.txt"));
+    EXPECT_EQ(run.host.RowTexts().back(), L"中止 ");
+}
+
+TEST(MirrorWorkerTest, ScheduleGateAppliesToAutomaticRunsOnly) {
+    TempDir temp;
+    CreateDirectoryW((temp / L"m").c_str(), nullptr);
+    Batch run;
+    run.settings = {Pair(temp / L"m", temp / L"b")};
+    FolderSetting& s = run.settings[0];
+    s.ScheduleType = ScheduleAfterHours;
+    s.ScheduleTime = 24;
+    s.LastExec = static_cast<std::int32_t>(std::time(nullptr) - (23 * 3600 + 59 * 60));
+    run.batch.startedAutomatically = true;
+    run.batch.autoOnly = true;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(run.host.rows.empty());
+    EXPECT_FALSE(FileExists(temp / L"b"));
+    run.batch.startedAutomatically = false;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(FileExists(temp / L"b"));
+    EXPECT_EQ(run.host.settingStates.back(), 2);
+}
+
+TEST(MirrorWorkerTest, CommandsBeforeAndAfter) {
+    TempDir temp;
+    CreateDirectoryW((temp / L"m").c_str(), nullptr);
+    WriteBytes(temp / L"m\\f.txt", "f");
+    Batch run;
+    CommandEntry before;
+    before.path = test::HelperPath();
+    before.param = L"exit=1";
+    before.name = L"前";
+    before.enable = true;
+    before.onError = 1;
+    before.id = 0;
+    run.commands.Append(before);
+    run.settings = {Pair(temp / L"m", temp / L"b", L"A"), Pair(temp / L"m", temp / L"c", L"B")};
+    for (FolderSetting& s : run.settings) s.commandIds[0] = 0;
+
+    // Its failure ignored: an error row, no box, the settings run.
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(run.host.boxes.empty());
+    const Rows rows = run.host.RowTexts();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"エラー コマンドエラー: 前 コマンドがエラーを返しました(戻り値 1)。"),
+              rows.end());
+    EXPECT_TRUE(FileExists(temp / L"c\\f.txt"));
+
+    // Not ignored: the box, and the batch ends before any setting is processed.
+    run.commands.At(0).onError = 0;
+    test::RemoveTree(temp / L"b");
+    test::RemoveTree(temp / L"c");
+    EXPECT_EQ(run.Run(false), 0);
+    ASSERT_GE(run.host.boxes.size(), 1u);
+    EXPECT_EQ(run.host.boxes[0].caption, L"コマンドエラー");
+    EXPECT_FALSE(FileExists(temp / L"b"));
+    EXPECT_FALSE(FileExists(temp / L"c"));
+}
+
+}  // namespace
+}  // namespace tandrel
