@@ -335,3 +335,61 @@ TEST(MirrorWorkerTest, CommandsBeforeAndAfter) {
 
 }  // namespace
 }  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+TEST(MirrorWorkerTest, VolumeLabelsDecideWhereAndWhetherASettingRuns) {
+    test::TestDrive e(L'E'), f(L'F');
+    e.SetLabel(L"TANDREL_BK");
+    f.SetLabel(L"OTHER");
+    TempDir temp;
+    CreateDirectoryW((temp / L"m").c_str(), nullptr);
+    WriteBytes(temp / L"m\\f.txt", "f");
+    test::RemoveTree(L"E:\\vol");
+    test::RemoveTree(L"F:\\vol");
+
+    Batch run;
+    run.settings = {Pair(temp / L"m", L"F:\\vol", L"A"), Pair(temp / L"m", L"F:\\vol", L"B")};
+    FolderSetting& a = run.settings[0];
+    a.DetectDriveByVolumeBackup = true;
+    a.Volume = L"tandrel_bk";
+    FolderSetting& b = run.settings[1];
+    b.CheckVolume = true;
+    b.VolErrorSkip = true;
+    b.Volume = L"WRONG";
+    EXPECT_EQ(run.Run(false), 1);
+    // Found on E:, while the stored setting keeps F:.
+    EXPECT_EQ(ReadBytes(L"E:\\vol\\f.txt"), "f");
+    EXPECT_EQ(a.Backup, L"F:\\vol");
+    const Rows rows = run.host.RowTexts();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"ドライブ判別 バックアップ側: E:\\"), rows.end());
+    // The mismatch informs and skips; the batch goes on.
+    ASSERT_EQ(run.host.boxes.size(), 1u);
+    EXPECT_EQ(run.host.boxes[0].caption, L"ボリュームラベルの不一致");
+    EXPECT_EQ(run.host.boxes[0].text,
+              L"フォルダ設定「B」のボリュームラベルが設定されている内容と一致しません。\r\n\r\n【バックアップ側】\r\n"
+              L"設定されている内容: \"WRONG\"\r\n実際のボリュームラベル: \"OTHER\"");
+    EXPECT_EQ(b.Errors, -3);
+    EXPECT_FALSE(FileExists(L"F:\\vol"));
+    test::RemoveTree(L"E:\\vol");
+}
+
+TEST(MirrorWorkerTest, UpdateRunLogsWhatItDidTestRunLogsNothing) {
+    TempDir temp;
+    CreateDirectoryW((temp / L"m").c_str(), nullptr);
+    WriteBytes(temp / L"m\\ファイル.txt", "f");
+    Batch run;
+    run.options.OutputLog = true;
+    run.options.LogFileName = temp / L"run.log";
+    run.settings = {Pair(temp / L"m", temp / L"b")};
+    run.Run(true);
+    EXPECT_FALSE(FileExists(temp / L"run.log"));
+    run.Run(false);
+    const std::string log = ReadBytes(temp / L"run.log");
+    EXPECT_NE(log.find(test::Utf8(L"設定名称　　　：設定\r\n")), std::string::npos);
+    EXPECT_NE(log.find(test::Utf8(L"フォルダ作成 \".\"\r\n作成 \"ファイル.txt\"\r\n")), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace tandrel
