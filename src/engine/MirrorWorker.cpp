@@ -158,6 +158,9 @@ int MirrorWorker::Run() {
         }
     }
 
+    // A setting that ended the batch early leaves no pointer to its copy.
+    policy_.SetSetting(nullptr);
+    current_ = nullptr;
     policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
     log_.Close();
     host.EnableClose(true);
