@@ -109,10 +109,11 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
-    frame_ = std::make_unique<CMainFrame>();
+    frame_ = std::make_unique<CMainFrame>(options_);
     frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).RunModal(owner); };
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
     if (IsIconic(frame_->Handle())) options_.startIconic = true;
+    frame_->InitialUpdate();
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
     UpdateWindow(frame_->Handle());
     DragAcceptFiles(frame_->Handle(), TRUE);
@@ -122,6 +123,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
 int CTandrelApp::Run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (frame_ && frame_->Handle() && frame_->PreTranslateMessage(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

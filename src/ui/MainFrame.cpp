@@ -1,6 +1,9 @@
 #include "ui/MainFrame.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
 
 #include "platform/Strings.h"
 #include "resource.h"
@@ -8,18 +11,344 @@
 
 namespace tandrel {
 
+namespace {
+
+constexpr int kToolbarImage = 20;
+constexpr int kToolbarButtonWidth = 48;
+
+struct ToolbarButton {
+    int command;
+    int image;
+    unsigned text;
+};
+// Command 0 is a separator.
+constexpr ToolbarButton kButtons[] = {
+    {ID_SETTING_ADD, 0, IDS_TB_ADD},       {ID_SETTING_DELETE, 1, IDS_TB_DELETE}, {ID_SETTING_EDIT, 2, IDS_TB_EDIT},
+    {ID_OPEN_LOG, 3, IDS_TB_LOG},          {0, 0, 0},                             {ID_SETTING_UP, 9, IDS_TB_UP},
+    {ID_SETTING_DOWN, 10, IDS_TB_DOWN},    {0, 0, 0},                             {ID_RUN_TEST, 4, IDS_TB_TEST},
+    {ID_RUN_ALL_TEST, 5, IDS_TB_ALL_TEST}, {ID_RUN_UPDATE, 6, IDS_TB_UPDATE},     {ID_RUN_ALL_UPDATE, 7, IDS_TB_ALL_UPDATE},
+    {ID_RUN_CANCEL, 8, IDS_TB_CANCEL},
+};
+
+HIMAGELIST LoadToolbarImages(int bitmap) {
+    HIMAGELIST list = ImageList_Create(kToolbarImage, kToolbarImage, ILC_COLOR24 | ILC_MASK, 13, 0);
+    HBITMAP image = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (image) {
+        ImageList_AddMasked(list, image, RGB(255, 0, 255));
+        DeleteObject(image);
+    }
+    return list;
+}
+
+// The line of a command's string: 0 the status prompt, 1 the tool tip.
+std::wstring CommandTextLine(UINT id, int line) {
+    const std::wstring text = LoadText(id);
+    const size_t cut = text.find(L'\n');
+    if (line == 0) return text.substr(0, cut);
+    return cut == std::wstring::npos ? std::wstring() : text.substr(cut + 1);
+}
+
+bool IsSubMenuOf(HMENU menu, HMENU popup) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        HMENU sub = GetSubMenu(menu, i);
+        if (sub && (sub == popup || IsSubMenuOf(sub, popup))) return true;
+    }
+    return false;
+}
+
+INT_PTR CALLBACK ControlBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND) {
+        SendMessageW(GetParent(bar), message, wParam, lParam);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(GlobalOptions& options)
+    : options_(options), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+CMainFrame::~CMainFrame() {
+    if (images_) ImageList_Destroy(images_);
+    if (disabledImages_) ImageList_Destroy(disabledImages_);
+}
+
 bool CMainFrame::Create(const std::wstring& title) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
-    return Window::Create(kClassName, title, WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT, 800, 600,
-                          nullptr, menu, icon);
+    accelerators_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const Rect& r = options_.MainWindow;
+    const bool placed = r.left != 0 && r.top != 0 && r.right != 0 && r.bottom != 0;
+    return Window::Create(kClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
+                          placed ? r.left : CW_USEDEFAULT, placed ? r.top : CW_USEDEFAULT,
+                          placed ? r.right - r.left : CW_USEDEFAULT, placed ? r.bottom - r.top : CW_USEDEFAULT, nullptr,
+                          menu, icon);
+}
+
+void CMainFrame::InitialUpdate() {
+    view_->OnInitialUpdate();
+    UpdateCommandUI();
+}
+
+bool CMainFrame::PreTranslateMessage(MSG& msg) {
+    if (msg.message == WM_MOUSEWHEEL && view_) {
+        // The list under the mouse scrolls, not the one with the focus.
+        const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        HWND under = WindowFromPoint(at);
+        if (under && GetParent(under) == view_->Handle()) msg.hwnd = under;
+    }
+    if (accelerators_ && TranslateAcceleratorW(Handle(), accelerators_, &msg)) return true;
+    return bar_ && IsDialogMessageW(bar_, &msg);
 }
 
 std::wstring CMainFrame::StatusText() const {
     wchar_t buffer[1024] = {};
     SendMessageW(statusBar_, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
     return buffer;
+}
+
+CommandState CMainFrame::QueryCommand(UINT id, bool mainMenu) const {
+    if (view_) {
+        if (std::optional<CommandState> state = view_->QueryCommand(id, mainMenu)) return *state;
+    }
+    const bool idle = !view_ || !view_->Running();
+    CommandState state;
+    switch (id) {
+        case ID_PROJECT_SELECT: state.enabled = idle; break;
+        case ID_AFTER_EXIT: state.checked = AfterActionChecked(options_, RunModeExit); break;
+        case ID_AFTER_SHUTDOWN: state.checked = AfterActionChecked(options_, RunModeShutdown); break;
+    }
+    return state;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    if (!toolbar_) return;
+    UpdateToolbarCommands(toolbar_, [this](UINT id) { return QueryCommand(id); });
+    const bool idle = !view_->Running();
+    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_COMBO), idle);
+    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), idle);
+    EnableWindow(GetDlgItem(bar_, IDC_AFTER_LIST), !options_.autoStart);
+}
+
+void CMainFrame::FillProjectSelector() {
+    HWND combo = GetDlgItem(bar_, IDC_PROJECT_COMBO);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    const std::wstring format = LoadText(IDS_PROJECT_DISPLAY);
+    for (int p = 0; p < options_.projects.Count(); ++p) {
+        const std::wstring text = options_.projects.DisplayText(p, format);
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    if (!options_.projects.Valid(options_.ActiveProject)) options_.ActiveProject = 0;
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(options_.ActiveProject), 0);
+}
+
+void CMainFrame::FillAfterCompletion() {
+    afterEntries_ = AfterCompletionEntries(options_);
+    HWND combo = GetDlgItem(bar_, IDC_AFTER_LIST);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const AfterCompletionEntry& entry : afterEntries_)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.text.c_str()));
+    SelectAfterCompletion();
+}
+
+void CMainFrame::SelectAfterCompletion() {
+    afterTipText_ = ApplyAfterCompletion(options_, afterEntries_);
+    HWND combo = GetDlgItem(bar_, IDC_AFTER_LIST);
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(options_.runMode), 0);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = bar_;
+    tool.uId = reinterpret_cast<UINT_PTR>(combo);
+    tool.lpszText = afterTipText_.data();
+    SendMessageW(afterTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CMainFrame::ApplyFonts() {
+    barFont_.Apply(bar_, EffectiveFont(options_.fonts[FontProjectList], defaultFont_), true);
+    LayoutControlBar();
+    const FontSlot& status = options_.fonts[FontStatusBar];
+    if (status.IsSet() || statusFont_.Custom()) statusFont_.Apply(statusBar_, EffectiveFont(status, defaultFont_));
+    Layout();
+    view_->ApplyListFonts(defaultFont_);
+}
+
+void CMainFrame::LayoutControlBar() {
+    HDC dc = GetDC(bar_);
+    HGDIOBJ old = SelectObject(dc, barFont_.Get());
+    const auto textSize = [dc](const std::wstring& text) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return size;
+    };
+    const auto windowText = [](HWND window) {
+        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+        return text;
+    };
+    const auto widestEntry = [&](HWND combo) {
+        LONG widest = 0;
+        const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            std::wstring text(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+            SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+            text.resize(wcslen(text.c_str()));
+            widest = std::max(widest, textSize(text).cx);
+        }
+        return widest;
+    };
+    const auto comboHeight = [](HWND combo) {
+        RECT r{};
+        GetWindowRect(combo, &r);
+        const int height = r.bottom - r.top;
+        return height + (height & 1);
+    };
+    const int scroll = GetSystemMetrics(SM_CXVSCROLL);
+    HWND projectLabel = GetDlgItem(bar_, IDC_PROJECT_LABEL), projects = GetDlgItem(bar_, IDC_PROJECT_COMBO),
+         edit = GetDlgItem(bar_, IDC_PROJECT_EDIT), afterLabel = GetDlgItem(bar_, IDC_AFTER_LABEL),
+         after = GetDlgItem(bar_, IDC_AFTER_LIST);
+    struct Part {
+        HWND window;
+        SIZE size;
+        bool label;
+    };
+    Part parts[] = {
+        {projectLabel, textSize(windowText(projectLabel)), true},
+        {projects, {std::max(textSize(L"WWWWWWWWWWWWWWWWWWWW").cx, widestEntry(projects)) + scroll + 6, comboHeight(projects)}, false},
+        {edit, {textSize(windowText(edit)).cx, comboHeight(projects) + 2}, false},
+        {afterLabel, textSize(windowText(afterLabel)), true},
+        {after, {widestEntry(after) + scroll + 6, comboHeight(after)}, false},
+    };
+    SelectObject(dc, old);
+    ReleaseDC(bar_, dc);
+
+    int height = 24;
+    for (Part& part : parts) {
+        part.size.cx = std::clamp<LONG>(part.size.cx, 68, 400);
+        part.size.cy = std::min<LONG>(part.size.cy, 64);
+        height = std::max<int>(height, part.size.cy);
+    }
+    int x = 4;
+    for (const Part& part : parts) {
+        // A combo box's window height is that of its closed box; its list drops below.
+        const bool combo = part.window == projects || part.window == after;
+        const int y = (height - part.size.cy + 4) / 2;
+        MoveWindow(part.window, x, y, part.size.cx, combo ? part.size.cy + 200 : part.size.cy, FALSE);
+        x += part.label ? part.size.cx - 4 : part.size.cx + 4;
+    }
+    if (x != barWidth_ || height != barHeight_) {
+        barWidth_ = x;
+        barHeight_ = height;
+        MoveWindow(GetDlgItem(bar_, IDC_BAR_BACKGROUND), 0, 0, barWidth_, barHeight_ + 4, FALSE);
+        Layout();
+    }
+    InvalidateRect(bar_, nullptr, TRUE);
+}
+
+void CMainFrame::Layout() {
+    if (!toolbar_ || !statusBar_ || !view_) return;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    RECT r{};
+    GetWindowRect(toolbar_, &r);
+    const int toolbarHeight = r.bottom - r.top;
+    GetWindowRect(statusBar_, &r);
+    const int statusHeight = r.bottom - r.top;
+    const int barHeight = barHeight_ + 4;
+    MoveWindow(bar_, 0, toolbarHeight, client.right, barHeight, TRUE);
+    const int top = toolbarHeight + barHeight;
+    MoveWindow(view_->Handle(), 0, top, client.right, std::max(0, static_cast<int>(client.bottom) - top - statusHeight),
+               TRUE);
+}
+
+void CMainFrame::CreateToolbar() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0, Handle(),
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_TOOLBAR)), instance, nullptr);
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    images_ = LoadToolbarImages(IDB_TOOLBAR);
+    disabledImages_ = LoadToolbarImages(IDB_TOOLBAR_DISABLED);
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabledImages_));
+    std::vector<std::wstring> texts;
+    texts.reserve(std::size(kButtons));
+    std::vector<TBBUTTON> buttons;
+    for (const ToolbarButton& b : kButtons) {
+        TBBUTTON button{};
+        if (b.command == 0) {
+            button.fsStyle = BTNS_SEP;
+        } else {
+            texts.push_back(LoadText(b.text));
+            button.iBitmap = b.image;
+            button.idCommand = b.command;
+            button.fsState = TBSTATE_ENABLED;
+            button.fsStyle = BTNS_BUTTON;
+            button.iString = reinterpret_cast<INT_PTR>(texts.back().c_str());
+        }
+        buttons.push_back(button);
+    }
+    SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    // The toolbar keeps its own font unset: the icon-title font sizes the buttons.
+    LOGFONTW iconFont{};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof iconFont, &iconFont, 0);
+    const int height = std::abs(static_cast<int>(iconFont.lfHeight)) + 32;
+    // Wider faces than the usual Japanese UI font would cut the labels short.
+    int width = kToolbarButtonWidth;
+    HFONT font = CreateFontIndirectW(&iconFont);
+    HDC dc = GetDC(toolbar_);
+    HGDIOBJ old = SelectObject(dc, font);
+    for (const std::wstring& text : texts) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        width = std::max(width, static_cast<int>(size.cx) + 8);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(toolbar_, dc);
+    DeleteObject(font);
+    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void CMainFrame::CreateControlBar() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    bar_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_CONTROL_BAR), Handle(), ControlBarProc, 0);
+    ShowWindow(bar_, SW_SHOW);
+    afterTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, bar_, nullptr, instance, nullptr);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = bar_;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(bar_, IDC_AFTER_LIST));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(afterTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CMainFrame::RememberPlacement() {
+    if (IsIconic(Handle()) || IsZoomed(Handle())) return;
+    RECT r{};
+    GetWindowRect(Handle(), &r);
+    options_.MainWindow = Rect{r.left, r.top, r.right, r.bottom};
+}
+
+void CMainFrame::ApplyStoredPlacement() {
+    const Rect& r = options_.MainWindow;
+    if (r.left == 0 || r.top == 0 || r.right == 0 || r.bottom == 0) return;
+    if (IsIconic(Handle()) || IsZoomed(Handle())) return;
+    SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainFrame::Restore() {
+    ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(Handle());
 }
 
 void CMainFrame::ShowStatus(const wchar_t* status, const wchar_t* detail) {
@@ -35,34 +364,131 @@ void CMainFrame::ShowStatus(const wchar_t* status, const wchar_t* detail) {
     UpdateWindow(statusBar_);
 }
 
-void CMainFrame::Layout() {
-    SendMessageW(statusBar_, WM_SIZE, 0, 0);
+void CMainFrame::ShowPrompt(UINT id) {
+    const std::wstring prompt = CommandTextLine(id, 0);
+    SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(prompt.c_str()));
+}
+
+bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
+    if (control && GetParent(control) == bar_) {
+        if (id == IDC_PROJECT_COMBO && code == CBN_SELCHANGE) {
+            view_->SwitchProject(static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
+            UpdateCommandUI();
+        } else if (id == IDC_AFTER_LIST && code == CBN_SELCHANGE) {
+            options_.runMode = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+            SelectAfterCompletion();
+        } else if (id == IDC_PROJECT_EDIT && code == BN_CLICKED) {
+            view_->OnCommand(ID_PROJECT_EDIT);
+        }
+        return true;
+    }
+    if (control) return false;
+    if (!QueryCommand(id).enabled) return true;
+    if (view_ && view_->OnCommand(id)) return true;
+    switch (id) {
+        case ID_PROJECT_SELECT: SetFocus(GetDlgItem(bar_, IDC_PROJECT_COMBO)); return true;
+        case ID_AFTER_EXIT: ToggleAfterAction(options_, RunModeExit); SelectAfterCompletion(); return true;
+        case ID_AFTER_SHUTDOWN: ToggleAfterAction(options_, RunModeShutdown); SelectAfterCompletion(); return true;
+        case ID_APP_ABOUT: if (showAbout) showAbout(Handle()); return true;
+        case ID_APP_EXIT: PostMessageW(Handle(), WM_CLOSE, 0, 0); return true;
+        case ID_TRAY_SHOW: Restore(); return true;
+    }
+    return false;
 }
 
 LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        if (view_) view_->Tray().Add(view_->Handle());
+        return 0;
+    }
     switch (message) {
         case WM_CREATE:
+            CreateToolbar();
+            CreateControlBar();
             statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
-                                         0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+                                         0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_STATUS_BAR)),
+                                         GetModuleHandleW(nullptr), nullptr);
             ShowStatus(nullptr, nullptr);
+            view_ = std::make_unique<CTandrelView>(options_, *this);
+            if (!view_->Create(Handle())) return -1;
+            FillAfterCompletion();
+            defaultFont_ = SystemCaptionFont();
+            LayoutControlBar();
+            Layout();
             return 0;
         case WM_SIZE:
             Layout();
+            RememberPlacement();
             return 0;
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case ID_APP_ABOUT:
-                    if (showAbout) showAbout(Handle());
-                    return 0;
-                case ID_APP_EXIT:
-                    PostMessageW(Handle(), WM_CLOSE, 0, 0);
-                    return 0;
+        case WM_MOVE:
+            RememberPlacement();
+            return 0;
+        case WM_SETFOCUS:
+            if (view_) SetFocus(view_->Handle());
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_MINIMIZE && options_.MinimizeOnTrayOnly) {
+                ShowWindow(Handle(), SW_HIDE);
+                return 0;
             }
             break;
+        case WM_INITMENUPOPUP: {
+            HMENU popup = reinterpret_cast<HMENU>(wParam);
+            // Popups of the lists and the tray were prepared by their owners.
+            if (!HIWORD(lParam) && IsSubMenuOf(GetMenu(Handle()), popup))
+                UpdateMenuCommands(popup, [this](UINT id) { return QueryCommand(id); });
+            return 0;
+        }
+        case WM_MENUSELECT:
+            if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(wParam));
+            return 0;
+        case WM_EXITMENULOOP:
+            SendMessageW(statusBar_, SB_SIMPLE, FALSE, 0);
+            return 0;
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->code == TTN_GETDISPINFOW && (header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(
+                                                                            toolbar_, TB_GETTOOLTIPS, 0, 0)))) {
+                static std::wstring tip;
+                tip = CommandTextLine(static_cast<UINT>(header->idFrom), 1);
+                reinterpret_cast<NMTTDISPINFOW*>(lParam)->lpszText = tip.data();
+            }
+            return 0;
+        }
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
+            break;
+        case WM_DROPFILES:
+            return SendMessageW(view_->Handle(), message, wParam, lParam);
+        case WM_CLOSE:
+            // The worker still uses the settings and the windows; it ends first.
+            if (view_ && view_->Running()) return 0;
+            DestroyWindow(Handle());
+            return 0;
+        case WM_QUERYENDSESSION:
+            if (view_ && view_->Running()) view_->Cancel();
+            return TRUE;
         case WM_TANDREL_STATUS:
             ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
             return 0;
+        case WM_TANDREL_TOOL_ENDED: {
+            const std::wstring finished = LoadText(IDS_FINISHED);
+            ShowStatus(finished.c_str(), L"");
+            if (options_.afterAction == RunModeExit || options_.afterAction == RunModeHibernate ||
+                options_.afterAction == RunModeShutdown)
+                PostMessageW(Handle(), WM_CLOSE, 0, 0);
+            return 0;
+        }
+        case WM_TANDREL_RUN_STATE:
+            return 0;
+        case WM_TANDREL_CLOSE_MENU:
+            EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
+            UpdateCommandUI();
+            return 0;
         case WM_DESTROY:
+            barFont_.Reset();
+            statusFont_.Reset();
             PostQuitMessage(0);
             return 0;
     }

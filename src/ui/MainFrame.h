@@ -1,30 +1,89 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "framework/CommandUI.h"
 #include "framework/Window.h"
+#include "model/GlobalOptions.h"
+#include "ui/AfterCompletion.h"
+#include "ui/Fonts.h"
+#include "ui/TandrelView.h"
 
 namespace tandrel {
 
-// The main window: menu, status line and, in time, the view with its lists.
+// The main window: menu, toolbar, the control bar with the project selector
+// and the after-completion list, the status line, and the view.
 class CMainFrame : public Window {
 public:
     static constexpr const wchar_t* kClassName = L"TandrelMainFrame";
+
+    explicit CMainFrame(GlobalOptions& options);
+    ~CMainFrame() override;
+
     // Opens the About box; set by the application, which knows the versions.
     std::function<void(HWND)> showAbout;
 
+    // Creates the window at the stored placement (the system's when any
+    // coordinate of it is zero).
     bool Create(const std::wstring& title);
+    // The view's initial update: lists, fonts, tray icon, automatic run.
+    void InitialUpdate();
+    // Accelerators, the control bar's keyboard and the mouse wheel; true
+    // when the message was used up.
+    bool PreTranslateMessage(MSG& msg);
+
     void SetTitle(const std::wstring& title) { SetWindowTextW(Handle(), title.c_str()); }
     std::wstring StatusText() const;
+
+    // The one place that says which command is enabled, checked or renamed.
+    CommandState QueryCommand(UINT id, bool mainMenu = true) const;
+    void UpdateCommandUI();
+    void FillProjectSelector();
+    void FillAfterCompletion();
+    void ApplyFonts();
+    // The window's rectangle into MainWindow unless minimised or maximised.
+    void RememberPlacement();
+    // MainWindow back onto the window (after an import).
+    void ApplyStoredPlacement();
+    // Shows the window again (tray icon, "メイン画面を表示").
+    void Restore();
+
+    CTandrelView& View() { return *view_; }
+    HWND Toolbar() const { return toolbar_; }
+    HWND ControlBar() const { return bar_; }
+    HWND StatusBar() const { return statusBar_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    bool OnCommand(UINT id, UINT code, HWND control);
+    void CreateToolbar();
+    void CreateControlBar();
+    void SelectAfterCompletion();
+    void LayoutControlBar();
     void ShowStatus(const wchar_t* status, const wchar_t* detail);
+    void ShowPrompt(UINT id);
     void Layout();
+
+    GlobalOptions& options_;
+    std::unique_ptr<CTandrelView> view_;
+    HWND toolbar_ = nullptr;
+    HWND bar_ = nullptr;
     HWND statusBar_ = nullptr;
+    HWND afterTip_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    HIMAGELIST disabledImages_ = nullptr;
+    UINT taskbarCreated_ = 0;
+    std::vector<AfterCompletionEntry> afterEntries_;
+    std::wstring afterTipText_;
     std::wstring status_, detail_;
+    FontChoice defaultFont_;
+    OwnedFont barFont_, statusFont_;
+    int barWidth_ = 0, barHeight_ = 24;
 };
 
 }  // namespace tandrel

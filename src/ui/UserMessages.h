@@ -7,11 +7,12 @@ namespace tandrel {
 // To the frame: status line. wParam status text, lParam detail text (wide
 // strings); a null pointer keeps the previous text, both null show the idle text.
 constexpr UINT WM_TANDREL_STATUS = WM_USER + 0x65;
-// To the view: tray icon callback.
+// To the view: tray icon callback; lParam the mouse message.
 constexpr UINT WM_TANDREL_TRAY = WM_USER + 0x66;
 // To the view: toggle AutoExec of list row wParam.
 constexpr UINT WM_TANDREL_TOGGLE_AUTO = WM_USER + 0x67;
-// To the view: a setting starts (wParam 1) or ends (2) in a run; lParam the setting.
+// To the view: a setting starts (wParam 1) or ends (2) in a run; lParam the
+// setting. wParam 0 restores the list from the records.
 constexpr UINT WM_TANDREL_SETTING_RUN = WM_USER + 0x68;
 // To the frame: a waited-for tool or command has ended.
 constexpr UINT WM_TANDREL_TOOL_ENDED = WM_USER + 0x6A;
@@ -19,5 +20,9 @@ constexpr UINT WM_TANDREL_TOOL_ENDED = WM_USER + 0x6A;
 constexpr UINT WM_TANDREL_RUN_STATE = WM_USER + 0x6B;
 // To the frame: wParam 0 greys the system menu's Close, 1 enables it.
 constexpr UINT WM_TANDREL_CLOSE_MENU = WM_USER + 0x6C;
+// To the view: store LastExec and Errors of every setting of the project.
+constexpr UINT WM_TANDREL_STORE_RESULTS = WM_USER + 0x70;
+// To the report list: lParam a text; returns its width in the list's font.
+constexpr UINT WM_TANDREL_MEASURE = WM_USER + 0x71;
 
 }  // namespace tandrel

@@ -1,0 +1,23 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tandrel {
+
+// What a command looks like right now. An empty text keeps the item's own.
+struct CommandState {
+    bool enabled = true;
+    bool checked = false;
+    std::wstring text;
+};
+// Answers for every command id; one function decides, menus and toolbars follow.
+using CommandQuery = std::function<CommandState(UINT id)>;
+
+// Enables, checks and renames the command items of a menu and its submenus.
+void UpdateMenuCommands(HMENU menu, const CommandQuery& query);
+// Enables the command buttons of a toolbar.
+void UpdateToolbarCommands(HWND toolbar, const CommandQuery& query);
+
+}  // namespace tandrel

@@ -1,0 +1,777 @@
+#include "ui/TandrelView.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "framework/Control.h"
+#include "framework/ListView.h"
+#include "platform/DateFormat.h"
+#include "platform/Drives.h"
+#include "platform/Environment.h"
+#include "platform/LogFiles.h"
+#include "platform/Messages.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "platform/ToolLaunch.h"
+#include "resource.h"
+#include "settings/SettingsStore.h"
+#include "ui/ListTexts.h"
+#include "ui/MainFrame.h"
+#include "ui/UserMessages.h"
+
+namespace tandrel {
+
+namespace {
+
+constexpr int kDividerHeight = 5;
+constexpr UINT kAutoStartDelayMs = 500;
+constexpr UINT kAnimationPeriodMs = 500;
+
+// The mouse pointer shows the wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+
+private:
+    HCURSOR previous_;
+};
+
+int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+             const std::wstring* second = nullptr) {
+    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
+}
+
+void ShellOpen(HWND, const std::wstring& path) {
+    LaunchTool(path, L"", WindowNormal, false);
+}
+
+}  // namespace
+
+CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
+    : openInShell(ShellOpen),
+      options_(options),
+      frame_(frame),
+      divider_(options.DivideY),
+      setupList_(options),
+      reportList_(options) {}
+
+CTandrelView::~CTandrelView() = default;
+
+bool CTandrelView::Create(HWND parent) {
+    if (!Window::Create(kClassName, L"", WS_CHILD | WS_VISIBLE, WS_EX_ACCEPTFILES, 0, 0, 0, 0, parent, nullptr))
+        return false;
+    return setupList_.Handle() && reportList_.Handle();
+}
+
+HWND CTandrelView::FrameHandle() const {
+    return frame_.Handle();
+}
+
+void CTandrelView::OnInitialUpdate() {
+    if (!initialised_) {
+        tray_.Add(Handle());
+        frame_.FillProjectSelector();
+        DragAcceptFiles(Handle(), TRUE);
+        initialised_ = true;
+    }
+    SetTimer(Handle(), kAnimationTimer, kAnimationPeriodMs, nullptr);
+    SetDivider(options_.DivideY);
+    Layout();
+    LoadActiveProject();
+    options_.powerActionAtExit = false;
+    if (options_.autoStart || options_.runMode == RunModeExit || options_.afterAction == RunModeExit)
+        SetTimer(Handle(), kAutoStartTimer, kAutoStartDelayMs, nullptr);
+}
+
+void CTandrelView::LoadActiveProject() {
+    LoadProjectSettings(options_, settings_, commands_, options_.ActiveProject);
+    Refill();
+}
+
+void CTandrelView::Refill(int scrollTo) {
+    setupList_.SetDateFormat(options_.FormatFolderSetResult);
+    setupList_.Fill(settings_, scrollTo);
+    frame_.ApplyFonts();
+    UpdateCommands();
+}
+
+void CTandrelView::RefreshDateFormat() {
+    Refill();
+}
+
+void CTandrelView::SwitchProject(int project) {
+    if (Running() || project == options_.ActiveProject) return;
+    WaitCursor wait;
+    if (options_.dirtyOrder) StoreAll();
+    options_.ActiveProject = project;
+    LoadActiveProject();
+}
+
+bool CTandrelView::Store(int index, unsigned parts) {
+    // A pending reordering is only stored when every key moves with it.
+    if (options_.dirtyOrder) parts = PartAll;
+    return SaveProjectSettings(options_, settings_, commands_, options_.ActiveProject, index, parts);
+}
+
+bool CTandrelView::StoreAll(unsigned parts) {
+    return Store(-1, parts);
+}
+
+std::vector<int> CTandrelView::Selected() const {
+    std::vector<int> rows = listview::SelectedRows(setupList_.Handle());
+    // Rows and records are kept in step; a stray row is never acted on.
+    std::erase_if(rows, [this](int row) { return row >= static_cast<int>(settings_.size()); });
+    return rows;
+}
+
+std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) const {
+    const bool idle = !batch_.running;
+    const std::vector<int> selected = Selected();
+    const bool any = !selected.empty();
+    const int count = static_cast<int>(settings_.size());
+    CommandState state;
+    switch (id) {
+        case ID_SETTING_ADD: state.enabled = idle && count < kMaxSettingsPerProject; break;
+        case ID_SETTING_DELETE:
+        case ID_SETTING_EDIT:
+        case ID_SETTING_DUPLICATE:
+        case ID_RUN_TEST:
+        case ID_RUN_UPDATE: state.enabled = idle && any; break;
+        case ID_SETTING_UP: state.enabled = idle && any && selected.front() > 0; break;
+        case ID_SETTING_DOWN: state.enabled = idle && any && selected.back() < count - 1; break;
+        case ID_RUN_ALL_TEST:
+        case ID_RUN_ALL_UPDATE: state.enabled = idle && count > 0; break;
+        case ID_RUN_CANCEL: state.enabled = batch_.running && !batch_.cancelRequested; break;
+        case ID_OPEN_MASTER:
+        case ID_OPEN_BACKUP: state.enabled = any; break;
+        case ID_OPEN_LOG: {
+            bool ownLog = false;
+            for (int row : selected) ownLog = ownLog || settings_[static_cast<size_t>(row)].OutputLog;
+            state.enabled = idle && (options_.OutputLog || ownLog);
+            break;
+        }
+        case ID_COMPARE_TOOL:
+            state.enabled = idle && any;
+            state.text = CompareToolMenuText(options_, mainMenu);
+            break;
+        case ID_SETTING_SELECT:
+        case ID_SELECT_ALL:
+        case ID_PROJECT_EDIT:
+        case ID_OPTIONS:
+        case ID_IMPORT:
+        case ID_EXPORT:
+        case ID_APP_EXIT: state.enabled = idle; break;
+        case ID_REPORT_CLEAR: state.enabled = idle; break;
+        case ID_HELP_MANUAL:
+        case ID_TRAY_SHOW:
+        case ID_EDIT_COPY: break;
+        case ID_MEDIA_NONE:
+        case ID_MEDIA_TEST_ASK:
+        case ID_MEDIA_UPDATE_ASK:
+        case ID_MEDIA_TEST:
+        case ID_MEDIA_UPDATE: state.enabled = false; break;
+        default: return std::nullopt;
+    }
+    return state;
+}
+
+bool CTandrelView::OnCommand(UINT id) {
+    const std::optional<CommandState> state = QueryCommand(id);
+    if (!state) return false;
+    if (!state->enabled) return true;
+    switch (id) {
+        case ID_SETTING_ADD: AddSetting(L"", L""); break;
+        case ID_SETTING_DELETE: Delete(); break;
+        case ID_SETTING_EDIT: Edit(); break;
+        case ID_SETTING_DUPLICATE: Duplicate(); break;
+        case ID_SETTING_UP: Move(-1); break;
+        case ID_SETTING_DOWN: Move(1); break;
+        case ID_RUN_TEST: StartRun(true, false); break;
+        case ID_RUN_ALL_TEST: StartRun(true, true); break;
+        case ID_RUN_UPDATE: StartRun(false, false); break;
+        case ID_RUN_ALL_UPDATE: StartRun(false, true); break;
+        case ID_RUN_CANCEL: Cancel(); break;
+        case ID_OPEN_MASTER: OpenFolders(SideMaster); break;
+        case ID_OPEN_BACKUP: OpenFolders(SideBackup); break;
+        case ID_OPEN_LOG: OpenLogs(); break;
+        case ID_COMPARE_TOOL: CompareTool(); break;
+        case ID_SETTING_SELECT: SelectRows(false); break;
+        case ID_SELECT_ALL: SelectRows(true); break;
+        case ID_PROJECT_EDIT: EditProjects(); break;
+        case ID_OPTIONS: EditOptions(); break;
+        case ID_IMPORT: ImportSettings(); break;
+        case ID_EXPORT: ExportSettings(); break;
+        case ID_HELP_MANUAL: ShowHelp(); break;
+        case ID_REPORT_CLEAR: reportList_.Clear(); break;
+        default: return false;
+    }
+    UpdateCommands();
+    return true;
+}
+
+void CTandrelView::UpdateCommands() {
+    frame_.UpdateCommandUI();
+}
+
+void CTandrelView::MarkSelection() {
+    for (FolderSetting& s : settings_) s.runSelection = 0;
+    for (int row : Selected()) settings_[static_cast<size_t>(row)].runSelection = 1;
+}
+
+void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
+    if (batch_.running) return;
+    reportList_.SetDateFormat(options_.FormatReportFileTime);
+    if (allSettings) {
+        for (FolderSetting& s : settings_) s.runSelection = 0;
+        setupList_.SelectOnly({});
+    } else {
+        MarkSelection();
+    }
+    setupList_.currentRow = -1;
+    batch_.running = true;
+    batch_.testMode = test;
+    batch_.autoOnly = allSettings;
+    batch_.startedAutomatically = automatic;
+    batch_.settings = &settings_;
+    batch_.commands = &commands_;
+    batch_.options = &options_;
+    batch_.host = host_.get();
+    batch_.currentIndex = 0;
+    batch_.cancelRequested = false;
+    if (!startBatch || !startBatch(batch_)) batch_.running = false;
+    UpdateCommands();
+}
+
+void CTandrelView::Cancel() {
+    if (!batch_.running) return;
+    const std::wstring text = LoadText(IDS_CANCELLING);
+    SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
+    batch_.cancelRequested = true;
+}
+
+void CTandrelView::AddSetting(const std::wstring& master, const std::wstring& backup) {
+    if (batch_.running || !dialogs.editSetting || settings_.size() >= static_cast<size_t>(kMaxSettingsPerProject))
+        return;
+    FolderSetting setting;
+    setting.Reset(LoadText(IDS_NEW_SETTING));
+    if (!master.empty()) setting.Master = master;
+    if (!backup.empty()) setting.Backup = backup;
+    CommandList commands = commands_;
+    Rect placement = options_.FolderSettingDialog;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    settings_.push_back(setting);
+    commands_ = std::move(commands);
+    setupList_.AddRow(settings_.back());
+    options_.FolderSettingDialog = placement;
+    StoreAll();
+    ShowMessageFormat(FrameHandle(), IDS_SETTING_CREATED, IDS_SETTING_CREATE, MB_ICONINFORMATION, setting.Name);
+}
+
+void CTandrelView::Edit() {
+    const std::vector<int> rows = Selected();
+    if (rows.empty() || !dialogs.editSetting) return;
+    const int row = rows.front();
+    FolderSetting setting = settings_[static_cast<size_t>(row)];
+    CommandList commands = commands_;
+    Rect placement = options_.FolderSettingDialog;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    settings_[static_cast<size_t>(row)] = setting;
+    commands_ = std::move(commands);
+    setupList_.UpdateRow(row, setting);
+    options_.FolderSettingDialog = placement;
+    Store(row, PartAll);
+}
+
+void CTandrelView::Delete() {
+    const std::vector<int> rows = Selected();
+    if (rows.empty()) return;
+    const std::wstring caption = LoadText(IDS_DELETE_CAPTION);
+    const int answer = rows.size() == 1
+                           ? ShowMessageFormatCaption(FrameHandle(), IDS_DELETE_ONE_ASK, caption,
+                                                      MB_ICONQUESTION | MB_YESNO,
+                                                      settings_[static_cast<size_t>(rows.front())].Name)
+                           : AskYesNo(FrameHandle(), IDS_DELETE_MANY_ASK, caption, rows.size());
+    if (answer != IDYES) return;
+    setupList_.suppressNotify = true;
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        const FolderSetting& s = settings_[static_cast<size_t>(*it)];
+        for (int id : s.commandIds) commands_.Remove(id);
+        settings_.erase(settings_.begin() + *it);
+        SendMessageW(setupList_.Handle(), LVM_DELETEITEM, static_cast<WPARAM>(*it), 0);
+    }
+    setupList_.suppressNotify = false;
+    StoreAll();
+}
+
+void CTandrelView::Duplicate() {
+    const std::vector<int> rows = Selected();
+    if (rows.empty()) return;
+    if (rows.size() > 1 &&
+        AskYesNo(FrameHandle(), IDS_DUPLICATE_ASK, LoadText(IDS_DUPLICATE_CAPTION), rows.size()) != IDYES)
+        return;
+    const std::wstring copyName = LoadText(IDS_COPY_NAME);
+    for (int row : rows) {
+        if (settings_.size() >= static_cast<size_t>(kMaxSettingsPerProject)) break;
+        FolderSetting copy = settings_[static_cast<size_t>(row)];
+        copy.Name = Format(copyName.c_str(), copy.Name.c_str());
+        copy.runSelection = 0;
+        for (int slot = 0; slot < 2; ++slot) {
+            CommandEntry entry;
+            commands_.CopyInto(entry, copy.commandIds[slot], slot);
+            entry.id = -1;
+            copy.commandIds[slot] = commands_.Store(entry);
+        }
+        settings_.push_back(copy);
+        setupList_.AddRow(settings_.back());
+    }
+    StoreAll();
+}
+
+void CTandrelView::Move(int step) {
+    std::vector<int> rows = Selected();
+    if (rows.empty()) return;
+    MarkSelection();
+    if (step > 0) std::reverse(rows.begin(), rows.end());
+    for (int row : rows) {
+        std::swap(settings_[static_cast<size_t>(row)], settings_[static_cast<size_t>(row + step)]);
+    }
+    options_.dirtyOrder = true;
+    Refill(rows.front() + step);
+}
+
+void CTandrelView::SelectRows(bool all) {
+    HWND list = setupList_.Handle();
+    SetFocus(list);
+    if (listview::RowCount(list) == 0) return;
+    if (all) {
+        listview::SetSelected(list, -1, true);
+    } else if (!Selected().empty()) {
+        return;
+    } else {
+        listview::SetSelected(list, 0, true);
+    }
+    listview::SetFocused(list, 0);
+}
+
+void CTandrelView::OpenFolders(int side) {
+    const std::vector<int> rows = Selected();
+    if (rows.empty()) return;
+    const bool master = side == SideMaster;
+    if (rows.size() > 1 && AskYesNo(FrameHandle(), master ? IDS_OPEN_MASTER_ASK : IDS_OPEN_BACKUP_ASK,
+                                     LoadText(master ? IDS_OPEN_MASTER_CAPTION : IDS_OPEN_BACKUP_CAPTION),
+                                     rows.size()) != IDYES)
+        return;
+    WaitCursor wait;
+    const HWND frame = FrameHandle();
+    const StatusTextSink status = [frame](const std::wstring& text) {
+        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
+    };
+    for (int row : rows) {
+        const std::wstring path = DetectDriveForOpen(settings_[static_cast<size_t>(row)], side, frame, status);
+        if (path.empty()) break;
+        openInShell(Handle(), path);
+    }
+    SendMessageW(frame, WM_TANDREL_STATUS, 0, 0);
+}
+
+bool CTandrelView::OpenLog(const std::wstring& name, const FolderSetting* setting) {
+    const ProjectSlot project = ActiveProjectOf(options_);
+    const std::wstring file = FindNewestLog(name, project);
+    if (file.empty()) {
+        ShowMessageIds(FrameHandle(), IDS_LOG_NOT_FOUND, IDS_LOG_OPEN, MB_ICONHAND);
+        return false;
+    }
+    if (options_.LogViewToolPath.empty()) {
+        openInShell(Handle(), file);
+        return true;
+    }
+    const std::wstring param = options_.LogViewToolParam.empty() ? LoadText(IDS_LOGVIEW_PARAM) : options_.LogViewToolParam;
+    const ToolCommandLine line =
+        ExpandToolCommandLine(options_.LogViewToolPath, param, project, file, setting, std::time(nullptr));
+    if (LaunchTool(line.program, line.parameters, WindowNormal, false)) return true;
+    const std::wstring error = LastErrorText();
+    ShowMessageFormat(FrameHandle(), IDS_LOGVIEW_FAILED, IDS_LOG_OPEN, MB_ICONHAND, options_.LogViewToolPath, &error);
+    return false;
+}
+
+void CTandrelView::OpenLogs() {
+    const std::vector<int> rows = Selected();
+    if (rows.size() > 1 &&
+        AskYesNo(FrameHandle(), IDS_OPEN_LOGS_ASK, LoadText(IDS_OPEN_LOGS_CAPTION), rows.size()) != IDYES)
+        return;
+    WaitCursor wait;
+    if (rows.empty()) {
+        if (options_.OutputLog) OpenLog(options_.LogFileName, nullptr);
+        return;
+    }
+    bool globalOpened = false;
+    for (int row : rows) {
+        const FolderSetting& s = settings_[static_cast<size_t>(row)];
+        if (s.OutputLog) {
+            OpenLog(s.LogFileName, &s);
+        } else if (options_.OutputLog && !globalOpened) {
+            OpenLog(options_.LogFileName, &s);
+            globalOpened = true;
+        }
+    }
+}
+
+void CTandrelView::CompareTool() {
+    if (options_.CompareToolPath.empty()) {
+        ShowMessageIds(FrameHandle(), IDS_COMPARE_NOT_SET, IDS_COMPARE_START, MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::vector<int> rows = Selected();
+    if (rows.empty()) return;
+    if (rows.size() > 1) {
+        const std::wstring caption = Format(LoadText(IDS_COMPARE_CAPTION).c_str(), options_.CompareToolName.c_str());
+        if (AskYesNo(FrameHandle(), IDS_COMPARE_ASK, caption, rows.size(), &options_.CompareToolName) != IDYES) return;
+    }
+    for (int row : rows) {
+        const ToolCommandLine line =
+            ExpandToolCommandLine(options_.CompareToolPath, options_.CompareToolParam, ActiveProjectOf(options_), L"",
+                                  &settings_[static_cast<size_t>(row)], std::time(nullptr));
+        LaunchTool(line.program, line.parameters, WindowNormal, false);
+    }
+}
+
+void CTandrelView::ShowHelp(int page, int anchor) {
+    WaitCursor wait;
+    const PathParts program = SplitPath(ModulePath());
+    const std::wstring base = program.drive + program.directory + program.baseName;
+    bool shown = false;
+    for (const wchar_t* extension : {L".chm", L".mhtml", L".mhtm", L".mht", L".html", L".htm", L".txt"}) {
+        const std::wstring file = base + extension;
+        if (GetFileAttributesW(LongPath(file).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (std::wstring(extension) == L".chm") {
+            std::wstring topic = file;
+            if (page >= 0) {
+                topic += anchor >= 0 ? Format(L"::html/Zelk_%02d.html#%02d", page, anchor)
+                                     : Format(L"::html/Zelk_%02d.html", page);
+            }
+            using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+            if (HMODULE help = LoadLibraryW(L"hhctrl.ocx")) {
+                auto show = reinterpret_cast<HtmlHelpFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(help, "HtmlHelpW")));
+                constexpr UINT kDisplayTopic = 0;
+                shown = show && show(GetDesktopWindow(), topic.c_str(), kDisplayTopic, 0) != nullptr;
+            }
+        } else {
+            shown = LaunchTool(file, L"", WindowNormal, false);
+        }
+        break;
+    }
+    if (!shown) ShowMessageIds(FrameHandle(), IDS_HELP_NOT_FOUND, IDS_HELP_ERROR, MB_ICONHAND);
+}
+
+void CTandrelView::EditProjects() {
+    if (options_.dirtyOrder) StoreAll();
+    if (!dialogs.editProjects || !dialogs.editProjects(FrameHandle())) return;
+    frame_.FillProjectSelector();
+    LoadActiveProject();
+}
+
+void CTandrelView::EditOptions() {
+    if (!dialogs.editOptions) return;
+    const std::wstring format = options_.FormatFolderSetResult;
+    WaitCursor wait;
+    if (!dialogs.editOptions(FrameHandle())) return;
+    frame_.FillAfterCompletion();
+    if (options_.FormatFolderSetResult != format) Refill();
+    frame_.ApplyFonts();
+}
+
+void CTandrelView::ImportSettings() {
+    if (options_.dirtyOrder) StoreAll();
+    if (!dialogs.importSettings || !dialogs.importSettings(FrameHandle())) return;
+    frame_.ApplyStoredPlacement();
+    frame_.FillProjectSelector();
+    frame_.FillAfterCompletion();
+    LoadActiveProject();
+}
+
+void CTandrelView::ExportSettings() {
+    if (options_.dirtyOrder) StoreAll();
+    if (dialogs.exportSettings) dialogs.exportSettings(FrameHandle());
+}
+
+void CTandrelView::ToggleAutoExec(int row) {
+    if (row < 0 || row >= static_cast<int>(settings_.size())) return;
+    FolderSetting& s = settings_[static_cast<size_t>(row)];
+    if (batch_.running) {
+        ShowMessageIds(FrameHandle(), IDS_RUNNING_NO_CHANGE, IDS_AUTO_CHANGE, MB_ICONHAND);
+        setupList_.UpdateRow(row, s);
+        return;
+    }
+    s.AutoExec = !s.AutoExec;
+    // The list already shows the click; a toggle queued behind another keeps them in step.
+    setupList_.UpdateRow(row, s);
+    Store(row, PartAutoExec);
+}
+
+void CTandrelView::SettingRunState(int state, FolderSetting* setting) {
+    if (state == 0) {
+        setupList_.Resynchronise(settings_);
+        return;
+    }
+    auto it = std::find_if(settings_.begin(), settings_.end(), [setting](const FolderSetting& s) { return &s == setting; });
+    if (it == settings_.end()) return;
+    const int row = static_cast<int>(it - settings_.begin());
+    it->runSelection = static_cast<std::uint8_t>(state);
+    HWND list = setupList_.Handle();
+    setupList_.suppressNotify = true;
+    if (state == 1) {
+        setupList_.currentRow = row;
+        listview::SetSelected(list, row, true);
+        listview::SetFocused(list, row);
+        SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+    } else {
+        setupList_.currentRow = -1;
+        listview::SetSelected(list, row, false);
+    }
+    setupList_.suppressNotify = false;
+    setupList_.UpdateResult(row, *it);
+    Store(row, PartAll);
+}
+
+void CTandrelView::Layout() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int width = client.right, height = client.bottom;
+    const auto place = [](HWND window, int left, int top, int right, int bottom) {
+        if (right - left > 0) ++left, --right;
+        if (bottom - top > 0) ++top, --bottom;
+        if (right < left || bottom < top) return;
+        MoveWindow(window, left, top, right - left, bottom - top, TRUE);
+    };
+    place(setupList_.Handle(), 0, 0, width, divider_);
+    place(reportList_.Handle(), 0, divider_ + kDividerHeight, width, height);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void CTandrelView::SetDivider(int y) {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (y < 8) y = 0;
+    if (y + 13 > client.bottom) y = client.bottom - kDividerHeight;
+    divider_ = std::max(y, 0);
+    options_.DivideY = divider_;
+}
+
+void CTandrelView::ApplyListFonts(const FontChoice& fallback) {
+    const FontSlot& setup = options_.fonts[FontSetupList];
+    if (setup.IsSet() || setupList_.HasCustomFont()) setupList_.ApplyFont(EffectiveFont(setup, fallback));
+    const FontSlot& report = options_.fonts[FontReportList];
+    if (report.IsSet() || reportList_.HasCustomFont()) reportList_.ApplyFont(EffectiveFont(report, fallback));
+}
+
+void CTandrelView::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Handle(), &ps);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    RECT top{0, 0, client.right, divider_};
+    RECT bottom{0, divider_ + kDividerHeight, client.right, client.bottom};
+    FrameRect(dc, &top, black);
+    FrameRect(dc, &bottom, black);
+    RECT strip{0, divider_, client.right, divider_ + kDividerHeight};
+    HBRUSH grey = CreateSolidBrush(RGB(192, 192, 192));
+    FillRect(dc, &strip, grey);
+    DeleteObject(grey);
+    HPEN light = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+    HPEN dark = CreatePen(PS_SOLID, 1, RGB(96, 96, 96));
+    HGDIOBJ old = SelectObject(dc, light);
+    MoveToEx(dc, 0, strip.bottom - 1, nullptr);
+    LineTo(dc, 0, strip.top);
+    LineTo(dc, strip.right - 1, strip.top);
+    SelectObject(dc, dark);
+    LineTo(dc, strip.right - 1, strip.bottom - 1);
+    LineTo(dc, 0, strip.bottom - 1);
+    SelectObject(dc, old);
+    DeleteObject(light);
+    DeleteObject(dark);
+    EndPaint(Handle(), &ps);
+}
+
+void CTandrelView::DrawDragFeedback() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    // The view does not clip its children, so the lines cross both lists.
+    HDC dc = GetDC(Handle());
+    const int oldMode = SetROP2(dc, R2_XORPEN);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_PEN));
+    for (int i = 0; i < kDividerHeight; ++i) {
+        MoveToEx(dc, 0, divider_ + i, nullptr);
+        LineTo(dc, client.right, divider_ + i);
+    }
+    SelectObject(dc, old);
+    SetROP2(dc, oldMode);
+    ReleaseDC(Handle(), dc);
+}
+
+void CTandrelView::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom != setupList_.Handle()) return;
+    switch (header.code) {
+        case LVN_ITEMCHANGED: {
+            if (setupList_.suppressNotify) return;
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (batch_.running) {
+                // The records lead during a run: the list is put back.
+                PostMessageW(Handle(), WM_TANDREL_SETTING_RUN, 0, 0);
+                return;
+            }
+            const int row = setupList_.ToggledRow(change);
+            if (row >= 0) PostMessageW(Handle(), WM_TANDREL_TOGGLE_AUTO, static_cast<WPARAM>(row), 0);
+            UpdateCommands();
+            return;
+        }
+        case NM_RETURN:
+        case NM_DBLCLK:
+            PostMessageW(FrameHandle(), WM_COMMAND, ID_SETTING_EDIT, 0);
+            return;
+    }
+}
+
+void CTandrelView::OnDropFiles(HDROP drop) {
+    const std::vector<std::wstring> paths = TakeDroppedFiles(drop);
+    if (paths.empty()) return;
+    AddSetting(paths[0], paths.size() > 1 ? paths[1] : L"");
+    UpdateCommands();
+}
+
+void CTandrelView::OnTray(LPARAM event) {
+    switch (event) {
+        case WM_LBUTTONDBLCLK:
+            frame_.Restore();
+            break;
+        case WM_RBUTTONDOWN: {
+            POINT at{};
+            GetCursorPos(&at);
+            HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_POPUP));
+            HMENU popup = GetSubMenu(menu, 0);
+            UpdateMenuCommands(popup, [this](UINT id) { return frame_.QueryCommand(id, false); });
+            SetForegroundWindow(Handle());
+            TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, FrameHandle(), nullptr);
+            SetForegroundWindow(Handle());
+            PostMessageW(Handle(), WM_NULL, 0, 0);
+            DestroyMenu(menu);
+            break;
+        }
+    }
+}
+
+void CTandrelView::OnTimer(UINT_PTR id) {
+    if (id == kAutoStartTimer) {
+        KillTimer(Handle(), kAutoStartTimer);
+        StartRun(false, true, options_.autoStart);
+    } else if (id == kAnimationTimer) {
+        tray_.Tick(batch_.running);
+        UpdateCommands();
+    }
+}
+
+void CTandrelView::OnDestroy() {
+    KillTimer(Handle(), kAnimationTimer);
+    KillTimer(Handle(), kAutoStartTimer);
+    frame_.RememberPlacement();
+    tray_.Remove();
+    StoreAll();
+}
+
+LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            setupList_.Create(Handle());
+            reportList_.Create(Handle());
+            setupList_.commandTarget = FrameHandle();
+            setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
+            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_);
+            return 0;
+        case WM_SIZE:
+            if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
+                SetDivider(divider_);
+                Layout();
+            }
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            Paint();
+            return 0;
+        case WM_SETFOCUS:
+            SetFocus(setupList_.Handle());
+            return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
+                POINT at{};
+                GetCursorPos(&at);
+                ScreenToClient(Handle(), &at);
+                const bool onDivider = at.y >= divider_ && at.y <= divider_ + kDividerHeight;
+                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
+                return TRUE;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            SetCapture(Handle());
+            DrawDragFeedback();
+            dragging_ = true;
+            return 0;
+        case WM_MOUSEMOVE:
+            if (dragging_) {
+                DrawDragFeedback();
+                SetDivider(GET_Y_LPARAM(lParam));
+                DrawDragFeedback();
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (dragging_) {
+                DrawDragFeedback();
+                ReleaseCapture();
+                dragging_ = false;
+                Layout();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
+                DrawDragFeedback();
+                dragging_ = false;
+                Layout();
+            }
+            return 0;
+        case WM_NOTIFY:
+            OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return 0;
+        case WM_COMMAND:
+            // Menus opened by the view send to the frame; anything else lands here.
+            return SendMessageW(FrameHandle(), message, wParam, lParam);
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
+        case WM_TANDREL_TRAY:
+            OnTray(lParam);
+            return 0;
+        case WM_TANDREL_TOGGLE_AUTO:
+            ToggleAutoExec(static_cast<int>(wParam));
+            return 0;
+        case WM_TANDREL_SETTING_RUN:
+            SettingRunState(static_cast<int>(wParam), reinterpret_cast<FolderSetting*>(lParam));
+            return 0;
+        case WM_TANDREL_STORE_RESULTS:
+            StoreAll(PartResult);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace tandrel

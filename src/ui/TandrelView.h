@@ -1,0 +1,146 @@
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/MirrorBatch.h"
+#include "framework/CommandUI.h"
+#include "framework/Window.h"
+#include "model/GlobalOptions.h"
+#include "settings/SettingsStore.h"
+#include "ui/ReportListCtrl.h"
+#include "ui/SetupListCtrl.h"
+#include "ui/TrayIcon.h"
+#include "ui/WindowEngineHost.h"
+
+namespace tandrel {
+
+class CMainFrame;
+
+// The dialogs the view opens, supplied by whoever builds them. An empty
+// hook leaves its command without visible effect.
+struct ViewDialogs {
+    // The folder-setting sheet on a setting and a copy of the project's
+    // commands, at a placement it updates; true on OK.
+    std::function<bool(HWND owner, FolderSetting& setting, CommandList& commands, Rect& placement)> editSetting;
+    // The project list; true when confirmed (the active project may change).
+    std::function<bool(HWND owner)> editProjects;
+    // The options sheet; true when changed options were taken over and stored.
+    std::function<bool(HWND owner)> editOptions;
+    // Import and export of the whole settings; import answers whether the
+    // stored settings were replaced.
+    std::function<bool(HWND owner)> importSettings;
+    std::function<void(HWND owner)> exportSettings;
+};
+
+// The single view of the main frame: it owns the active project's folder
+// settings and their commands, shows them in the setting list, carries the
+// commands on them, starts runs and hosts the report list.
+class CTandrelView : public Window {
+public:
+    static constexpr const wchar_t* kClassName = L"TandrelView";
+    static constexpr UINT_PTR kAnimationTimer = 1000;
+    static constexpr UINT_PTR kAutoStartTimer = 1001;
+
+    CTandrelView(GlobalOptions& options, CMainFrame& frame);
+    ~CTandrelView() override;
+
+    bool Create(HWND parent);
+    // Fills the lists from the active project; the first call also adds the
+    // tray icon and accepts dropped files. Schedules the automatic run.
+    void OnInitialUpdate();
+    // Carries out one of the view's commands (nothing when it is disabled);
+    // false when the id is not the view's.
+    bool OnCommand(UINT id);
+    // State of one of the view's commands; empty when the id is not the view's.
+    std::optional<CommandState> QueryCommand(UINT id, bool mainMenu = true) const;
+
+    bool Running() const { return batch_.running; }
+    // Reloads the active project's settings and fills the list.
+    void LoadActiveProject();
+    // Selector change: stores a pending reordering, then loads the project.
+    void SwitchProject(int project);
+    // Stores every setting of the project with the given parts.
+    bool StoreAll(unsigned parts = PartAll);
+    void StartRun(bool test, bool allSettings, bool automatic = false);
+    void Cancel();
+    // The Add command with folders given (a drop).
+    void AddSetting(const std::wstring& master, const std::wstring& backup);
+    // Divider position by the rule that keeps both panes usable.
+    void SetDivider(int y);
+    int Divider() const { return divider_; }
+    void Layout();
+    void ApplyListFonts(const FontChoice& fallback);
+    // The format of the result column changed: the list is filled again.
+    void RefreshDateFormat();
+    // Shows the help file (page and anchor -1: no topic).
+    void ShowHelp(int page = -1, int anchor = -1);
+
+    const std::vector<FolderSetting>& Settings() const { return settings_; }
+    const CommandList& Commands() const { return commands_; }
+    CSetupListCtrl& SetupList() { return setupList_; }
+    CReportListCtrl& ReportList() { return reportList_; }
+    MirrorBatch& Batch() { return batch_; }
+    EngineHost& Host() { return *host_; }
+    TrayIcon& Tray() { return tray_; }
+
+    ViewDialogs dialogs;
+    // Starts the worker for a filled batch; the engine's StartBatch.
+    std::function<bool(MirrorBatch&)> startBatch;
+    // Opens a folder or file through the shell.
+    std::function<void(HWND owner, const std::wstring& path)> openInShell;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool Store(int index, unsigned parts);
+    std::vector<int> Selected() const;
+    // runSelection of every setting from the list's selection.
+    void MarkSelection();
+    void Refill(int scrollTo = -1);
+    void Edit();
+    void Delete();
+    void Duplicate();
+    void Move(int step);
+    void SelectRows(bool all);
+    void OpenFolders(int side);
+    void OpenLogs();
+    bool OpenLog(const std::wstring& name, const FolderSetting* setting);
+    void CompareTool();
+    void EditProjects();
+    void EditOptions();
+    void ImportSettings();
+    void ExportSettings();
+    void ToggleAutoExec(int row);
+    void SettingRunState(int state, FolderSetting* setting);
+    void OnNotify(const NMHDR& header);
+    void OnDropFiles(HDROP drop);
+    void OnTray(LPARAM event);
+    void OnTimer(UINT_PTR id);
+    void Paint();
+    void DrawDragFeedback();
+    void OnDestroy();
+    void UpdateCommands();
+    HWND FrameHandle() const;
+
+    GlobalOptions& options_;
+    CMainFrame& frame_;
+    std::vector<FolderSetting> settings_;
+    CommandList commands_;
+    int divider_ = 0;
+    bool dragging_ = false;
+    CSetupListCtrl setupList_;
+    CReportListCtrl reportList_;
+    MirrorBatch batch_;
+    std::unique_ptr<CWindowEngineHost> host_;
+    TrayIcon tray_;
+    bool initialised_ = false;
+};
+
+}  // namespace tandrel

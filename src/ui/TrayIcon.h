@@ -1,0 +1,27 @@
+#pragma once
+#include <windows.h>
+
+namespace tandrel {
+
+// The program's icon in the notification area, with its run animation.
+class TrayIcon {
+public:
+    ~TrayIcon() { Remove(); }
+    // Adds the icon (again, after the shell restarted); callbacks go to owner.
+    bool Add(HWND owner);
+    void Remove();
+    // One tick of the animation timer: cycles the run icons while running,
+    // returns to the program's icon on the first tick after.
+    void Tick(bool running);
+    bool Added() const { return added_; }
+    int CurrentIcon() const { return icon_; }
+
+private:
+    void SetIcon(int resource);
+    HWND owner_ = nullptr;
+    bool added_ = false;
+    int icon_ = 0;
+    int frame_ = 0;
+};
+
+}  // namespace tandrel

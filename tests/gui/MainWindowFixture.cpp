@@ -1,0 +1,103 @@
+#include "MainWindowFixture.h"
+
+#include <commctrl.h>
+
+#include "framework/ListView.h"
+#include "settings/SettingsStore.h"
+
+namespace tandrel::test {
+
+MainWindowTest::~MainWindowTest() {
+    if (frame) View().Batch().running = false;
+    frame.reset();
+}
+
+void MainWindowTest::Open(const std::wstring& ini) {
+    const std::string bytes = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
+    ASSERT_TRUE(WriteBytes(iniPath, bytes));
+    options.Reset(L"0.400");
+    options.iniPath = options.oldIniPath = iniPath;
+    options.exeDirectory = dir.Path() + L"\\";
+    options.registryKey = L"Software\\TandrelTest\\gui";
+    LoadAtStart(options);
+    frame = std::make_unique<CMainFrame>(options);
+    ASSERT_TRUE(frame->Create(L"Tandrel Unicode"));
+    View().startBatch = [this](MirrorBatch& batch) {
+        started.push_back(&batch);
+        return true;
+    };
+    frame->InitialUpdate();
+    ShowWindow(frame->Handle(), SW_SHOWNORMAL);
+    Pump();
+}
+
+void MainWindowTest::Pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (frame && frame->Handle() && frame->PreTranslateMessage(msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (ms) Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+void MainWindowTest::Command(UINT id) {
+    SendMessageW(frame->Handle(), WM_COMMAND, id, 0);
+    Pump();
+}
+
+std::wstring MainWindowTest::Cell(HWND list, int row, int column) {
+    return listview::Text(list, row, column);
+}
+
+std::vector<std::wstring> MainWindowTest::Column(HWND list, int column) {
+    std::vector<std::wstring> texts;
+    for (int row = 0; row < listview::RowCount(list); ++row) texts.push_back(Cell(list, row, column));
+    return texts;
+}
+
+void MainWindowTest::Select(const std::vector<int>& rows) {
+    listview::SetSelected(SetupList(), -1, false);
+    for (int row : rows) listview::SetSelected(SetupList(), row, true);
+    Pump();
+}
+
+bool MainWindowTest::Checked(int row) {
+    return ((SendMessageW(SetupList(), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+std::wstring MainWindowTest::Stored(const std::wstring& section, const std::wstring& key) {
+    const std::wstring text = ReadUtf16File(iniPath);
+    const size_t start = text.find(L"[" + section + L"]\r\n");
+    if (start == std::wstring::npos) return L"<missing>";
+    size_t line = text.find(L'\n', start) + 1;
+    while (line < text.size() && text[line] != L'[') {
+        const size_t end = text.find(L"\r\n", line);
+        const std::wstring entry = text.substr(line, end - line);
+        if (entry.compare(0, key.size() + 1, key + L"=") == 0) return entry.substr(key.size() + 1);
+        if (end == std::wstring::npos) break;
+        line = end + 2;
+    }
+    return L"<missing>";
+}
+
+std::wstring SettingsText(int count, const std::wstring& firstExtra) {
+    std::wstring text = L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nListCount=" + std::to_wstring(count) +
+                        L"\r\nProjectCount=2\r\nProject\\001\\ListCount=1\r\n"
+                        L"[Project\\001\\]\r\nProjectName=別\r\n"
+                        L"[Project\\001\\Define 0]\r\nName=P1\r\nMaster=D:\\p\r\n"
+                        L"[Define 0]\r\nName=A\r\nMaster=C:\\a\r\nBackup=E:\\a\r\nCommandType0=0\r\n"
+                        L"CommandPath0=before.exe\r\n" + firstExtra +
+                        L"[Define 1]\r\nName=B\r\nMaster=C:\\b\r\nBackup=E:\\b\r\nAutoExec=0\r\nErrors=3\r\n"
+                        L"[Define 2]\r\nName=C\r\nMaster=C:\\c\r\nBackup=E:\\c\r\n";
+    for (int i = 3; i < count; ++i) {
+        text += L"[Define " + std::to_wstring(i) + L"]\r\nName=" + std::wstring(1, static_cast<wchar_t>(L'A' + i)) +
+                L"\r\n";
+    }
+    return text;
+}
+
+}  // namespace tandrel::test

@@ -1,0 +1,49 @@
+#pragma once
+// The real main window in this process on a settings file of its own.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/MirrorBatch.h"
+#include "model/GlobalOptions.h"
+#include "ui/MainFrame.h"
+
+namespace tandrel::test {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    ~MainWindowTest() override;
+
+    // Writes the settings (the text after the byte-order mark), loads them as
+    // at start-up and opens the window with its initial update.
+    void Open(const std::wstring& ini);
+    // Handles the window messages that are waiting, for at least ms.
+    void Pump(DWORD ms = 0);
+    void Command(UINT id);
+    bool Enabled(UINT id) { return frame->QueryCommand(id).enabled; }
+    CTandrelView& View() { return frame->View(); }
+    HWND SetupList() { return View().SetupList().Handle(); }
+    HWND ReportList() { return View().ReportList().Handle(); }
+    std::wstring Cell(HWND list, int row, int column);
+    std::vector<std::wstring> Column(HWND list, int column);
+    void Select(const std::vector<int>& rows);
+    bool Checked(int row);
+    // The value of a key in the settings file, "<missing>" when absent.
+    std::wstring Stored(const std::wstring& section, const std::wstring& key);
+
+    TempDir dir;
+    std::wstring iniPath = dir / L"Tandrel.ini";
+    GlobalOptions options;
+    std::unique_ptr<CMainFrame> frame;
+    // Batches handed to the engine; the run stays "in progress" until a test ends it.
+    std::vector<MirrorBatch*> started;
+};
+
+// Settings A, B, C … of project 0 (A with a before-command and the extra
+// keys given, B not automatic with 3 errors) and one setting of project 1.
+std::wstring SettingsText(int count = 3, const std::wstring& firstExtra = L"");
+
+}  // namespace tandrel::test
