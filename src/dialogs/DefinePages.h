@@ -1,0 +1,139 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "framework/PropertySheet.h"
+#include "model/CommandList.h"
+#include "model/FolderSetting.h"
+#include "model/GlobalOptions.h"
+
+namespace tandrel {
+
+// What the pages of the folder-setting sheet edit together: a copy of the
+// setting and of its two commands. A page never shown leaves its fields as
+// they came in.
+struct DefineContext {
+    FolderSetting setting;
+    CommandEntry commands[2];
+    const GlobalOptions* options = nullptr;
+};
+
+// A page of the folder-setting sheet: Load fills the controls from the
+// context, Save reads them back (false when a field is refused).
+class CDefPage : public CBPropertyPage {
+public:
+    CDefPage(int templateId, DefineContext& context) : CBPropertyPage(templateId), context_(context) {}
+
+protected:
+    virtual void Load() = 0;
+    virtual bool Save() = 0;
+    bool OnInit() override;
+    bool OnKillActive() override { return Save(); }
+    bool OnApply() override { return Save(); }
+    FolderSetting& Setting() { return context_.setting; }
+    DefineContext& context_;
+};
+
+class CDlgDefMain : public CDefPage {
+public:
+    explicit CDlgDefMain(DefineContext& context);
+    // The master folder as typed now (the setting's when the page is not open).
+    std::wstring MasterFolder() const;
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void UpdateVolumeSide(int side);
+    void ReadLabel(int side);
+};
+
+class CDlgDefMode : public CDefPage {
+public:
+    explicit CDlgDefMode(DefineContext& context);
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void UpdateEnabling();
+};
+
+class CDlgDefTarget : public CDefPage {
+public:
+    CDlgDefTarget(DefineContext& context, const CDlgDefMain& main);
+
+    // Adds a folder pattern to the folder list under the parent rule; the
+    // answer given (IDYES, IDNO, IDCANCEL) or 0 when nobody was asked.
+    int AddFolder(const std::wstring& folder, int presetAnswer);
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+    void OwnLayout(int width, int height, int dx, int dy, RECT& r, ResizeAnchor& anchor) override;
+
+private:
+    void UpdateEnabling();
+    bool FolderProcessMode() const;
+    void AddFolderFromDialog(const std::wstring& old);
+    void AddFileFromDialog(const std::wstring& old);
+    void EditSelected(int listId);
+    void DropFolders(const std::vector<std::wstring>& paths);
+    void DropFiles(const std::vector<std::wstring>& paths);
+
+    const CDlgDefMain& main_;
+};
+
+class CDlgDefLog : public CDefPage {
+public:
+    explicit CDlgDefLog(DefineContext& context);
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void UpdateEnabling();
+    void DeleteNow();
+};
+
+class CDlgDefSchedule : public CDefPage {
+public:
+    explicit CDlgDefSchedule(DefineContext& context);
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void UpdateEnabling();
+};
+
+class CDlgDefCommand : public CDefPage {
+public:
+    explicit CDlgDefCommand(DefineContext& context);
+
+protected:
+    void Load() override;
+    bool Save() override;
+    bool OnCommand(int id, int code) override;
+
+private:
+    void UpdateEnabling(int slot);
+};
+
+// The missing parent prefixes of a folder pattern (each part before a "\"),
+// compared with the items without regard to case.
+std::vector<std::wstring> MissingParents(const std::wstring& folder, const std::vector<std::wstring>& items);
+// "c:\a\b" with master "d:\x\src" gives backup + "\src" unless the backup
+// already ends in that name; roots and empty folders change nothing.
+std::wstring BackupWithMasterName(const std::wstring& master, const std::wstring& backup);
+
+}  // namespace tandrel

@@ -1,0 +1,118 @@
+#include "dialogs/DialogSupport.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "framework/DataExchange.h"
+#include "platform/Messages.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "resource.h"
+
+namespace tandrel {
+
+bool ValidateIntField(HWND dialog, int id, int min, int max, int& value) {
+    const IntCheck check = ParseIntField(GetText(dialog, id), min, max, value);
+    if (check == IntCheck::Ok) return true;
+    const std::wstring caption = LoadText(IDS_APP_TITLE);
+    const UINT flags = MB_OK | MB_ICONEXCLAMATION;
+    if (check == IntCheck::NotInteger) {
+        ShowMessage(dialog, LoadText(IDS_ENTER_INTEGER), caption, flags);
+    } else {
+        const std::wstring high = std::to_wstring(max);
+        ShowMessageFormatCaption(dialog, IDS_ENTER_RANGE, caption, flags, std::to_wstring(min), &high);
+    }
+    HWND field = GetDlgItem(dialog, id);
+    SetFocus(field);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    return false;
+}
+
+std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const std::wstring& master,
+                                bool relativeToMaster) {
+    if (form == DropForm::Plain) return path;
+    const bool folder = IsDirectory(path);
+    if (form == DropForm::FileNameOnly) return folder ? std::wstring() : FileNameOf(path);
+    std::wstring result = path;
+    if (!folder) {
+        result = FolderOf(path);
+        if (!result.empty() && result.back() == L'\\') result.pop_back();
+    }
+    if (!relativeToMaster) return result;
+    std::wstring base = master;
+    while (!base.empty() && base.back() == L'\\') base.pop_back();
+    if (!base.empty() && StartsWithNoCase(result, base) &&
+        (result.size() == base.size() || result[base.size()] == L'\\')) {
+        result.erase(0, base.size());
+        if (!result.empty()) result.erase(0, 1);
+        return result;
+    }
+    while (!result.empty() && result.back() == L'\\') result.pop_back();
+    const size_t cut = result.find_last_of(L'\\');
+    return cut == std::wstring::npos ? result : result.substr(cut + 1);
+}
+
+namespace {
+
+using DropHandler = std::function<void(const std::vector<std::wstring>&)>;
+
+LRESULT CALLBACK DropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    auto* handler = reinterpret_cast<DropHandler*>(data);
+    if (message == WM_DROPFILES) {
+        HDROP drop = reinterpret_cast<HDROP>(wParam);
+        std::vector<std::wstring> paths;
+        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+            path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+            paths.push_back(path);
+        }
+        DragFinish(drop);
+        (*handler)(paths);
+        return 0;
+    }
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, DropProc, 1);
+        delete handler;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void AcceptDrops(HWND control, DropHandler handler) {
+    if (!control) return;
+    DragAcceptFiles(control, TRUE);
+    SetWindowSubclass(control, DropProc, 1, reinterpret_cast<DWORD_PTR>(new DropHandler(std::move(handler))));
+}
+
+void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master) {
+    AcceptDrops(edit, [edit, form, master](const std::vector<std::wstring>& paths) {
+        if (paths.empty()) return;
+        const std::wstring text = ConvertDroppedPath(paths[0], form, master ? master() : std::wstring(), bool(master));
+        if (!text.empty()) SetWindowTextW(edit, text.c_str());
+    });
+}
+
+std::vector<std::wstring> SplitList(const std::wstring& text) {
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L';', start);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > start) items.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+std::wstring JoinList(const std::vector<std::wstring>& items) {
+    std::wstring text;
+    for (const auto& item : items) {
+        if (!text.empty()) text += L';';
+        text += item;
+    }
+    return text;
+}
+
+}  // namespace tandrel

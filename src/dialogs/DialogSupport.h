@@ -1,0 +1,34 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tandrel {
+
+// Reads an integer field of a dialog; text that is no integer or a value
+// outside min..max is refused with the program's message, and the field
+// gets the focus back.
+bool ValidateIntField(HWND dialog, int id, int min, int max, int& value);
+
+// How a dropped path is turned into the text a control takes.
+enum class DropForm { Plain, FolderOnly, FileNameOnly };
+// A dropped file becomes its folder (FolderOnly) or its name (FileNameOnly,
+// where a folder gives nothing). With a master folder a FolderOnly result
+// inside it becomes relative to it; any other its last component.
+std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const std::wstring& master = {},
+                                bool relativeToMaster = false);
+
+// Lets a control accept files dropped from the shell; the handler gets the
+// paths as dropped and lives as long as the control.
+void AcceptDrops(HWND control, std::function<void(const std::vector<std::wstring>&)> handler);
+// An edit that takes the first dropped item, converted; an empty result is
+// ignored. master is asked at the time of the drop.
+void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master = {});
+
+// The text split at ";" without empty pieces, and joined again.
+std::vector<std::wstring> SplitList(const std::wstring& text);
+std::wstring JoinList(const std::vector<std::wstring>& items);
+
+}  // namespace tandrel
