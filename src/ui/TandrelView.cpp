@@ -52,7 +52,8 @@ void ShellOpen(HWND, const std::wstring& path) {
 }  // namespace
 
 CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
-    : openInShell(ShellOpen),
+    : startBatch(StartBatch),
+      openInShell(ShellOpen),
       options_(options),
       frame_(frame),
       divider_(options.DivideY),

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <thread>
+
 #include "framework/ListView.h"
 #include "settings/SettingsStore.h"
 
@@ -12,7 +15,7 @@ MainWindowTest::~MainWindowTest() {
     frame.reset();
 }
 
-void MainWindowTest::Open(const std::wstring& ini) {
+void MainWindowTest::Open(const std::wstring& ini, const std::function<void(GlobalOptions&)>& prepare) {
     const std::string bytes = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
     ASSERT_TRUE(WriteBytes(iniPath, bytes));
     options.Reset(L"0.400");
@@ -20,6 +23,7 @@ void MainWindowTest::Open(const std::wstring& ini) {
     options.exeDirectory = dir.Path() + L"\\";
     options.registryKey = L"Software\\TandrelTest\\gui";
     LoadAtStart(options);
+    if (prepare) prepare(options);
     frame = std::make_unique<CMainFrame>(options);
     ASSERT_TRUE(frame->Create(L"Tandrel Unicode"));
     View().startBatch = [this](MirrorBatch& batch) {
@@ -42,6 +46,17 @@ void MainWindowTest::Pump(DWORD ms) {
         }
         if (ms) Sleep(10);
     } while (GetTickCount() - start < ms);
+}
+
+void MainWindowTest::OnWorker(const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+    });
+    while (!done) Pump(10);
+    worker.join();
+    Pump();
 }
 
 void MainWindowTest::Command(UINT id) {

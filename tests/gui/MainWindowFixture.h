@@ -2,6 +2,7 @@
 // The real main window in this process on a settings file of its own.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,11 @@ protected:
 
     // Writes the settings (the text after the byte-order mark), loads them as
     // at start-up and opens the window with its initial update.
-    void Open(const std::wstring& ini);
+    // prepare changes the loaded options before the window opens.
+    void Open(const std::wstring& ini, const std::function<void(GlobalOptions&)>& prepare = {});
+    // Runs work on a thread of its own, as the engine's worker does, while
+    // this thread handles the messages it sends.
+    void OnWorker(const std::function<void()>& work);
     // Handles the window messages that are waiting, for at least ms.
     void Pump(DWORD ms = 0);
     void Command(UINT id);
