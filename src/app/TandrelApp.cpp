@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
+#include "dialogs/DefineSheet.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
@@ -112,6 +113,16 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     frame_ = std::make_unique<CMainFrame>(options_);
     frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).RunModal(owner); };
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
+    CTandrelView& view = frame_->View();
+    view.dialogs.editSetting = [this, &view](HWND owner, FolderSetting& setting, CommandList& commands,
+                                             Rect& placement) {
+        // The sheet keeps its size in the options itself; the view's creation
+        // message follows a new setting.
+        const bool ok = EditFolderSetting(owner, options_, setting, commands, false,
+                                          [&view](int page, int anchor) { view.ShowHelp(page, anchor); });
+        placement = options_.FolderSettingDialog;
+        return ok;
+    };
     if (IsIconic(frame_->Handle())) options_.startIconic = true;
     frame_->InitialUpdate();
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
