@@ -237,6 +237,8 @@ void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
     batch_.testMode = test;
     batch_.autoOnly = allSettings;
     batch_.startedAutomatically = automatic;
+    // Started with "logoff": the folder and log checks ask no questions.
+    batch_.logOffMode = options_.noSave;
     batch_.settings = &settings_;
     batch_.commands = &commands_;
     batch_.options = &options_;
