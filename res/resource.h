@@ -129,3 +129,6 @@
 #include "resource_engine.h"
 #include "resource_ui.h"
 #include "resource_dialogs.h"
+#include "resource_projects.h"
+#include "resource_options.h"
+#include "resource_targets.h"

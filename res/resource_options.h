@@ -1,0 +1,2 @@
+// Resource numbers of the options dialogs.
+#pragma once

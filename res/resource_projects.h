@@ -1,0 +1,2 @@
+// Resource numbers of the projects dialogs.
+#pragma once

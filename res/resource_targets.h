@@ -1,0 +1,2 @@
+// Resource numbers of the targets dialogs.
+#pragma once
