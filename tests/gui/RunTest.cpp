@@ -111,7 +111,9 @@ TEST_F(MainWindowTest, RunRefusesChangesAndFollowsTheWorker) {
     EXPECT_EQ(Cell(SetupList(), 1, 4), L"現在実行中!!");
     EXPECT_EQ(frame->StatusText(), L"更新中 C:\\b\\x.txt");
     EXPECT_EQ(Stored(L"Define 1", L"Errors"), L"-2");
-    MENUITEMINFOW close{sizeof close, MIIM_STATE};
+    MENUITEMINFOW close{};
+    close.cbSize = sizeof close;
+    close.fMask = MIIM_STATE;
     GetMenuItemInfoW(GetSystemMenu(frame->Handle(), FALSE), SC_CLOSE, FALSE, &close);
     EXPECT_TRUE(close.fState & MFS_GRAYED);
     // Closing waits for the run.
@@ -158,8 +160,13 @@ TEST_F(MainWindowTest, AutomaticRunStartsAfterTheFirstUpdate) {
 
 TEST_F(MainWindowTest, AfterCompletionListFollowsTheCommands) {
     Open(SettingsText(), [](GlobalOptions& o) {
-        CommandEntry hidden{.name = L"隠し", .path = L"h.exe", .visible = false};
-        CommandEntry shutdown{.name = L"", .path = L"C:\\tools\\backup-done.exe", .action = RunModeShutdown, .visible = true};
+        CommandEntry hidden;
+        hidden.name = L"隠し";
+        hidden.path = L"h.exe";
+        CommandEntry shutdown;
+        shutdown.path = L"C:\\tools\\backup-done.exe";
+        shutdown.action = RunModeShutdown;
+        shutdown.visible = true;
         o.commands.Clear();
         hidden.id = o.commands.NextId();
         o.commands.Append(hidden);

@@ -12,12 +12,13 @@ using test::TempDir;
 // A copy of Tandrel.exe in its own folder, so its settings stay there.
 class ProgramCopy {
 public:
-    explicit ProgramCopy(bool withSettings = true) {
+    // A stored storage choice means no first-run question; more settings
+    // text may follow it.
+    explicit ProgramCopy(bool withSettings = true, const std::wstring& moreSettings = L"") {
         exe_ = dir_ / L"Tandrel.exe";
         CopyFileW((test::BuildFolder() + L"Tandrel.exe").c_str(), exe_.c_str(), FALSE);
         if (!withSettings) return;
-        // A stored storage choice: no first-run question.
-        const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n";
+        const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n" + moreSettings;
         std::string bytes(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
         test::WriteBytes(dir_ / L"Tandrel.ini", bytes);
     }
@@ -187,6 +188,39 @@ TEST(StartupTest, AnsiSettingsFileIsConvertedWithABackupCopy) {
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     FindClose(find);
     EXPECT_EQ(test::ReadBytes(program.Dir() / found.cFileName), ansi);
+}
+
+TEST(StartupTest, AutoSwitchMirrorsTheAutomaticSettingsAndEnds) {
+    TempDir data;
+    const std::wstring master = data / L"マスター";
+    const std::wstring backup = data / L"バックアップ";
+    CreateDirectoryW(master.c_str(), nullptr);
+    CreateDirectoryW((master + L"\\sub").c_str(), nullptr);
+    CreateDirectoryW(backup.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "new"));
+    ASSERT_TRUE(test::WriteBytes(master + L"\\sub\\b.txt", "bb"));
+    ASSERT_TRUE(test::WriteBytes(backup + L"\\gone.txt", "old"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=2\r\n[Define 0]\r\nName=写真\r\nMaster=" + master +
+                                  L"\r\nBackup=" + backup +
+                                  L"\r\n[Define 1]\r\nName=手動のみ\r\nAutoExec=0\r\nMaster=C:\\nowhere\r\n");
+
+    HANDLE process = program.Start(L"/auto");
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(ExitCodeWithin(process, 60000), 0u);
+
+    EXPECT_EQ(test::ReadBytes(backup + L"\\a.txt"), "new");
+    EXPECT_EQ(test::ReadBytes(backup + L"\\sub\\b.txt"), "bb");
+    EXPECT_FALSE(test::FileExists(backup + L"\\gone.txt"));
+    const std::wstring ini = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
+    const size_t first = ini.find(L"[Define 0]");
+    const size_t second = ini.find(L"[Define 1]");
+    ASSERT_NE(first, std::wstring::npos);
+    ASSERT_NE(second, std::wstring::npos);
+    const std::wstring define0 = ini.substr(first, second > first ? second - first : std::wstring::npos);
+    EXPECT_NE(define0.find(L"Errors=0"), std::wstring::npos) << test::Utf8(define0);
+    EXPECT_EQ(define0.find(L"LastExec=0\r\n"), std::wstring::npos) << test::Utf8(define0);
+    // The setting outside automatic runs was not touched.
+    EXPECT_NE(ini.find(L"Errors=-1"), std::wstring::npos);
 }
 
 }  // namespace
