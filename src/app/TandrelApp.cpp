@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
+#include "dialogs/OptionsSheet.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
@@ -122,6 +123,16 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                           [&view](int page, int anchor) { view.ShowHelp(page, anchor); });
         placement = options_.FolderSettingDialog;
         return ok;
+    };
+    view.dialogs.editOptions = [this, &view](HWND owner) {
+        // A moved store is read back, so a pending reordering must reach it first.
+        if (options_.dirtyOrder) view.StoreAll();
+        return EditOptions(owner, options_, [&view](int page, int anchor) { view.ShowHelp(page, anchor); },
+                           [this, &view](bool storageMoved) {
+                               if (storageMoved) view.LoadActiveProject();
+                               frame_->FillAfterCompletion();
+                               view.RefreshDateFormat();
+                           });
     };
     if (IsIconic(frame_->Handle())) options_.startIconic = true;
     frame_->InitialUpdate();
