@@ -12,7 +12,7 @@ tandrel_display
 # reads labels of drives it knows.
 scripts/test-drives.sh >/dev/null
 # One wineserver for the whole run instead of one per test program.
-wineserver -p
+wineserver -p 2>/dev/null || true  # one may already be running
 # Start Wine's own services now, detached from CTest's output pipes: a test
 # program that started them would leave them holding its pipe open.
 wine wineboot </dev/null >/dev/null 2>&1 || true
