@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
+#include "dialogs/TargetDialogs.h"
 #include "dialogs/OptionsSheet.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -124,6 +125,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         placement = options_.FolderSettingDialog;
         return ok;
     };
+    SetTargetPrompts(PromptTargetFolder, PromptTargetFile);
     view.dialogs.editOptions = [this, &view](HWND owner) {
         // A moved store is read back, so a pending reordering must reach it first.
         if (options_.dirtyOrder) view.StoreAll();

@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "dialogs/TargetDialogs.h"
+#include "framework/DataExchange.h"
+#include "platform/Strings.h"
+#include "resource.h"
+#include "TestSupport.h"
+
+namespace tandrel {
+namespace {
+
+// Runs a prompt while a second thread finds its dialog by caption and
+// drives it; the driver ends by pressing OK or Cancel.
+bool RunPrompt(const wchar_t* caption, const std::function<bool()>& prompt,
+               const std::function<void(HWND dialog)>& drive) {
+    std::atomic<bool> found{false};
+    std::thread driver([&] {
+        for (int i = 0; i < 600 && !found; ++i) {
+            HWND dialog = FindWindowW(L"#32770", caption);
+            if (dialog && IsWindowVisible(dialog)) {
+                found = true;
+                drive(dialog);
+                if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            Sleep(50);
+        }
+    });
+    const bool ok = prompt();
+    driver.join();
+    EXPECT_TRUE(found);
+    return ok;
+}
+
+// Hands the paths to a window as the shell does when they are dropped.
+void Drop(HWND target, const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths) chars += p.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* out = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& p : paths) out = std::copy(p.begin(), p.end(), out) + 1;
+    GlobalUnlock(memory);
+    SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// A visible window the dialog owns: a picker it opened.
+HWND OwnedWindow(HWND owner) {
+    struct Search {
+        HWND owner, found;
+    } search{owner, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), [](HWND w, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(w, GW_OWNER) != s->owner || !IsWindowVisible(w)) return TRUE;
+        s->found = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)); }
+bool Visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)); }
+
+TEST(TargetDialogsTest, PatternsFromChosenFoldersAndBrowseStart) {
+    test::TempDir master, outside;
+    CreateDirectoryW((master / L"a").c_str(), nullptr);
+    CreateDirectoryW((master / L"a\\b").c_str(), nullptr);
+    CreateDirectoryW((master / L"x;y").c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master / L"a\\b\\f.txt", "x"));
+
+    EXPECT_EQ(TargetFolderPattern(master / L"a\\b", master.Path()), L"a\\b");
+    EXPECT_EQ(TargetFolderPattern(master / L"a\\b\\f.txt", master.Path() + L"\\"), L"a\\b");
+    EXPECT_EQ(TargetFolderPattern(master.Path(), master.Path()), L"");
+    const std::wstring last = outside.Path().substr(outside.Path().find_last_of(L'\\') + 1);
+    EXPECT_EQ(TargetFolderPattern(outside.Path(), master.Path()), last);
+    // A ";" would split the entry in two when the list is stored.
+    EXPECT_EQ(TargetFolderPattern(master / L"x;y", master.Path()), L"x?y");
+
+    EXPECT_EQ(TargetBrowseStart(master.Path(), L"a\\b"), master / L"a\\b");
+    EXPECT_EQ(TargetBrowseStart(master.Path() + L"\\", L"a"), master / L"a");
+    EXPECT_EQ(TargetBrowseStart(master.Path(), L"a\\*"), master.Path());
+    EXPECT_EQ(TargetBrowseStart(master.Path(), L"a\\b\\f.txt"), master.Path());
+    EXPECT_EQ(TargetBrowseStart(master.Path(), L""), master.Path());
+    EXPECT_EQ(TargetBrowseStart(L"", L"a"), L"");
+}
+
+TEST(TargetDialogsTest, FolderDialogTakesDropsAndBoxesByMode) {
+    test::TempDir master;
+    CreateDirectoryW((master / L"a").c_str(), nullptr);
+    CreateDirectoryW((master / L"a\\b").c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master / L"a\\b\\f.txt", "x"));
+    SetEnvironmentVariableW(L"TANDREL_TARGET_TEST", master.Path().c_str());
+
+    // Adding in "処理対象" mode: both boxes, the note with the reminder.
+    TargetFolderChoice choice;
+    std::wstring note;
+    bool boxes = false, parentsOn = false, okAtOpen = true, okAfterDrop = false, okWhenEmpty = true;
+    std::wstring dropped;
+    ASSERT_TRUE(RunPrompt(L"対象フォルダ指定",
+        [&] { return PromptTargetFolder(nullptr, L"%TANDREL_TARGET_TEST%\\", true, choice); },
+        [&](HWND d) {
+            boxes = Visible(d, IDC_TARGET_ADD_PARENTS) && Visible(d, IDC_TARGET_ADD_SUBFOLDERS);
+            parentsOn = GetCheck(d, IDC_TARGET_ADD_PARENTS);
+            note = GetText(d, IDC_TARGET_NOTE);
+            okAtOpen = Enabled(d, IDOK);
+            Drop(GetDlgItem(d, IDC_TARGET_PATTERN), {master / L"a\\b\\f.txt"});
+            dropped = GetText(d, IDC_TARGET_PATTERN);
+            okAfterDrop = Enabled(d, IDOK);
+            SetDlgItemTextW(d, IDC_TARGET_PATTERN, L"");
+            okWhenEmpty = Enabled(d, IDOK);
+            // Enter with nothing typed does not end the dialog.
+            SendMessageW(d, WM_COMMAND, IDOK, 0);
+            SetDlgItemTextW(d, IDC_TARGET_PATTERN, L"data");
+            SendDlgItemMessageW(d, IDC_TARGET_ADD_PARENTS, BM_CLICK, 0, 0);
+            SendDlgItemMessageW(d, IDC_TARGET_ADD_SUBFOLDERS, BM_CLICK, 0, 0);
+            SendDlgItemMessageW(d, IDOK, BM_CLICK, 0, 0);
+        }));
+    EXPECT_TRUE(boxes);
+    EXPECT_TRUE(parentsOn);
+    EXPECT_FALSE(okAtOpen);
+    EXPECT_EQ(note.substr(0, 4), L"マスター");
+    EXPECT_NE(note.find(LoadText(IDS_TARGET_PROCESS_NOTE)), std::wstring::npos);
+    // The master folder is found through its variable.
+    EXPECT_EQ(dropped, L"a\\b");
+    EXPECT_TRUE(okAfterDrop);
+    EXPECT_FALSE(okWhenEmpty);
+    EXPECT_EQ(choice.pattern, L"data");
+    EXPECT_FALSE(choice.addParents);
+    EXPECT_TRUE(choice.addSubfolders);
+
+    // Editing: no boxes; OK waits for a change; the master folder chosen in
+    // the browser gives no pattern.
+    choice = {L"a", true, true};
+    bool okAfterPick = true;
+    std::wstring shown, picked;
+    EXPECT_FALSE(RunPrompt(L"対象フォルダ指定",
+        [&] { return PromptTargetFolder(nullptr, master.Path(), false, choice); },
+        [&](HWND d) {
+            boxes = Visible(d, IDC_TARGET_ADD_PARENTS) || Visible(d, IDC_TARGET_ADD_SUBFOLDERS);
+            shown = GetText(d, IDC_TARGET_PATTERN);
+            okAtOpen = Enabled(d, IDOK);
+            PostMessageW(GetDlgItem(d, IDC_TARGET_BROWSE), BM_CLICK, 0, 0);
+            HWND browser = nullptr;
+            for (int i = 0; i < 200 && !browser; ++i, Sleep(50)) browser = OwnedWindow(d);
+            if (!browser) return;
+            Sleep(300);
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(master.Path().c_str()));
+            PostMessageW(browser, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 200 && IsWindow(browser); ++i) Sleep(50);
+            picked = GetText(d, IDC_TARGET_PATTERN);
+            okAfterPick = Enabled(d, IDOK);
+        }));
+    EXPECT_FALSE(boxes);
+    EXPECT_EQ(shown, L"a");
+    EXPECT_FALSE(okAtOpen);
+    EXPECT_EQ(picked, L"");
+    EXPECT_FALSE(okAfterPick);
+    EXPECT_EQ(choice.pattern, L"a");
+}
+
+TEST(TargetDialogsTest, FileDialogTakesFileNamesOnly) {
+    test::TempDir master;
+    CreateDirectoryW((master / L"sub").c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master / L"sub\\report;1.txt", "x"));
+    std::wstring pattern = L"*.txt";
+    std::wstring afterFolder, afterFile;
+    bool okAtOpen = true;
+    ASSERT_TRUE(RunPrompt(L"対象ファイル指定", [&] { return PromptTargetFile(nullptr, master.Path(), pattern); },
+        [&](HWND d) {
+            okAtOpen = Enabled(d, IDOK);
+            HWND edit = GetDlgItem(d, IDC_TARGET_PATTERN);
+            Drop(edit, {master / L"sub"});
+            afterFolder = GetText(d, IDC_TARGET_PATTERN);
+            Drop(edit, {master / L"sub\\report;1.txt", master / L"sub"});
+            afterFile = GetText(d, IDC_TARGET_PATTERN);
+            SendDlgItemMessageW(d, IDOK, BM_CLICK, 0, 0);
+        }));
+    EXPECT_FALSE(okAtOpen);
+    EXPECT_EQ(afterFolder, L"*.txt");
+    EXPECT_EQ(afterFile, L"report?1.txt");
+    EXPECT_EQ(pattern, L"report?1.txt");
+}
+
+}  // namespace
+}  // namespace tandrel
