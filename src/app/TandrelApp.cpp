@@ -8,11 +8,14 @@
 #include "dialogs/DefineSheet.h"
 #include "dialogs/TargetDialogs.h"
 #include "dialogs/OptionsSheet.h"
+#include "dialogs/ImportExport.h"
+#include "dialogs/ProjectListDlg.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
+#include "ui/UserMessages.h"
 
 namespace tandrel {
 
@@ -136,6 +139,28 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                view.RefreshDateFormat();
                            });
     };
+    view.dialogs.editProjects = [this](HWND owner) { return EditProjectList(owner, options_); };
+    TransferHooks transfer;
+    transfer.status = [this](const wchar_t* text) {
+        SendMessageW(frame_->Handle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text),
+                     reinterpret_cast<LPARAM>(text ? L"" : nullptr));
+    };
+    transfer.imported = [this, &view](ImportResult result) {
+        frame_->SetTitle(WindowTitle(options_, defaultIniName_));
+        if (result == ImportDone) {
+            view.SetDivider(options_.DivideY);
+            view.Layout();
+            view.SetupList().ApplyWidths();
+            view.ReportList().ApplyWidths();
+        } else {
+            // The store may hold part of the file: the view's project goes back in.
+            view.StoreAll();
+        }
+    };
+    view.dialogs.importSettings = [this, transfer](HWND owner) {
+        return ImportFolderSettings(owner, options_, transfer);
+    };
+    view.dialogs.exportSettings = [this, transfer](HWND owner) { ExportFolderSettings(owner, options_, transfer); };
     if (IsIconic(frame_->Handle())) options_.startIconic = true;
     frame_->InitialUpdate();
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
