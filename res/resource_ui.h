@@ -57,6 +57,7 @@
 #define ID_PROJECT_EDIT          32803
 #define ID_AFTER_EXIT            32804
 #define ID_AFTER_SHUTDOWN        32805
+#define ID_MEDIA_ENABLE          32813
 #define ID_MEDIA_NONE            32814
 #define ID_MEDIA_TEST_ASK        32815
 #define ID_MEDIA_UPDATE_ASK      32816
@@ -127,3 +128,10 @@
 #define IDS_TB_ALL_UPDATE        59159
 #define IDS_TB_CANCEL            59160
 #define IDS_DELETE_SIZE          59161
+
+// Texts kept for media detection, which the program offers greyed only
+// (its action words are the options page's IDS_MEDIA_TEST and IDS_MEDIA_UPDATE).
+#define IDS_MEDIA_DETECTING      61500
+#define IDS_MEDIA_CAPTION        61501
+#define IDS_MEDIA_CONFIRM        61502
+#define IDS_MEDIA_MORE           61503

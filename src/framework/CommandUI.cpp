@@ -18,6 +18,13 @@ void UpdateMenuCommands(HMENU menu, const CommandQuery& query) {
         if (info.fType & MFT_SEPARATOR) continue;
         const CommandState state = query(info.wID);
         EnableMenuItem(menu, static_cast<UINT>(i), MF_BYPOSITION | (state.enabled ? MF_ENABLED : MF_GRAYED));
+        if (state.radio && !(info.fType & MFT_RADIOCHECK)) {
+            MENUITEMINFOW type{};
+            type.cbSize = sizeof type;
+            type.fMask = MIIM_FTYPE;
+            type.fType = info.fType | MFT_RADIOCHECK;
+            SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &type);
+        }
         CheckMenuItem(menu, static_cast<UINT>(i), MF_BYPOSITION | (state.checked ? MF_CHECKED : MF_UNCHECKED));
         if (!state.text.empty()) {
             MENUITEMINFOW text{};

@@ -10,6 +10,8 @@ namespace tandrel {
 struct CommandState {
     bool enabled = true;
     bool checked = false;
+    // Checked items of a group show a bullet instead of a check mark.
+    bool radio = false;
     std::wstring text;
 };
 // Answers for every command id; one function decides, menus and toolbars follow.

@@ -170,11 +170,20 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_HELP_MANUAL:
         case ID_TRAY_SHOW:
         case ID_EDIT_COPY: break;
+        // Media detection is configured but never offered: the items stay
+        // greyed and only mark the stored choice.
+        case ID_MEDIA_ENABLE: state.enabled = false; break;
         case ID_MEDIA_NONE:
         case ID_MEDIA_TEST_ASK:
         case ID_MEDIA_UPDATE_ASK:
         case ID_MEDIA_TEST:
-        case ID_MEDIA_UPDATE: state.enabled = false; break;
+        case ID_MEDIA_UPDATE:
+            state.enabled = false;
+            state.radio = true;
+            state.checked = id == (options_.ExecIfDetectMedia
+                                       ? static_cast<UINT>(ID_MEDIA_NONE + options_.DetectMediaAction)
+                                       : static_cast<UINT>(ID_MEDIA_NONE));
+            break;
         default: return std::nullopt;
     }
     return state;

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "framework/CommandUI.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
 #include "resource.h"
@@ -198,4 +199,28 @@ TEST_F(MainWindowTest, MissingLogsAndHelpAreReported) {
 }
 
 }  // namespace
+}  // namespace tandrel::test
+
+namespace tandrel::test {
+
+TEST_F(MainWindowTest, MediaDetectionMenuMarksTheStoredChoiceAndStaysGreyed) {
+    Open(SettingsText(1), [](GlobalOptions& o) {
+        o.ExecIfDetectMedia = true;
+        o.DetectMediaAction = 3;
+    });
+    HMENU menu = GetMenu(frame->Handle());
+    const auto update = [&] { UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); }); };
+    update();
+    for (UINT id = ID_MEDIA_NONE; id <= ID_MEDIA_UPDATE; ++id) {
+        const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+        EXPECT_TRUE(state & MF_GRAYED) << id;
+        EXPECT_EQ((state & MF_CHECKED) != 0, id == ID_MEDIA_TEST) << id;
+    }
+    options.ExecIfDetectMedia = false;
+    update();
+    EXPECT_TRUE(GetMenuState(menu, ID_MEDIA_NONE, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(menu, ID_MEDIA_TEST, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(Enabled(ID_MEDIA_ENABLE));
+}
+
 }  // namespace tandrel::test
