@@ -465,7 +465,8 @@ void CDlgDefTarget::EditSelected(int listId) {
 void CDlgDefTarget::DropFolders(const std::vector<std::wstring>& paths) {
     int answer = 0;
     for (const auto& path : paths) {
-        const std::wstring folder = ConvertDroppedPath(path, DropForm::FolderOnly, main_.MasterFolder(), true);
+        const std::wstring folder =
+            ListEntryFor(ConvertDroppedPath(path, DropForm::FolderOnly, main_.MasterFolder(), true));
         if (folder.empty()) continue;
         const int given = AddFolder(folder, answer);
         if (given == IDCANCEL) return;
@@ -474,7 +475,9 @@ void CDlgDefTarget::DropFolders(const std::vector<std::wstring>& paths) {
 }
 
 void CDlgDefTarget::DropFiles(const std::vector<std::wstring>& paths) {
-    for (const auto& path : paths) AddUnique(Item(IDC_TG_FILE_LIST), ConvertDroppedPath(path, DropForm::FileNameOnly));
+    for (const auto& path : paths) {
+        AddUnique(Item(IDC_TG_FILE_LIST), ListEntryFor(ConvertDroppedPath(path, DropForm::FileNameOnly)));
+    }
 }
 
 bool CDlgDefTarget::Save() {
@@ -588,25 +591,7 @@ void CDlgDefLog::DeleteNow() {
     HWND h = Handle();
     const std::wstring pattern = GetText(h, IDC_LG_FILE);
     const ProjectSlot project = ActiveProjectOf(*context_.options);
-    const LogClearing counted = ClearLog(pattern, project, true);
-    if (counted.result != LogsFound || counted.count <= 0) {
-        ShowMessageIds(h, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-    } else {
-        const int answer = counted.count == 1
-                               ? ShowMessageIds(h, IDS_LOG_DELETE_ASK, IDS_LOG_DELETE, MB_OKCANCEL | MB_ICONQUESTION)
-                               : ShowMessageFormat(h, IDS_LOG_DELETE_COUNT_ASK, IDS_LOG_DELETE,
-                                                   MB_OKCANCEL | MB_ICONQUESTION, std::to_wstring(counted.count));
-        if (answer == IDOK) {
-            const LogClearing done = ClearLog(pattern, project, false);
-            if (done.failure) {
-                ShowMessage(h, done.failure->text, done.failure->caption, MB_OK | MB_ICONSTOP);
-            } else if (done.result != LogsFound) {
-                ShowMessageIds(h, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-            } else {
-                ShowMessageIds(h, IDS_LOG_DELETED, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-            }
-        }
-    }
+    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return ClearLog(pattern, project, countOnly); });
     UpdateEnabling();
 }
 

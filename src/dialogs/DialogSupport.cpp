@@ -1,6 +1,8 @@
 #include "dialogs/DialogSupport.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <shellapi.h>
 
 #include "framework/DataExchange.h"
@@ -113,6 +115,32 @@ std::wstring JoinList(const std::vector<std::wstring>& items) {
         text += item;
     }
     return text;
+}
+
+void ConfirmAndDeleteLogs(HWND owner, const std::function<LogClearing(bool countOnly)>& clear) {
+    const LogClearing counted = clear(true);
+    if (counted.result != LogsFound || counted.count <= 0) {
+        ShowMessageIds(owner, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const int answer = counted.count == 1
+                           ? ShowMessageIds(owner, IDS_LOG_DELETE_ASK, IDS_LOG_DELETE, MB_OKCANCEL | MB_ICONQUESTION)
+                           : ShowMessageFormat(owner, IDS_LOG_DELETE_COUNT_ASK, IDS_LOG_DELETE,
+                                               MB_OKCANCEL | MB_ICONQUESTION, std::to_wstring(counted.count));
+    if (answer != IDOK) return;
+    const LogClearing done = clear(false);
+    if (done.failure) {
+        ShowMessage(owner, done.failure->text, done.failure->caption, MB_OK | MB_ICONSTOP);
+    } else if (done.result != LogsFound) {
+        ShowMessageIds(owner, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
+    } else {
+        ShowMessageIds(owner, IDS_LOG_DELETED, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+std::wstring ListEntryFor(std::wstring name) {
+    std::replace(name.begin(), name.end(), L';', L'?');
+    return name;
 }
 
 }  // namespace tandrel

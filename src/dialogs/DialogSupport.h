@@ -5,7 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/RunLog.h"
+
 namespace tandrel {
+
+// The "delete logs now" buttons: counts the logs with clear(true), asks how
+// many to delete, deletes with clear(false) and tells the outcome.
+void ConfirmAndDeleteLogs(HWND owner, const std::function<LogClearing(bool countOnly)>& clear);
 
 // Reads an integer field of a dialog; text that is no integer or a value
 // outside min..max is refused with the program's message, and the field
@@ -30,5 +36,9 @@ void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master
 // The text split at ";" without empty pieces, and joined again.
 std::vector<std::wstring> SplitList(const std::wstring& text);
 std::wstring JoinList(const std::vector<std::wstring>& items);
+// A picked or dropped name as a list entry: the lists keep their entries
+// joined by ";", so a name holding one would come back as two entries; "?"
+// still matches it.
+std::wstring ListEntryFor(std::wstring name);
 
 }  // namespace tandrel

@@ -202,25 +202,7 @@ void CDlgOptEnvironment::DeleteLogsNow() {
     if (!context_.current) return;
     const std::wstring pattern = GetText(h, IDC_OE_LOG_FILE);
     const ProjectCollection& projects = context_.current->projects;
-    const LogClearing counted = ClearProjectLogs(pattern, projects, true, false);
-    if (counted.result != LogsFound || counted.count <= 0) {
-        ShowMessageIds(h, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-    } else {
-        const int answer = counted.count == 1
-                               ? ShowMessageIds(h, IDS_LOG_DELETE_ASK, IDS_LOG_DELETE, MB_OKCANCEL | MB_ICONQUESTION)
-                               : ShowMessageFormat(h, IDS_LOG_DELETE_COUNT_ASK, IDS_LOG_DELETE,
-                                                   MB_OKCANCEL | MB_ICONQUESTION, std::to_wstring(counted.count));
-        if (answer == IDOK) {
-            const LogClearing done = ClearProjectLogs(pattern, projects, false, false);
-            if (done.failure) {
-                ShowMessage(h, done.failure->text, done.failure->caption, MB_OK | MB_ICONSTOP);
-            } else if (done.result != LogsFound) {
-                ShowMessageIds(h, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-            } else {
-                ShowMessageIds(h, IDS_LOG_DELETED, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
-            }
-        }
-    }
+    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return ClearProjectLogs(pattern, projects, countOnly, false); });
     UpdateEnabling();
 }
 

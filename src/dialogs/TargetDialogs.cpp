@@ -14,17 +14,6 @@
 
 namespace tandrel {
 
-namespace {
-
-// The lists keep their entries joined by ";": a name holding one would come
-// back as two entries. "?" still matches it.
-std::wstring WithoutSeparators(std::wstring name) {
-    std::replace(name.begin(), name.end(), L';', L'?');
-    return name;
-}
-
-}  // namespace
-
 CTargetPatternDlg::CTargetPatternDlg(int templateId, const std::wstring& master, std::wstring pattern)
     : Dialog(templateId), master_(ExpandEnvironment(master)), pattern_(std::move(pattern)) {}
 
@@ -101,7 +90,7 @@ CTargetFileDlg::CTargetFileDlg(const std::wstring& master, const std::wstring& p
     : CTargetPatternDlg(IDD_TARGET_FILE, master, pattern) {}
 
 std::wstring CTargetFileDlg::FromPath(const std::wstring& path) const {
-    return WithoutSeparators(ConvertDroppedPath(path, DropForm::FileNameOnly));
+    return ListEntryFor(ConvertDroppedPath(path, DropForm::FileNameOnly));
 }
 
 bool CTargetFileDlg::Browse(std::wstring& path) {
@@ -117,7 +106,7 @@ std::wstring TargetBrowseStart(const std::wstring& master, const std::wstring& p
 }
 
 std::wstring TargetFolderPattern(const std::wstring& path, const std::wstring& master) {
-    return WithoutSeparators(ConvertDroppedPath(path, DropForm::FolderOnly, master, true));
+    return ListEntryFor(ConvertDroppedPath(path, DropForm::FolderOnly, master, true));
 }
 
 bool PromptTargetFolder(HWND owner, const std::wstring& master, bool processMode, TargetFolderChoice& choice) {

@@ -5,6 +5,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Strings.h"
+#include "platform/WaitCursor.h"
 
 namespace tandrel {
 
@@ -48,15 +49,6 @@ bool ShellOpen(const std::wstring& program, const std::wstring& parameters, int 
     if (process) *process = info.hProcess;
     return true;
 }
-
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-
-private:
-    HCURSOR previous_;
-};
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "framework/Control.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
+#include "platform/WaitCursor.h"
 #include "platform/Drives.h"
 #include "platform/Environment.h"
 #include "platform/LogFiles.h"
@@ -29,16 +30,6 @@ namespace {
 constexpr int kDividerHeight = 5;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
-
-// The mouse pointer shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-
-private:
-    HCURSOR previous_;
-};
 
 int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
              const std::wstring* second = nullptr) {
