@@ -36,6 +36,15 @@ void UpdateMenuCommands(HMENU menu, const CommandQuery& query) {
     }
 }
 
+void TrackCommandPopup(int menuId, POINT at, HWND target, const CommandQuery& query) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu, 0);
+    if (query) UpdateMenuCommands(popup, query);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, target, nullptr);
+    DestroyMenu(menu);
+}
+
 void UpdateToolbarCommands(HWND toolbar, const CommandQuery& query) {
     const int count = static_cast<int>(SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {

@@ -19,6 +19,9 @@ using CommandQuery = std::function<CommandState(UINT id)>;
 
 // Enables, checks and renames the command items of a menu and its submenus.
 void UpdateMenuCommands(HMENU menu, const CommandQuery& query);
+// Shows the first popup of a menu resource at a screen point, its items
+// enabled as query says; the chosen command goes to target as WM_COMMAND.
+void TrackCommandPopup(int menuId, POINT at, HWND target, const CommandQuery& query);
 // Enables the command buttons of a toolbar.
 void UpdateToolbarCommands(HWND toolbar, const CommandQuery& query);
 

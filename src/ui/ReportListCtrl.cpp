@@ -1,6 +1,7 @@
 #include "ui/ReportListCtrl.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "framework/ListView.h"
 #include "platform/Strings.h"
@@ -73,12 +74,20 @@ void CReportListCtrl::ApplyWidths() {
 
 LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        // The report is read, not worked with: no selection, no menu.
+        // The report is read, not worked with: clicks select nothing. The
+        // right button still offers clearing and copying the report.
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
         case WM_RBUTTONDOWN:
         case WM_RBUTTONDBLCLK:
             return 0;
+        case WM_RBUTTONUP: {
+            if (!commandTarget) return 0;
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ClientToScreen(Handle(), &at);
+            TrackCommandPopup(IDR_REPORT_POPUP, at, commandTarget, commandQuery);
+            return 0;
+        }
         case WM_PAINT: {
             const LRESULT result = Default(message, wParam, lParam);
             for (int c = 0; c < 5; ++c) options_.ReportList[c] = listview::ColumnWidth(Handle(), c);
@@ -96,6 +105,19 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         }
     }
     return Default(message, wParam, lParam);
+}
+
+std::wstring CReportListCtrl::RowsAsText() const {
+    std::wstring text;
+    const int rows = listview::RowCount(Handle());
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < 5; ++c) {
+            if (c) text += L'\t';
+            text += listview::Text(Handle(), r, c);
+        }
+        text += L"\r\n";
+    }
+    return text;
 }
 
 }  // namespace tandrel

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "engine/EngineHost.h"
+#include "framework/CommandUI.h"
 #include "framework/Control.h"
 #include "model/GlobalOptions.h"
 #include "ui/Fonts.h"
@@ -25,6 +26,12 @@ public:
     void ApplyWidths();
     void ApplyFont(const FontChoice& choice) { font_.Apply(Handle(), choice); }
     bool HasCustomFont() const { return font_.Custom(); }
+    // Every row as text: the columns separated by tabs, rows by CR LF.
+    std::wstring RowsAsText() const;
+
+    // Where the context menu's commands go, and how they are enabled.
+    HWND commandTarget = nullptr;
+    CommandQuery commandQuery;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

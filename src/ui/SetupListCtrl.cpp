@@ -125,12 +125,8 @@ LRESULT CSetupListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
         case WM_CONTEXTMENU: {
             // Only the mouse opens the menu, not the keyboard's menu key.
             if (lParam == -1 || !commandTarget) return 0;
-            HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_SETUP_POPUP));
-            HMENU popup = GetSubMenu(menu, 0);
-            if (commandQuery) UpdateMenuCommands(popup, commandQuery);
-            TrackPopupMenu(popup, TPM_RIGHTBUTTON, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), 0, commandTarget,
-                           nullptr);
-            DestroyMenu(menu);
+            TrackCommandPopup(IDR_SETUP_POPUP, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, commandTarget,
+                              commandQuery);
             return 0;
         }
     }

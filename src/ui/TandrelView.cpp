@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 
 #include "framework/Control.h"
@@ -30,6 +31,26 @@ namespace {
 constexpr int kDividerHeight = 5;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
+
+// Puts the text on the clipboard as Unicode text.
+bool CopyToClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) return false;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool ok = false;
+    if (memory) {
+        if (void* data = GlobalLock(memory)) {
+            memcpy(data, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        // The clipboard owns the memory only once it took it.
+        if (!ok) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return ok;
+}
 
 int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
              const std::wstring* second = nullptr) {
@@ -159,8 +180,8 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_APP_EXIT: state.enabled = idle; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:
-        case ID_TRAY_SHOW:
-        case ID_EDIT_COPY: break;
+        case ID_TRAY_SHOW: break;
+        case ID_EDIT_COPY: state.enabled = listview::RowCount(reportList_.Handle()) > 0; break;
         // Media detection is configured but never offered: the items stay
         // greyed and only mark the stored choice.
         case ID_MEDIA_ENABLE: state.enabled = false; break;
@@ -208,6 +229,7 @@ bool CTandrelView::OnCommand(UINT id) {
         case ID_EXPORT: ExportSettings(); break;
         case ID_HELP_MANUAL: ShowHelp(); break;
         case ID_REPORT_CLEAR: reportList_.Clear(); break;
+        case ID_EDIT_COPY: CopyToClipboard(Handle(), reportList_.RowsAsText()); break;
         default: return false;
     }
     UpdateCommands();
@@ -693,6 +715,8 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             reportList_.Create(Handle());
             setupList_.commandTarget = FrameHandle();
             setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
+            reportList_.commandTarget = FrameHandle();
+            reportList_.commandQuery = setupList_.commandQuery;
             host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_);
             return 0;
         case WM_SIZE:

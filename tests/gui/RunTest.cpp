@@ -55,6 +55,19 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
     SendMessageW(ReportList(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 30));
     EXPECT_TRUE(listview::SelectedRows(ReportList()).empty());
 
+    // The report's menu copies every row, columns separated by tabs.
+    Command(ID_EDIT_COPY);
+    std::wstring copied;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            copied = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    EXPECT_EQ(copied.substr(0, 17), L"開始\t--- A ---\t\t\t\r\n");
+    EXPECT_NE(copied.find(L"削除\tb.txt\t----/--/-- --:--:--\t"), std::wstring::npos);
+
     // The next run's format comes from the options.
     options.FormatReportFileTime = L"%H:%M";
     Select({0});
