@@ -27,7 +27,8 @@ struct MirrorBatch {
     // The active project's commands that the settings refer to by id.
     const CommandList* commands = nullptr;
     // The program-wide options (logs, system names, after-completion action,
-    // global commands). Read by the worker; it writes only the run outcome below.
+    // global commands). Read by the worker; it writes only the run outcome below
+    // and powerActionAtExit (set by a clean completion).
     GlobalOptions* options = nullptr;
     EngineHost* host = nullptr;
     std::atomic<int> currentIndex{0};

@@ -166,12 +166,19 @@ int MirrorWorker::Run() {
     host.EnableClose(true);
     batch_.result = result;
     batch_.worstLevel = policy_.worstLevel();
-    batch_.cleanCompletion = !batch_.cancelRequested && !batch_.testMode && result == 1;
+    SetCleanCompletion(!batch_.cancelRequested && !batch_.testMode && result == 1);
     host.StoreRunResults();
     AfterCompletion(lastCompleted ? &*lastCompleted : nullptr, batchStart);
     batch_.workerActive = false;
     batch_.running = false;
     return result;
+}
+
+void MirrorWorker::SetCleanCompletion(bool clean) {
+    batch_.cleanCompletion = clean;
+    // A closing after-completion action hibernates or shuts down at exit
+    // only after a clean run; set before any WM_CLOSE is posted.
+    if (batch_.options) batch_.options->powerActionAtExit = clean;
 }
 
 void MirrorWorker::AfterCompletion(const FolderSetting* lastCompleted, std::time_t batchStart) {
@@ -210,7 +217,7 @@ void MirrorWorker::AfterCompletion(const FolderSetting* lastCompleted, std::time
         }
         policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
         if (!options_.AutoExitWhenError) {
-            batch_.cleanCompletion = false;
+            SetCleanCompletion(false);
             batch_.endAutomaticState = true;
         }
         return;

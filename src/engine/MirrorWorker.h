@@ -36,6 +36,8 @@ private:
     void Fatal(unsigned titleId, const std::wstring& body, unsigned captionId);
     bool RunPasses();
     void AfterCompletion(const FolderSetting* lastCompleted, std::time_t batchStart);
+    // The batch's outcome and the program's power action at exit.
+    void SetCleanCompletion(bool clean);
     // The command of a setting's slot (0 before, 1 after): -1 not run,
     // 0 ran or its failure is ignored, 1 stop.
     int RunCommand(const FolderSetting& work, int slot, bool noErrors, std::time_t start);

@@ -121,6 +121,8 @@ TEST(MirrorWorkerTest, TestRunReportsExactlyWhatTheUpdateRunThenDoes) {
     EXPECT_TRUE(FileExists(b + L"\\gone\\deep\\x.txt"));
     EXPECT_EQ(DiskName(b + L"\\case.txt"), L"case.txt");
     EXPECT_EQ(run.settings[0].LastExec, 0);
+    // A test run never leads to hibernation or shutdown.
+    EXPECT_FALSE(run.options.powerActionAtExit);
     const Rows expected = {L"作成 added.txt",        L"更新 changed.txt",      L"リネーム Case.txt",
                            L"フォルダ作成 new",       L"作成 new\\inner.txt",   L"削除 orphan.txt",
                            L"削除 gone\\deep\\x.txt", L"フォルダ削除 gone\\deep", L"フォルダ削除 gone"};
@@ -138,6 +140,7 @@ TEST(MirrorWorkerTest, TestRunReportsExactlyWhatTheUpdateRunThenDoes) {
     EXPECT_EQ(run.settings[0].status.deleted, 2);
     EXPECT_NE(run.settings[0].LastExec, 0);
     EXPECT_TRUE(run.batch.cleanCompletion);
+    EXPECT_TRUE(run.options.powerActionAtExit);
     EXPECT_EQ(run.host.stores, 2);
 
     // Nothing left to do.
