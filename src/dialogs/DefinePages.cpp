@@ -93,11 +93,6 @@ std::wstring BackupWithMasterName(const std::wstring& master, const std::wstring
     return b + L"\\" + name;
 }
 
-bool CDefPage::OnInit() {
-    Load();
-    return true;
-}
-
 // "一般"
 
 CDlgDefMain::CDlgDefMain(DefineContext& context) : CDefPage(IDD_DEF_MAIN, context) {}

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/PropertySheet.h"
+#include "dialogs/FormPage.h"
 #include "model/CommandList.h"
 #include "model/FolderSetting.h"
 #include "model/GlobalOptions.h"
@@ -18,18 +18,12 @@ struct DefineContext {
     const GlobalOptions* options = nullptr;
 };
 
-// A page of the folder-setting sheet: Load fills the controls from the
-// context, Save reads them back (false when a field is refused).
-class CDefPage : public CBPropertyPage {
+// A page of the folder-setting sheet, editing the context's setting.
+class CDefPage : public CFormPage {
 public:
-    CDefPage(int templateId, DefineContext& context) : CBPropertyPage(templateId), context_(context) {}
+    CDefPage(int templateId, DefineContext& context) : CFormPage(templateId), context_(context) {}
 
 protected:
-    virtual void Load() = 0;
-    virtual bool Save() = 0;
-    bool OnInit() override;
-    bool OnKillActive() override { return Save(); }
-    bool OnApply() override { return Save(); }
     FolderSetting& Setting() { return context_.setting; }
     DefineContext& context_;
 };

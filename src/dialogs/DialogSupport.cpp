@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <shellapi.h>
 
+#include "framework/Control.h"
 #include "framework/DataExchange.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
@@ -61,16 +62,7 @@ using DropHandler = std::function<void(const std::vector<std::wstring>&)>;
 LRESULT CALLBACK DropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
     auto* handler = reinterpret_cast<DropHandler*>(data);
     if (message == WM_DROPFILES) {
-        HDROP drop = reinterpret_cast<HDROP>(wParam);
-        std::vector<std::wstring> paths;
-        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-            path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-            paths.push_back(path);
-        }
-        DragFinish(drop);
-        (*handler)(paths);
+        (*handler)(TakeDroppedFiles(reinterpret_cast<HDROP>(wParam)));
         return 0;
     }
     if (message == WM_NCDESTROY) {

@@ -125,24 +125,17 @@ int ActionCode(int index) { return index >= 0 && index < 4 ? kActionCodes[index]
 
 }  // namespace command_list_edit
 
-bool COptPage::OnInit() {
-    loading_ = true;
-    Load();
-    loading_ = false;
-    return true;
-}
-
 INT_PTR COptPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY) {
         // OK sends the same notification as Apply, told apart by its lParam.
         const bool closing = reinterpret_cast<const PSHNOTIFY*>(lParam)->lParam != 0;
-        const INT_PTR result = CBPropertyPage::HandleMessage(message, wParam, lParam);
+        const INT_PTR result = CFormPage::HandleMessage(message, wParam, lParam);
         if (GetWindowLongPtrW(Handle(), DWLP_MSGRESULT) == PSNRET_NOERROR && context_.pageApplied) {
             context_.pageApplied(*this, closing);
         }
         return result;
     }
-    return CBPropertyPage::HandleMessage(message, wParam, lParam);
+    return CFormPage::HandleMessage(message, wParam, lParam);
 }
 
 void COptPage::MarkChanged() const {

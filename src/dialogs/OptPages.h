@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "framework/PropertySheet.h"
+#include "dialogs/FormPage.h"
 #include "model/CommandList.h"
 #include "model/GlobalOptions.h"
 
@@ -20,25 +20,19 @@ struct OptionsContext {
     std::function<void(const CBPropertyPage& page, bool closing)> pageApplied;
 };
 
-// A page of the options sheet: Load fills the controls, Save reads them back
-// (false when a field is refused). Changes made by the user mark the page
-// modified, those made while loading do not.
-class COptPage : public CBPropertyPage {
+// A page of the options sheet, editing the context's copy of the options.
+// Changes made by the user mark the page modified, those made while loading
+// do not.
+class COptPage : public CFormPage {
 public:
-    COptPage(int templateId, OptionsContext& context) : CBPropertyPage(templateId), context_(context) {}
+    COptPage(int templateId, OptionsContext& context) : CFormPage(templateId), context_(context) {}
 
 protected:
-    virtual void Load() = 0;
-    virtual bool Save() = 0;
-    bool OnInit() override;
-    bool OnKillActive() override { return Save(); }
-    bool OnApply() override { return Save(); }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void MarkChanged() const;
     GlobalOptions& Options() { return context_.edited; }
 
     OptionsContext& context_;
-    bool loading_ = false;
 };
 
 class CDlgOptEnvironment : public COptPage {

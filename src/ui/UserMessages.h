@@ -2,6 +2,8 @@
 // The program's private window messages.
 #include <windows.h>
 
+#include "platform/ToolLaunch.h"
+
 namespace tandrel {
 
 // To the frame: status line. wParam status text, lParam detail text (wide
@@ -15,7 +17,8 @@ constexpr UINT WM_TANDREL_TOGGLE_AUTO = WM_USER + 0x67;
 // setting. wParam 0 restores the list from the records.
 constexpr UINT WM_TANDREL_SETTING_RUN = WM_USER + 0x68;
 // To the frame: a waited-for tool or command has ended.
-constexpr UINT WM_TANDREL_TOOL_ENDED = WM_USER + 0x6A;
+// (LaunchTool posts it after waiting, so the value lives beside it.)
+constexpr UINT WM_TANDREL_TOOL_ENDED = kToolEndedMessage;
 // To the frame: run state (1 working, 4 message box, 8 aborted, 0 finished).
 constexpr UINT WM_TANDREL_RUN_STATE = WM_USER + 0x6B;
 // To the frame: wParam 0 greys the system menu's Close, 1 enables it.

@@ -12,13 +12,7 @@ using test::TempDir;
 using test::Utf8;
 
 std::time_t March5() {
-    std::tm t{};
-    t.tm_year = 124;
-    t.tm_mon = 2;
-    t.tm_mday = 5;
-    t.tm_hour = 12;
-    t.tm_isdst = -1;
-    return std::mktime(&t);
+    return test::LocalTime(2024, 3, 5, 12);
 }
 
 FolderSetting OwnLog(const std::wstring& pattern) {

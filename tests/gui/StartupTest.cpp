@@ -133,6 +133,14 @@ HANDLE StartAndAnswerFirstRun(ProgramCopy& program, int button) {
     return process;
 }
 
+// Closes the program's plain-titled main window and expects a clean end.
+void CloseMainWindow(HANDLE process) {
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+}
+
 TEST(StartupTest, FirstRunQuestionCancelledEndsWithoutWriting) {
     ProgramCopy program(false);
     HANDLE process = StartAndAnswerFirstRun(program, IDCANCEL);
@@ -145,10 +153,7 @@ TEST(StartupTest, FirstRunAcceptedStartsAndSavesAUtf16SettingsFile) {
     ProgramCopy program(false);
     HANDLE process = StartAndAnswerFirstRun(program, IDOK);
     ASSERT_NE(process, nullptr);
-    HWND window = WaitForWindow(L"Tandrel Unicode");
-    ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    CloseMainWindow(process);
 
     const std::wstring ini = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
     EXPECT_NE(ini.find(L"[Save]\r\nSaveRegistory=0"), std::wstring::npos) << test::Utf8(ini);
@@ -173,10 +178,7 @@ TEST(StartupTest, AnsiSettingsFileIsConvertedWithABackupCopy) {
     EXPECT_NE(text.find(L"INI ファイルを変換しました。"), std::wstring::npos);
     EXPECT_NE(text.find(program.Dir() / L"Tandrel.ini.20"), std::wstring::npos) << test::Utf8(text);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    HWND window = WaitForWindow(L"Tandrel Unicode");
-    ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    CloseMainWindow(process);
 
     const std::wstring converted = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
     EXPECT_NE(converted.find(L"ProjectName=仕事"), std::wstring::npos) << test::Utf8(converted);

@@ -8,17 +8,7 @@
 namespace tandrel {
 namespace {
 
-std::time_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
-    return std::mktime(&t);
-}
+using test::LocalTime;
 
 ProjectCollection ProjectsWithWorkAtSlot2(int count = 32) {
     ProjectCollection projects;

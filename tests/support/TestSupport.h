@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ private:
     size_t next_ = 0;
     MessageBoxHandler previous_;
 };
+
+// A local time as the C library's time value.
+std::time_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
 // The test helper program beside the test program.
 std::wstring HelperPath();
