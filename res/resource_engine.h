@@ -97,3 +97,9 @@
 #define IDS_BACKUP_CREATE_TITLE      60682
 #define IDS_BACKUP_CREATE_BODY       60683
 #define IDS_DATE_FOLDER_INVALID      60684
+
+// Faults met by the walk (60740-60759).
+#define IDS_LIST_DETAIL              60740
+#define IDS_MASTER_UNREAD            60741
+#define IDS_LINK_SKIPPED             60742
+#define IDS_LOOP_SKIPPED             60743

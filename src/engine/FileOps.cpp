@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/FaultSeam.h"
 #include "platform/Environment.h"
 #include "platform/Handle.h"
 #include "platform/Paths.h"
@@ -20,11 +21,6 @@ std::wstring PathAndText(const std::wstring& path, DWORD error) {
 
 void ClearAttributes(const std::wstring& path) {
     SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-bool SameState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
-    return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
-           CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
 }
 
 }  // namespace
@@ -50,45 +46,99 @@ bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned ca
     return policy_.RaiseFailure(call);
 }
 
+bool FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial,
+                            DWORD& error) {
+    const std::wstring folder = FolderOf(destination);
+    unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
+    for (int attempt = 0; attempt < 64; ++attempt, ++number) {
+        partial = folder + PartialCopyName(number);
+        if (CopyFileW(LongPath(source).c_str(), LongPath(partial).c_str(), TRUE)) {
+            error = InjectedFault(FaultPoint::Copy, destination);
+            return error == 0;
+        }
+        error = GetLastError();
+        // Someone else's partial copy under that name: never touched.
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    }
+    partial.clear();
+    return false;
+}
+
+bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, DWORD& error) {
+    if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
+    std::wstring target = destination;
+    WIN32_FIND_DATAW old;
+    const HANDLE find = FindFirstFileW(LongPath(destination).c_str(), &old);
+    const bool replacing = find != INVALID_HANDLE_VALUE && !(old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    if (replacing) {
+        // The old copy keeps its spelling (a case rename is a step of its
+        // own), and is given up only for data that has reached the disk.
+        target = FolderOf(destination) + old.cFileName;
+        const std::wstring longPartial = LongPath(partial);
+        const DWORD attributes = GetFileAttributesW(longPartial.c_str());
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(longPartial.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        {
+            UniqueHandle data(CreateFileW(longPartial.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+            if (data) FlushFileBuffers(data.Get());
+        }
+        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(longPartial.c_str(), attributes);
+        // A read-only, hidden or system file refuses to be replaced.
+        SetFileAttributesW(LongPath(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    if (MoveFileExW(LongPath(partial).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    error = GetLastError();
+    if (replacing) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes);
+    return false;
+}
+
 bool FileOps::Copy(const std::wstring& source, const std::wstring& destination) {
     if (testRun_) return true;
-    const std::wstring from = LongPath(source), to = LongPath(destination);
     for (;;) {
-        WIN32_FILE_ATTRIBUTE_DATA before{};
-        const bool existed = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before);
-        SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-            if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, destination);
-            return true;
+        // The data goes to a partial copy beside the destination and takes
+        // its place in one rename: the backup file is the old one or the new
+        // one, whenever the copy stops.
+        std::wstring partial;
+        DWORD error = 0;
+        if (CopyToPartial(source, destination, partial, error)) {
+            if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
+            if (PutInPlace(partial, destination, error)) return true;
         }
-        const DWORD error = GetLastError();
-        // A copy that broke off half-way (a full disk) must not stay behind
-        // looking like a backup; an untouched old copy stays.
-        WIN32_FILE_ATTRIBUTE_DATA after{};
-        if (GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &after) && !(after.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            (!existed || !SameState(before, after))) {
-            DeleteFileW(to.c_str());
-        } else if (existed) {
-            SetFileAttributesW(to.c_str(), before.dwFileAttributes);
-        }
+        if (!partial.empty()) RemovePartial(partial);
         const std::wstring body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
                                          SystemErrorText(error).c_str());
         if (!Fail(LevelError, body, error, IDS_COPY_FAILED)) return false;
     }
 }
 
-bool FileOps::Delete(const std::wstring& path) {
-    return RemoveEntry(path, false);
+void FileOps::RemovePartial(const std::wstring& path) {
+    if (testRun_) return;
+    ClearAttributes(path);
+    DeleteFileW(LongPath(path).c_str());
 }
 
-bool FileOps::RemoveEntry(const std::wstring& path, bool folder) {
-    if (testRun_) return true;
-    if (recycling_) return AddToRecycleBin(path);
+bool FileOps::Delete(const std::wstring& path, const Removal& removal) {
+    return RemoveEntry(path, false, removal);
+}
+
+bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& removal) {
+    if (recycling_) return AddToRecycleBin(path, removal);
+    if (removal.report) removal.report();
+    if (testRun_) {
+        if (removal.gone) removal.gone();
+        return true;
+    }
     for (;;) {
         ClearAttributes(path);
         const std::wstring target = LongPath(path);
-        if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) return true;
-        const DWORD error = GetLastError();
+        DWORD error = InjectedFault(FaultPoint::Delete, path);
+        if (!error) {
+            if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) {
+                if (removal.gone) removal.gone();
+                return true;
+            }
+            error = GetLastError();
+        }
         if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
             return false;
         }
@@ -148,11 +198,11 @@ bool FileOps::CreateFolder(const std::wstring& path) {
     }
 }
 
-bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept) {
-    if (!recycling_ || !holdsKept) return RemoveEntry(path, true);
+bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept, const Removal& removal) {
+    if (!recycling_ || !holdsKept) return RemoveEntry(path, true, removal);
     FlushRecycleBin(L"");
     recycling_ = false;
-    const bool removed = RemoveEntry(path, true);
+    const bool removed = RemoveEntry(path, true, removal);
     recycling_ = true;
     return removed;
 }
@@ -163,7 +213,8 @@ bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destinat
     UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!from) return false;
-    UniqueHandle to(CreateFileW(LongPath(destination).c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+    // Write access to the attributes only, which a read-only file grants.
+    UniqueHandle to(CreateFileW(LongPath(destination).c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!to) return false;
     FILETIME created, accessed, written;
@@ -199,10 +250,26 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
         std::wstring retryText;
         DWORD error = 0;
         for (int n = 1;; ++n) {
-            attributes = GetFileAttributesW(LongPath(target).c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES) break;
-            error = GetLastError();
-            if (error == ERROR_BAD_NETPATH && netRetry) {
+            if ((error = InjectedFault(FaultPoint::Check, target))) {
+                attributes = INVALID_FILE_ATTRIBUTES;
+            } else {
+                attributes = GetFileAttributesW(LongPath(target).c_str());
+                if (attributes != INVALID_FILE_ATTRIBUTES) break;
+                error = GetLastError();
+            }
+            if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && deletePass_) {
+                // Here "not found" deletes the backup entry: only a listing
+                // of the parent folder may say so, never a failed lookup.
+                const auto [parentFolder, name] = FolderAndName(target);
+                FolderListing parent;
+                if (parent.Read(parentFolder)) {
+                    const FindEntry* entry = parent.Find(name);
+                    if (!entry) return folder ? FolderMissing : FileMissing;
+                    attributes = entry->attributes;
+                    break;
+                }
+                error = parent.error();
+            } else if (error == ERROR_BAD_NETPATH && netRetry) {
                 retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
                 if (!policy_.Cancelled() && n < attempts) {
                     policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), target);
@@ -284,8 +351,8 @@ bool FileOps::EndRecycling() {
     return ok;
 }
 
-bool FileOps::AddToRecycleBin(const std::wstring& path) {
-    recycleBatch_.push_back(path);
+bool FileOps::AddToRecycleBin(const std::wstring& path, const Removal& removal) {
+    recycleBatch_.push_back({path, removal});
     if (static_cast<int>(recycleBatch_.size()) >= recycleCapacity_) FlushRecycleBin(path);
     return true;
 }
@@ -296,9 +363,9 @@ bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR),
                           Format(LoadText(IDS_STATUS_RECYCLING).c_str(), static_cast<int>(recycleBatch_.size())));
         std::wstring list;
-        for (const std::wstring& path : recycleBatch_) {
-            ClearAttributes(path);
-            list += path;
+        for (const Queued& entry : recycleBatch_) {
+            ClearAttributes(entry.path);
+            list += entry.path;
             list += L'\0';
         }
         list += L'\0';
@@ -306,9 +373,15 @@ bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
         if (result == 0) {
             if (recycleWait_) {
                 SHQUERYRBINFO info{sizeof info, 0, 0};
-                SHQueryRecycleBinW(PathRoot(recycleBatch_.back()).c_str(), &info);
+                SHQueryRecycleBinW(PathRoot(recycleBatch_.back().path).c_str(), &info);
             }
-            recycleBatch_.clear();
+            // Only now have the entries left the disk: their rows and counts.
+            std::vector<Queued> sent;
+            sent.swap(recycleBatch_);
+            for (const Queued& entry : sent) {
+                if (entry.removal.report) entry.removal.report();
+                if (entry.removal.gone) entry.removal.gone();
+            }
             return true;
         }
         const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),

@@ -21,6 +21,14 @@ constexpr int FileExists = 0, FileMissing = 1, FileIsFolder = 2, FileCheckError 
 using RecycleSender = std::function<int(const std::wstring& paths)>;
 int SendToRecycleBin(const std::wstring& paths);
 
+// What a removal says and counts, each once the entry has left the disk:
+// a direct deletion reports before and counts after it; the recycle bin
+// does both when its batch was taken.
+struct Removal {
+    std::function<void()> report;
+    std::function<void()> gone;
+};
+
 // What a listing of the other tree already says about a name: unset means
 // ask the file system, a null entry means not there.
 using KnownEntry = std::optional<const FindEntry*>;
@@ -36,8 +44,12 @@ public:
     void SetSetting(const FolderSetting& setting) { setting_ = &setting; }
     void SetDeletePass(bool deletePass) { deletePass_ = deletePass; }
 
+    // Through a partial copy beside the destination and one rename; the
+    // destination's old content stays until the new one is complete.
     bool Copy(const std::wstring& source, const std::wstring& destination);
-    bool Delete(const std::wstring& path);
+    // A partial copy that an interrupted run left behind; quietly.
+    void RemovePartial(const std::wstring& path);
+    bool Delete(const std::wstring& path, const Removal& removal = {});
     // folder ends in a backslash. A rename that changes letter case only
     // goes through an intermediate name: some file systems take a direct
     // one as done without doing it.
@@ -45,7 +57,7 @@ public:
     bool CreateFolder(const std::wstring& path);
     // A folder that still holds entries the pass keeps is never handed to
     // the recycle bin, which would take them along.
-    bool RemoveFolder(const std::wstring& path, bool holdsKept = false);
+    bool RemoveFolder(const std::wstring& path, bool holdsKept = false, const Removal& removal = {});
     // Creation, last-access and last-write time; no question on failure.
     bool CopyTimes(const std::wstring& source, const std::wstring& destination);
 
@@ -63,9 +75,11 @@ public:
 private:
     int Check(const std::wstring& path, bool folder, KnownEntry known);
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
-    bool RemoveEntry(const std::wstring& path, bool folder);
+    bool CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial, DWORD& error);
+    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, DWORD& error);
+    bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
-    bool AddToRecycleBin(const std::wstring& path);
+    bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
     bool Fail(int level, const std::wstring& body, DWORD error, unsigned captionId);
 
@@ -76,7 +90,11 @@ private:
     bool recycling_ = false;
     int recycleCapacity_ = 200;
     bool recycleWait_ = false;
-    std::vector<std::wstring> recycleBatch_;
+    struct Queued {
+        std::wstring path;
+        Removal removal;
+    };
+    std::vector<Queued> recycleBatch_;
     RecycleSender sender_ = SendToRecycleBin;
 };
 

@@ -1,7 +1,11 @@
 #include "engine/FolderListing.h"
 
+#include <cwctype>
+
+#include "engine/FaultSeam.h"
 #include "platform/Handle.h"
 #include "platform/Paths.h"
+#include "platform/Strings.h"
 
 namespace tandrel {
 
@@ -33,33 +37,106 @@ std::wstring FoldCase(const std::wstring& text) {
     return folded;
 }
 
+bool FindEntry::IsLink() const {
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    if (IsReparseTagNameSurrogate(reparseTag)) return true;
+    // Kinds whose data stays where the entry is.
+    if ((reparseTag & 0xFFFF0FFF) == IO_REPARSE_TAG_CLOUD) return false;
+    switch (reparseTag) {
+        case IO_REPARSE_TAG_DEDUP:
+        case IO_REPARSE_TAG_HSM:
+        case IO_REPARSE_TAG_HSM2:
+        case IO_REPARSE_TAG_SIS:
+        case IO_REPARSE_TAG_WOF:
+            return false;
+        default:
+            return true;
+    }
+}
+
+namespace {
+constexpr wchar_t kPartialPrefix[] = L"~tandrel-";
+constexpr wchar_t kPartialSuffix[] = L".partial";
+}  // namespace
+
+std::wstring PartialCopyName(unsigned number) {
+    return kPartialPrefix + Format(L"%08x", number) + kPartialSuffix;
+}
+
+bool IsPartialCopyName(const std::wstring& name) {
+    constexpr size_t prefix = std::size(kPartialPrefix) - 1, suffix = std::size(kPartialSuffix) - 1;
+    if (name.size() != prefix + 8 + suffix) return false;
+    if (!EqualsNoCase(name.substr(0, prefix), kPartialPrefix) || !EqualsNoCase(name.substr(prefix + 8), kPartialSuffix)) {
+        return false;
+    }
+    for (size_t i = prefix; i < prefix + 8; ++i) {
+        if (!std::iswxdigit(name[i])) return false;
+    }
+    return true;
+}
+
+std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
+    UniqueHandle folder(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder || !GetFileInformationByHandle(folder.Get(), &info)) return std::nullopt;
+    return FolderIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
 bool FolderListing::Read(const std::wstring& folder) {
     entries_.clear();
+    partials_.clear();
     exact_.clear();
     folded_.clear();
+    if (const DWORD fault = InjectedFault(FaultPoint::List, folder)) {
+        error_ = fault;
+        ok_ = false;
+        return false;
+    }
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(LongPath(folder + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                      nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (find.Get() == INVALID_HANDLE_VALUE) {
         error_ = GetLastError();
-        // Only an empty drive root lists nothing at all, not even ".".
-        ok_ = error_ == ERROR_FILE_NOT_FOUND;
+        // Only an empty drive root lists nothing at all, not even "."; a
+        // folder that is not there is never empty.
+        ok_ = error_ == ERROR_FILE_NOT_FOUND && IsDirectory(folder);
         return ok_;
     }
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        FindEntry entry{name, data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime, data.ftLastWriteTime,
-                        (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
-        exact_.emplace(name, entries_.size());
-        folded_.emplace(FoldCase(name), entries_.size());
-        entries_.push_back(std::move(entry));
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPartialCopyName(name)) {
+            partials_.push_back(name);
+            continue;
+        }
+        entries_.push_back(EntryOf(data));
     } while (FindNextFileW(find.Get(), &data));
     error_ = GetLastError();
     // A listing cut short is no listing: its gaps would read as missing files.
     ok_ = error_ == ERROR_NO_MORE_FILES;
-    if (ok_) error_ = 0;
-    return ok_;
+    if (!ok_) {
+        entries_.clear();
+        return false;
+    }
+    error_ = 0;
+    if (FaultSeam* seam = CurrentFaultSeam()) seam->Listed(folder, entries_);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        exact_.emplace(entries_[i].name, i);
+        folded_.emplace(FoldCase(entries_[i].name), i);
+    }
+    return true;
+}
+
+FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
+    return {data.cFileName,
+            data.dwFileAttributes,
+            data.ftCreationTime,
+            data.ftLastAccessTime,
+            data.ftLastWriteTime,
+            (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0};
 }
 
 const FindEntry* FolderListing::Find(const std::wstring& name) const {

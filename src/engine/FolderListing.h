@@ -15,10 +15,31 @@ struct FindEntry {
     DWORD attributes = 0;
     FILETIME creation{}, access{}, write{};
     std::uint64_t size = 0;
+    // The reparse tag when attributes say reparse point.
+    DWORD reparseTag = 0;
 
     bool IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
-    bool IsLink() const { return attributes & FILE_ATTRIBUTE_REPARSE_POINT; }
+    // A link (symbolic link, junction, mount point, or a reparse point of a
+    // kind not known to keep its data in place): entering it leaves the
+    // tree. Cloud placeholders and deduplicated folders are ordinary.
+    bool IsLink() const;
 };
+
+// Copies are written under a name of the form "~tandrel-0123abcd.partial"
+// beside their destination and renamed into place; such names are never
+// user files.
+std::wstring PartialCopyName(unsigned number);
+bool IsPartialCopyName(const std::wstring& name);
+
+// What a folder is, independent of the path that reaches it (drive
+// letters, short names, links): volume serial number and file id.
+struct FolderIdentity {
+    DWORD volume = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+// Empty when the folder cannot be opened.
+std::optional<FolderIdentity> IdentityOf(const std::wstring& path);
 
 // The entries of one folder, read with one listing, so that per-file
 // questions about the other tree cost no system call each.
@@ -33,13 +54,18 @@ public:
     // The entry the system would open under that name: the exact spelling
     // first (a case-sensitive file system can hold both), else ignoring case.
     const FindEntry* Find(const std::wstring& name) const;
+    // Names of partial copies the listing held back from entries().
+    const std::vector<std::wstring>& partials() const { return partials_; }
 
 private:
     bool ok_ = false;
     DWORD error_ = 0;
     std::vector<FindEntry> entries_;
+    std::vector<std::wstring> partials_;
     std::unordered_map<std::wstring, size_t> exact_, folded_;
 };
+
+FindEntry EntryOf(const WIN32_FIND_DATAW& data);
 
 // Upper case by the system's table, as the file system compares names.
 std::wstring FoldCase(const std::wstring& text);

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/ErrorPolicy.h"
 #include "engine/FileOps.h"
@@ -57,6 +58,14 @@ private:
     bool CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk, const std::wstring& masterName,
                     std::optional<std::uint64_t> size);
     KnownEntry Lookup(const FolderListing* other, const std::wstring& name) const;
+    // Whether the walk goes into a sub-folder: never through a link on
+    // either side, into one of its own ancestors or into the other tree's
+    // root. identity is the sub-folder's when it could be read.
+    bool MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
+                  const std::wstring& relative, std::optional<FolderIdentity>& identity);
+    // The folder list error, naming the folder and the system's reason.
+    void ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence);
+    void RemovePartials(const std::wstring& folder, const FolderListing& listing);
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
 
@@ -73,6 +82,13 @@ private:
     bool deletePass_ = false;
     int changedFolderCount_ = 0;
     int removalDepth_ = 0;
+    // The folders the walk is inside, by identity, root first.
+    std::vector<FolderIdentity> ancestors_;
+    // The roots by identity, whatever path names them.
+    std::optional<FolderIdentity> masterId_, backupId_, backupBaseId_;
+    // A test run's backup root that the update run would create: it holds
+    // nothing to delete.
+    bool backupRootPending_ = false;
     bool confirmDelete_ = false;
 };
 

@@ -173,13 +173,20 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         if (backupState != FolderMissing) return FolderProblem(work, false, true);
     }
     backupBase_ = work.MakeDateDir ? FullFolder(storedBackup_) : backupRoot_;
-    if (EqualsNoCase(masterRoot_, backupRoot_)) {
+    // By identity too: a second drive letter, a short name or a share must
+    // not make the master look like a folder of the backup.
+    masterId_ = IdentityOf(masterRoot_);
+    backupId_ = backupState == FolderExists ? IdentityOf(backupRoot_) : std::nullopt;
+    backupBaseId_ = backupBase_.empty() ? std::nullopt : IdentityOf(backupBase_);
+    backupRootPending_ = false;
+    if (EqualsNoCase(masterRoot_, backupRoot_) || (masterId_ && masterId_ == backupId_)) {
         Fatal(IDS_SAME_FOLDER, LoadText(IDS_SAME_FOLDER) + L"\r\n", IDS_FOLDER_SETTING_ERROR);
         policy_.AddErrorRow();
         return SettingEnd::Aborted;
     }
     if (backupState == FolderMissing) {
         if (batch_.cancelRequested) return SettingEnd::Aborted;
+        backupRootPending_ = batch_.testMode;
         const std::wstring folder = FolderOf(backupRoot_, true);
         policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), L"..\\" + FileNameOf(folder), RowToList);
         log_.WriteEntry(LoadText(IDS_ROW_FOLDER_CREATE), L".");
@@ -188,6 +195,7 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
             policy_.AddErrorRow();
             return SettingEnd::Aborted;
         }
+        backupId_ = IdentityOf(backupRoot_);
     }
     const bool completed = RunPasses();
     return completed && !batch_.cancelRequested ? SettingEnd::Completed : SettingEnd::Aborted;

@@ -2,6 +2,7 @@
 // Each folder of both trees is listed once; the other side's listing answers
 // the per-file questions, and the file system is asked per file only where
 // that listing could not be read.
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/MirrorWorker.h"
@@ -36,8 +37,7 @@ std::optional<FindEntry> ReadEntry(const std::wstring& path) {
     const HANDLE find = FindFirstFileW(LongPath(path).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
     FindClose(find);
-    return FindEntry{data.cFileName, data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime,
-                     data.ftLastWriteTime, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
+    return EntryOf(data);
 }
 
 bool IsTarget(FilterOutcome outcome) {
@@ -52,7 +52,14 @@ bool MirrorWorker::RunPasses() {
         deletePass_ = deletion;
         ops_.SetDeletePass(deletion);
         bool kept = false;
-        if (!deletion) return Walk(masterRoot_, L"", kept);
+        ancestors_.clear();
+        if (!deletion) {
+            if (masterId_) ancestors_.push_back(*masterId_);
+            return Walk(masterRoot_, L"", kept);
+        }
+        // Nothing to delete in a folder that is not there yet.
+        if (backupRootPending_) return true;
+        if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back(*id);
         if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
         const bool ok = Walk(backupRoot_, L"", kept);
         ops_.EndRecycling();
@@ -71,6 +78,47 @@ bool MirrorWorker::RunPasses() {
         --changedFolderCount_;
     }
     return completed;
+}
+
+void MirrorWorker::ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence) {
+    const std::wstring system = WithoutFinalBreak(SystemErrorText(error));
+    std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), folder.c_str(), system.c_str());
+    if (!consequence.empty()) body += L"\r\n\r\n" + consequence;
+    policy_.Raise({deletePass_ ? LevelSkipped : LevelError, body,
+                   Format(LoadText(IDS_LIST_DETAIL).c_str(), folder.c_str(), system.c_str()), LoadText(IDS_LIST_FAILED),
+                   kStyleFatal, IDIGNORE, false, {}});
+    policy_.CountError();
+    policy_.AddErrorRow();
+}
+
+void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
+    for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
+}
+
+bool MirrorWorker::MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
+                            const std::wstring& relative, std::optional<FolderIdentity>& identity) {
+    const KnownEntry counterpart = Lookup(other, entry.name);
+    const bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
+    if (entry.IsLink() || counterpartLink) {
+        // The copy pass says so once; the deletion pass only for a link it
+        // alone meets.
+        if (!deletePass_ || !(counterpart && *counterpart)) {
+            policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LINK_SKIPPED).c_str(), relative.c_str()),
+                           RowToList | RowToLog);
+        }
+        return false;
+    }
+    identity = IdentityOf(path);
+    if (!identity) return true;
+    if (std::find(ancestors_.begin(), ancestors_.end(), *identity) != ancestors_.end()) {
+        policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
+                       RowToList | RowToLog);
+        return false;
+    }
+    // The other tree's root under another name (a second drive letter, a
+    // short name, a share) is never walked as part of this one.
+    if (deletePass_) return *identity != masterId_;
+    return *identity != backupId_ && *identity != backupBaseId_;
 }
 
 KnownEntry MirrorWorker::Lookup(const FolderListing* other, const std::wstring& name) const {
@@ -96,12 +144,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
 
     FolderListing own;
     if (!own.Read(folder)) {
-        const std::wstring text = LoadText(IDS_LIST_FOLDER);
-        const std::wstring system = WithoutFinalBreak(SystemErrorText(own.error()));
-        policy_.Raise({deletePass_ ? LevelSkipped : LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), folder.c_str(), system.c_str()),
-                       text, LoadText(IDS_LIST_FAILED), kStyleFatal, IDIGNORE, false, {}});
-        policy_.CountError();
-        policy_.AddErrorRow();
+        ReportListFailure(folder, own.error(), L"");
         kept = true;
         return true;
     }
@@ -110,9 +153,18 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     FolderListing otherListing;
     const FolderListing* other = nullptr;
     if (askOther) {
-        if (otherListing.Read((deletePass_ ? masterRoot_ : backupRoot_) + relative)) {
+        const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
+        if (otherListing.Read(otherFolder)) {
             other = &otherListing;
-        } else if (!deletePass_ &&
+            if (!deletePass_) RemovePartials(otherFolder, otherListing);
+        } else if (deletePass_) {
+            // A master folder that cannot be read (a pulled stick, a lost
+            // share) says nothing about what it lacks: nothing in here is
+            // deleted, and for the root the pass ends here.
+            ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD));
+            kept = true;
+            return true;
+        } else if (
                    (otherListing.error() == ERROR_PATH_NOT_FOUND || otherListing.error() == ERROR_FILE_NOT_FOUND)) {
             // A backup folder that is not there (a test run does not create
             // it) holds nothing; only the deletion pass must never conclude
@@ -120,6 +172,8 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
             other = &otherListing;
         }
     }
+
+    if (deletePass_) RemovePartials(folder, own);
 
     bool changed = false;
     if (!skipFiles) {
@@ -305,8 +359,13 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
                 return false;
         }
     }
-    policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime, entry.size);
-    if (ops_.Delete(backupPath)) Bump(work.status.deleted);
+    FolderSetting* setting = &work;
+    const std::uint64_t size = entry.size;
+    ops_.Delete(backupPath,
+                {[this, rel, backupTime, size] {
+                     policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime, size);
+                 },
+                 [setting] { Bump(setting->status.deleted); }});
     return true;
 }
 
@@ -319,6 +378,8 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     // A backup folder inside the master is not backed up into itself, nor
     // are the earlier date folders beside it.
     if (EqualsNoCase(masterPath + L"\\", backupRoot_) || EqualsNoCase(masterPath + L"\\", backupBase_)) return true;
+    std::optional<FolderIdentity> identity;
+    if (!MayEnter(entry, other, masterPath, rel, identity)) return true;
     const std::wstring backupPath = backupRoot_ + rel;
     const KnownEntry known = Lookup(other, entry.name);
     const int state = ops_.CheckFolder(backupPath, known);
@@ -344,7 +405,9 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     }
     if (created) ++removalDepth_;
     bool kept = false;
+    if (identity) ancestors_.push_back(*identity);
     const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
+    if (identity) ancestors_.pop_back();
     if (created) --removalDepth_;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
@@ -361,7 +424,9 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     const std::wstring backupPath = folder + entry.name;
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
-    if (entry.IsLink() || EqualsNoCase(backupPath + L"\\", masterRoot_)) {
+    std::optional<FolderIdentity> identity;
+    if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
+        !MayEnter(entry, removalDepth_ > 0 ? nullptr : other, backupPath, rel, identity)) {
         kept = true;
         return true;
     }
@@ -378,12 +443,15 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     }
     if (marked) ++removalDepth_;
     bool keptInside = false;
+    if (identity) ancestors_.push_back(*identity);
     const bool ok = Walk(backupPath + L"\\", rel + L"\\", keptInside);
+    if (identity) ancestors_.pop_back();
     bool removed = false;
     if (ok && removalDepth_ > 0) {
-        policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog);
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
-        removed = ops_.RemoveFolder(backupPath, keptInside);
+        removed = ops_.RemoveFolder(
+            backupPath, keptInside,
+            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); }, {}});
         ++changedFolderCount_;
     }
     if (marked) --removalDepth_;

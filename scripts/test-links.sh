@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Real links for the engine tests, made on the Unix side, where Wine shows a
+# link to a folder as a reparse point. On drive G: (G:\links): a master tree
+# with a link to its own root (a loop) and one to a folder outside it, and a
+# backup tree holding two links to a third folder. The link targets hold
+# only expendable files that a test checks are still there.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+root="$TANDREL_BUILD/testdrives/g/links"
+rm -rf "$root"
+mkdir -p "$root/master/sub" "$root/outside" "$root/outside-b" "$root/backup"
+printf m >"$root/master/m.txt"
+printf s >"$root/master/sub/s.txt"
+printf keep >"$root/outside/precious.txt"
+printf keep >"$root/outside-b/precious.txt"
+ln -s "$root/master" "$root/master/loop"
+ln -s "$root/outside" "$root/master/out"
+ln -s "$root/outside-b" "$root/backup/inlink"
+ln -s "$root/outside-b" "$root/backup/stray"
+echo "test links in G:\\links ready"
