@@ -51,30 +51,6 @@ void MakeFolders(const std::wstring& base, std::initializer_list<const wchar_t*>
     for (const wchar_t* folder : folders) ASSERT_TRUE(CreateDirectoryTree(base + L"\\" + folder));
 }
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WriteLong(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string ReadLong(const std::wstring& path) {
-    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<none>";
-    std::string bytes(4096, '\0');
-    DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
-
 // Names of partial copies anywhere below a folder.
 std::vector<std::wstring> Partials(const std::wstring& folder) {
     std::vector<std::wstring> found;
@@ -310,7 +286,7 @@ TEST(FaultTest, TrailingDotsSpacesAndLongPaths) {
     ASSERT_TRUE(CreateDirectoryW(LongPath(m + L"\\dir.").c_str(), nullptr));
     for (const std::wstring& file : {std::wstring(L"\\dot."), std::wstring(L"\\space "), std::wstring(L"\\dir.\\x "),
                                      deep + L"\\f.txt"}) {
-        ASSERT_TRUE(WriteLong(m + file, "content"));
+        ASSERT_TRUE(WriteBytes(m + file, "content"));
     }
     ASSERT_GT((b + deep + L"\\f.txt").size(), 300u);
     Batch run;
@@ -319,7 +295,7 @@ TEST(FaultTest, TrailingDotsSpacesAndLongPaths) {
     EXPECT_EQ(run.settings[0].Errors, 0);
     for (const std::wstring& file : {std::wstring(L"\\dot."), std::wstring(L"\\space "), std::wstring(L"\\dir.\\x "),
                                      deep + L"\\f.txt"}) {
-        EXPECT_EQ(ReadLong(b + file), "content") << Utf8(file);
+        EXPECT_EQ(ReadBytes(b + file), "content") << Utf8(file);
     }
     EXPECT_TRUE(Partials(b).empty());
     run.Run(false);
@@ -329,9 +305,9 @@ TEST(FaultTest, TrailingDotsSpacesAndLongPaths) {
     ASSERT_TRUE(DeleteFileW(LongPath(m + L"\\dot.").c_str()));
     ASSERT_TRUE(DeleteFileW(LongPath(m + deep + L"\\f.txt").c_str()));
     run.Run(false);
-    EXPECT_FALSE(Exists(b + L"\\dot."));
-    EXPECT_FALSE(Exists(b + deep + L"\\f.txt"));
-    EXPECT_TRUE(Exists(b + L"\\space "));
+    EXPECT_FALSE(FileExists(b + L"\\dot."));
+    EXPECT_FALSE(FileExists(b + deep + L"\\f.txt"));
+    EXPECT_TRUE(FileExists(b + L"\\space "));
     EXPECT_EQ(run.settings[0].Errors, 0);
 }
 

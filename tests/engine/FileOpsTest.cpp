@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/FileOps.h"
+#include "platform/Environment.h"
 #include "RecordingHost.h"
 #include "TestSupport.h"
 
@@ -216,6 +217,29 @@ TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
     EXPECT_EQ(rig.host.boxes[0].caption, L"ファイル／フォルダの削除に失敗");
     EXPECT_EQ(rig.host.boxes[0].text.rfind(temp / L"b" + L"\r\n\r\n", 0), 0u);
     EXPECT_EQ(rig.setting.Errors, 0);
+}
+
+TEST(FileOpsTest, ARefusedRecycleBatchThatIsIgnoredDeletesAndCountsNothing) {
+    TempDir temp;
+    Rig rig;
+    rig.setting.ErrorLeave = true;
+    bool refuse = true;
+    rig.ops.SetRecycleSender([&](const std::wstring&) { return refuse ? ERROR_ACCESS_DENIED : 0; });
+    int reported = 0, gone = 0;
+    const Removal removal{[&] { ++reported; }, [&] { ++gone; }};
+    rig.ops.BeginRecycling(2, false);
+    for (const wchar_t* name : {L"1", L"2", L"3"}) EXPECT_TRUE(rig.ops.Delete(temp / name, removal));
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.setting.Errors, 1);
+    EXPECT_EQ(reported, 0);
+    EXPECT_EQ(gone, 0);
+    // The next batch goes: its entry alone is reported and counted.
+    refuse = false;
+    EXPECT_TRUE(rig.ops.EndRecycling());
+    EXPECT_EQ(reported, 1);
+    EXPECT_EQ(gone, 1);
+    EXPECT_EQ(rig.host.RowTexts(), (std::vector<std::wstring>{L"エラー ファイル／フォルダの削除に失敗: " +
+                                                                 WithoutFinalBreak(SystemErrorText(ERROR_ACCESS_DENIED))}));
 }
 
 }  // namespace
