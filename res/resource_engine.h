@@ -70,6 +70,9 @@
 #define IDS_BACKUP_DONE_CAPTION      60633
 #define IDS_AFTER_TOOL_MISSING       60634
 #define IDS_AFTER_TOOL_CAPTION       60635
+// Deletions nobody may confirm (60640-60649).
+#define IDS_DELETE_UNCONFIRMED       60640
+#define IDS_DELETE_CONFIRM_CAPTION   60641
 
 // Pre-flight checks (60660-60699).
 #define IDS_SIDE_MASTER              60660

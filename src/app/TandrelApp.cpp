@@ -118,6 +118,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     frame_ = std::make_unique<CMainFrame>(options_);
     frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).RunModal(owner); };
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
+    windowMade_ = true;
     CTandrelView& view = frame_->View();
     view.dialogs.editSetting = [this, &view](HWND owner, FolderSetting& setting, CommandList& commands,
                                              Rect& placement) {
@@ -196,6 +197,12 @@ void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
 }
 
 int CTandrelApp::ExitInstance() {
+    if (windowMade_) {
+        // A worker that posted the close may still be returning; it must be
+        // gone before the settings are saved and its batch is freed.
+        const MirrorBatch& batch = frame_->View().Batch();
+        for (int waited = 0; waited < 5000 && batch.workerActive; waited += 10) Sleep(10);
+    }
     SaveAtExit(options_);
     if (mutex_) {
         CloseHandle(mutex_);

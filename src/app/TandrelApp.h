@@ -52,6 +52,8 @@ private:
     GlobalOptions& options_;
     HANDLE mutex_ = nullptr;
     bool defaultIniName_ = true;
+    // The main window (with its view and run batch) was made.
+    bool windowMade_ = false;
     std::wstring fileVersion_;
     std::wstring productVersion_;
     std::unique_ptr<CMainFrame> frame_;

@@ -67,6 +67,9 @@ public:
     virtual void StoreRunResults() = 0;
     // Posts WM_CLOSE to the main window (the end-of-batch closing actions).
     virtual void PostClose() = 0;
+    // The automatic state of a command-line start is over: the window lets
+    // the after-completion action be chosen again.
+    virtual void EndAutomaticState() {}
 };
 
 }  // namespace tandrel

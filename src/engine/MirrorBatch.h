@@ -47,6 +47,14 @@ struct MirrorBatch {
     bool endAutomaticState = false;
 };
 
+// Exit codes of a command-line run, worst first wins.
+enum RunExitCode {
+    ExitAllFine = 0,   // every setting finished without error
+    ExitSkipped = 1,   // a setting was skipped (folder or volume missing)
+    ExitErrors = 2,    // a setting had errors, or the after-completion command failed
+    ExitAborted = 3,   // the batch was cancelled or stopped by a fatal error
+};
+
 // Starts the worker thread for a filled batch; false when a run is already
 // in progress or the thread cannot be started (running is then false).
 bool StartBatch(MirrorBatch& batch);

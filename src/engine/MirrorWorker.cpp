@@ -45,6 +45,8 @@ int MirrorWorker::Run() {
     int result = 1;
     batch_.cleanCompletion = false;
     batch_.endAutomaticState = false;
+    // Set again only by the close that a closing action posts.
+    batch_.options->powerActionAtExit = false;
     host.EnableClose(false);
     host.ClearReport();
 
@@ -57,10 +59,28 @@ int MirrorWorker::Run() {
 
     const std::time_t batchStart = std::time(nullptr);
     log_.NameGlobalLog(batchStart);
-    std::vector<FolderSetting>& settings = *batch_.settings;
-    std::optional<FolderSetting> lastCompleted;
+    try {
+        result = RunSettings(result);
+    } catch (...) {
+        // Out of memory or the like: the setting in progress ends as failed
+        // and the batch ends as any stopped batch does.
+        SettingBrokeOff();
+        result = 0;
+    }
+    FinishBatch(result, batchStart);
+    return result;
+}
 
+int MirrorWorker::RunSettings(int result) {
+    EngineHost& host = *batch_.host;
+    std::vector<FolderSetting>& settings = *batch_.settings;
     for (size_t index = 0; result == 1 && index < settings.size(); ++index) {
+        // "中止" during the previous setting's after-command: nothing more starts.
+        if (batch_.cancelRequested) {
+            result = 0;
+            policy_.RaiseLevel(LevelNotice);
+            break;
+        }
         FolderSetting& setting = settings[index];
         const std::time_t start = std::time(nullptr);
         batch_.currentIndex = static_cast<int>(index);
@@ -70,7 +90,9 @@ int MirrorWorker::Run() {
         setting.status = RunStatus{};
         // The run works on a copy: date folders and drives found by label
         // must not end up in the stored setting.
-        FolderSetting work = setting;
+        stored_ = &setting;
+        work_ = setting;
+        FolderSetting& work = *work_;
         current_ = &work;
         policy_.SetSetting(&work);
         ops_.SetSetting(work);
@@ -107,10 +129,13 @@ int MirrorWorker::Run() {
         const std::wstring dashLine(static_cast<size_t>(std::max(dashes, 0)), L'-');
 
         storedBackup_ = setting.Backup;
+        dateSuffix_.clear();
         bool dateFolderOk = true;
         if (work.MakeDateDir) {
+            const std::wstring base = ExpandEnvironment(setting.Backup);
             work.Backup = DatedBackupFolder(setting, start);
             dateFolderOk = !work.Backup.empty();
+            if (dateFolderOk && work.Backup.size() > base.size()) dateSuffix_ = work.Backup.substr(base.size());
         }
         log_.WriteHeader(work.Name, ExpandEnvironment(work.Master), ExpandEnvironment(work.Backup));
         policy_.Report(LoadText(batch_.testMode ? IDS_ROW_TEST_START : IDS_ROW_START), header, RowToList);
@@ -146,9 +171,13 @@ int MirrorWorker::Run() {
         setting.LastExec = work.LastExec;
         setting.status = work.status;
         if (result == 0 || afterStop) setting.status.failed = 1;
-        if (!afterStop && result == 1) lastCompleted = work;
+        if (!afterStop && result == 1) lastCompleted_ = ForCommands(work, false);
+        if (setting.Errors > 0) RaiseExitCode(ExitErrors);
+        if (setting.Errors == ErrorsSkipped) RaiseExitCode(ExitSkipped);
         policy_.SetSetting(nullptr);
         current_ = nullptr;
+        stored_ = nullptr;
+        work_.reset();
         host.SettingRunState(setting, batch_.autoOnly && !afterStop && result == 1 ? 2 : 1);
         if (afterStop) {
             result = 0;
@@ -157,37 +186,83 @@ int MirrorWorker::Run() {
             policy_.RaiseLevel(LevelNotice);
         }
     }
+    return result;
+}
 
+void MirrorWorker::SettingBrokeOff() {
+    policy_.RaiseLevel(LevelFatal);
+    policy_.SetSetting(nullptr);
+    current_ = nullptr;
+    try {
+        log_.Close();
+        if (stored_) {
+            // What the setting had done counts; it ends failed, never "running".
+            FolderSetting& setting = *stored_;
+            if (work_) {
+                setting.Errors = std::max(work_->Errors, 0);
+                setting.status = work_->status;
+            } else if (setting.Errors == ErrorsRunning) {
+                setting.Errors = 0;
+            }
+            Bump(setting.Errors);
+            setting.status.failed = 1;
+            batch_.host->SettingRunState(setting, 1);
+            policy_.Report(LoadText(IDS_ROW_ABORT), L"", RowToList);
+        }
+    } catch (...) {
+    }
+    stored_ = nullptr;
+    work_.reset();
+}
+
+void MirrorWorker::FinishBatch(int result, std::time_t batchStart) {
+    EngineHost& host = *batch_.host;
     // A setting that ended the batch early leaves no pointer to its copy.
     policy_.SetSetting(nullptr);
     current_ = nullptr;
     policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
     log_.Close();
-    host.EnableClose(true);
     batch_.result = result;
     batch_.worstLevel = policy_.worstLevel();
-    SetCleanCompletion(!batch_.cancelRequested && !batch_.testMode && result == 1);
-    host.StoreRunResults();
-    AfterCompletion(lastCompleted ? &*lastCompleted : nullptr, batchStart);
-    batch_.workerActive = false;
-    batch_.running = false;
-    return result;
-}
-
-void MirrorWorker::SetCleanCompletion(bool clean) {
+    const bool automatic = batch_.startedAutomatically;
+    const bool clean = !batch_.cancelRequested && !batch_.testMode && result == 1;
     batch_.cleanCompletion = clean;
-    // A closing after-completion action hibernates or shuts down at exit
-    // only after a clean run; set before any WM_CLOSE is posted.
-    if (batch_.options) batch_.options->powerActionAtExit = clean;
+    if (result == 0 || batch_.cancelRequested) RaiseExitCode(ExitAborted);
+    host.StoreRunResults();
+    // The run is over before anything that closes the program or waits for
+    // a person: a close posted now can no longer be refused as "running",
+    // and the window is usable while a box or a command is open.
+    batch_.running = false;
+    host.EnableClose(true);
+    AfterCompletion(clean, automatic, batchStart);
+    batch_.workerActive = false;
 }
 
-void MirrorWorker::AfterCompletion(const FolderSetting* lastCompleted, std::time_t batchStart) {
-    EngineHost& host = *batch_.host;
+void MirrorWorker::RaiseExitCode(int code) {
+    exitCode_ = std::max(exitCode_, code);
+    // Only a command-line run tells its outcome through the exit code.
+    if (batch_.startedAutomatically) batch_.options->exitCode = exitCode_;
+}
+
+void MirrorWorker::CloseProgram(bool powerAction) {
+    batch_.options->powerActionAtExit = powerAction;
+    batch_.host->PostClose();
+}
+
+void MirrorWorker::EndAutomaticState() {
+    batch_.endAutomaticState = true;
+    batch_.host->EndAutomaticState();
+}
+
+void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batchStart) {
     const int action = options_.runMode;
-    if (!batch_.cleanCompletion) {
-        if (options_.AutoExitWhenError && batch_.startedAutomatically && (Closing(action) || Closing(options_.afterAction))) {
-            host.PostClose();
-        }
+    const bool closingFollowUp = Closing(options_.afterAction);
+    if (!clean) {
+        if (options_.AutoExitWhenError && automatic && (Closing(action) || closingFollowUp)) CloseProgram(false);
+        return;
+    }
+    if (action == RunModeNothing) {
+        EndAutomaticState();
         return;
     }
     if (action == RunModeMessage) {
@@ -195,36 +270,68 @@ void MirrorWorker::AfterCompletion(const FolderSetting* lastCompleted, std::time
         return;
     }
     if (Closing(action)) {
-        host.PostClose();
+        CloseProgram(true);
         return;
     }
     const CommandList& commands = options_.commands;
     const int index = options_.commandIndex;
-    if (action < RunModeCommand || index < 0 || index >= std::min(commands.Count(), 100) ||
-        commands.At(index).path.empty()) {
-        batch_.endAutomaticState = true;
+    if (index < 0 || index >= std::min(commands.Count(), 100) || commands.At(index).path.empty()) {
+        policy_.ShowPlainBox(LoadText(IDS_AFTER_TOOL_MISSING), LoadText(IDS_AFTER_TOOL_CAPTION), MB_TOPMOST | MB_ICONHAND);
+        RaiseExitCode(ExitErrors);
+        EndAutomaticState();
         return;
     }
     const CommandEntry& command = commands.At(index);
     policy_.SetStatus(InsertArgs(LoadText(IDS_COMMAND_RUNNING), command.DisplayName()), L"");
     const ToolCommandLine line = ExpandToolCommandLine(command.path, command.param, ActiveProjectOf(options_), {},
-                                                       lastCompleted, batchStart);
-    if (Closing(options_.afterAction)) {
-        const bool ran = LaunchTool(line.program, line.parameters, command.window, true);
-        if (ran) {
-            host.PostClose();
+                                                       lastCompleted_ ? &*lastCompleted_ : nullptr, batchStart);
+    const bool ran = LaunchTool(line.program, line.parameters, command.window, closingFollowUp);
+    policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
+    if (!ran) RaiseExitCode(ExitErrors);
+    if (closingFollowUp) {
+        // An unattended run that is to end the program ends it even when the
+        // command could not be started.
+        if (ran || options_.AutoExitWhenError) {
+            CloseProgram(true);
             return;
         }
-        policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
-        if (!options_.AutoExitWhenError) {
-            SetCleanCompletion(false);
-            batch_.endAutomaticState = true;
-        }
-        return;
+        batch_.cleanCompletion = false;
     }
-    LaunchTool(line.program, line.parameters, command.window, false);
-    policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
-    batch_.endAutomaticState = true;
+    EndAutomaticState();
+}
+
+DeleteChoice MirrorWorker::ConfirmDelete(const DeleteConfirmation& file) {
+    if (policy_.Attended() && !policy_.suppressMessages()) return batch_.host->ConfirmDelete(file);
+    // Nobody may be asked: the file stays, and the setting says so.
+    const std::wstring text = LoadText(IDS_DELETE_UNCONFIRMED);
+    const std::wstring caption = LoadText(IDS_DELETE_CONFIRM_CAPTION);
+    policy_.Raise({LevelError, file.path + L"\r\n\r\n" + text + L"\r\n", text, caption, kStyleFatal, IDIGNORE, false,
+                   true});
+    policy_.CountError();
+    policy_.AddErrorRow();
+    return DeleteChoice::Skip;
+}
+
+bool MirrorWorker::BackupMissingForSkip(const FolderSetting& work, int backupState) {
+    if (!work.MakeDateDir || backupState != FolderMissing) return true;
+    const std::wstring base = ExpandEnvironment(BaseBackup(work));
+    return base.empty() || ops_.CheckFolder(base) != FolderExists;
+}
+
+std::wstring MirrorWorker::BaseBackup(const FolderSetting& work) const {
+    if (!dateSuffix_.empty() && work.Backup.ends_with(dateSuffix_)) {
+        return work.Backup.substr(0, work.Backup.size() - dateSuffix_.size());
+    }
+    return work.MakeDateDir ? storedBackup_ : work.Backup;
+}
+
+FolderSetting MirrorWorker::ForCommands(const FolderSetting& work, bool failed) const {
+    FolderSetting seen = work;
+    // The working copy's backup already ends in the date folder; without it
+    // "%b%B" would name the date folder twice. Drives found by label stay.
+    seen.Backup = BaseBackup(work);
+    seen.status.failed = failed ? 1 : 0;
+    return seen;
 }
 
 int MirrorWorker::RunCommand(const FolderSetting& work, int slot, bool noErrors, std::time_t start) {
@@ -235,8 +342,10 @@ int MirrorWorker::RunCommand(const FolderSetting& work, int slot, bool noErrors,
     if (!noErrors && command->onError != 1) return -1;
 
     const std::wstring name = command->DisplayName();
+    // %r of the after-command tells how this setting ended.
+    const FolderSetting seen = ForCommands(work, slot == 1 && !noErrors);
     const ToolCommandLine line =
-        ExpandToolCommandLine(command->path, command->param, ActiveProjectOf(options_), {}, &work, start);
+        ExpandToolCommandLine(command->path, command->param, ActiveProjectOf(options_), {}, &seen, start);
     policy_.SetStatus(InsertArgs(LoadText(IDS_COMMAND_RUNNING), name), L"");
     policy_.Report(LoadText(IDS_COMMAND_RUN), name, RowToList);
     log_.Write(kLogEntryLevel, Format(LoadText(IDS_COMMAND_LOG_LINE).c_str(), LoadText(IDS_COMMAND_RUN).c_str(),
@@ -278,15 +387,31 @@ unsigned __stdcall BatchThread(void* argument) {
         MirrorWorker worker(batch);
         return static_cast<unsigned>(worker.Run());
     } catch (...) {
-        // Out of memory or the like: the window must not stay in a run.
+        // Out of memory or the like outside a setting: the window must not
+        // stay in a run, and no setting may stay "running" in the store.
         batch.result = 0;
         batch.worstLevel = LevelFatal;
         batch.cleanCompletion = false;
         try {
-            batch.host->EnableClose(true);
+            for (FolderSetting& setting : *batch.settings) {
+                if (setting.Errors != ErrorsRunning) continue;
+                setting.Errors = 1;
+                setting.status.failed = 1;
+            }
+            if (batch.startedAutomatically) batch.options->exitCode = ExitAborted;
+            batch.host->StoreRunResults();
         } catch (...) {
         }
         batch.running = false;
+        try {
+            batch.host->EnableClose(true);
+            const GlobalOptions& o = *batch.options;
+            if (o.AutoExitWhenError && batch.startedAutomatically && (Closing(o.runMode) || Closing(o.afterAction))) {
+                batch.options->powerActionAtExit = false;
+                batch.host->PostClose();
+            }
+        } catch (...) {
+        }
         batch.workerActive = false;
         return 0;
     }

@@ -36,9 +36,31 @@ private:
     SettingEnd FolderProblem(FolderSetting& work, bool master, bool invalid);
     void Fatal(unsigned titleId, const std::wstring& body, unsigned captionId);
     bool RunPasses();
-    void AfterCompletion(const FolderSetting* lastCompleted, std::time_t batchStart);
-    // The batch's outcome and the program's power action at exit.
-    void SetCleanCompletion(bool clean);
+    // The settings one after the other; the batch's overall result.
+    int RunSettings(int result);
+    // An exception left the loop: the setting in progress ends as failed.
+    void SettingBrokeOff();
+    // End of the batch: results stored and the run over before anything
+    // that may close the program or wait for a person.
+    void FinishBatch(int result, std::time_t batchStart);
+    void AfterCompletion(bool clean, bool automatic, std::time_t batchStart);
+    // Posts the close; only a closing after-completion action itself may
+    // hibernate or shut down at exit.
+    void CloseProgram(bool powerAction);
+    void EndAutomaticState();
+    // The worst outcome seen so far, as the exit code of a command-line run.
+    void RaiseExitCode(int code);
+    // Asks about a deletion when someone may be asked; otherwise the
+    // deletion is refused as an error.
+    DeleteChoice ConfirmDelete(const DeleteConfirmation& file);
+    // With MakeDateDir and SkipIfFolderNotExist the base backup folder
+    // decides, since today's date folder is made by the run.
+    bool BackupMissingForSkip(const FolderSetting& work, int backupState);
+    // The working copy's backup folder without its date folder.
+    std::wstring BaseBackup(const FolderSetting& work) const;
+    // What the placeholders of commands see: the backup folder above the
+    // date folder (%b), and how the setting ended (%r).
+    FolderSetting ForCommands(const FolderSetting& work, bool failed) const;
     // The command of a setting's slot (0 before, 1 after): -1 not run,
     // 0 ran or its failure is ignored, 1 stop.
     int RunCommand(const FolderSetting& work, int slot, bool noErrors, std::time_t start);
@@ -71,6 +93,14 @@ private:
 
     MirrorBatch& batch_;
     const GlobalOptions& options_;
+    // The stored setting in progress and its working copy; kept here so an
+    // exception can still end the setting.
+    FolderSetting* stored_ = nullptr;
+    std::optional<FolderSetting> work_;
+    std::optional<FolderSetting> lastCompleted_;
+    // "\" + today's date folder name, when the working copy has one.
+    std::wstring dateSuffix_;
+    int exitCode_ = 0;
     RunLog log_;
     ErrorPolicy policy_;
     FileOps ops_;

@@ -169,7 +169,7 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
     backupRoot_ = work.Backup.empty() ? std::wstring() : FullFolder(work.Backup);
     const int backupState = backupRoot_.empty() ? FolderCheckError : ops_.CheckFolder(backupRoot_);
     if (backupState != FolderExists) {
-        if (work.SkipIfFolderNotExist) return FolderProblem(work, false, true);
+        if (work.SkipIfFolderNotExist && BackupMissingForSkip(work, backupState)) return FolderProblem(work, false, true);
         if (backupState != FolderMissing) return FolderProblem(work, false, true);
     }
     backupBase_ = work.MakeDateDir ? FullFolder(storedBackup_) : backupRoot_;

@@ -342,7 +342,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
         EngineHost& host = *batch_.host;
         host.RunState(8);
         host.SetStatus((LoadText(IDS_STATUS_WAITING) + LoadText(IDS_STATUS_MIRROR)).c_str(), rel.c_str());
-        const DeleteChoice choice = host.ConfirmDelete({backupPath, TimeText(entry.write), entry.size});
+        const DeleteChoice choice = ConfirmDelete({backupPath, TimeText(entry.write), entry.size});
         host.RunState(1);
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         switch (choice) {

@@ -463,6 +463,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return SendMessageW(view_->Handle(), message, wParam, lParam);
         case WM_CLOSE:
             // The worker still uses the settings and the windows; it ends first.
+            // (It ends its batch before it posts a closing action's WM_CLOSE.)
             if (view_ && view_->Running()) return 0;
             DestroyWindow(Handle());
             return 0;
@@ -481,6 +482,11 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_TANDREL_RUN_STATE:
+            return 0;
+        case WM_TANDREL_AUTO_ENDED:
+            // The after-completion action may be chosen again.
+            options_.autoStart = false;
+            UpdateCommandUI();
             return 0;
         case WM_TANDREL_CLOSE_MENU:
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));

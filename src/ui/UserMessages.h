@@ -25,6 +25,8 @@ constexpr UINT WM_TANDREL_RUN_STATE = WM_USER + 0x6B;
 constexpr UINT WM_TANDREL_CLOSE_MENU = WM_USER + 0x6C;
 // To the view: store LastExec and Errors of every setting of the project.
 constexpr UINT WM_TANDREL_STORE_RESULTS = WM_USER + 0x70;
+// To the frame: the automatic state of a command-line start is over.
+constexpr UINT WM_TANDREL_AUTO_ENDED = WM_USER + 0x72;
 // To the report list: lParam a text; returns its width in the list's font.
 constexpr UINT WM_TANDREL_MEASURE = WM_USER + 0x71;
 

@@ -95,4 +95,8 @@ void CWindowEngineHost::PostClose() {
     PostMessageW(frame_, WM_CLOSE, 0, 0);
 }
 
+void CWindowEngineHost::EndAutomaticState() {
+    SendMessageW(frame_, WM_TANDREL_AUTO_ENDED, 0, 0);
+}
+
 }  // namespace tandrel

@@ -26,6 +26,7 @@ public:
     DeleteChoice ConfirmDelete(const DeleteConfirmation& file) override;
     void StoreRunResults() override;
     void PostClose() override;
+    void EndAutomaticState() override;
 
 private:
     HWND frame_;

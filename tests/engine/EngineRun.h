@@ -70,9 +70,12 @@ struct Batch {
         batch.options = &options;
         batch.commands = &commands;
         batch.host = &host;
+        host.running = &batch.running;
         if (!StartBatch(batch)) return -1;
-        for (int i = 0; i < 3000 && batch.running; ++i) Sleep(10);
+        // The after-completion action runs after the batch has ended.
+        for (int i = 0; i < 3000 && batch.workerActive; ++i) Sleep(10);
         EXPECT_FALSE(batch.running);
+        EXPECT_FALSE(batch.workerActive);
         return batch.result;
     }
     // The rows between a setting's start and end, without them.

@@ -22,6 +22,10 @@ using test::Pair;
 using test::Rows;
 using test::Sorted;
 
+bool Contains(const std::vector<std::wstring>& rows, const std::wstring& row) {
+    return std::find(rows.begin(), rows.end(), row) != rows.end();
+}
+
 TEST(MirrorWorkerTest, TestRunReportsExactlyWhatTheUpdateRunThenDoes) {
     TempDir temp;
     const std::wstring m = temp / L"master", b = temp / L"backup";
@@ -76,7 +80,8 @@ TEST(MirrorWorkerTest, TestRunReportsExactlyWhatTheUpdateRunThenDoes) {
     EXPECT_EQ(run.settings[0].status.deleted, 2);
     EXPECT_NE(run.settings[0].LastExec, 0);
     EXPECT_TRUE(run.batch.cleanCompletion);
-    EXPECT_TRUE(run.options.powerActionAtExit);
+    // "何もしない" chosen: a later exit must not power anything off.
+    EXPECT_FALSE(run.options.powerActionAtExit);
     EXPECT_EQ(run.host.stores, 2);
 
     // Nothing left to do.
@@ -332,6 +337,292 @@ TEST(MirrorWorkerTest, UpdateRunLogsWhatItDidTestRunLogsNothing) {
     const std::string log = ReadBytes(temp / L"run.log");
     EXPECT_NE(log.find(test::Utf8(L"設定名称　　　：設定\r\n")), std::string::npos);
     EXPECT_NE(log.find(test::Utf8(L"フォルダ作成 \".\"\r\n作成 \"ファイル.txt\"\r\n")), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace tandrel
+
+namespace tandrel {
+namespace {
+
+// Today's folder of the pattern "D%Y" below base.
+std::wstring YearFolder(const std::wstring& base) {
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_s(&t, &now);
+    return base + L"\\D" + std::to_wstring(1900 + t.tm_year);
+}
+
+// A small tree for the end-of-run cases.
+struct SmallTree {
+    TempDir temp;
+    std::wstring m = temp / L"m", b = temp / L"b";
+    SmallTree() {
+        CreateDirectoryW(m.c_str(), nullptr);
+        WriteBytes(m + L"\\f.txt", "f");
+    }
+};
+
+TEST(BatchEndTest, TheRunIsOverBeforeAnyClosingActionAndOnlyThatClosePowersOff) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.batch.startedAutomatically = true;
+    run.batch.autoOnly = true;
+
+    // /shutdown: results stored, running cleared, then the close that may power off.
+    run.options.runMode = RunModeShutdown;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_FALSE(run.host.runningAtClose);
+    EXPECT_EQ(run.host.stores, 1);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.options.exitCode, ExitAllFine);
+
+    // "何もしない", then shutdown chosen for next time: the next exit is a plain one.
+    run.options.runMode = RunModeNothing;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.host.automaticEnds, 1);
+
+    // The completion box is open while the window is no longer in a run.
+    run.options.runMode = RunModeMessage;
+    EXPECT_EQ(run.Run(false), 1);
+    ASSERT_EQ(run.host.boxes.size(), 1u);
+    EXPECT_EQ(run.host.boxes[0].caption, L"バックアップ完了");
+    EXPECT_FALSE(run.host.boxes[0].running);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+
+    // A test run triggers nothing.
+    run.options.runMode = RunModeShutdown;
+    EXPECT_EQ(run.Run(true), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+
+    // An unattended run that failed still closes, without powering off.
+    run.options.AutoExitWhenError = true;
+    run.settings[0].Master = tree.temp / L"gone";
+    EXPECT_EQ(run.Run(false), 0);
+    EXPECT_EQ(run.host.closes, 2);
+    EXPECT_FALSE(run.host.runningAtClose);
+    EXPECT_TRUE(run.host.boxes.empty());
+    EXPECT_FALSE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.options.exitCode, ExitAborted);
+}
+
+TEST(BatchEndTest, AfterCompletionCommand) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.batch.startedAutomatically = true;
+
+    // Chosen but gone: the box says so and the automatic state ends.
+    run.options.runMode = RunModeCommand;
+    run.options.commandIndex = 0;
+    EXPECT_EQ(run.Run(false), 1);
+    ASSERT_EQ(run.host.boxes.size(), 1u);
+    EXPECT_EQ(run.host.boxes[0].text, L"更新完了後実行ツールが設定されていません。\r\n外部ツール設定でツールを設定して下さい。");
+    EXPECT_EQ(run.host.boxes[0].caption, L"外部ツールの起動");
+    EXPECT_EQ(run.host.automaticEnds, 1);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+
+    // A follow-up shutdown whose command cannot start: the program still
+    // closes when it is to end on errors too, else the automatic state ends.
+    CommandEntry command;
+    command.path = tree.temp / L"missing.exe";
+    command.id = 0;
+    command.action = RunModeShutdown;
+    run.options.commands.Append(command);
+    run.options.afterAction = RunModeShutdown;
+    run.options.AutoExitWhenError = true;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+
+    run.options.AutoExitWhenError = false;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_FALSE(run.batch.cleanCompletion);
+    EXPECT_EQ(run.host.automaticEnds, 2);
+
+    // It runs, is waited for, and then the program closes; its %b%B is
+    // today's date folder below the stored backup folder.
+    run.settings[0].MakeDateDir = true;
+    run.settings[0].BackupDateDir = L"D%Y";
+    const std::wstring marker = tree.temp / L"after.txt";
+    run.options.commands.At(0).path = test::HelperPath();
+    run.options.commands.At(0).param = L"marker=" + marker + L" d=%b%B";
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 2);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+    EXPECT_EQ(ReadBytes(marker), test::Utf8(L"marker=" + marker + L"\r\nd=" + YearFolder(tree.b) + L"\r\n"));
+}
+
+TEST(BatchEndTest, ExitCodeTellsTheWorstOutcome) {
+    SmallTree tree;
+    Batch run;
+    run.batch.startedAutomatically = true;
+    run.settings = {Pair(tree.m, tree.b, L"A")};
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.options.exitCode, ExitAllFine);
+
+    // A skipped setting beside a fine one.
+    run.settings.push_back(Pair(tree.temp / L"none", tree.temp / L"b2", L"B"));
+    run.settings[1].SkipIfFolderNotExist = true;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.settings[1].Errors, ErrorsSkipped);
+    EXPECT_EQ(run.options.exitCode, ExitSkipped);
+
+    // A file that cannot be written: an error, ignored and counted.
+    const std::wstring master2 = tree.temp / L"m2";
+    CreateDirectoryW(master2.c_str(), nullptr);
+    WriteBytes(master2 + L"\\held.txt", "new");
+    CreateDirectoryW((tree.temp / L"b3").c_str(), nullptr);
+    WriteBytes(tree.temp / L"b3\\held.txt", "old");
+    Age(tree.temp / L"b3\\held.txt", 3600);
+    {
+        test::HeldFile held(tree.temp / L"b3\\held.txt");
+        run.settings.push_back(Pair(master2, tree.temp / L"b3", L"C"));
+        run.settings[2].ErrorLeave = true;
+        EXPECT_EQ(run.Run(false), 1);
+    }
+    EXPECT_GT(run.settings[2].Errors, 0);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+
+    // Cancelled.
+    run.host.onRow = [&run](const ReportRow& row) {
+        if (row.action == L"開始") run.batch.cancelRequested = true;
+    };
+    EXPECT_EQ(run.Run(false), 0);
+    EXPECT_EQ(run.options.exitCode, ExitAborted);
+
+    // A run from the window leaves the program's exit code alone.
+    run.host.onRow = nullptr;
+    run.options.exitCode = 0;
+    run.batch.startedAutomatically = false;
+    run.settings.resize(2);
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.options.exitCode, 0);
+}
+
+TEST(BatchEndTest, DeletionThatNobodyMayConfirmIsSkippedAsAnError) {
+    SmallTree tree;
+    CreateDirectoryW(tree.b.c_str(), nullptr);
+    WriteBytes(tree.b + L"\\orphan.txt", "o");
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.settings[0].DeleteConf = true;
+    run.batch.startedAutomatically = true;
+    run.options.AutoExitWhenError = true;
+    run.options.runMode = RunModeShutdown;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(run.host.confirmations.empty());
+    EXPECT_TRUE(run.host.boxes.empty());
+    EXPECT_TRUE(FileExists(tree.b + L"\\orphan.txt"));
+    EXPECT_EQ(run.settings[0].Errors, 1);
+    EXPECT_TRUE(Contains(run.host.RowTexts(),
+                         L"エラー ファイル削除確認: 削除の確認ができないため、ファイルを削除しませんでした。"));
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+    // Errors do not stop the batch: the scheduled shutdown follows.
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+
+    // Attended, after the user chose to see no more messages (Ctrl on the first box).
+    const std::wstring master2 = tree.temp / L"m2";
+    CreateDirectoryW(master2.c_str(), nullptr);
+    WriteBytes(master2 + L"\\held.txt", "new");
+    WriteBytes(tree.b + L"\\held.txt", "old");
+    Age(tree.b + L"\\held.txt", 3600);
+    run.settings[0].Master = master2;
+    run.batch.startedAutomatically = false;
+    run.host.ctrl = true;
+    run.host.answers = {IDIGNORE, IDYES};
+    test::HeldFile held(tree.b + L"\\held.txt");
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.boxes.size(), 2u);
+    EXPECT_TRUE(run.host.confirmations.empty());
+    EXPECT_TRUE(FileExists(tree.b + L"\\orphan.txt"));
+    EXPECT_TRUE(FileExists(tree.b + L"\\f.txt"));
+    // The copy that failed, and the two deletions nobody confirmed.
+    EXPECT_EQ(run.settings[0].Errors, 3);
+}
+
+TEST(BatchEndTest, CancelDuringAnAfterCommandStartsNoFurtherSetting) {
+    SmallTree tree;
+    Batch run;
+    CommandEntry after;
+    after.path = test::HelperPath();
+    after.enable = true;
+    after.id = 0;
+    run.commands.Append(after);
+    run.settings = {Pair(tree.m, tree.b, L"A"), Pair(tree.m, tree.temp / L"c", L"B")};
+    run.settings[0].commandIds[1] = 0;
+    run.host.onRow = [&run](const ReportRow& row) {
+        if (row.action == L"コマンド実行") run.batch.cancelRequested = true;
+    };
+    EXPECT_EQ(run.Run(false), 0);
+    EXPECT_TRUE(FileExists(tree.b + L"\\f.txt"));
+    EXPECT_FALSE(FileExists(tree.temp / L"c"));
+    for (const std::wstring& row : run.host.RowTexts()) EXPECT_EQ(row.find(L"--- B ---"), std::wstring::npos);
+    EXPECT_EQ(run.settings[1].Errors, ErrorsNeverRun);
+}
+
+TEST(BatchEndTest, DateFolderSkipLooksAtTheBaseFolderAndCommandsSeeTheStoredPath) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    FolderSetting& s = run.settings[0];
+    s.MakeDateDir = true;
+    s.BackupDateDir = L"D%Y";
+    s.SkipIfFolderNotExist = true;
+
+    // No base folder: skipped.
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(s.Errors, ErrorsSkipped);
+    EXPECT_FALSE(FileExists(tree.b));
+
+    // The base exists, today's folder not yet: the run makes it. The
+    // after-command sees the base as %b, today's folder as %b%B, and %r
+    // tells that the setting ended with errors.
+    CreateDirectoryW(tree.b.c_str(), nullptr);
+    const std::wstring marker = tree.temp / L"after.txt";
+    CommandEntry after;
+    after.path = test::HelperPath();
+    after.param = L"marker=" + marker + L" b=%b d=%b%B r=%r";
+    after.enable = true;
+    after.onError = 1;
+    after.id = 0;
+    run.commands.Append(after);
+    s.commandIds[1] = 0;
+    WriteBytes(tree.m + L"\\bad.txt", "x");
+    s.ErrorLeave = true;
+    test::HeldFile held(tree.m + L"\\bad.txt");
+    EXPECT_EQ(run.Run(false), 1);
+    const std::wstring today = YearFolder(tree.b);
+    EXPECT_EQ(ReadBytes(today + L"\\f.txt"), "f");
+    EXPECT_EQ(s.Errors, 1);
+    EXPECT_EQ(ReadBytes(marker), test::Utf8(L"marker=" + marker + L"\r\nb=" + tree.b + L"\r\nd=" + today + L"\r\nr=1\r\n"));
+}
+
+TEST(BatchEndTest, AnExceptionEndsTheBatchAndStoresItsResults) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b, L"A"), Pair(tree.m, tree.temp / L"c", L"B")};
+    run.batch.startedAutomatically = true;
+    run.host.onRow = [](const ReportRow& row) {
+        if (row.action == L"作成") throw std::bad_alloc();
+    };
+    EXPECT_EQ(run.Run(false), 0);
+    EXPECT_EQ(run.host.stores, 1);
+    EXPECT_EQ(run.settings[0].Errors, 1);
+    EXPECT_EQ(run.settings[0].status.failed, 1);
+    EXPECT_EQ(run.settings[0].LastExec, 0);
+    EXPECT_EQ(run.settings[1].Errors, ErrorsNeverRun);
+    EXPECT_EQ(run.batch.worstLevel, LevelFatal);
+    EXPECT_EQ(run.options.exitCode, ExitAborted);
+    EXPECT_EQ(run.host.closeEnabled.back(), true);
 }
 
 }  // namespace

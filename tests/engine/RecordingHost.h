@@ -1,7 +1,9 @@
 #pragma once
 // An engine host that records what the worker says and answers its boxes
 // and delete confirmations from a script.
+#include <atomic>
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,12 +17,16 @@ public:
     struct Box {
         std::wstring text, caption;
         UINT style;
+        bool running = false;  // the batch's running flag while it was open
     };
 
     void SetStatus(const wchar_t* text, const wchar_t* detail) override {
         statuses.push_back(std::wstring(text ? text : L"") + L"|" + (detail ? detail : L""));
     }
-    void AddReportRow(const ReportRow& row) override { rows.push_back(row); }
+    void AddReportRow(const ReportRow& row) override {
+        rows.push_back(row);
+        if (onRow) onRow(row);
+    }
     int MeasureReportText(const std::wstring& text) override { return static_cast<int>(text.size()) * 7; }
     void SettingRunState(FolderSetting& setting, int state) override {
         setting.runSelection = static_cast<std::uint8_t>(state);
@@ -30,7 +36,7 @@ public:
     void EnableClose(bool enable) override { closeEnabled.push_back(enable); }
     void ClearReport() override { ++clears; }
     int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override {
-        boxes.push_back({text, caption, style});
+        boxes.push_back({text, caption, style, running && *running});
         if (answers.empty()) return (style & MB_ABORTRETRYIGNORE) ? IDIGNORE : IDOK;
         const int answer = answers.front();
         answers.pop_front();
@@ -45,7 +51,11 @@ public:
         return answer;
     }
     void StoreRunResults() override { ++stores; }
-    void PostClose() override { ++closes; }
+    void PostClose() override {
+        ++closes;
+        runningAtClose = running && *running;
+    }
+    void EndAutomaticState() override { ++automaticEnds; }
 
     // "action path" of every row, for compact comparisons.
     std::vector<std::wstring> RowTexts() const {
@@ -62,9 +72,14 @@ public:
     std::vector<DeleteConfirmation> confirmations;
     std::deque<int> answers;
     std::deque<DeleteChoice> deleteAnswers;
+    // The batch's running flag, watched at boxes and closes when given.
+    const std::atomic<bool>* running = nullptr;
+    bool runningAtClose = false;
+    // Called after each row is recorded (a test may throw or cancel there).
+    std::function<void(const ReportRow&)> onRow;
     // Held down until asked once.
     bool ctrl = false;
-    int clears = 0, stores = 0, closes = 0;
+    int clears = 0, stores = 0, closes = 0, automaticEnds = 0;
 };
 
 }  // namespace tandrel::test
