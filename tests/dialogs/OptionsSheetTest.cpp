@@ -245,6 +245,47 @@ TEST(OptionsSheetTest, StoreBoxMovesSettingsToTheRegistry) {
     EXPECT_EQ(run.Stored(L"AutoExitWhenError"), L"1");
 }
 
+TEST(OptionsSheetTest, DeletingLogsNamesTheFailuresOfEveryProject) {
+    OptionsRun run;
+    run.options.projects.ClearAll();
+    run.options.projects.Add(L"A");
+    run.options.projects.Add(L"B");
+    run.options.OutputLog = true;
+    run.options.LogFileName = run.dir / L"log_%P_%Y.txt";
+    for (const wchar_t* name : {L"log_A_2023.txt", L"log_A_2024.txt", L"log_B_2023.txt", L"log_B_2024.txt"}) {
+        ASSERT_TRUE(test::WriteBytes(run.dir / name, "x"));
+    }
+    bool enabled = false, enabledAfter = false, enabledForNone = true;
+    test::MessageRecorder boxes({IDOK});
+    {
+        test::HeldFile heldA(run.dir / L"log_A_2024.txt"), heldB(run.dir / L"log_B_2024.txt");
+        EXPECT_FALSE(run.Run([&](HWND sheet, int) {
+            HWND env = ShowPage(sheet, PageEnvironment);
+            enabled = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Click(env, IDC_OE_LOG_DELETE_NOW);
+            enabledAfter = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Type(env, IDC_OE_LOG_FILE, (run.dir / L"none_%P_%Y.txt").c_str());
+            SendMessageW(env, WM_COMMAND, MAKEWPARAM(IDC_OE_LOG_FILE, EN_KILLFOCUS), 0);
+            enabledForNone = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Click(env, IDC_OE_LOG_DELETE_NOW);
+            PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+        }));
+    }
+    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(enabledAfter);
+    EXPECT_FALSE(enabledForNone);
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"4 個のログファイルを削除します。よろしいですか？");
+    EXPECT_EQ(boxes.Boxes()[1].caption, L"ログファイルの削除");
+    EXPECT_EQ(boxes.Boxes()[1].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+    EXPECT_EQ(boxes.Boxes()[1].text,
+              L"ログファイルの削除に失敗しました。\r\n以下のファイルを開いているアプリケーションを終了してください。\r\n\r\n" +
+                  (run.dir / L"log_A_2024.txt") + L"\r\n" + (run.dir / L"log_B_2024.txt"));
+    EXPECT_EQ(boxes.Boxes()[2].text, L"ログファイルが見つかりませんでした。");
+    EXPECT_FALSE(test::FileExists(run.dir / L"log_A_2023.txt"));
+    EXPECT_FALSE(test::FileExists(run.dir / L"log_B_2023.txt"));
+}
+
 TEST(OptionsHelpersTest, ParameterProposals) {
     EXPECT_EQ(ProposeCompareParameters(L"C:\\Tools\\WinMergeU.exe"), L"/r /wl %m %b%B");
     EXPECT_EQ(ProposeCompareParameters(L"windiff.EXE"), L"-O %m %b%B");
