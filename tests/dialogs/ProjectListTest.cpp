@@ -367,5 +367,25 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
     EXPECT_FALSE(store.HasText(L"Project\\003\\"));
 }
 
+TEST(ProjectListTest, DeletingKeepsTheSelectedPositions) {
+    StoredProjects store({{L"A", 0}, {L"B", 0}, {L"C", 0}, {L"D", 0}, {L"E", 0}});
+    EditorRun run{store};
+    test::MessageRecorder boxes({IDYES});
+    std::vector<int> after;
+    int caret = -1;
+    EXPECT_FALSE(run.Run([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_PL_LIST);
+        SelectOnly(dialog, 1);
+        SendMessageW(list, LB_SETSEL, TRUE, 2);
+        SendMessageW(dialog, WM_COMMAND, IDC_PL_DELETE, 0);
+        after = Selected(list);
+        caret = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_EQ(after, (std::vector<int>{1, 2}));
+    EXPECT_EQ(caret, 1);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"A", L"B", L"C", L"D", L"E"}));
+}
+
 }  // namespace
 }  // namespace tandrel
