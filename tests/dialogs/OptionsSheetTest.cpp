@@ -13,6 +13,7 @@
 #include "framework/DataExchange.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
+#include "SheetDriver.h"
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -48,6 +49,7 @@ struct OptionsRun {
         L"Software\\TandrelTest\\Options-" + std::to_wstring(GetCurrentProcessId());
     int applied = 0;
     bool moved = false;
+    HelpRequest help;
 
     OptionsRun() {
         options.Reset(L"1.000");
@@ -81,7 +83,7 @@ struct OptionsRun {
                 }
             }
         });
-        const bool ok = EditOptions(nullptr, options, {}, [&](bool storageMoved) {
+        const bool ok = EditOptions(nullptr, options, help, [&](bool storageMoved) {
             ++applied;
             moved = moved || storageMoved;
         });
@@ -258,7 +260,7 @@ TEST(OptionsSheetTest, DeletingLogsNamesTheFailuresOfEveryProject) {
     bool enabled = false, enabledAfter = false, enabledForNone = true;
     test::MessageRecorder boxes({IDOK});
     {
-        test::HeldFile heldA(run.dir / L"log_A_2024.txt"), heldB(run.dir / L"log_B_2024.txt");
+        test::sheet::LockedFile heldA(run.dir / L"log_A_2024.txt"), heldB(run.dir / L"log_B_2024.txt");
         EXPECT_FALSE(run.Run([&](HWND sheet, int) {
             HWND env = ShowPage(sheet, PageEnvironment);
             enabled = Enabled(env, IDC_OE_LOG_DELETE_NOW);
@@ -284,6 +286,26 @@ TEST(OptionsSheetTest, DeletingLogsNamesTheFailuresOfEveryProject) {
     EXPECT_EQ(boxes.Boxes()[2].text, L"ログファイルが見つかりませんでした。");
     EXPECT_FALSE(test::FileExists(run.dir / L"log_A_2023.txt"));
     EXPECT_FALSE(test::FileExists(run.dir / L"log_B_2023.txt"));
+}
+
+TEST(OptionsSheetTest, F1AsksForThePageShown) {
+    OptionsRun run;
+    test::sheet::HelpLog help;
+    run.help = help.Request();
+    bool allAnswered = true;
+    EXPECT_FALSE(run.Run([&](HWND sheet, int) {
+        for (int page = PageEnvironment; page <= PageCommands; ++page) {
+            HWND shown = ShowPage(sheet, page);
+            const size_t seen = help.Count();
+            HWND focus = GetNextDlgTabItem(shown, nullptr, FALSE);
+            PostMessageW(focus ? focus : shown, WM_KEYDOWN, VK_F1, 0x003B0001);
+            allAnswered = help.WaitPast(seen) && allAnswered;
+        }
+        Sleep(200);
+        PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_TRUE(allAnswered);
+    EXPECT_EQ(help.calls, (std::vector<std::pair<int, int>>{{6, 3}, {6, 4}, {6, 5}, {6, 6}}));
 }
 
 TEST(OptionsHelpersTest, ParameterProposals) {

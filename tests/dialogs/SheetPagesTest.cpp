@@ -15,77 +15,18 @@
 
 #include "dialogs/DefineSheet.h"
 #include "dialogs/DialogSupport.h"
-#include "dialogs/OptionsSheet.h"
 #include "framework/DataExchange.h"
 #include "platform/Strings.h"
 #include "resource.h"
 #include "DropSupport.h"
+#include "SheetDriver.h"
 #include "TestSupport.h"
 
 namespace tandrel {
 namespace {
 
-enum Page { PageMain, PageMode, PageTarget, PageLog, PageSchedule, PageCommand };
+using namespace test::sheet;
 
-// Help requests as the sheet makes them, from its own thread.
-struct HelpLog {
-    std::mutex lock;
-    std::vector<std::pair<int, int>> calls;
-
-    HelpRequest Request() {
-        return [this](int topic, int anchor) {
-            std::lock_guard<std::mutex> hold(lock);
-            calls.emplace_back(topic, anchor);
-        };
-    }
-    size_t Count() {
-        std::lock_guard<std::mutex> hold(lock);
-        return calls.size();
-    }
-    // Waits until more than `seen` requests came in.
-    bool WaitPast(size_t seen) {
-        for (int i = 0; i < 100; ++i, Sleep(20)) {
-            if (Count() > seen) return true;
-        }
-        return false;
-    }
-};
-
-// The folder-setting sheet driven from a second thread, as in a session.
-struct Sheet {
-    GlobalOptions options;
-    FolderSetting setting;
-    CommandList commands;
-    HelpLog help;
-
-    Sheet() { setting.Reset(L"設定"); }
-
-    bool Run(const std::function<void(HWND sheet)>& drive) {
-        std::atomic<bool> found{false};
-        std::thread driver([&] {
-            for (int i = 0; i < 600 && !found; ++i) {
-                HWND sheet = FindWindowW(L"#32770", L"フォルダ設定");
-                if (sheet && PropSheet_GetCurrentPageHwnd(sheet)) {
-                    found = true;
-                    drive(sheet);
-                    if (IsWindow(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-                }
-                Sleep(50);
-            }
-        });
-        const bool ok = EditFolderSetting(nullptr, options, setting, commands, false, help.Request());
-        driver.join();
-        EXPECT_TRUE(found);
-        return ok;
-    }
-};
-
-HWND ShowPage(HWND sheet, int page) {
-    SendMessageW(sheet, PSM_SETCURSEL, page, 0);
-    return PropSheet_GetCurrentPageHwnd(sheet);
-}
-void PressOk(HWND sheet) { SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0); }
-void Click(HWND page, int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); }
 bool Enabled(HWND page, int id) { return IsWindowEnabled(GetDlgItem(page, id)) != FALSE; }
 
 // Types the text one character at a time, as the keyboard does: the edit
@@ -122,7 +63,7 @@ void WaitGone(HWND window) {
 TEST(SheetPagesTest, VolumeLabelsFollowTheBoxesAndAreReadWhenTypingPauses) {
     test::TestDrive e(L'E');
     e.SetLabel(L"TANDRELVOL");
-    Sheet run;
+    FolderSheetRun run;
     run.setting.Backup = e.Root() + L"backup";
     run.setting.CheckVolume = true;
     struct State {
@@ -185,7 +126,7 @@ TEST(SheetPagesTest, VolumeLabelsFollowTheBoxesAndAreReadWhenTypingPauses) {
 
 TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
     test::TempDir dir;
-    Sheet run;
+    FolderSheetRun run;
     run.options.projects.ClearAll();
     run.options.projects.Add(L"写真");
     run.options.ActiveProject = 0;
@@ -195,7 +136,7 @@ TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
                                 L"log_写真_2024.txt", L"log_他_20240101.txt"}) {
         ASSERT_TRUE(test::WriteBytes(dir / name, "x"));
     }
-    test::HeldFile held(dir / L"log_写真_20240102.txt");
+    LockedFile held(dir / L"log_写真_20240102.txt");
     test::MessageRecorder boxes({IDOK});
     bool offBlock = true, onBlock = false, skipWithErrorsOnly = true, deleteOn = false, deleteAfter = false;
     bool deleteForMissing = true;
@@ -236,7 +177,7 @@ TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
 }
 
 TEST(SheetPagesTest, CommandBlocksEnableAndTakeAnEntryFromTheList) {
-    Sheet run;
+    FolderSheetRun run;
     run.options.commands.Clear();
     CommandEntry first, second;
     first.name = L"同期";
@@ -333,15 +274,8 @@ TEST(SheetPagesTest, DropsOnTheTargetListsAndCancelledEdits) {
     }
     ASSERT_TRUE(test::WriteBytes(home / L"Documents\\Misc\\Deep\\a;b.txt", "x"));
     std::vector<TargetFolderChoice> answers;
-    SetTargetPrompts(
-        [&](HWND, const std::wstring&, bool, TargetFolderChoice& choice) {
-            if (answers.empty()) return false;
-            choice = answers.front();
-            answers.erase(answers.begin());
-            return true;
-        },
-        {});
-    Sheet run;
+    ScriptFolderPrompt(answers);
+    FolderSheetRun run;
     run.setting.Master = L"%TANDREL_DROP_HOME%\\Documents";
     run.setting.TargetType = 0;
     run.setting.TargetDirectory = L"keep\\me";
@@ -381,7 +315,7 @@ TEST(SheetPagesTest, DropsOnTheTargetListsAndCancelledEdits) {
 }
 
 TEST(SheetPagesTest, TargetDateAndSizeGoBothWays) {
-    Sheet run;
+    FolderSheetRun run;
     run.setting.TargetDateType = 1;
     run.setting.TargetDate = static_cast<std::int32_t>(test::LocalTime(2024, 3, 15, 13, 30));
     run.setting.SkipTargetFileSize = true;
@@ -433,7 +367,7 @@ TEST(SheetPagesTest, TargetDateAndSizeGoBothWays) {
 }
 
 TEST(SheetPagesTest, RememberedSizeIsSkippedWithAltOrWhenFlat) {
-    Sheet run;
+    FolderSheetRun run;
     RECT first{};
     LONG style = 0;
     ASSERT_TRUE(run.Run([&](HWND sheet) {
@@ -478,7 +412,7 @@ TEST(SheetPagesTest, RememberedSizeIsSkippedWithAltOrWhenFlat) {
 }
 
 TEST(SheetPagesTest, F1AndHelpAskForThePageShown) {
-    Sheet run;
+    FolderSheetRun run;
     std::vector<std::pair<int, int>> expected;
     bool allAnswered = true;
     EXPECT_FALSE(run.Run([&](HWND sheet) {
@@ -500,35 +434,6 @@ TEST(SheetPagesTest, F1AndHelpAskForThePageShown) {
     // One request per key, anchored on the page shown.
     EXPECT_EQ(run.help.calls,
               (std::vector<std::pair<int, int>>{{5, 1}, {5, 5}, {5, 6}, {5, 7}, {5, 8}, {5, 9}, {5, 7}}));
-}
-
-TEST(SheetPagesTest, F1OnTheOptionsPages) {
-    GlobalOptions options;
-    options.Reset(L"1.000");
-    HelpLog help;
-    bool allAnswered = true;
-    std::atomic<bool> found{false};
-    std::thread driver([&] {
-        for (int i = 0; i < 600 && !found; ++i, Sleep(50)) {
-            HWND sheet = FindWindowW(L"#32770", L"オプション");
-            if (!sheet || !PropSheet_GetCurrentPageHwnd(sheet)) continue;
-            found = true;
-            for (int page = 0; page < 4; ++page) {
-                HWND shown = ShowPage(sheet, page);
-                const size_t seen = help.Count();
-                HWND focus = GetNextDlgTabItem(shown, nullptr, FALSE);
-                PostMessageW(focus ? focus : shown, WM_KEYDOWN, VK_F1, 0x003B0001);
-                allAnswered = help.WaitPast(seen) && allAnswered;
-            }
-            Sleep(200);
-            PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-        }
-    });
-    EXPECT_FALSE(EditOptions(nullptr, options, help.Request()));
-    driver.join();
-    EXPECT_TRUE(found);
-    EXPECT_TRUE(allAnswered);
-    EXPECT_EQ(help.calls, (std::vector<std::pair<int, int>>{{6, 3}, {6, 4}, {6, 5}, {6, 6}}));
 }
 
 }  // namespace
