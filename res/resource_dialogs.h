@@ -10,6 +10,8 @@
 #define IDD_DEF_SCHEDULE         144
 #define IDD_DEF_COMMAND          168
 #define IDD_SELECT_COMMAND       169
+// Accelerators of both property sheets.
+#define IDR_SHEET_ACCEL          170
 
 // "一般"
 #define IDC_DM_NAME              2001
@@ -137,6 +139,10 @@
 
 // Command selection.
 #define IDC_SELECT_LIST          2200
+#define IDC_SELECT_NAME          2201
+#define IDC_SELECT_PATH          2202
+#define IDC_SELECT_PARAM         2203
+#define IDC_SELECT_WINDOW        2204
 
 // Strings.
 #define IDS_ORDER_BACKUP_FIRST   61100

@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
+#include "dialogs/DialogSupport.h"
 #include "dialogs/TargetDialogs.h"
 #include "dialogs/OptionsSheet.h"
 #include "dialogs/ImportExport.h"
@@ -112,11 +113,13 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         return false;
     }
     OpenSettings(options_);
+    // Also for the boxes a run shows from its own thread.
+    UseDialogFontOf(options_);
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
     frame_ = std::make_unique<CMainFrame>(options_);
-    frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).RunModal(owner); };
+    frame_->showAbout = [this](HWND owner) { CAboutDlg(fileVersion_).Show(owner, options_); };
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
     windowMade_ = true;
     CTandrelView& view = frame_->View();

@@ -1,5 +1,7 @@
 #include "dialogs/AboutDlg.h"
 
+#include "dialogs/DialogSupport.h"
+#include "framework/DialogFont.h"
 #include "platform/Strings.h"
 #include "resource.h"
 
@@ -9,6 +11,11 @@ CAboutDlg::CAboutDlg(std::wstring fileVersion) : Dialog(IDD_ABOUTBOX), fileVersi
 
 std::wstring CAboutDlg::VersionText(const std::wstring& fileVersion) {
     return LoadText(IDS_APP_TITLE) + L" Ver." + fileVersion + LoadText(IDS_BUILD_W2K);
+}
+
+void CAboutDlg::Show(HWND owner, const GlobalOptions& options) {
+    UseDialogFontOf(options);
+    RunDialogInUserFont(*this, owner);
 }
 
 bool CAboutDlg::OnInit() {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "framework/Window.h"
+#include "model/GlobalOptions.h"
 
 namespace tandrel {
 
@@ -11,6 +12,8 @@ public:
     explicit CAboutDlg(std::wstring fileVersion);
     // "%s Ver.%s%s" of the title, the version and the build suffix.
     static std::wstring VersionText(const std::wstring& fileVersion);
+    // Shows the box in the options' dialog font.
+    void Show(HWND owner, const GlobalOptions& options);
 
 protected:
     bool OnInit() override;

@@ -3,14 +3,16 @@
 #include <commctrl.h>
 
 #include <ctime>
+#include <memory>
+#include <thread>
 
 #include "dialogs/DefineSheet.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/SelectCommandDlg.h"
-#include "engine/RunLog.h"
 #include "framework/DataExchange.h"
 #include "platform/Drives.h"
 #include "platform/Environment.h"
+#include "platform/LogFiles.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
@@ -146,28 +148,104 @@ bool CDlgDefMain::Save() {
     return true;
 }
 
+namespace {
+
+// The label of a folder typed on the page is read once typing pauses, and
+// off the window thread: a share that does not answer holds the reader for
+// the network's time-out, never the sheet.
+constexpr UINT kLabelTimerBase = 0x4C00;
+constexpr UINT kLabelPause = 400;
+constexpr UINT WM_LABEL_READ = WM_APP + 0x31;
+const int kDetect[2] = {IDC_DM_DETECT_MASTER, IDC_DM_DETECT_BACKUP};
+const int kCheck[2] = {IDC_DM_CHECK_MASTER, IDC_DM_CHECK_BACKUP};
+const int kFolder[2] = {IDC_DM_MASTER, IDC_DM_BACKUP};
+const int kLabel[2] = {IDC_DM_LABEL_MASTER, IDC_DM_LABEL_BACKUP};
+const int kGet[2] = {IDC_DM_GET_MASTER, IDC_DM_GET_BACKUP};
+
+}  // namespace
+
 void CDlgDefMain::ReadLabel(int side) {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const std::wstring folder = GetText(Handle(), side == 0 ? IDC_DM_MASTER : IDC_DM_BACKUP);
-    SetText(Handle(), side == 0 ? IDC_DM_LABEL_MASTER : IDC_DM_LABEL_BACKUP, ReadVolumeLabel(folder));
+    ++generation_[side];
+    pending_[side] = false;
+    KillTimer(Handle(), kLabelTimerBase + side);
+    SetText(Handle(), kLabel[side], ReadVolumeLabel(GetText(Handle(), kFolder[side])));
     SetCursor(previous);
 }
 
-void CDlgDefMain::UpdateVolumeSide(int side) {
+bool CDlgDefMain::Wanted(int side) const {
     HWND h = Handle();
-    const int detect[2] = {IDC_DM_DETECT_MASTER, IDC_DM_DETECT_BACKUP};
-    const int check[2] = {IDC_DM_CHECK_MASTER, IDC_DM_CHECK_BACKUP};
-    const int label[2] = {IDC_DM_LABEL_MASTER, IDC_DM_LABEL_BACKUP};
-    const int get[2] = {IDC_DM_GET_MASTER, IDC_DM_GET_BACKUP};
+    return (GetCheck(h, kDetect[side]) || GetCheck(h, kCheck[side])) && GetText(h, kLabel[side]).empty();
+}
+
+void CDlgDefMain::StartLabelRead(int side) {
+    KillTimer(Handle(), kLabelTimerBase + side);
+    const unsigned generation = ++generation_[side];
+    pending_[side] = true;
+    const std::wstring folder = GetText(Handle(), kFolder[side]);
+    std::thread([page = Handle(), side, generation, folder] {
+        auto* label = new std::wstring(ReadVolumeLabel(folder));
+        // A page closed meanwhile takes no answer.
+        if (!PostMessageW(page, WM_LABEL_READ, MAKEWPARAM(side, generation & 0xFFFF), reinterpret_cast<LPARAM>(label))) {
+            delete label;
+        }
+    }).detach();
+}
+
+void CDlgDefMain::TakeLabel(int side, unsigned generation, const std::wstring& label) {
+    if (generation != (generation_[side] & 0xFFFF) || !pending_[side]) return;
+    pending_[side] = false;
+    if (Wanted(side)) SetText(Handle(), kLabel[side], label);
+}
+
+INT_PTR CDlgDefMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && (wParam == kLabelTimerBase || wParam == kLabelTimerBase + 1)) {
+        const int side = static_cast<int>(wParam - kLabelTimerBase);
+        KillTimer(Handle(), wParam);
+        if (Wanted(side)) {
+            StartLabelRead(side);
+        } else {
+            pending_[side] = false;
+        }
+        return TRUE;
+    }
+    if (message == WM_LABEL_READ) {
+        std::unique_ptr<std::wstring> label(reinterpret_cast<std::wstring*>(lParam));
+        TakeLabel(LOWORD(wParam) ? 1 : 0, HIWORD(wParam), *label);
+        return TRUE;
+    }
+    return CDefPage::HandleMessage(message, wParam, lParam);
+}
+
+bool CDlgDefMain::OnApply() {
+    // A label still being read is read now: OK stores what the page would
+    // have shown.
+    for (int side = 0; side < 2; ++side) {
+        if (pending_[side] && Wanted(side)) ReadLabel(side);
+        pending_[side] = false;
+    }
+    return CDefPage::OnApply();
+}
+
+void CDlgDefMain::UpdateVolumeSide(int side, bool typed) {
+    HWND h = Handle();
     const int other = 1 - side;
-    const bool on = GetCheck(h, detect[side]) || GetCheck(h, check[side]);
-    EnableItem(label[side], on);
-    EnableItem(get[side], on);
+    const bool on = GetCheck(h, kDetect[side]) || GetCheck(h, kCheck[side]);
+    EnableItem(kLabel[side], on);
+    EnableItem(kGet[side], on);
     if (on) {
         EnableItem(IDC_DM_VOL_SKIP, true);
-        if (GetText(h, label[side]).empty()) ReadLabel(side);
+        if (!GetText(h, kLabel[side]).empty()) return;
+        if (typed) {
+            // Each keystroke starts the pause again.
+            ++generation_[side];
+            pending_[side] = true;
+            SetTimer(h, kLabelTimerBase + side, kLabelPause, nullptr);
+        } else {
+            StartLabelRead(side);
+        }
     } else {
-        EnableItem(IDC_DM_VOL_SKIP, GetCheck(h, detect[other]) || GetCheck(h, check[other]));
+        EnableItem(IDC_DM_VOL_SKIP, GetCheck(h, kDetect[other]) || GetCheck(h, kCheck[other]));
     }
 }
 
@@ -202,7 +280,7 @@ bool CDlgDefMain::OnCommand(int id, int code) {
             return true;
         case IDC_DM_MASTER:
         case IDC_DM_BACKUP:
-            if (code == EN_CHANGE) UpdateVolumeSide(id == IDC_DM_MASTER ? 0 : 1);
+            if (code == EN_CHANGE && !loading_) UpdateVolumeSide(id == IDC_DM_MASTER ? 0 : 1, true);
             return true;
         default:
             return false;
@@ -574,19 +652,15 @@ void CDlgDefLog::UpdateEnabling() {
                  IDC_LG_ERROR_ONLY, IDC_LG_CLEAR},
                 on);
     EnableItem(IDC_LG_SKIP_LOG, on && !GetCheck(h, IDC_LG_ERROR_ONLY));
-    bool logs = false;
-    if (on) {
-        const LogClearing found = ClearLog(GetText(h, IDC_LG_FILE), ActiveProjectOf(*context_.options), true);
-        logs = found.result == LogsFound && found.count > 0;
-    }
-    EnableItem(IDC_LG_DELETE_NOW, logs);
+    EnableItem(IDC_LG_DELETE_NOW,
+               on && AnyLogExists(DateMask(GetText(h, IDC_LG_FILE), ActiveProjectOf(*context_.options))));
 }
 
 void CDlgDefLog::DeleteNow() {
     HWND h = Handle();
     const std::wstring pattern = GetText(h, IDC_LG_FILE);
     const ProjectSlot project = ActiveProjectOf(*context_.options);
-    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return ClearLog(pattern, project, countOnly); });
+    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return DeleteLogsForPattern(pattern, project, countOnly); });
     UpdateEnabling();
 }
 

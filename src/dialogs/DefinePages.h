@@ -37,11 +37,24 @@ public:
 protected:
     void Load() override;
     bool Save() override;
+    bool OnApply() override;
     bool OnCommand(int id, int code) override;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void UpdateVolumeSide(int side);
+    // typed: the folder edit changed, so the label waits for a pause.
+    void UpdateVolumeSide(int side, bool typed = false);
     void ReadLabel(int side);
+    // Reads the side's label on a thread of its own; the answer fills the
+    // label edit if it is still empty and still asked for.
+    void StartLabelRead(int side);
+    void TakeLabel(int side, unsigned generation, const std::wstring& label);
+    bool Wanted(int side) const;
+
+    // Per side: a read asked for and not yet answered, and the number of the
+    // latest read (older answers are dropped).
+    bool pending_[2] = {};
+    unsigned generation_[2] = {};
 };
 
 class CDlgDefMode : public CDefPage {

@@ -1,6 +1,7 @@
 #include "dialogs/DefineSheet.h"
 
 #include "dialogs/DefinePages.h"
+#include "dialogs/DialogSupport.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "resource.h"
@@ -27,6 +28,7 @@ public:
         AddFlags(PSH_NOAPPLYNOW);
         SetHelp(true);
         SetResizable(true);
+        SetAccelerators(IDR_SHEET_ACCEL);
         for (CBPropertyPage* page : std::initializer_list<CBPropertyPage*>{&main_, &mode_, &target_, &log_,
                                                                             &schedule_, &command_}) {
             AddPage(*page);
@@ -52,8 +54,7 @@ private:
 
 bool EditFolderSetting(HWND owner, GlobalOptions& options, FolderSetting& setting, CommandList& commands,
                        bool isNew, const HelpRequest& help) {
-    const FontSlot& font = options.fonts[FontDialog];
-    CBPropertySheet::SetDialogFont(font.face, font.face.empty() ? 0 : (font.size + 5) / 10);
+    UseDialogFontOf(options);
 
     DefineContext context;
     context.setting = setting;

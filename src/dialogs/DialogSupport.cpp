@@ -7,12 +7,20 @@
 
 #include "framework/Control.h"
 #include "framework/DataExchange.h"
+#include "framework/DialogFont.h"
+#include "platform/Environment.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
 
 namespace tandrel {
+
+void UseDialogFontOf(const GlobalOptions& options) {
+    const FontSlot& font = options.fonts[FontDialog];
+    // Sizes are kept in tenths of a point.
+    SetUserDialogFont(font.face, font.face.empty() ? 0 : (font.size + 5) / 10);
+}
 
 bool ValidateIntField(HWND dialog, int id, int min, int max, int& value) {
     const IntCheck check = ParseIntField(GetText(dialog, id), min, max, value);
@@ -42,7 +50,9 @@ std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const s
         if (!result.empty() && result.back() == L'\\') result.pop_back();
     }
     if (!relativeToMaster) return result;
-    std::wstring base = master;
+    // The master as the run sees it: a master typed with a variable still
+    // holds the dropped folders.
+    std::wstring base = ExpandEnvironment(master);
     while (!base.empty() && base.back() == L'\\') base.pop_back();
     if (!base.empty() && StartsWithNoCase(result, base) &&
         (result.size() == base.size() || result[base.size()] == L'\\')) {
@@ -109,8 +119,8 @@ std::wstring JoinList(const std::vector<std::wstring>& items) {
     return text;
 }
 
-void ConfirmAndDeleteLogs(HWND owner, const std::function<LogClearing(bool countOnly)>& clear) {
-    const LogClearing counted = clear(true);
+void ConfirmAndDeleteLogs(HWND owner, const std::function<LogCleanup(bool countOnly)>& clear) {
+    const LogCleanup counted = clear(true);
     if (counted.result != LogsFound || counted.count <= 0) {
         ShowMessageIds(owner, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
         return;
@@ -120,9 +130,9 @@ void ConfirmAndDeleteLogs(HWND owner, const std::function<LogClearing(bool count
                            : ShowMessageFormat(owner, IDS_LOG_DELETE_COUNT_ASK, IDS_LOG_DELETE,
                                                MB_OKCANCEL | MB_ICONQUESTION, std::to_wstring(counted.count));
     if (answer != IDOK) return;
-    const LogClearing done = clear(false);
-    if (done.failure) {
-        ShowMessage(owner, done.failure->text, done.failure->caption, MB_OK | MB_ICONSTOP);
+    const LogCleanup done = clear(false);
+    if (done.result == LogsFailed) {
+        ShowMessageFormat(owner, IDS_LOG_DELETE_FAILED, IDS_LOG_DELETE, MB_OK | MB_ICONSTOP, done.failures);
     } else if (done.result != LogsFound) {
         ShowMessageIds(owner, IDS_LOG_NOT_FOUND, IDS_LOG_DELETE, MB_OK | MB_ICONINFORMATION);
     } else {

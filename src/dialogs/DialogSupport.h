@@ -5,13 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/RunLog.h"
+#include "model/GlobalOptions.h"
+#include "platform/LogFiles.h"
 
 namespace tandrel {
 
+// Makes the options' "dialog" font the process's dialog font, which every
+// dialog and sheet of the program is shown in.
+void UseDialogFontOf(const GlobalOptions& options);
+
 // The "delete logs now" buttons: counts the logs with clear(true), asks how
-// many to delete, deletes with clear(false) and tells the outcome.
-void ConfirmAndDeleteLogs(HWND owner, const std::function<LogClearing(bool countOnly)>& clear);
+// many to delete, deletes with clear(false) and tells the outcome, naming
+// every file that could not be deleted.
+void ConfirmAndDeleteLogs(HWND owner, const std::function<LogCleanup(bool countOnly)>& clear);
 
 // Reads an integer field of a dialog; text that is no integer or a value
 // outside min..max is refused with the program's message, and the field
@@ -21,8 +27,9 @@ bool ValidateIntField(HWND dialog, int id, int min, int max, int& value);
 // How a dropped path is turned into the text a control takes.
 enum class DropForm { Plain, FolderOnly, FileNameOnly };
 // A dropped file becomes its folder (FolderOnly) or its name (FileNameOnly,
-// where a folder gives nothing). With a master folder a FolderOnly result
-// inside it becomes relative to it; any other its last component.
+// where a folder gives nothing). With a master folder (its variables
+// expanded) a FolderOnly result inside it becomes relative to it; any other
+// its last component.
 std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const std::wstring& master = {},
                                 bool relativeToMaster = false);
 

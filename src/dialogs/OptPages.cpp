@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dialogs/DialogSupport.h"
-#include "engine/RunLog.h"
+#include "platform/LogFiles.h"
 #include "framework/DataExchange.h"
 #include "platform/DateFormat.h"
 #include "platform/Messages.h"
@@ -39,29 +39,13 @@ std::wstring ComboItem(HWND combo, int index) {
     return text;
 }
 
-// The logs of every project, each file pattern once: a name without project
-// placeholders is the same file for all of them. With firstHit the count
-// stops at the first project that has logs.
-LogClearing ClearProjectLogs(const std::wstring& pattern, const ProjectCollection& projects, bool countOnly,
-                             bool firstHit) {
-    LogClearing total;
-    std::vector<std::wstring> masks;
+// Whether some project's name of the pattern has a log, trying the
+// projects in order.
+bool AnyProjectHasLogs(const std::wstring& pattern, const ProjectCollection& projects) {
     for (int p = 0; p < projects.Count(); ++p) {
-        const ProjectSlot slot{&projects, p};
-        const std::wstring mask = DateMask(pattern, slot);
-        if (std::any_of(masks.begin(), masks.end(), [&](const std::wstring& m) { return EqualsNoCase(m, mask); })) {
-            continue;
-        }
-        masks.push_back(mask);
-        LogClearing one = ClearLog(pattern, slot, countOnly);
-        if (one.result == LogsFound && one.count > 0) {
-            total.result = LogsFound;
-            total.count += one.count;
-        }
-        if (one.failure && !total.failure) total.failure = std::move(one.failure);
-        if (firstHit && total.count > 0) break;
+        if (AnyLogExists(DateMask(pattern, {&projects, p}))) return true;
     }
-    return total;
+    return false;
 }
 
 int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
@@ -185,7 +169,7 @@ void CDlgOptEnvironment::UpdateEnabling() {
     EnableItem(IDC_OE_LOG_SKIP, on && !GetCheck(h, IDC_OE_LOG_ERROR_ONLY));
     bool logs = false;
     if (on && context_.current) {
-        logs = ClearProjectLogs(GetText(h, IDC_OE_LOG_FILE), context_.current->projects, true, true).count > 0;
+        logs = AnyProjectHasLogs(GetText(h, IDC_OE_LOG_FILE), context_.current->projects);
     }
     EnableItem(IDC_OE_LOG_DELETE_NOW, logs);
 }
@@ -195,7 +179,7 @@ void CDlgOptEnvironment::DeleteLogsNow() {
     if (!context_.current) return;
     const std::wstring pattern = GetText(h, IDC_OE_LOG_FILE);
     const ProjectCollection& projects = context_.current->projects;
-    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return ClearProjectLogs(pattern, projects, countOnly, false); });
+    ConfirmAndDeleteLogs(h, [&](bool countOnly) { return DeleteLogsAllProjects(pattern, projects, countOnly); });
     UpdateEnabling();
 }
 

@@ -1,5 +1,6 @@
 #include "dialogs/OptionsSheet.h"
 
+#include "dialogs/DialogSupport.h"
 #include "dialogs/OptPages.h"
 #include "platform/Strings.h"
 #include "resource.h"
@@ -29,6 +30,7 @@ public:
         context_.current = &options;
         context_.pageApplied = [this](const CBPropertyPage& page, bool closing) { PageApplied(page, closing); };
         SetHelp(true);
+        SetAccelerators(IDR_SHEET_ACCEL);
         for (CBPropertyPage* page : std::initializer_list<CBPropertyPage*>{&environment_, &font_, &tools_, &commands_}) {
             AddPage(*page);
             pages_.push_back(page);
@@ -113,8 +115,7 @@ bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, co
     bool changed = false;
     int page = 0;
     for (;;) {
-        const FontSlot& font = options.fonts[FontDialog];
-        CBPropertySheet::SetDialogFont(font.face, font.face.empty() ? 0 : (font.size + 5) / 10);
+        UseDialogFontOf(options);
         COptionsSheet sheet(options, help, applied);
         const INT_PTR result = sheet.RunModal(owner, page);
         changed = changed || sheet.TookOver();
@@ -126,6 +127,8 @@ bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, co
             sheet.TakeOver();
             changed = true;
         }
+        // Dialogs opened from now on show the font as it was taken over.
+        UseDialogFontOf(options);
         return changed;
     }
 }

@@ -116,8 +116,9 @@ void CDlgProjectList::Add() {
     }
     CDlgProjectName dialog(L"", caption);
     if (!dialog.Ask(Handle(), face_, pointSize_)) return;
+    const std::vector<int> selected = Selection();
     edited_.projects.Add(dialog.Name());
-    Rebuild({Count() - 1}, Count() - 1);
+    Rebuild(selected, Count() - 1);
 }
 
 void CDlgProjectList::Delete() {
@@ -125,9 +126,9 @@ void CDlgProjectList::Delete() {
     if (rows.empty()) return;
     if (ShowMessageIds(Handle(), IDS_PROJECT_DELETE_ASK, IDS_PROJECT_DELETE, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    // Only the caret stays selected: the old positions now hold other projects.
+    const std::vector<int> selected = Selection();
     const int caret = RemoveProjects(edited_.projects, rows);
-    Rebuild({caret}, caret);
+    Rebuild(selected, caret);
 }
 
 void CDlgProjectList::Clear() {
@@ -154,7 +155,7 @@ void CDlgProjectList::Copy() {
     const int row = SingleRow();
     if (row < 0) return;
     const int destination = CDlgProjectCopy(edited_.projects, row).Run(Handle(), face_, pointSize_);
-    if (destination >= 0) Rebuild({destination}, destination);
+    if (destination >= 0) Rebuild({row}, destination);
 }
 
 bool EditProjectList(HWND owner, GlobalOptions& options) {

@@ -4,8 +4,10 @@
 
 namespace tandrel {
 
-// Dialog 169: picks one entry of the global command list, shown by display
-// name.
+// Dialog 169: picks one entry of the global command list. The lines are
+// those of the command-list page ("%d: %s"); the selected entry's name,
+// program and parameters show read-only, its window state in a disabled
+// list.
 class CDlgSelectCommand : public Dialog {
 public:
     explicit CDlgSelectCommand(const CommandList& commands);
@@ -17,6 +19,9 @@ protected:
     bool OnCommand(int id, int code) override;
 
 private:
+    int Selected() const;
+    void ShowEntry();
+
     const CommandList& commands_;
     int chosen_ = -1;
 };

@@ -5,7 +5,6 @@
 #include "dialogs/DialogSupport.h"
 #include "framework/DataExchange.h"
 #include "framework/DialogFont.h"
-#include "framework/PropertySheet.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
@@ -18,7 +17,7 @@ CTargetPatternDlg::CTargetPatternDlg(int templateId, const std::wstring& master,
     : Dialog(templateId), master_(ExpandEnvironment(master)), pattern_(std::move(pattern)) {}
 
 bool CTargetPatternDlg::Ask(HWND owner) {
-    return RunDialogWithFont(*this, owner, CBPropertySheet::FontFace(), CBPropertySheet::FontSize()) == IDOK;
+    return RunDialogInUserFont(*this, owner) == IDOK;
 }
 
 bool CTargetPatternDlg::OnInit() {
@@ -46,7 +45,9 @@ bool CTargetPatternDlg::OnCommand(int id, int code) {
             return true;
         }
         case IDOK:
-            // Enter reaches here even while the button is disabled.
+            // Enter reaches here even while the button is disabled: an empty
+            // or unchanged pattern is nothing to confirm.
+            if (!IsWindowEnabled(Item(IDOK))) return true;
             pattern_ = GetText(Handle(), IDC_TARGET_PATTERN);
             if (pattern_.empty()) return true;
             OnOk();

@@ -1,6 +1,7 @@
 #include "framework/DialogFont.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace tandrel {
 
@@ -127,10 +128,50 @@ std::vector<BYTE> LoadDialogTemplate(int templateId) {
 
 INT_PTR RunDialogWithFont(Dialog& dialog, HWND owner, const std::wstring& face, int pointSize) {
     if (face.empty() || pointSize <= 0) return dialog.RunModal(owner);
-    const std::vector<BYTE> original = LoadDialogTemplate(dialog.TemplateId());
+    return RunTemplateWithFont(dialog, owner, LoadDialogTemplate(dialog.TemplateId()), face, pointSize);
+}
+
+INT_PTR RunTemplateWithFont(Dialog& dialog, HWND owner, const std::vector<BYTE>& original, const std::wstring& face,
+                            int pointSize) {
     const std::vector<BYTE> changed = TemplateWithFont(original.data(), original.size(), face, pointSize);
-    if (changed.empty()) return -1;
+    // A dialog in its own font is better than none.
+    if (changed.empty()) return dialog.RunModal(owner);
     return dialog.RunModalIndirect(owner, reinterpret_cast<const DLGTEMPLATE*>(changed.data()));
+}
+
+namespace {
+
+std::mutex gFontLock;
+std::wstring gFace;
+int gPointSize = 0;
+
+}  // namespace
+
+void SetUserDialogFont(const std::wstring& face, int pointSize) {
+    std::lock_guard<std::mutex> hold(gFontLock);
+    gFace = face;
+    gPointSize = pointSize;
+}
+
+std::wstring UserDialogFace() {
+    std::lock_guard<std::mutex> hold(gFontLock);
+    return gFace;
+}
+
+int UserDialogPointSize() {
+    std::lock_guard<std::mutex> hold(gFontLock);
+    return gPointSize;
+}
+
+INT_PTR RunDialogInUserFont(Dialog& dialog, HWND owner) {
+    std::wstring face;
+    int size = 0;
+    {
+        std::lock_guard<std::mutex> hold(gFontLock);
+        face = gFace;
+        size = gPointSize;
+    }
+    return RunDialogWithFont(dialog, owner, face, size);
 }
 
 }  // namespace tandrel

@@ -9,12 +9,14 @@ namespace tandrel {
 
 namespace {
 
-std::wstring gFontFace;
-int gFontSize = 0;
 // The system calls the pre-create callback without telling which sheet.
 thread_local CBPropertySheet* gCreating = nullptr;
+// The sheet whose keys go through its accelerators first: the system's
+// sheet runs its own message loop, so the keys are taken as it fetches them.
+thread_local CBPropertySheet* gKeysFor = nullptr;
+thread_local HHOOK gKeyHook = nullptr;
 
-bool FontSet() { return !gFontFace.empty() && gFontSize > 0; }
+bool FontSet() { return !UserDialogFace().empty() && UserDialogPointSize() > 0; }
 
 bool IsExtended(const std::vector<BYTE>& t) {
     return t.size() >= 4 && t[0] == 1 && t[1] == 0 && t[2] == 0xFF && t[3] == 0xFF;
@@ -137,13 +139,10 @@ INT_PTR CALLBACK CBPropertyPage::StaticProc(HWND hwnd, UINT message, WPARAM wPar
     return result;
 }
 
-void CBPropertySheet::SetDialogFont(const std::wstring& face, int pointSize) {
-    gFontFace = face;
-    gFontSize = pointSize;
-}
+void CBPropertySheet::SetDialogFont(const std::wstring& face, int pointSize) { SetUserDialogFont(face, pointSize); }
 
-const std::wstring& CBPropertySheet::FontFace() { return gFontFace; }
-int CBPropertySheet::FontSize() { return gFontSize; }
+std::wstring CBPropertySheet::FontFace() { return UserDialogFace(); }
+int CBPropertySheet::FontSize() { return UserDialogPointSize(); }
 
 void CBPropertySheet::NoteApplied() {
     okPressed_ = true;
@@ -173,9 +172,9 @@ INT_PTR CBPropertySheet::RunModal(HWND owner, int startPage) {
         if (page->template_.empty()) return -1;
         if (FontSet()) {
             std::vector<BYTE> changed =
-                TemplateWithFont(page->template_.data(), page->template_.size(), gFontFace, gFontSize);
-            if (changed.empty()) return -1;
-            page->template_ = std::move(changed);
+                TemplateWithFont(page->template_.data(), page->template_.size(), FontFace(), FontSize());
+            // A page that cannot take the font keeps its own.
+            if (!changed.empty()) page->template_ = std::move(changed);
         }
         page->anchors_.clear();
         PROPSHEETPAGEW p{};
@@ -202,9 +201,21 @@ INT_PTR CBPropertySheet::RunModal(HWND owner, int startPage) {
     okPressed_ = false;
     RECT okRect{};
     CBPropertySheet* outer = gCreating;
+    CBPropertySheet* outerKeys = gKeysFor;
     gCreating = this;
     okRect_ = &okRect;
+    accel_ = accelId_ ? LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(accelId_)) : nullptr;
+    const bool hooked = accel_ && !gKeyHook;
+    if (hooked) gKeyHook = SetWindowsHookExW(WH_GETMESSAGE, KeyHook, nullptr, GetCurrentThreadId());
+    if (accel_) gKeysFor = this;
     const INT_PTR result = PropertySheetW(&header);
+    gKeysFor = outerKeys;
+    if (hooked && gKeyHook) {
+        UnhookWindowsHookEx(gKeyHook);
+        gKeyHook = nullptr;
+    }
+    // Loaded tables are freed with the program.
+    accel_ = nullptr;
     gCreating = outer;
     okRect_ = nullptr;
     hwnd_ = nullptr;
@@ -235,6 +246,19 @@ int CALLBACK CBPropertySheet::Callback(HWND hwnd, UINT message, LPARAM lParam) {
     return 0;
 }
 
+LRESULT CALLBACK CBPropertySheet::KeyHook(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    CBPropertySheet* sheet = gKeysFor;
+    if (code == HC_ACTION && wParam == PM_REMOVE && sheet && sheet->hwnd_ && sheet->accel_ &&
+        msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
+        (msg->hwnd == sheet->hwnd_ || IsChild(sheet->hwnd_, msg->hwnd)) &&
+        TranslateAcceleratorW(sheet->hwnd_, sheet->accel_, msg)) {
+        // Taken: the loop that fetched it gets nothing to dispatch.
+        msg->message = WM_NULL;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void CBPropertySheet::Initialize(HWND hwnd) {
     hwnd_ = hwnd;
     SetWindowSubclass(hwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -252,10 +276,10 @@ void CBPropertySheet::FitPagesToFont() {
     HWND tab = PropSheet_GetTabControl(hwnd_);
     if (FontSet()) {
         HDC dc = GetDC(hwnd_);
-        const int height = -MulDiv(gFontSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        const int height = -MulDiv(FontSize(), GetDeviceCaps(dc, LOGPIXELSY), 72);
         ReleaseDC(hwnd_, dc);
         font_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, gFontFace.c_str());
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, FontFace().c_str());
         for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             if (child == tab || IsButton(child)) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         }

@@ -92,10 +92,13 @@ public:
     // Shared by every sheet of the process. Without a face or a positive
     // size sheets and pages keep their templates' font.
     static void SetDialogFont(const std::wstring& face, int pointSize);
-    static const std::wstring& FontFace();
+    static std::wstring FontFace();
     static int FontSize();
 
     void SetHelp(bool on) { help_ = on; }
+    // An accelerator table translated before the sheet sees a key (F1 sends
+    // the Help command).
+    void SetAccelerators(int tableId) { accelId_ = tableId; }
     void SetResizable(bool on) { resizable_ = on; }
     // PSH_ flags added to the header (PSH_NOAPPLYNOW, ...).
     void AddFlags(DWORD flags) { flags_ |= flags; }
@@ -117,6 +120,7 @@ protected:
 
 private:
     static int CALLBACK Callback(HWND hwnd, UINT message, LPARAM lParam);
+    static LRESULT CALLBACK KeyHook(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
     void Initialize(HWND hwnd);
@@ -131,6 +135,8 @@ private:
     std::vector<CBPropertyPage*> pages_;
     DWORD flags_ = 0;
     bool help_ = false;
+    int accelId_ = 0;
+    HACCEL accel_ = nullptr;
     bool initializing_ = true;
     bool okPressed_ = false;
     bool resizable_ = false;

@@ -1,5 +1,6 @@
 #include "ui/WindowEngineHost.h"
 
+#include "framework/DialogFont.h"
 #include "framework/Window.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
@@ -81,7 +82,8 @@ bool CWindowEngineHost::IsCtrlDown() {
 }
 
 DeleteChoice CWindowEngineHost::ConfirmDelete(const DeleteConfirmation& file) {
-    const INT_PTR result = CConfirmDeleteDlg(file).RunModal(frame_);
+    CConfirmDeleteDlg dialog(file);
+    const INT_PTR result = RunDialogInUserFont(dialog, frame_);
     // A dialog that could not be shown must not delete anything.
     if (result < 1 || result > static_cast<INT_PTR>(DeleteChoice::Abort) + 1) return DeleteChoice::Skip;
     return static_cast<DeleteChoice>(result - 1);

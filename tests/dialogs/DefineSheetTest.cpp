@@ -11,49 +11,15 @@
 #include "dialogs/DefineSheet.h"
 #include "framework/DataExchange.h"
 #include "resource.h"
+#include "SheetDriver.h"
 #include "TestSupport.h"
 
 namespace tandrel {
 namespace {
 
-enum Page { PageMain, PageMode, PageTarget, PageLog, PageSchedule, PageCommand };
+using namespace test::sheet;
+using SheetRun = FolderSheetRun;
 
-// Runs the sheet while a second thread finds it and drives it; the driver
-// ends by pressing OK or Cancel.
-struct SheetRun {
-    GlobalOptions options;
-    FolderSetting setting;
-    CommandList commands;
-    std::wstring failure;
-
-    bool Run(const std::function<void(HWND sheet)>& drive, bool isNew = false) {
-        std::atomic<bool> found{false};
-        std::thread driver([&] {
-            for (int i = 0; i < 600 && !found; ++i) {
-                HWND sheet = FindWindowW(L"#32770", L"フォルダ設定");
-                if (sheet && PropSheet_GetCurrentPageHwnd(sheet)) {
-                    found = true;
-                    drive(sheet);
-                    // Closed by the driver, or left open by a refused OK.
-                    if (IsWindow(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-                }
-                Sleep(50);
-            }
-        });
-        const bool ok = EditFolderSetting(nullptr, options, setting, commands, isNew);
-        driver.join();
-        EXPECT_TRUE(found);
-        return ok;
-    }
-};
-
-HWND ShowPage(HWND sheet, int page) {
-    SendMessageW(sheet, PSM_SETCURSEL, page, 0);
-    return PropSheet_GetCurrentPageHwnd(sheet);
-}
-
-void PressOk(HWND sheet) { SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0); }
-void Click(HWND page, int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); }
 void Type(HWND page, int id, const wchar_t* text) { SetDlgItemTextW(page, id, text); }
 
 RECT RectIn(HWND control, HWND page) {
@@ -169,14 +135,7 @@ TEST(DefineSheetTest, NumberFieldsAreValidatedAndDateFolderFilled) {
 
 TEST(DefineSheetTest, FolderPatternsAddTheirParentsWhenAsked) {
     std::vector<TargetFolderChoice> answers;
-    SetTargetPrompts(
-        [&](HWND, const std::wstring&, bool, TargetFolderChoice& choice) {
-            if (answers.empty()) return false;
-            choice = answers.front();
-            answers.erase(answers.begin());
-            return true;
-        },
-        {});
+    ScriptFolderPrompt(answers);
     SheetRun run;
     run.setting.Reset(L"設定");
     run.setting.TargetType = 0;

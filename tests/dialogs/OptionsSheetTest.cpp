@@ -13,6 +13,7 @@
 #include "framework/DataExchange.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
+#include "SheetDriver.h"
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -48,6 +49,7 @@ struct OptionsRun {
         L"Software\\TandrelTest\\Options-" + std::to_wstring(GetCurrentProcessId());
     int applied = 0;
     bool moved = false;
+    HelpRequest help;
 
     OptionsRun() {
         options.Reset(L"1.000");
@@ -81,7 +83,7 @@ struct OptionsRun {
                 }
             }
         });
-        const bool ok = EditOptions(nullptr, options, {}, [&](bool storageMoved) {
+        const bool ok = EditOptions(nullptr, options, help, [&](bool storageMoved) {
             ++applied;
             moved = moved || storageMoved;
         });
@@ -243,6 +245,67 @@ TEST(OptionsSheetTest, StoreBoxMovesSettingsToTheRegistry) {
     EXPECT_TRUE(run.options.AutoExitWhenError);
     // Saved into the store being left, before the move.
     EXPECT_EQ(run.Stored(L"AutoExitWhenError"), L"1");
+}
+
+TEST(OptionsSheetTest, DeletingLogsNamesTheFailuresOfEveryProject) {
+    OptionsRun run;
+    run.options.projects.ClearAll();
+    run.options.projects.Add(L"A");
+    run.options.projects.Add(L"B");
+    run.options.OutputLog = true;
+    run.options.LogFileName = run.dir / L"log_%P_%Y.txt";
+    for (const wchar_t* name : {L"log_A_2023.txt", L"log_A_2024.txt", L"log_B_2023.txt", L"log_B_2024.txt"}) {
+        ASSERT_TRUE(test::WriteBytes(run.dir / name, "x"));
+    }
+    bool enabled = false, enabledAfter = false, enabledForNone = true;
+    test::MessageRecorder boxes({IDOK});
+    {
+        test::sheet::LockedFile heldA(run.dir / L"log_A_2024.txt"), heldB(run.dir / L"log_B_2024.txt");
+        EXPECT_FALSE(run.Run([&](HWND sheet, int) {
+            HWND env = ShowPage(sheet, PageEnvironment);
+            enabled = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Click(env, IDC_OE_LOG_DELETE_NOW);
+            enabledAfter = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Type(env, IDC_OE_LOG_FILE, (run.dir / L"none_%P_%Y.txt").c_str());
+            SendMessageW(env, WM_COMMAND, MAKEWPARAM(IDC_OE_LOG_FILE, EN_KILLFOCUS), 0);
+            enabledForNone = Enabled(env, IDC_OE_LOG_DELETE_NOW);
+            Click(env, IDC_OE_LOG_DELETE_NOW);
+            PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+        }));
+    }
+    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(enabledAfter);
+    EXPECT_FALSE(enabledForNone);
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"4 個のログファイルを削除します。よろしいですか？");
+    EXPECT_EQ(boxes.Boxes()[1].caption, L"ログファイルの削除");
+    EXPECT_EQ(boxes.Boxes()[1].flags & MB_ICONMASK, static_cast<UINT>(MB_ICONSTOP));
+    EXPECT_EQ(boxes.Boxes()[1].text,
+              L"ログファイルの削除に失敗しました。\r\n以下のファイルを開いているアプリケーションを終了してください。\r\n\r\n" +
+                  (run.dir / L"log_A_2024.txt") + L"\r\n" + (run.dir / L"log_B_2024.txt"));
+    EXPECT_EQ(boxes.Boxes()[2].text, L"ログファイルが見つかりませんでした。");
+    EXPECT_FALSE(test::FileExists(run.dir / L"log_A_2023.txt"));
+    EXPECT_FALSE(test::FileExists(run.dir / L"log_B_2023.txt"));
+}
+
+TEST(OptionsSheetTest, F1AsksForThePageShown) {
+    OptionsRun run;
+    test::sheet::HelpLog help;
+    run.help = help.Request();
+    bool allAnswered = true;
+    EXPECT_FALSE(run.Run([&](HWND sheet, int) {
+        for (int page = PageEnvironment; page <= PageCommands; ++page) {
+            HWND shown = ShowPage(sheet, page);
+            const size_t seen = help.Count();
+            HWND focus = GetNextDlgTabItem(shown, nullptr, FALSE);
+            PostMessageW(focus ? focus : shown, WM_KEYDOWN, VK_F1, 0x003B0001);
+            allAnswered = help.WaitPast(seen) && allAnswered;
+        }
+        Sleep(200);
+        PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_TRUE(allAnswered);
+    EXPECT_EQ(help.calls, (std::vector<std::pair<int, int>>{{6, 3}, {6, 4}, {6, 5}, {6, 6}}));
 }
 
 TEST(OptionsHelpersTest, ParameterProposals) {

@@ -291,7 +291,8 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
     store.options.ActiveProject = 1;
     EditorRun run{store};
     test::MessageRecorder boxes({IDOK, IDOK, IDYES});
-    std::vector<int> initialSelection, afterCopy;
+    std::vector<int> initialSelection, afterAdd, afterCopy, afterDelete;
+    int caretAfterAdd = -1, caretAfterCopy = -1, caretAfterDelete = -1;
     std::wstring sourceText, copiedLine;
     int preselected = -1, count = 0;
     bool buttonsOff = false;
@@ -302,12 +303,17 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PL_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
         buttonsOff = !IsWindowEnabled(GetDlgItem(dialog, IDC_PL_DELETE)) && IsWindowEnabled(GetDlgItem(dialog, IDC_PL_ADD));
 
+        // Adding keeps the selected positions; the caret goes to the new line.
+        SendMessageW(list, LB_SETSEL, TRUE, 0);
+        SendMessageW(list, LB_SETSEL, TRUE, 2);
         PostMessageW(dialog, WM_COMMAND, IDC_PL_ADD, 0);
         HWND name = WaitFor(L"プロジェクトの追加");
         if (!name) return;
         SetDlgItemTextW(name, IDC_PN_NAME, L"新規");
         PostMessageW(name, WM_COMMAND, IDOK, 0);
         WaitGone(name);
+        afterAdd = Selected(list);
+        caretAfterAdd = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
 
         // A onto the new project, appended; the source itself is refused first.
         SelectOnly(dialog, 0);
@@ -325,18 +331,28 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
         PostMessageW(copy, WM_COMMAND, IDOK, 0);
         WaitGone(copy);
         afterCopy = Selected(list);
+        caretAfterCopy = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
         copiedLine = LineText(list, 3);
 
         SelectOnly(dialog, 1);
         SendMessageW(dialog, WM_COMMAND, IDC_PL_DELETE, 0);
         count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        afterDelete = Selected(list);
+        caretAfterDelete = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     }));
     EXPECT_EQ(initialSelection, (std::vector<int>{1}));
     EXPECT_TRUE(buttonsOff);
     EXPECT_EQ(sourceText, L"1: A");
     EXPECT_EQ(preselected, 1);
-    EXPECT_EQ(afterCopy, (std::vector<int>{3}));
+    EXPECT_EQ(afterAdd, (std::vector<int>{0, 2}));
+    EXPECT_EQ(caretAfterAdd, 3);
+    // The copied line stays selected, the caret is on the destination.
+    EXPECT_EQ(afterCopy, (std::vector<int>{0}));
+    EXPECT_EQ(caretAfterCopy, 3);
+    // The deleted position stays selected; it now holds the next project.
+    EXPECT_EQ(afterDelete, (std::vector<int>{1}));
+    EXPECT_EQ(caretAfterDelete, 1);
     EXPECT_EQ(copiedLine, L"4: A");
     EXPECT_EQ(count, 3);
     ASSERT_EQ(boxes.Boxes().size(), 3u);
@@ -349,6 +365,26 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
     EXPECT_EQ(store.options.ActiveProject, 1);
     EXPECT_EQ(store.Settings(2), (std::vector<std::wstring>{L"A-0/A command", L"A-1/A command"}));
     EXPECT_FALSE(store.HasText(L"Project\\003\\"));
+}
+
+TEST(ProjectListTest, DeletingKeepsTheSelectedPositions) {
+    StoredProjects store({{L"A", 0}, {L"B", 0}, {L"C", 0}, {L"D", 0}, {L"E", 0}});
+    EditorRun run{store};
+    test::MessageRecorder boxes({IDYES});
+    std::vector<int> after;
+    int caret = -1;
+    EXPECT_FALSE(run.Run([&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_PL_LIST);
+        SelectOnly(dialog, 1);
+        SendMessageW(list, LB_SETSEL, TRUE, 2);
+        SendMessageW(dialog, WM_COMMAND, IDC_PL_DELETE, 0);
+        after = Selected(list);
+        caret = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_EQ(after, (std::vector<int>{1, 2}));
+    EXPECT_EQ(caret, 1);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"A", L"B", L"C", L"D", L"E"}));
 }
 
 }  // namespace

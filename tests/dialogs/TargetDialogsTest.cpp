@@ -12,10 +12,13 @@
 #include "framework/DataExchange.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "DropSupport.h"
 #include "TestSupport.h"
 
 namespace tandrel {
 namespace {
+
+using test::Drop;
 
 // Runs a prompt while a second thread finds its dialog by caption and
 // drives it; the driver ends by pressing OK or Cancel.
@@ -37,20 +40,6 @@ bool RunPrompt(const wchar_t* caption, const std::function<bool()>& prompt,
     driver.join();
     EXPECT_TRUE(found);
     return ok;
-}
-
-// Hands the paths to a window as the shell does when they are dropped.
-void Drop(HWND target, const std::vector<std::wstring>& paths) {
-    size_t chars = 1;
-    for (const auto& p : paths) chars += p.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    auto* out = reinterpret_cast<wchar_t*>(drop + 1);
-    for (const auto& p : paths) out = std::copy(p.begin(), p.end(), out) + 1;
-    GlobalUnlock(memory);
-    SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 // A visible window the dialog owns: a picker it opened.
@@ -140,7 +129,7 @@ TEST(TargetDialogsTest, FolderDialogTakesDropsAndBoxesByMode) {
     // Editing: no boxes; OK waits for a change; the master folder chosen in
     // the browser gives no pattern.
     choice = {L"a", true, true};
-    bool okAfterPick = true;
+    bool okAfterPick = true, openAfterEnter = false;
     std::wstring shown, picked;
     EXPECT_FALSE(RunPrompt(L"対象フォルダ指定",
         [&] { return PromptTargetFolder(nullptr, master.Path(), false, choice); },
@@ -148,6 +137,10 @@ TEST(TargetDialogsTest, FolderDialogTakesDropsAndBoxesByMode) {
             boxes = Visible(d, IDC_TARGET_ADD_PARENTS) || Visible(d, IDC_TARGET_ADD_SUBFOLDERS);
             shown = GetText(d, IDC_TARGET_PATTERN);
             okAtOpen = Enabled(d, IDOK);
+            // Enter on the unchanged pattern confirms nothing.
+            SendMessageW(d, WM_COMMAND, IDOK, 0);
+            Sleep(100);
+            openAfterEnter = IsWindowVisible(d) != FALSE;
             PostMessageW(GetDlgItem(d, IDC_TARGET_BROWSE), BM_CLICK, 0, 0);
             HWND browser = nullptr;
             for (int i = 0; i < 200 && !browser; ++i, Sleep(50)) browser = OwnedWindow(d);
@@ -162,6 +155,7 @@ TEST(TargetDialogsTest, FolderDialogTakesDropsAndBoxesByMode) {
     EXPECT_FALSE(boxes);
     EXPECT_EQ(shown, L"a");
     EXPECT_FALSE(okAtOpen);
+    EXPECT_TRUE(openAfterEnter);
     EXPECT_EQ(picked, L"");
     EXPECT_FALSE(okAfterPick);
     EXPECT_EQ(choice.pattern, L"a");

@@ -1,0 +1,114 @@
+#pragma once
+// The folder-setting sheet driven from a second thread, as a user drives it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "dialogs/DefineSheet.h"
+
+namespace tandrel::test::sheet {
+
+enum Page { PageMain, PageMode, PageTarget, PageLog, PageSchedule, PageCommand };
+
+// Help requests as the sheet makes them, from its own thread.
+struct HelpLog {
+    std::mutex lock;
+    std::vector<std::pair<int, int>> calls;
+
+    HelpRequest Request() {
+        return [this](int topic, int anchor) {
+            std::lock_guard<std::mutex> hold(lock);
+            calls.emplace_back(topic, anchor);
+        };
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> hold(lock);
+        return calls.size();
+    }
+    // Waits until more than `seen` requests came in.
+    bool WaitPast(size_t seen) {
+        for (int i = 0; i < 100; ++i, Sleep(20)) {
+            if (Count() > seen) return true;
+        }
+        return false;
+    }
+};
+
+// The folder-setting sheet driven from a second thread, as in a session.
+struct FolderSheetRun {
+    GlobalOptions options;
+    FolderSetting setting;
+    CommandList commands;
+    HelpLog help;
+
+    FolderSheetRun() { setting.Reset(L"設定"); }
+
+    bool Run(const std::function<void(HWND sheet)>& drive, bool isNew = false) {
+        std::atomic<bool> found{false};
+        std::thread driver([&] {
+            for (int i = 0; i < 600 && !found; ++i) {
+                HWND sheet = FindWindowW(L"#32770", L"フォルダ設定");
+                if (sheet && PropSheet_GetCurrentPageHwnd(sheet)) {
+                    found = true;
+                    drive(sheet);
+                    if (IsWindow(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+                }
+                Sleep(50);
+            }
+        });
+        const bool ok = EditFolderSetting(nullptr, options, setting, commands, isNew, help.Request());
+        driver.join();
+        EXPECT_TRUE(found);
+        return ok;
+    }
+};
+
+inline HWND ShowPage(HWND sheet, int page) {
+    SendMessageW(sheet, PSM_SETCURSEL, page, 0);
+    return PropSheet_GetCurrentPageHwnd(sheet);
+}
+inline void PressOk(HWND sheet) { SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0); }
+inline void Click(HWND page, int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); }
+
+// The target folder dialog answers with the next choice, Cancel when none
+// is left; SetTargetPrompts({}, {}) ends it.
+inline void ScriptFolderPrompt(std::vector<TargetFolderChoice>& answers) {
+    SetTargetPrompts(
+        [&answers](HWND, const std::wstring&, bool, TargetFolderChoice& choice) {
+            if (answers.empty()) return false;
+            choice = answers.front();
+            answers.erase(answers.begin());
+            return true;
+        },
+        {});
+}
+
+// Keeps a file open without sharing, so deleting it fails, for as long as
+// it lives; the file is created when missing.
+class LockedFile {
+public:
+    explicit LockedFile(const std::wstring& path)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {
+        EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+    }
+    ~LockedFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace tandrel::test::sheet
