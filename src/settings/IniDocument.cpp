@@ -2,23 +2,30 @@
 
 #include <windows.h>
 
-#include <cwctype>
 
 namespace tandrel {
 
 namespace {
 
-// The profile functions also take a carriage return and ^Z (an old end of
-// file mark) for blanks.
+// The profile functions take ASCII white space and ^Z (an old end of file
+// mark) for blanks, but no other space.
 bool IsBlank(wchar_t c) {
-    return c == L'\r' || c == 0x1a || std::iswspace(c);
+    return (c >= 0x09 && c <= 0x0d) || c == 0x20 || c == 0x1a;
 }
 
-std::wstring_view Trim(std::wstring_view text) {
+}  // namespace
+
+std::wstring_view TrimBlanks(std::wstring_view text) {
     size_t begin = 0, end = text.size();
     while (begin < end && IsBlank(text[begin])) ++begin;
     while (end > begin && IsBlank(text[end - 1])) --end;
     return text.substr(begin, end - begin);
+}
+
+namespace {
+
+std::wstring_view Trim(std::wstring_view text) {
+    return TrimBlanks(text);
 }
 
 struct ParsedLine {
@@ -39,7 +46,7 @@ ParsedLine Parse(std::wstring_view raw) {
         const size_t close = text.rfind(L']');
         if (close != std::wstring_view::npos) {
             line.kind = ParsedLine::Header;
-            line.name = text.substr(1, close - 1);
+            line.name = TrimBlanks(text.substr(1, close - 1));
             return line;
         }
     }
@@ -77,10 +84,16 @@ std::wstring FoldName(std::wstring_view name) {
 
 IniDocument::IniDocument(std::wstring_view text) {
     Section* current = &sections_.front();
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(L'\n', start);
-        const std::wstring_view raw = text.substr(start, end == std::wstring_view::npos ? end : end - start);
+    // A line ends with "\r\n", "\n" or a lone "\r", which stays part of it.
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring_view::npos) {
+            end = text.size();
+        } else {
+            end += (text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ? 2 : 1;
+        }
+        const std::wstring_view raw = text.substr(start, end - start);
+        start = end;
         const ParsedLine line = Parse(raw);
         if (line.kind == ParsedLine::Header) {
             Section& added = sections_.emplace_back();
@@ -89,8 +102,6 @@ IniDocument::IniDocument(std::wstring_view text) {
             current = &added;
         }
         current->lines.emplace_back(raw);
-        if (end == std::wstring_view::npos) break;
-        start = end + 1;
     }
     RebuildSectionIndex();
 }
@@ -160,33 +171,35 @@ std::vector<std::pair<std::wstring, std::optional<std::wstring>>> IniDocument::E
 void IniDocument::TerminateLastLine() {
     for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
         if (s->lines.empty()) continue;
-        if (!s->lines.back().empty()) {
-            s->lines.back() += L'\r';
-            s->lines.emplace_back();
-        }
+        const std::wstring& last = s->lines.back();
+        if (!last.empty() && last.back() != L'\n' && last.back() != L'\r') s->lines.back() += L"\r\n";
         return;
     }
-    sections_.front().lines.emplace_back();
 }
+
+namespace {
+
+// The line end a raw line carries.
+std::wstring_view LineEnd(std::wstring_view raw) {
+    size_t end = raw.size();
+    while (end > 0 && (raw[end - 1] == L'\r' || raw[end - 1] == L'\n')) --end;
+    return raw.substr(end);
+}
+
+}  // namespace
 
 void IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
     TerminateLastLine();
     std::wstring line;
     line.reserve(key.size() + value.size() + 2);
-    line.append(Trim(key)).append(1, L'=').append(value).append(1, L'\r');
+    line.append(Trim(key)).append(1, L'=').append(value).append(L"\r\n");
 
     Section* s = FindSection(section);
     if (!s) {
-        // The new section takes over the empty line that ends the text.
-        for (auto last = sections_.rbegin(); last != sections_.rend(); ++last) {
-            if (last->lines.empty()) continue;
-            last->lines.pop_back();
-            break;
-        }
         Section added;
         added.name = Trim(section);
         added.headed = true;
-        added.lines = {L"[" + added.name + L"]\r", std::move(line), std::wstring()};
+        added.lines = {L"[" + added.name + L"]\r\n", std::move(line)};
         sectionIndex_.emplace(FoldName(added.name), sections_.size());
         sections_.push_back(std::move(added));
         return;
@@ -199,7 +212,8 @@ void IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wst
             // Keep the written key and blanks before the value.
             changed = raw->substr(0, old.valueStart);
             changed.append(value);
-            if (!raw->empty() && raw->back() == L'\r') changed += L'\r';
+            const std::wstring_view end = LineEnd(*raw);
+            changed.append(end.empty() ? std::wstring_view(L"\r\n") : end);
         } else {
             changed = std::move(line);
         }
@@ -232,19 +246,7 @@ bool IniDocument::RemoveSection(std::wstring_view section) {
     const auto found = sectionIndex_.find(FoldName(Trim(section)));
     if (found == sectionIndex_.end()) return false;
     const size_t index = found->second;
-    const bool wasLast = index + 1 == sections_.size();
     sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(index));
-    if (wasLast) {
-        // The text keeps ending with a line end.
-        for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
-            if (s->lines.empty()) continue;
-            if (!s->lines.back().empty()) {
-                if (s->lines.back().back() != L'\r') s->lines.back() += L'\r';
-                s->lines.emplace_back();
-            }
-            break;
-        }
-    }
     // Indexes after the removed section move down by one, and a later
     // section of the same name now shows.
     RebuildSectionIndex();
@@ -254,17 +256,12 @@ bool IniDocument::RemoveSection(std::wstring_view section) {
 std::wstring IniDocument::Text() const {
     size_t size = 0;
     for (const Section& s : sections_) {
-        for (const std::wstring& line : s.lines) size += line.size() + 1;
+        for (const std::wstring& line : s.lines) size += line.size();
     }
     std::wstring text;
     text.reserve(size);
-    bool first = true;
     for (const Section& s : sections_) {
-        for (const std::wstring& line : s.lines) {
-            if (!first) text += L'\n';
-            text += line;
-            first = false;
-        }
+        for (const std::wstring& line : s.lines) text += line;
     }
     return text;
 }

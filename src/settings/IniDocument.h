@@ -15,7 +15,7 @@ namespace tandrel {
 //
 // Reading rules: lines end at "\n"; blanks (and "\r", ^Z) around a line are
 // ignored; a line starting with "[" that holds a "]" starts a section named
-// by the text up to the last "]"; any other line is a key, with the value
+// by the text up to the last "]", without blanks round it; any other line is a key, with the value
 // after the first "=" (blanks round key and value dropped) or with no value
 // at all. Names compare without regard to case; of sections or keys of one
 // name the first wins; a key without "=" wins too, and reads as missing.
@@ -67,5 +67,7 @@ private:
 
 // Names as the profile functions compare them.
 std::wstring FoldName(std::wstring_view name);
+// Without the blanks the profile functions drop round names and values.
+std::wstring_view TrimBlanks(std::wstring_view text);
 
 }  // namespace tandrel

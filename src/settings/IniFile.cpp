@@ -182,7 +182,8 @@ void Load(CachedFile& file, const std::wstring& systemPath) {
 // changes of an open batch are waiting to be written.
 CachedFile& Current(const std::wstring& systemPath) {
     CachedFile& file = Slot(systemPath);
-    if (!file.loaded || (!file.dirty && StampOf(systemPath) != file.stamp)) {
+    // A file that could not be read is tried again every time.
+    if (!file.loaded || file.readError != ERROR_SUCCESS || (!file.dirty && StampOf(systemPath) != file.stamp)) {
         const int depth = file.depth;
         const bool failed = file.failed;
         Load(file, systemPath);

@@ -233,7 +233,7 @@ SectionReader::SectionReader(const ProfileStore& store, std::wstring section)
 }
 
 const std::optional<std::wstring>* SectionReader::Find(const std::wstring& key) const {
-    const auto found = values_->find(FoldName(key));
+    const auto found = values_->find(FoldName(TrimBlanks(key)));
     return found == values_->end() ? nullptr : &found->second;
 }
 
