@@ -6,7 +6,7 @@ scripts/setup.sh
 source scripts/env.sh
 tandrel_build settings_bench
 tandrel_prefix
-echo "== settings store (200 settings, 1 project)"
-wine "$TANDREL_BUILD/settings_bench.exe" 200 1
-echo "== settings store (100 settings, 10 projects)"
-wine "$TANDREL_BUILD/settings_bench.exe" 100 10
+echo "== settings store (1000 settings over 10 projects), beside the profile functions"
+wine "$TANDREL_BUILD/settings_bench.exe" 100 10 --old
+echo "== settings store (1000 settings in 1 project)"
+wine "$TANDREL_BUILD/settings_bench.exe" 1000 1
