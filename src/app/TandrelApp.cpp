@@ -61,7 +61,8 @@ std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) 
     const std::wstring title = LoadText(IDS_APP_TITLE);
     std::wstring name = title;
     if (iniNamed) {
-        std::wstring path = iniPath;
+        // Every spelling of one file gives one name.
+        std::wstring path = SettingsFileIdentity(iniPath);
         if (title.size() + path.size() > kMutexNameLimit) path = path.substr(path.size() - (kMutexNameLimit - title.size()));
         name = Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str());
     }

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsStore.h"
@@ -123,7 +124,21 @@ std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, co
     std::wstring ext = extension.empty() ? std::wstring(L".ini") : extension;
     if (base.size() >= ext.size() && EqualsNoCase(base.substr(base.size() - ext.size()), ext)) ext.clear();
     const std::wstring folder = IsRelative(base) ? options.exeDirectory : std::wstring();
-    return folder + base + ext;
+    // "..", "/", a rooted name without drive: the file system and the
+    // long-path form need the plain full name.
+    return FullPath(folder + base + ext, true);
+}
+
+std::wstring SettingsFileIdentity(const std::wstring& iniPath) {
+    std::wstring path = FullPath(iniPath, true);
+    // A short name of an existing file becomes its long one.
+    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::wstring longName(size, L'\0');
+        const DWORD n = GetLongPathNameW(path.c_str(), longName.data(), size);
+        if (n > 0 && n < size) path = longName.substr(0, n);
+    }
+    return FoldName(path);
 }
 
 bool ChooseStorage(GlobalOptions& o) {
