@@ -148,15 +148,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     };
     transfer.imported = [this, &view](ImportResult result) {
         frame_->SetTitle(WindowTitle(options_, defaultIniName_));
-        if (result == ImportDone) {
-            view.SetDivider(options_.DivideY);
-            view.Layout();
-            view.SetupList().ApplyWidths();
-            view.ReportList().ApplyWidths();
-        } else {
-            // The store may hold part of the file: the view's project goes back in.
-            view.StoreAll();
-        }
+        // A failed import left the store as it was; either way the view shows it.
+        view.ShowImported(result == ImportDone);
     };
     view.dialogs.importSettings = [this, transfer](HWND owner) {
         return ImportFolderSettings(owner, options_, transfer);

@@ -1,6 +1,7 @@
 #include "dialogs/OptionsSheet.h"
 
 #include "dialogs/OptPages.h"
+#include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
@@ -43,7 +44,9 @@ public:
 
     void TakeOver() {
         bool moved = false;
-        TakeOverOptions(options_, context_.edited, context_.toRegistry, moved);
+        const bool wanted = options_.registryAllowed && context_.toRegistry != options_.useRegistry;
+        if (!TakeOverOptions(options_, context_.edited, context_.toRegistry, moved) && wanted && !moved)
+            ShowMessageIds(Handle(), IDS_STORAGE_SWITCH_FAILED, IDS_STORAGE_SWITCH, MB_ICONHAND);
         tookOver_ = true;
         // What was stored is the new starting point.
         context_.toRegistry = options_.useRegistry;

@@ -11,6 +11,7 @@
 #include "dialogs/ProjectListDlg.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 #include "TestSupport.h"
 
@@ -226,6 +227,47 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
         EXPECT_EQ(results.back(), ImportFailed);
         EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2"}));
     }
+
+    // Nor does a file that is not a settings file, however readable.
+    pickFile = store.dir / L"notes.txt";
+    ASSERT_TRUE(test::WriteBytes(pickFile, "[Section]\r\nkey=value\r\n"));
+    const std::string stored = test::ReadBytes(store.options.iniPath);
+    {
+        test::MessageRecorder boxes({IDYES});
+        EXPECT_FALSE(ImportFolderSettings(nullptr, store.options, hooks));
+        ASSERT_EQ(boxes.Boxes().size(), 2u);
+        EXPECT_EQ(boxes.Boxes()[1].text, L"インポートでエラーが発生しました。");
+        EXPECT_EQ(results.back(), ImportFailed);
+        EXPECT_EQ(test::ReadBytes(store.options.iniPath), stored);
+    }
+}
+
+TEST(ProjectListTest, AFailedCommitLeavesTheStoredProjects) {
+    StoredProjects store({{L"P1", 2}, {L"P2", 1}, {L"P3", 1}});
+    const std::string stored = test::ReadBytes(store.options.iniPath);
+    EditedProjects edited = ReadProjectsForEditing(store.options);
+    RemoveProjects(edited.projects, {0});
+    ini::SetWriteFault([](const std::wstring&) { return static_cast<unsigned long>(ERROR_DISK_FULL); });
+    {
+        test::MessageRecorder boxes;
+        EXPECT_FALSE(CommitProjectList(store.options, std::move(edited)));
+    }
+    ini::SetWriteFault({});
+    EXPECT_EQ(test::ReadBytes(store.options.iniPath), stored);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2", L"P3"}));
+    EXPECT_EQ(store.Settings(0), (std::vector<std::wstring>{L"P1-0/P1 command", L"P1-1/P1 command"}));
+}
+
+TEST(ProjectListTest, ALogoffStartKeepsTheStoredNames) {
+    StoredProjects store({{L"P1", 1}, {L"P2", 1}});
+    store.options.noSave = true;
+    LoadAtStart(store.options);
+    ASSERT_TRUE(CommitProjectList(store.options, ReadProjectsForEditing(store.options)));
+    store.options.noSave = false;
+    store.options.ActiveProject = -1;
+    LoadAtStart(store.options);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2"}));
+    EXPECT_EQ(store.Settings(1), (std::vector<std::wstring>{L"P2-0/P2 command"}));
 }
 
 // Runs the editor while a second thread drives it; boxes are answered from
