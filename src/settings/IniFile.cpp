@@ -57,17 +57,6 @@ std::function<unsigned long(const std::wstring&)>& Fault() {
     return fault;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (n == 0 || n >= size) return path;
-    full.resize(n);
-    return full;
-}
-
 std::wstring SystemPath(const std::wstring& full) {
     return full.rfind(L"\\\\?\\", 0) == 0 ? full : LongPath(full);
 }
@@ -260,22 +249,33 @@ void Report(const std::wstring& path, DWORD error) {
 
 std::optional<std::wstring> Read(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
     Lock lock;
-    return Current(SystemPath(FullPath(path))).doc.Find(section, key);
+    return Current(SystemPath(NormalisedPath(path))).doc.Find(section, key);
 }
 
 Entries ReadSection(const std::wstring& path, const std::wstring& section) {
     Lock lock;
-    return Current(SystemPath(FullPath(path))).doc.Entries(section);
+    return Current(SystemPath(NormalisedPath(path))).doc.Entries(section);
 }
 
 std::vector<std::wstring> SectionNames(const std::wstring& path) {
     Lock lock;
-    return Current(SystemPath(FullPath(path))).doc.SectionNames();
+    return Current(SystemPath(NormalisedPath(path))).doc.SectionNames();
+}
+
+std::wstring NormalisedPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size) return path;
+    full.resize(n);
+    return full;
 }
 
 unsigned long ReadError(const std::wstring& path) {
     Lock lock;
-    const CachedFile& file = Current(SystemPath(FullPath(path)));
+    const CachedFile& file = Current(SystemPath(NormalisedPath(path)));
     if (file.readError != ERROR_SUCCESS) return file.readError;
     return file.stamp.exists || file.dirty ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
@@ -284,7 +284,7 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
     DWORD error = ERROR_SUCCESS;
     {
         Lock lock;
-        const std::wstring systemPath = SystemPath(FullPath(path));
+        const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (file.readError != ERROR_SUCCESS) {
             error = file.readError;
@@ -301,7 +301,7 @@ bool Create(const std::wstring& path, bool empty) {
     DWORD error = ERROR_SUCCESS;
     {
         Lock lock;
-        const std::wstring systemPath = SystemPath(FullPath(path));
+        const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (empty || (!file.stamp.exists && !file.dirty && file.readError == ERROR_SUCCESS)) {
             file.doc = IniDocument();
@@ -317,7 +317,7 @@ bool Create(const std::wstring& path, bool empty) {
     return error == ERROR_SUCCESS;
 }
 
-Batch::Batch(std::wstring path) : path_(std::move(path)), system_(SystemPath(FullPath(path_))) {
+Batch::Batch(std::wstring path) : path_(std::move(path)), system_(SystemPath(NormalisedPath(path_))) {
     Lock lock;
     ++Current(system_).depth;
 }

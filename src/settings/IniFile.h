@@ -51,6 +51,10 @@ private:
     bool open_ = true;
 };
 
+// The full path of a name ("..", "/" and relative names resolved); a
+// "\\?\" name stays as it is.
+std::wstring NormalisedPath(const std::wstring& path);
+
 // A stand-in for the disk in tests: called before each file is put in
 // place; a non-zero system error code fails that write after half the new
 // file is written.

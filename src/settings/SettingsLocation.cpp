@@ -47,14 +47,7 @@ Encoding FileEncoding(const std::wstring& path, unsigned long& error) {
 // normalised too ("/" and "..").
 std::wstring FullPath(const std::wstring& path, bool always = false) {
     if (path.empty() || (!always && !IsRelative(path))) return path;
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (n == 0 || n >= size) return path;
-    full.resize(n);
-    return full;
+    return ini::NormalisedPath(path);
 }
 
 std::wstring BackupPath(const std::wstring& iniPath) {
