@@ -128,9 +128,37 @@ std::string Encode(const std::wstring& text, Encoding encoding) {
     return bytes;
 }
 
+// Removes the new files that saves of processes now gone left beside the
+// settings file (<name>.<pid>-<n>.tmp) when they were killed half-way.
+void SweepLeftovers(const std::wstring& systemPath) {
+    const size_t slash = systemPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return;
+    const std::wstring prefix = systemPath.substr(slash + 1) + L".";
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((systemPath + L".*-*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name.size() <= prefix.size() || FoldName(name.substr(0, prefix.size())) != FoldName(prefix)) continue;
+        wchar_t* end = nullptr;
+        const DWORD pid = wcstoul(name.c_str() + prefix.size(), &end, 10);
+        if (!end || *end != L'-') continue;
+        if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+            const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+            CloseHandle(process);
+            if (running) continue;
+        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
+            continue;  // another user's process, perhaps still saving
+        }
+        DeleteFileW((systemPath.substr(0, slash + 1) + name).c_str());
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
 void Load(CachedFile& file, const std::wstring& systemPath) {
     file = CachedFile{};
     file.loaded = true;
+    SweepLeftovers(systemPath);
     HANDLE handle = CreateFileW(systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -169,6 +169,17 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(LoadProjectSettings(o, back, commands, 0), 20);
     EXPECT_EQ(back[5].Name, L"old5");
     EXPECT_EQ(ProfileStore(o).ReadString(L"Options", L"Single", L"none"), L"none");
+
+    // Leftovers of a process that is gone are cleared on the next read;
+    // those of a running one stay.
+    const std::wstring gone = iniPath + L".999996-1.tmp";
+    const std::wstring running = iniPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-999.tmp";
+    ASSERT_TRUE(test::WriteBytes(gone, "half"));
+    ASSERT_TRUE(test::WriteBytes(running, "half"));
+    WriteIni(L"[Options]\r\nDivideY=3\r\n");
+    EXPECT_EQ(ProfileStore(o).ReadInt(L"Options", L"DivideY", 0), 3);
+    EXPECT_FALSE(test::FileExists(gone));
+    EXPECT_TRUE(test::FileExists(running));
 }
 
 TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
@@ -223,6 +234,11 @@ TEST_F(IniFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         const std::wstring prefix = back[0].Name.substr(0, back[0].Name.size() - 1);
         ASSERT_TRUE(prefix == L"first" || prefix == L"second");
         for (int i = 0; i < 300; ++i) EXPECT_EQ(back[static_cast<size_t>(i)].Name, prefix + std::to_wstring(i));
+        // What the killed save had begun is cleared away by the next read.
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((dir / L"*.tmp").c_str(), &found);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "round " << round;
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
     }
     SetEnvironmentVariableW(L"TANDREL_KILL_FILE", nullptr);
 }
