@@ -61,7 +61,6 @@ public:
 private:
     friend class SectionReader;
     friend class SectionWriter;
-    using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
 
     bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
     bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);

@@ -156,7 +156,13 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
     int picks = 0;
     TransferHooks hooks;
     hooks.status = [&](const wchar_t* text) { status.push_back(text ? text : L"<idle>"); };
-    hooks.imported = [&](ImportResult result) { results.push_back(result); };
+    // The view is reloaded before the closing box: count the boxes by then.
+    const test::MessageRecorder* recorder = nullptr;
+    size_t boxesAtReload = 0;
+    hooks.imported = [&](ImportResult result) {
+        results.push_back(result);
+        boxesAtReload = recorder ? recorder->Boxes().size() : 0;
+    };
     std::wstring pickFile = file;
     hooks.pickFile = [&](HWND, std::wstring& path, bool) {
         ++picks;
@@ -206,7 +212,10 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
     }
     {
         test::MessageRecorder boxes({IDYES, IDYES});
+        recorder = &boxes;
         EXPECT_TRUE(ImportFolderSettings(nullptr, store.options, hooks));
+        recorder = nullptr;
+        EXPECT_EQ(boxesAtReload, 2u);
         ASSERT_EQ(boxes.Boxes().size(), 3u);
         EXPECT_EQ(boxes.Boxes()[2].text, L"フォルダ設定をインポートしました。");
         EXPECT_EQ(boxes.Boxes()[2].caption, L"インポート");
