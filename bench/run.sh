@@ -7,9 +7,9 @@ source scripts/env.sh
 tandrel_build settings_bench
 tandrel_build engine_bench
 tandrel_prefix
-echo "== settings store (200 settings, 1 project)"
-wine "$TANDREL_BUILD/settings_bench.exe" 200 1
-echo "== settings store (100 settings, 10 projects)"
-wine "$TANDREL_BUILD/settings_bench.exe" 100 10
+echo "== settings store (1000 settings over 10 projects), beside the profile functions"
+wine "$TANDREL_BUILD/settings_bench.exe" 100 10 --old
+echo "== settings store (1000 settings in 1 project)"
+wine "$TANDREL_BUILD/settings_bench.exe" 1000 1
 echo "== engine (update runs over 20,000 small files)"
 wine "$TANDREL_BUILD/engine_bench.exe" 20000 100

@@ -132,3 +132,4 @@
 #include "resource_projects.h"
 #include "resource_options.h"
 #include "resource_targets.h"
+#include "resource_settings.h"

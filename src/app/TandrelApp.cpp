@@ -62,7 +62,8 @@ std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) 
     const std::wstring title = LoadText(IDS_APP_TITLE);
     std::wstring name = title;
     if (iniNamed) {
-        std::wstring path = iniPath;
+        // Every spelling of one file gives one name.
+        std::wstring path = SettingsFileIdentity(iniPath);
         if (title.size() + path.size() > kMutexNameLimit) path = path.substr(path.size() - (kMutexNameLimit - title.size()));
         name = Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str());
     }
@@ -151,15 +152,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     };
     transfer.imported = [this, &view](ImportResult result) {
         frame_->SetTitle(WindowTitle(options_, defaultIniName_));
-        if (result == ImportDone) {
-            view.SetDivider(options_.DivideY);
-            view.Layout();
-            view.SetupList().ApplyWidths();
-            view.ReportList().ApplyWidths();
-        } else {
-            // The store may hold part of the file: the view's project goes back in.
-            view.StoreAll();
-        }
+        // A failed import left the store as it was; either way the view shows it.
+        view.ShowImported(result == ImportDone);
     };
     view.dialogs.importSettings = [this, transfer](HWND owner) {
         return ImportFolderSettings(owner, options_, transfer);

@@ -573,7 +573,7 @@ bool CDlgDefTarget::Save() {
             local.tm_mday = st.wDay;
             local.tm_isdst = -1;
             const std::time_t t = std::mktime(&local);
-            if (t != static_cast<std::time_t>(-1)) s.TargetDate = static_cast<std::int32_t>(t);
+            if (t != static_cast<std::time_t>(-1)) s.TargetDate = static_cast<std::int64_t>(t);
         }
     }
     s.SkipTargetFileSize = GetCheck(h, IDC_TG_SIZE_SKIP);

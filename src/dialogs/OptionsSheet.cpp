@@ -2,6 +2,7 @@
 
 #include "dialogs/DialogSupport.h"
 #include "dialogs/OptPages.h"
+#include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
@@ -45,7 +46,9 @@ public:
 
     void TakeOver() {
         bool moved = false;
-        TakeOverOptions(options_, context_.edited, context_.toRegistry, moved);
+        const bool wanted = options_.registryAllowed && context_.toRegistry != options_.useRegistry;
+        if (!TakeOverOptions(options_, context_.edited, context_.toRegistry, moved) && wanted && !moved)
+            ShowMessageIds(Handle(), IDS_STORAGE_SWITCH_FAILED, IDS_STORAGE_SWITCH, MB_ICONHAND);
         tookOver_ = true;
         // What was stored is the new starting point.
         context_.toRegistry = options_.useRegistry;

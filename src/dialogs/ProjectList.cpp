@@ -4,6 +4,7 @@
 
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 
 namespace tandrel {
@@ -48,17 +49,19 @@ int RemoveProjects(ProjectCollection& projects, const std::vector<int>& rows) {
 
 bool CommitProjectList(GlobalOptions& options, EditedProjects edited) {
     ProjectCollection& projects = edited.projects;
+    if (projects.Empty()) projects.Add(LoadText(IDS_DEFAULT_PROJECT));
+    // The whole list reaches the settings file in one write or not at all.
+    ini::Batch batch(options.iniPath);
     bool ok = true;
-    for (int p = 0; p < static_cast<int>(edited.storedCounts.size()); ++p) {
+    for (int p = 0; ok && p < static_cast<int>(edited.storedCounts.size()); ++p) {
         const int stored = edited.storedCounts[static_cast<size_t>(p)];
         // A number that now holds fewer settings would keep the old ones
         // beyond its count; they go with the rest and are written anew.
         if (projects.Valid(p) && !projects.At(p).settings.empty() &&
             static_cast<int>(projects.At(p).settings.size()) >= stored)
             continue;
-        ok = DeleteProjectKeys(options, stored, p) && ok;
+        ok = DeleteProjectKeys(options, stored, p);
     }
-    if (projects.Empty()) projects.Add(LoadText(IDS_DEFAULT_PROJECT));
     for (int p = 0; ok && p < projects.Count(); ++p) {
         const Project& project = projects.At(p);
         ok = SaveProjectSettings(options, project.settings, project.commands, p, -1, PartAll);
@@ -68,9 +71,16 @@ bool CommitProjectList(GlobalOptions& options, EditedProjects edited) {
         projects.At(p).settings.clear();
         projects.At(p).commands.Clear();
     }
+    ProjectCollection previous = std::move(options.projects);
+    const int previousActive = options.ActiveProject;
     options.projects = std::move(projects);
     if (!options.projects.Valid(options.ActiveProject)) options.ActiveProject = 0;
-    return SaveOptions(options, GroupProjects) && ok;
+    ok = ok && SaveOptions(options, GroupProjects) && batch.Commit();
+    if (!ok) {
+        options.projects = std::move(previous);
+        options.ActiveProject = previousActive;
+    }
+    return ok;
 }
 
 }  // namespace tandrel

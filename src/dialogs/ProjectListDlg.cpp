@@ -167,8 +167,9 @@ bool EditProjectList(HWND owner, GlobalOptions& options) {
     CDlgProjectList dialog(edited, options.ActiveProject, font.face, font.face.empty() ? 0 : (font.size + 5) / 10);
     if (!dialog.Run(owner)) return false;
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    CommitProjectList(options, std::move(edited));
+    const bool saved = CommitProjectList(options, std::move(edited));
     SetCursor(previous);
+    if (!saved) ShowMessageIds(owner, IDS_PROJECT_LIST_NOT_SAVED, IDS_PROJECT_LIST_EDIT, MB_ICONHAND);
     return true;
 }
 

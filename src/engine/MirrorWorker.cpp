@@ -164,7 +164,7 @@ int MirrorWorker::RunSettings(int result) {
         host.RunState(0);
         if (!afterStop && result == 1) {
             policy_.Report(LoadText(IDS_ROW_END), dashLine, RowToList);
-            if (!batch_.testMode) work.LastExec = static_cast<std::int32_t>(start);
+            if (!batch_.testMode) work.LastExec = static_cast<std::int64_t>(start);
         }
         log_.Close();
         setting.Errors = work.Errors;

@@ -75,7 +75,7 @@ struct FolderSetting {
     bool IgnoreSystemFiles = true;
     bool DeleteIgnoreTarget = false;
     int TargetDateType = 0;
-    std::int32_t TargetDate = 0;
+    std::int64_t TargetDate = 0;
     bool SkipTargetFileSize = false;
     tandrel::TargetFileSize TargetFileSize;
     bool OutputLog = false;
@@ -92,7 +92,7 @@ struct FolderSetting {
     int Errors = -1;
     std::uint8_t runSelection = 0;
     std::uint8_t testFlag = 0;
-    std::int32_t LastExec = 0;
+    std::int64_t LastExec = 0;
     RunStatus status;
 
     // Every field to its default; the name to the given text (the string

@@ -1,6 +1,7 @@
 #include "settings/ProfileStore.h"
 
 #include <algorithm>
+#include <climits>
 #include <cwctype>
 #include <vector>
 
@@ -9,17 +10,15 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniFile.h"
 
 namespace tandrel {
 
 namespace {
 
-// The private-profile functions read at most this many characters plus the
-// terminating null.
-constexpr DWORD kStringLimit = 32768;
-// Older systems hand out at most about this much of a section at once; a
-// section that large is read and written key by key instead.
-constexpr size_t kSectionLimit = 32765;
+// A string read gives at most this many characters less the terminating
+// null, as the system's profile functions do.
+constexpr size_t kStringLimit = 32768;
 
 // A stored integer: leading digits, saturating; an empty text gives the
 // default.
@@ -33,6 +32,31 @@ std::wstring StringFromValue(const std::wstring& value) {
     std::wstring text = value;
     if (text.size() >= 2 && (text[0] == L'"' || text[0] == L'\'') && text.back() == text[0])
         text = text.substr(1, text.size() - 2);
+    if (text.size() >= kStringLimit) text.resize(kStringLimit - 1);
+    return text;
+}
+
+// The leading decimal integer of a text, saturating at 64 bits.
+long long ParseLeadingInt64(const std::wstring& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
+    unsigned long long value = 0;
+    const unsigned long long limit = negative ? 9223372036854775808ull : 9223372036854775807ull;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - L'0');
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+    }
+    if (!negative) return static_cast<long long>(value);
+    return value == limit ? LLONG_MIN : -static_cast<long long>(value);
+}
+
+// A default handed back for a missing key loses its trailing blanks and is
+// cut like a stored value.
+std::wstring DefaultText(const std::wstring& value) {
+    std::wstring text = value;
+    while (!text.empty() && text.back() == L' ') text.pop_back();
     if (text.size() >= kStringLimit) text.resize(kStringLimit - 1);
     return text;
 }
@@ -104,11 +128,24 @@ void ScanInts(const std::wstring& text, wchar_t separator, int* const* values, s
 int ProfileStore::ReadInt(const std::wstring& section, const std::wstring& key, int defaultValue, bool forceIni) const {
     if (UseRegistry(forceIni))
         return ReadRegistryDword(HKEY_CURRENT_USER, RegistryPath(options_, section), key, defaultValue);
-    // Read as text and parsed here, so that numbers beyond 32 bits saturate
-    // instead of wrapping round into a plausible value.
-    wchar_t buffer[64] = {};
-    const DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, 64, options_.iniPath.c_str());
-    return IntFromText(std::wstring(buffer, n), defaultValue);
+    // Parsed here, so that numbers beyond 32 bits saturate instead of
+    // wrapping round into a plausible value.
+    const std::optional<std::wstring> value = ini::Read(options_.iniPath, section, key);
+    return value ? IntFromText(StringFromValue(*value), defaultValue) : defaultValue;
+}
+
+long long ProfileStore::ReadInt64(const std::wstring& section, const std::wstring& key, long long defaultValue) const {
+    if (UseRegistry(false)) {
+        // Written as a string once beyond 32 bits, as a DWORD below.
+        const std::wstring text = ReadString(section, key, std::wstring());
+        if (!text.empty()) return ParseLeadingInt64(text);
+        return ReadRegistryDword(HKEY_CURRENT_USER, RegistryPath(options_, section), key,
+                                 static_cast<int>(std::clamp<long long>(defaultValue, INT_MIN, INT_MAX)));
+    }
+    const std::optional<std::wstring> value = ini::Read(options_.iniPath, section, key);
+    if (!value) return defaultValue;
+    const std::wstring text = StringFromValue(*value);
+    return text.empty() ? defaultValue : ParseLeadingInt64(text);
 }
 
 std::wstring ProfileStore::ReadString(const std::wstring& section, const std::wstring& key,
@@ -127,10 +164,8 @@ std::wstring ProfileStore::ReadString(const std::wstring& section, const std::ws
         // The stored terminator, if any, is not part of the text.
         return std::wstring(data.data(), wcsnlen(data.data(), size / sizeof(wchar_t)));
     }
-    std::vector<wchar_t> buffer(kStringLimit + 1, L'\0');
-    const DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), defaultValue.c_str(), buffer.data(),
-                                             kStringLimit, options_.iniPath.c_str());
-    return std::wstring(buffer.data(), n);
+    const std::optional<std::wstring> value = ini::Read(options_.iniPath, section, key);
+    return value ? StringFromValue(*value) : DefaultText(defaultValue);
 }
 
 bool ProfileStore::WriteInt(const std::wstring& section, const std::wstring& key, int value, bool forceIni) {
@@ -146,6 +181,12 @@ bool ProfileStore::WriteString(const std::wstring& section, const std::wstring& 
                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
     return WriteIni(section, key.c_str(), value.c_str());
+}
+
+bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& key, long long value) {
+    if (!UseRegistry(false)) return WriteIni(section, key.c_str(), std::to_wstring(value).c_str());
+    if (value >= INT_MIN && value <= INT_MAX) return WriteRegistryInt(section, key, static_cast<int>(value));
+    return WriteString(section, key, std::to_wstring(value));
 }
 
 bool ProfileStore::WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value) {
@@ -174,112 +215,72 @@ bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& ke
 }
 
 bool ProfileStore::WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value) {
-    if (!EnsureIniFile(false)) return false;
-    if (WritePrivateProfileStringW(section.c_str(), key, value, options_.iniPath.c_str())) return true;
-    const bool deleting = !key || !value;
-    if (deleting) return true;
-    // The settings the user just changed are not kept: say so once per save.
-    ReportIniFileError(options_.iniPath, GetLastError());
-    return false;
-}
-
-std::optional<ProfileStore::Entries> ProfileStore::ReadIniSection(const std::wstring& section) const {
-    std::vector<wchar_t> buffer(kSectionLimit + 2, L'\0');
-    const DWORD n = GetPrivateProfileSectionW(section.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                              options_.iniPath.c_str());
-    if (n >= kSectionLimit) return std::nullopt;
-    Entries entries;
-    for (size_t pos = 0; pos < n;) {
-        const std::wstring line(buffer.data() + pos);
-        pos += line.size() + 1;
-        const size_t eq = line.find(L'=');
-        if (eq != std::wstring::npos) entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return entries;
-}
-
-bool ProfileStore::WriteIniSection(const std::wstring& section, const Entries& entries) {
-    if (!EnsureIniFile(false)) return false;
-    std::wstring block;
-    for (const auto& [key, value] : entries) {
-        block += key;
-        block += L'=';
-        block += value;
-        block += L'\0';
-    }
-    block += L'\0';
-    if (WritePrivateProfileSectionW(section.c_str(), block.c_str(), options_.iniPath.c_str())) return true;
-    ReportIniFileError(options_.iniPath, GetLastError());
-    return false;
+    if (!key) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveSection(section); }) || true;
+    if (!value) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveKey(section, key); }) || true;
+    return ini::Change(options_.iniPath, [&](IniDocument& doc) {
+        doc.Set(section, key, value);
+        return true;
+    });
 }
 
 SectionReader::SectionReader(const ProfileStore& store, std::wstring section)
     : store_(store), section_(std::move(section)) {
-    if (!store_.UseRegistry(false)) entries_ = store_.ReadIniSection(section_);
+    if (store_.UseRegistry(false)) return;
+    values_.emplace();
+    // The first key of a name wins, as in a single read.
+    for (auto& [key, value] : ini::ReadSection(store_.options_.iniPath, section_))
+        values_->emplace(FoldName(key), std::move(value));
 }
 
-const std::wstring* SectionReader::Find(const std::wstring& key) const {
-    for (const auto& [k, value] : *entries_) {
-        if (EqualsNoCase(k, key)) return &value;
-    }
-    return nullptr;
+const std::optional<std::wstring>* SectionReader::Find(const std::wstring& key) const {
+    const auto found = values_->find(FoldName(TrimBlanks(key)));
+    return found == values_->end() ? nullptr : &found->second;
 }
 
 int SectionReader::ReadInt(const std::wstring& key, int defaultValue) const {
-    if (!entries_) return store_.ReadInt(section_, key, defaultValue);
-    const std::wstring* value = Find(key);
-    return value ? IntFromText(StringFromValue(*value), defaultValue) : defaultValue;
+    if (!values_) return store_.ReadInt(section_, key, defaultValue);
+    const std::optional<std::wstring>* value = Find(key);
+    return value && *value ? IntFromText(StringFromValue(**value), defaultValue) : defaultValue;
+}
+
+long long SectionReader::ReadInt64(const std::wstring& key, long long defaultValue) const {
+    if (!values_) return store_.ReadInt64(section_, key, defaultValue);
+    const std::optional<std::wstring>* value = Find(key);
+    if (!value || !*value) return defaultValue;
+    const std::wstring text = StringFromValue(**value);
+    return text.empty() ? defaultValue : ParseLeadingInt64(text);
 }
 
 std::wstring SectionReader::ReadString(const std::wstring& key, const std::wstring& defaultValue) const {
-    if (!entries_) return store_.ReadString(section_, key, defaultValue);
-    const std::wstring* value = Find(key);
-    return value ? StringFromValue(*value) : defaultValue;
+    if (!values_) return store_.ReadString(section_, key, defaultValue);
+    const std::optional<std::wstring>* value = Find(key);
+    return value && *value ? StringFromValue(**value) : DefaultText(defaultValue);
 }
 
 bool SectionWriter::Commit() {
     if (entries_.empty()) return true;
-    std::optional<ProfileStore::Entries> merged;
-    if (!store_.UseRegistry(false)) merged = store_.ReadIniSection(section_);
-    if (!merged) return CommitOneByOne();
-    for (const Entry& e : entries_) {
-        const auto found = std::find_if(merged->begin(), merged->end(),
-                                        [&](const auto& entry) { return EqualsNoCase(entry.first, e.key); });
-        if (found == merged->end()) {
-            merged->emplace_back(e.key, e.text);
-        } else {
-            found->second = e.text;
+    if (store_.UseRegistry(false)) {
+        for (const Entry& e : entries_) {
+            bool ok = true;
+            if (e.kind == Entry::Number) {
+                ok = store_.WriteInt(section_, e.key, static_cast<int>(e.number));
+            } else if (e.kind == Entry::Wide) {
+                ok = store_.WriteInt64(section_, e.key, e.number);
+            } else {
+                ok = store_.WriteString(section_, e.key, e.text);
+            }
+            if (!ok) return false;
         }
+        return true;
     }
-    size_t size = 0;
-    for (const auto& [key, value] : *merged) size += key.size() + value.size() + 2;
-    if (size >= kSectionLimit) return CommitOneByOne();
-    return store_.WriteIniSection(section_, *merged);
-}
-
-bool SectionWriter::CommitOneByOne() {
-    for (const Entry& e : entries_) {
-        const bool ok = e.isNumber ? store_.WriteInt(section_, e.key, e.number) : store_.WriteString(section_, e.key, e.text);
-        if (!ok) return false;
-    }
-    return true;
+    return ini::Change(store_.options_.iniPath, [&](IniDocument& doc) {
+        for (const Entry& e : entries_) doc.Set(section_, e.key, e.text);
+        return true;
+    });
 }
 
 bool ProfileStore::EnsureIniFile(bool recreate) {
-    if (!recreate && FileExists(options_.iniPath)) return true;
-    HANDLE file = CreateFileW(FileSystemPath(options_.iniPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ReportIniFileError(options_.iniPath, GetLastError());
-        return false;
-    }
-    static const BYTE kMark[2] = {0xFF, 0xFE};
-    DWORD written = 0;
-    const bool ok = WriteFile(file, kMark, sizeof kMark, &written, nullptr) && written == sizeof kMark;
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok) ReportIniFileError(options_.iniPath, error);
-    return ok;
+    return ini::Create(options_.iniPath, recreate);
 }
 
 void ReportIniFileError(const std::wstring& file, unsigned long error) {

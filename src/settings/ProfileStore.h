@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,9 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // Reads and writes single values of the settings, in the UTF-16 INI file at
 // options.iniPath or, when options.useRegistry is set, under
 // HKEY_CURRENT_USER\<options.registryKey>, where a section is a subkey path.
+// The INI file is kept as one document in memory (settings/IniFile.h): a
+// single write rewrites the whole file safely; an ini::Batch on iniPath
+// gathers many writes into one.
 // Reads never fail: anything missing or unreadable gives the default.
 // Writes return false on failure; a failed INI write has told the user.
 class ProfileStore {
@@ -30,6 +34,10 @@ public:
     std::wstring ReadString(const std::wstring& section, const std::wstring& key,
                             const std::wstring& defaultValue) const;
     bool WriteInt(const std::wstring& section, const std::wstring& key, int value, bool forceIni = false);
+    // Times beyond 2038: decimal text in the INI file; in the registry a
+    // DWORD while the value fits in 32 bits, else a string.
+    long long ReadInt64(const std::wstring& section, const std::wstring& key, long long defaultValue) const;
+    bool WriteInt64(const std::wstring& section, const std::wstring& key, long long value);
     bool WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value);
     // Deleting what is not there succeeds.
     bool DeleteSection(const std::wstring& section);
@@ -53,53 +61,55 @@ public:
 private:
     friend class SectionReader;
     friend class SectionWriter;
-    using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
 
     bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
     bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);
-    // The entries of an INI section in file order; none when the section is
-    // too large to be sure it came back whole.
-    std::optional<Entries> ReadIniSection(const std::wstring& section) const;
-    bool WriteIniSection(const std::wstring& section, const Entries& entries);
 
     GlobalOptions& options_;
 };
 
-// The values of one section, fetched from the INI file in one call; a call
-// per key makes a project of many settings load slowly. Reads as
+// The values of one section, fetched from the INI file at once. Reads as
 // ProfileStore does.
 class SectionReader {
 public:
     SectionReader(const ProfileStore& store, std::wstring section);
     int ReadInt(const std::wstring& key, int defaultValue) const;
+    long long ReadInt64(const std::wstring& key, long long defaultValue) const;
     std::wstring ReadString(const std::wstring& key, const std::wstring& defaultValue) const;
 
 private:
-    const std::wstring* Find(const std::wstring& key) const;
+    const std::optional<std::wstring>* Find(const std::wstring& key) const;
 
     const ProfileStore& store_;
     std::wstring section_;
-    std::optional<ProfileStore::Entries> entries_;
+    // Folded key -> value; none in registry mode.
+    std::optional<std::unordered_map<std::wstring, std::optional<std::wstring>>> values_;
 };
 
-// Writes to one section, handed to the store together by Commit: the system
-// rewrites the whole INI file for every changed key, so one rewrite per
-// section instead of one per key. As with single writes, keys already in the
-// section keep their place and keys this program does not know stay.
+// Writes to one section, handed to the store together by Commit: one
+// rewrite of the INI file per section instead of one per key. As with single
+// writes, keys already in the section keep their place and keys this program
+// does not know stay.
 class SectionWriter {
 public:
     SectionWriter(ProfileStore& store, std::wstring section) : store_(store), section_(std::move(section)) {}
-    void WriteInt(const std::wstring& key, int value) { entries_.push_back({key, std::to_wstring(value), value, true}); }
-    void WriteString(const std::wstring& key, const std::wstring& value) { entries_.push_back({key, value, 0, false}); }
+    void WriteInt(const std::wstring& key, int value) {
+        entries_.push_back({key, std::to_wstring(value), value, Entry::Number});
+    }
+    void WriteInt64(const std::wstring& key, long long value) {
+        entries_.push_back({key, std::to_wstring(value), value, Entry::Wide});
+    }
+    void WriteString(const std::wstring& key, const std::wstring& value) {
+        entries_.push_back({key, value, 0, Entry::Text});
+    }
     bool Commit();
 
 private:
     struct Entry {
         std::wstring key, text;
-        int number;
-        bool isNumber;
+        long long number;
+        enum Kind { Number, Wide, Text } kind;
     };
-    bool CommitOneByOne();
 
     ProfileStore& store_;
     std::wstring section_;

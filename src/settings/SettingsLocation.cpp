@@ -7,6 +7,8 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniDocument.h"
+#include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsStore.h"
 
@@ -41,16 +43,11 @@ Encoding FileEncoding(const std::wstring& path, unsigned long& error) {
 }
 
 // The profile functions look for a relative name in the Windows folder,
-// while the user meant the current one.
-std::wstring FullPath(const std::wstring& path) {
-    if (path.empty() || !IsRelative(path)) return path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (n == 0 || n >= size) return path;
-    full.resize(n);
-    return full;
+// while the user meant the current one. With always, absolute names are
+// normalised too ("/" and "..").
+std::wstring FullPath(const std::wstring& path, bool always = false) {
+    if (path.empty() || (!always && !IsRelative(path))) return path;
+    return ini::NormalisedPath(path);
 }
 
 std::wstring BackupPath(const std::wstring& iniPath) {
@@ -65,6 +62,8 @@ std::wstring BackupPath(const std::wstring& iniPath) {
 // projects an older file can hold.
 bool ConvertInto(GlobalOptions& o, const std::wstring& source) {
     const std::wstring target = o.iniPath;
+    // The converted file replaces the old one in one write.
+    ini::Batch batch(target);
     if (!ProfileStore(o).EnsureIniFile(true) || !SaveAtExit(o)) return false;
     const int active = o.ActiveProject;
     std::vector<FolderSetting> settings;
@@ -86,7 +85,27 @@ bool ConvertInto(GlobalOptions& o, const std::wstring& source) {
         }
         if (!DeleteProjectKeys(o, 0, p)) return false;
     }
-    return SetProjectCount(o, last + 1);
+    return SetProjectCount(o, last + 1) && batch.Commit();
+}
+
+// Whether two names reach one file: compared as files where both exist
+// (another letter case, "..", "/" or a short name all reach the same one),
+// else as full paths.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    const auto identity = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE file = CreateFileW(LongPath(FullPath(path, true)).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        const bool ok = GetFileInformationByHandle(file, &info) != 0;
+        CloseHandle(file);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
+    if (identity(a, infoA) && identity(b, infoB))
+        return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+               infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+    return EqualsNoCase(FullPath(a, true), FullPath(b, true));
 }
 
 }  // namespace
@@ -98,7 +117,21 @@ std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, co
     std::wstring ext = extension.empty() ? std::wstring(L".ini") : extension;
     if (base.size() >= ext.size() && EqualsNoCase(base.substr(base.size() - ext.size()), ext)) ext.clear();
     const std::wstring folder = IsRelative(base) ? options.exeDirectory : std::wstring();
-    return folder + base + ext;
+    // "..", "/", a rooted name without drive: the file system and the
+    // long-path form need the plain full name.
+    return FullPath(folder + base + ext, true);
+}
+
+std::wstring SettingsFileIdentity(const std::wstring& iniPath) {
+    std::wstring path = FullPath(iniPath, true);
+    // A short name of an existing file becomes its long one.
+    const DWORD size = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::wstring longName(size, L'\0');
+        const DWORD n = GetLongPathNameW(path.c_str(), longName.data(), size);
+        if (n > 0 && n < size) path = longName.substr(0, n);
+    }
+    return FoldName(path);
 }
 
 bool ChooseStorage(GlobalOptions& o) {
@@ -131,7 +164,7 @@ void OpenSettings(GlobalOptions& o) {
     const std::wstring oldPath = FullPath(o.oldIniPath);
     // A missing old file means there is nothing to convert from; with noSave
     // nothing may be written, and a conversion writes the whole file.
-    const bool convertOld = !oldPath.empty() && oldPath != newPath && FileExists(oldPath) && !o.noSave;
+    const bool convertOld = !oldPath.empty() && !SameFile(oldPath, newPath) && FileExists(oldPath) && !o.noSave;
     std::wstring source;
     std::wstring backup;
     if (FileExists(newPath)) {
@@ -194,10 +227,15 @@ bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()
     OpenSettings(o);
     o.oldIniPath = oldIni;
     o.useRegistry = toRegistry;
-    for (int p = 0; p < static_cast<int>(projects.size()); ++p) {
-        if (!SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll)) return false;
-    }
-    return true;
+    // The INI side takes every project in one write; a failure leaves the
+    // settings where they were, and the choice with them.
+    ini::Batch batch(o.iniPath);
+    bool ok = true;
+    for (int p = 0; ok && p < static_cast<int>(projects.size()); ++p)
+        ok = SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll);
+    if (ok && batch.Commit()) return true;
+    o.useRegistry = !toRegistry;
+    return false;
 }
 
 }  // namespace tandrel

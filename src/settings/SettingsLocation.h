@@ -8,8 +8,13 @@ namespace tandrel {
 
 // The settings file for a name and extension: the program's own base name
 // and ".ini" when they are empty, in the program's folder unless the name is
-// absolute, without a second extension. Also sets options.exeDirectory.
+// absolute, without a second extension, as a normalised full path. Also sets
+// options.exeDirectory.
 std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, const std::wstring& extension);
+
+// The full, long, case-folded name of a settings file: one text for every
+// spelling of the same file.
+std::wstring SettingsFileIdentity(const std::wstring& iniPath);
 
 // Settles INI file or registry at start. On the very first run asks whether
 // to go on; false (with noSave set) when the user declines, and the program

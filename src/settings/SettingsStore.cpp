@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsLocation.h"
 
@@ -26,6 +27,10 @@ public:
         value = reader_.ReadString(key, defaultValue);
     }
     void Number(const std::wstring& key, int& value, int defaultValue) { value = reader_.ReadInt(key, defaultValue); }
+    template <class T>
+    void Wide(const std::wstring& key, T& value, T defaultValue) {
+        value = static_cast<T>(reader_.ReadInt64(key, defaultValue));
+    }
     void Flag(const std::wstring& key, bool& value, bool defaultValue) {
         value = reader_.ReadInt(key, defaultValue ? 1 : 0) != 0;
     }
@@ -40,6 +45,8 @@ public:
     Saver(ProfileStore& store, std::wstring section) : writer_(store, std::move(section)) {}
     void Text(const std::wstring& key, const std::wstring& value, const std::wstring&) { writer_.WriteString(key, value); }
     void Number(const std::wstring& key, int value, int) { writer_.WriteInt(key, value); }
+    template <class T>
+    void Wide(const std::wstring& key, T value, T) { writer_.WriteInt64(key, value); }
     void Flag(const std::wstring& key, bool value, bool) { writer_.WriteInt(key, value ? 1 : 0); }
     bool Commit() { return writer_.Commit(); }
 
@@ -52,7 +59,7 @@ private:
 template <class V, class S>
 void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
     if (parts & PartResult) {
-        TANDREL_KEY(Number, LastExec);
+        TANDREL_KEY(Wide, LastExec);
         TANDREL_KEY(Number, Errors);
     }
     if (parts & PartAutoExec) TANDREL_KEY(Flag, AutoExec);
@@ -100,7 +107,7 @@ void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
     v.Text(L"TargetFileSize", size, L"");
     if constexpr (V::kLoading) s.TargetFileSize = TargetFileSize::Parse(size);
     TANDREL_KEY(Number, TargetDateType);
-    TANDREL_KEY(Number, TargetDate);
+    TANDREL_KEY(Wide, TargetDate);
     TANDREL_KEY(Flag, OutputLog);
     TANDREL_KEY(Flag, OutputErrorOnly);
     TANDREL_KEY(Flag, OutputSkipLog);
@@ -223,6 +230,8 @@ bool SaveProjectList(GlobalOptions& o, ProfileStore& store) {
     return true;
 }
 
+bool SaveOptionGroups(GlobalOptions& o, unsigned groups);
+
 // A fresh GlobalOptions holding the given groups of another.
 GlobalOptions WorkingCopy(const GlobalOptions& from, unsigned groups) {
     GlobalOptions copy;
@@ -281,6 +290,14 @@ void LoadOptions(GlobalOptions& o, unsigned groups) {
 }
 
 bool SaveOptions(GlobalOptions& o, unsigned groups) {
+    ini::Batch batch(o.iniPath);
+    if (!SaveOptionGroups(o, groups)) return false;
+    return batch.Commit();
+}
+
+namespace {
+
+bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
     // The file always records its last writer.
     o.IniVersion = o.programVersion;
     ProfileStore store(o);
@@ -297,7 +314,8 @@ bool SaveOptions(GlobalOptions& o, unsigned groups) {
                         store.WriteInt(kOptionsSection, L"DivideY", o.DivideY);
         if (!ok) return false;
     }
-    if ((groups & GroupProjects) && !SaveProjectList(o, store)) return false;
+    // The list a /logoff start shows is made up; the stored one stays.
+    if ((groups & GroupProjects) && !o.noSave && !SaveProjectList(o, store)) return false;
     if (groups & GroupSettings) {
         for (int p = 0; p < o.projects.Count(); ++p) {
             const Project& project = o.projects.At(p);
@@ -311,6 +329,8 @@ bool SaveOptions(GlobalOptions& o, unsigned groups) {
     }
     return true;
 }
+
+}  // namespace
 
 int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, CommandList& commands, int project) {
     ProfileStore store(o);
@@ -359,6 +379,7 @@ bool SaveSetting(GlobalOptions& o, const FolderSetting& setting, const CommandLi
 bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& settings, const CommandList& commands,
                          int project, int index, unsigned parts) {
     const int count = std::min(static_cast<int>(settings.size()), kMaxSettingsPerProject);
+    ini::Batch batch(o.iniPath);
     bool ok = true;
     int first = 0, end = count;
     if (index < 0) {
@@ -373,28 +394,35 @@ bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& set
         end = index + 1;
     }
     for (int i = first; ok && i < end; ++i) ok = SaveSetting(o, settings[static_cast<size_t>(i)], commands, project, i, parts);
+    ok = ok && batch.Commit();
     if (ok) o.dirtyOrder = false;
     return ok;
 }
 
 bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
+    ini::Batch batch(o.iniPath);
     ProfileStore store(o);
-    bool ok = project >= 1 ? store.DeleteSection(OptionsSection(project))
-                           : store.DeleteKey(kOptionsSection, L"ProjectName");
+    bool ok = true;
+    // The stored names are the project list, which a /logoff start keeps.
+    if (!o.noSave)
+        ok = project >= 1 ? store.DeleteSection(OptionsSection(project)) : store.DeleteKey(kOptionsSection, L"ProjectName");
     ok = ok && store.DeleteKey(kOptionsSection, ListCountKey(project));
     for (int i = 0; ok && i < count; ++i) ok = store.DeleteSection(SettingSection(project, i));
-    return ok;
+    return ok && batch.Commit();
 }
 
 bool SetProjectCount(GlobalOptions& o, int count) {
     if (o.ActiveProject >= count) o.ActiveProject = -1;
+    if (o.noSave) return true;
+    ini::Batch batch(o.iniPath);
     ProfileStore store(o);
     return store.WriteInt(kOptionsSection, L"ActiveProject", o.ActiveProject) &&
-           store.WriteInt(kOptionsSection, L"ProjectCount", count);
+           store.WriteInt(kOptionsSection, L"ProjectCount", count) && batch.Commit();
 }
 
 bool SaveAtExit(GlobalOptions& o) {
     if (o.noSave || !o.loaded) return true;
+    ini::Batch batch(o.iniPath);
     ProfileStore store(o);
     const int chosen = o.useRegistry ? 1 : 0;
     bool iniValuePresent = true;
@@ -406,7 +434,7 @@ bool SaveAtExit(GlobalOptions& o) {
     }
     if ((iniValuePresent || !o.useRegistry) && !store.WriteInt(kSaveSection, kSaveRegistoryKey, chosen, true))
         return false;
-    return SaveOptions(o, kStartGroups);
+    return SaveOptionGroups(o, kStartGroups) && batch.Commit();
 }
 
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
@@ -416,14 +444,38 @@ bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     target.iniPath = file;
     target.useRegistry = false;
     target.registryAllowed = false;
+    target.noSave = false;
+    // Written whole or not at all.
+    ini::Batch batch(file);
     if (!ProfileStore(target).EnsureIniFile(true)) return false;
-    return SaveAtExit(target) && SaveOptions(target, GroupSettings);
+    return SaveAtExit(target) && SaveOptions(target, GroupSettings) && batch.Commit();
+}
+
+bool IsSettingsFile(const std::wstring& file) {
+    if (ini::ReadError(file) != 0) return false;
+    GlobalOptions probe;
+    probe.Reset(L"");
+    probe.iniPath = file;
+    ProfileStore store(probe);
+    for (const wchar_t* key : {L"IniVersion", L"ProjectCount", L"ListCount"}) {
+        if (store.ReadString(kOptionsSection, key, L"").size() > 0) return true;
+    }
+    for (const std::wstring& name : ini::SectionNames(file)) {
+        // "Define 0" or "Project\003\Define12"
+        std::wstring rest = name;
+        if (StartsWithNoCase(rest, L"Project\\") && rest.size() > 12 && rest[11] == L'\\') rest = rest.substr(12);
+        if (StartsWithNoCase(rest, L"Define") && rest.size() > 6 &&
+            rest.find_first_not_of(L" 0123456789", 6) == std::wstring::npos && rest.back() != L' ')
+            return true;
+    }
+    return false;
 }
 
 ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bool newerConfirmed,
                             std::wstring* fileVersion) {
-    // A missing file would read as empty settings and replace everything.
-    if (!FileExists(file)) return ImportFailed;
+    // Another program's file, or one that cannot be read, would read as
+    // empty settings and replace everything.
+    if (!IsSettingsFile(file)) return ImportFailed;
     const GlobalOptions before = WorkingCopy(options, GroupAll);
     GlobalOptions target = WorkingCopy(options, GroupAll & ~GroupSettings);
     target.useRegistry = false;
@@ -439,14 +491,21 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     LoadAtStart(source);
     LoadOptions(source, GroupSettings);
 
+    // Everything reaches the settings file in one write, or nothing does.
     bool ok = true;
-    // Setting sections beyond a project's new count may stay: the count key
-    // bounds every load.
-    for (int p = 0; ok && p < options.projects.Count(); ++p)
-        ok = DeleteProjectKeys(target, static_cast<int>(options.projects.At(p).settings.size()), p);
-    if (ok) {
-        target.CopyFrom(source, GroupAll & ~GroupLocation);
-        ok = SaveAtExit(target) && SaveOptions(target, GroupAll);
+    {
+        ini::Batch batch(target.iniPath);
+        // Setting sections beyond a project's new count may stay: the count
+        // key bounds every load.
+        ProfileStore store(target);
+        for (int p = 0; ok && p < options.projects.Count(); ++p)
+            ok = DeleteProjectKeys(target, StoredSettingCount(store, p), p);
+        if (ok) {
+            target.CopyFrom(source, GroupAll & ~GroupLocation);
+            target.loaded = true;
+            ok = SaveAtExit(target) && SaveOptions(target, GroupAll);
+        }
+        ok = ok && batch.Commit();
     }
     if (ok) {
         options.useRegistry = false;
@@ -454,8 +513,6 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
         return ImportDone;
     }
     options.CopyFrom(before, GroupAll);
-    // What reached the store is incomplete: the next save rewrites the project.
-    options.dirtyOrder = true;
     return ImportFailed;
 }
 

@@ -53,9 +53,14 @@ bool SaveAtExit(GlobalOptions& options);
 // Writes a complete settings file with every project's folder settings; the
 // running program's own settings stay as they are.
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file);
+// A file this program can import: it can be read and holds IniVersion,
+// ProjectCount or ListCount in section "Options", or a folder-setting
+// section ("Define 0", "Project\003\Define12").
+bool IsSettingsFile(const std::wstring& file);
 // Replaces the stored settings with those of a settings file, always into the
-// INI file. A file of a newer version needs newerConfirmed: without it
-// nothing changes and fileVersion receives the file's version.
+// INI file, in one write: a failure leaves the store and options as they
+// were. A file of a newer version needs newerConfirmed: without it nothing
+// changes and fileVersion receives the file's version.
 ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bool newerConfirmed,
                             std::wstring* fileVersion = nullptr);
 

@@ -45,7 +45,7 @@ std::wstring ListTime(std::time_t time, const std::wstring& format, const std::w
     return time <= 0 ? blank : FormatLocalTime(format, time);
 }
 
-std::wstring ResultText(int errors, std::int32_t lastExec, const std::wstring& format, const std::wstring& blank) {
+std::wstring ResultText(int errors, std::int64_t lastExec, const std::wstring& format, const std::wstring& blank) {
     const std::wstring time = ListTime(lastExec, format, blank);
     switch (errors) {
         case 0: return Format(LoadText(IDS_RESULT_OK).c_str(), time.c_str());

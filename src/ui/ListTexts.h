@@ -18,7 +18,7 @@ std::wstring BlankDate(const std::wstring& format);
 // A time in the list's format; the blank form when there is none.
 std::wstring ListTime(std::time_t time, const std::wstring& format, const std::wstring& blank);
 // Column "最終実行結果" of a setting.
-std::wstring ResultText(int errors, std::int32_t lastExec, const std::wstring& format, const std::wstring& blank);
+std::wstring ResultText(int errors, std::int64_t lastExec, const std::wstring& format, const std::wstring& blank);
 // Text of the compare-tool command; the main menu shows its accelerator.
 std::wstring CompareToolMenuText(const GlobalOptions& options, bool mainMenu);
 

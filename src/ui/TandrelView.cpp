@@ -512,8 +512,18 @@ void CTandrelView::EditOptions() {
 
 void CTandrelView::ImportSettings() {
     if (options_.dirtyOrder) StoreAll();
-    if (!dialogs.importSettings || !dialogs.importSettings(FrameHandle())) return;
-    frame_.ApplyStoredPlacement();
+    // The view is reloaded by ShowImported, before the closing message box.
+    if (dialogs.importSettings) dialogs.importSettings(FrameHandle());
+}
+
+void CTandrelView::ShowImported(bool done) {
+    if (done) {
+        frame_.ApplyStoredPlacement();
+        SetDivider(options_.DivideY);
+        Layout();
+        setupList_.ApplyWidths();
+        reportList_.ApplyWidths();
+    }
     frame_.FillProjectSelector();
     frame_.FillAfterCompletion();
     LoadActiveProject();

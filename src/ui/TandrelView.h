@@ -63,6 +63,9 @@ public:
     bool Running() const { return batch_.running; }
     // Reloads the active project's settings and fills the list.
     void LoadActiveProject();
+    // After an import, done or failed: the store's settings are shown again
+    // (with the imported layout when done), before the import says so.
+    void ShowImported(bool done);
     // Selector change: stores a pending reordering, then loads the project.
     void SwitchProject(int project);
     // Stores every setting of the project with the given parts.

@@ -29,7 +29,10 @@ TEST(TandrelAppTest, WindowTitleNamesTheSettingsLocation) {
 
 TEST(TandrelAppTest, MutexNameCarriesTheSettingsPath) {
     EXPECT_EQ(CTandrelApp::MutexName(L"C:\\p\\Tandrel.ini", false), L"Tandrel Unicode");
-    EXPECT_EQ(CTandrelApp::MutexName(L"C:\\p\\work.ini", true), L"Tandrel Unicode C:/p/work.ini");
+    EXPECT_EQ(CTandrelApp::MutexName(L"C:\\p\\work.ini", true), L"Tandrel Unicode c:/p/work.ini");
+    // Another letter case, "..", "/" or "." reach the same file and the same name.
+    for (const wchar_t* other : {L"C:\\P\\Work.INI", L"c:/p/x/../work.ini", L"C:\\p\\.\\work.ini"})
+        EXPECT_EQ(CTandrelApp::MutexName(other, true), L"Tandrel Unicode c:/p/work.ini");
     // A long path keeps its end, so different files still differ.
     const std::wstring longPath = L"C:\\" + std::wstring(400, L'a') + L"\\end.ini";
     const std::wstring name = CTandrelApp::MutexName(longPath, true);

@@ -11,6 +11,7 @@
 #include "dialogs/ProjectListDlg.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 #include "TestSupport.h"
 
@@ -155,7 +156,13 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
     int picks = 0;
     TransferHooks hooks;
     hooks.status = [&](const wchar_t* text) { status.push_back(text ? text : L"<idle>"); };
-    hooks.imported = [&](ImportResult result) { results.push_back(result); };
+    // The view is reloaded before the closing box: count the boxes by then.
+    const test::MessageRecorder* recorder = nullptr;
+    size_t boxesAtReload = 0;
+    hooks.imported = [&](ImportResult result) {
+        results.push_back(result);
+        boxesAtReload = recorder ? recorder->Boxes().size() : 0;
+    };
     std::wstring pickFile = file;
     hooks.pickFile = [&](HWND, std::wstring& path, bool) {
         ++picks;
@@ -205,7 +212,10 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
     }
     {
         test::MessageRecorder boxes({IDYES, IDYES});
+        recorder = &boxes;
         EXPECT_TRUE(ImportFolderSettings(nullptr, store.options, hooks));
+        recorder = nullptr;
+        EXPECT_EQ(boxesAtReload, 2u);
         ASSERT_EQ(boxes.Boxes().size(), 3u);
         EXPECT_EQ(boxes.Boxes()[2].text, L"フォルダ設定をインポートしました。");
         EXPECT_EQ(boxes.Boxes()[2].caption, L"インポート");
@@ -226,6 +236,47 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
         EXPECT_EQ(results.back(), ImportFailed);
         EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2"}));
     }
+
+    // Nor does a file that is not a settings file, however readable.
+    pickFile = store.dir / L"notes.txt";
+    ASSERT_TRUE(test::WriteBytes(pickFile, "[Section]\r\nkey=value\r\n"));
+    const std::string stored = test::ReadBytes(store.options.iniPath);
+    {
+        test::MessageRecorder boxes({IDYES});
+        EXPECT_FALSE(ImportFolderSettings(nullptr, store.options, hooks));
+        ASSERT_EQ(boxes.Boxes().size(), 2u);
+        EXPECT_EQ(boxes.Boxes()[1].text, L"インポートでエラーが発生しました。");
+        EXPECT_EQ(results.back(), ImportFailed);
+        EXPECT_EQ(test::ReadBytes(store.options.iniPath), stored);
+    }
+}
+
+TEST(ProjectListTest, AFailedCommitLeavesTheStoredProjects) {
+    StoredProjects store({{L"P1", 2}, {L"P2", 1}, {L"P3", 1}});
+    const std::string stored = test::ReadBytes(store.options.iniPath);
+    EditedProjects edited = ReadProjectsForEditing(store.options);
+    RemoveProjects(edited.projects, {0});
+    ini::SetWriteFault([](const std::wstring&) { return static_cast<unsigned long>(ERROR_DISK_FULL); });
+    {
+        test::MessageRecorder boxes;
+        EXPECT_FALSE(CommitProjectList(store.options, std::move(edited)));
+    }
+    ini::SetWriteFault({});
+    EXPECT_EQ(test::ReadBytes(store.options.iniPath), stored);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2", L"P3"}));
+    EXPECT_EQ(store.Settings(0), (std::vector<std::wstring>{L"P1-0/P1 command", L"P1-1/P1 command"}));
+}
+
+TEST(ProjectListTest, ALogoffStartKeepsTheStoredNames) {
+    StoredProjects store({{L"P1", 1}, {L"P2", 1}});
+    store.options.noSave = true;
+    LoadAtStart(store.options);
+    ASSERT_TRUE(CommitProjectList(store.options, ReadProjectsForEditing(store.options)));
+    store.options.noSave = false;
+    store.options.ActiveProject = -1;
+    LoadAtStart(store.options);
+    EXPECT_EQ(store.Names(), (std::vector<std::wstring>{L"P1", L"P2"}));
+    EXPECT_EQ(store.Settings(1), (std::vector<std::wstring>{L"P2-0/P2 command"}));
 }
 
 // Runs the editor while a second thread drives it; boxes are answered from

@@ -81,6 +81,13 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(FindWindowW(L"TandrelMainFrame", workTitle.c_str()), firstWindow);
+    // The same file in other spellings is the same instance.
+    for (const wchar_t* same : {L"/ini=WORK", L"/ini=.\\work.ini", L"/ini=sub/../Work"}) {
+        HANDLE again = program.Start(same);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(ExitCodeWithin(again, 15000), 0u) << test::Utf8(same);
+    }
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // Another settings file is another instance.
     HANDLE plain = program.Start(L"");
@@ -93,6 +100,20 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     PostMessageW(plainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(first, 15000), 0u);
     EXPECT_EQ(ExitCodeWithin(plain, 15000), 0u);
+}
+
+TEST(StartupTest, ASettingsNameWithSlashesIsSavedAndFound) {
+    ProgramCopy program;
+    CreateDirectoryW((program.Dir() / L"conf").c_str(), nullptr);
+    const std::wstring file = program.Dir() / L"conf\\x.ini";
+    HANDLE process = program.Start(L"/ini=conf/x");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode - " + file);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(test::ReadBytes(file).substr(0, 2), "\xFF\xFE");
+    EXPECT_NE(test::ReadUtf16File(file).find(L"IniVersion="), std::wstring::npos);
 }
 
 // The texts of a message box's static controls, joined.

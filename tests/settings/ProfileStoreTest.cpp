@@ -65,7 +65,7 @@ TEST_F(ProfileStoreTest, SectionWritesKeepPlacesAndForeignKeys) {
     ASSERT_TRUE(writer.Commit());
     EXPECT_EQ(Section(L"Define 0"), (test::Entries{{L"FutureKey", L"残す"}, {L"Name", L"新しい"}, {L"LastExec", L"5"}}));
 
-    // A section too large to fetch whole goes key by key, both ways.
+    // Values of any size go whole, both ways.
     const std::wstring big(20000, L'x'), other(20000, L'y');
     SectionWriter large(store, L"Define 1");
     large.WriteString(L"TargetFile", big);

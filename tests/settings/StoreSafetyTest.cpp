@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "SettingsFixture.h"
+#include "platform/Paths.h"
+#include "settings/IniFile.h"
+#include "settings/ProfileStore.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsStore.h"
+
+namespace tandrel {
+namespace {
+
+using test::MessageRecorder;
+using StoreSafetyTest = test::SettingsTest;
+
+// Fails every settings-file write for as long as it lives.
+class FullDisk {
+public:
+    FullDisk() {
+        ini::SetWriteFault([](const std::wstring&) { return static_cast<unsigned long>(ERROR_DISK_FULL); });
+    }
+    ~FullDisk() { ini::SetWriteFault({}); }
+};
+
+TEST_F(StoreSafetyTest, OnlyASettingsFileImportsAndAFailedImportChangesNothing) {
+    WriteIni(test::FullSettingsText());
+    const std::string stored = test::ReadBytes(iniPath);
+    GlobalOptions o = NewOptions();
+    LoadAtStart(o);
+
+    const std::wstring foreign = dir / L"other.ini", text = dir / L"notes.txt", empty = dir / L"empty.ini",
+                       held = dir / L"held.ini";
+    WriteIni(L"[Global]\r\nWindowPos=1\r\n[Options]\r\nColour=red\r\n", foreign);
+    ASSERT_TRUE(test::WriteBytes(text, "just some text\r\nwith lines\r\n"));
+    ASSERT_TRUE(test::WriteBytes(empty, ""));
+    WriteIni(test::FullSettingsText(), held);
+    HANDLE handle = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    for (const std::wstring& file : {foreign, text, empty, held}) {
+        EXPECT_FALSE(IsSettingsFile(file)) << test::Utf8(file);
+        EXPECT_EQ(ImportSettings(o, file, true), ImportFailed) << test::Utf8(file);
+    }
+    CloseHandle(handle);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_EQ(o.projects.Name(0), L"仕事");
+
+    // What marks one: the version, a project count or a folder setting.
+    WriteIni(L"[Options]\r\nIniVersion=0.1\r\n", dir / L"version.ini");
+    WriteIni(L"[Project\\007\\Define12]\r\nName=x\r\n", dir / L"define.ini");
+    WriteIni(L"[define 3]\r\nName=x\r\n", dir / L"lower.ini");
+    WriteIni(L"[Define]\r\nName=x\r\n[Defined 1]\r\n", dir / L"near.ini");
+    EXPECT_TRUE(IsSettingsFile(dir / L"version.ini"));
+    EXPECT_TRUE(IsSettingsFile(dir / L"define.ini"));
+    EXPECT_TRUE(IsSettingsFile(dir / L"lower.ini"));
+    EXPECT_FALSE(IsSettingsFile(dir / L"near.ini"));
+
+    // A settings file whose import cannot be written: every project and
+    // option stays, on disk and in memory.
+    WriteIni(L"[Options]\r\nIniVersion=1.000\r\nProjectCount=1\r\nProjectName=他所\r\nListCount=0\r\n",
+             dir / L"import.ini");
+    {
+        FullDisk disk;
+        MessageRecorder boxes;
+        EXPECT_EQ(ImportSettings(o, dir / L"import.ini", false), ImportFailed);
+        EXPECT_EQ(boxes.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_EQ(o.projects.Count(), 3);
+    EXPECT_EQ(o.projects.Name(1), L"趣味");
+    EXPECT_EQ(o.DivideY, 321);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    EXPECT_EQ(LoadProjectSettings(o, settings, commands, 2), 1);
+    EXPECT_EQ(settings[0].Name, L"日本語の設定");
+}
+
+TEST_F(StoreSafetyTest, ALogoffStartNeverWritesTheProjectList) {
+    WriteIni(test::FullSettingsText());
+    GlobalOptions o = NewOptions();
+    o.noSave = o.iniForced = true;
+    LoadAtStart(o);
+    ASSERT_EQ(o.projects.Count(), 32);
+    ASSERT_TRUE(SaveOptions(o, GroupProjects));
+    ASSERT_TRUE(SetProjectCount(o, 32));
+    ASSERT_TRUE(DeleteProjectKeys(o, 0, 1));
+    EXPECT_EQ(Value(L"Options", L"ProjectCount"), L"3");
+    EXPECT_EQ(Value(L"Options", L"ProjectName"), L"仕事");
+    EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
+    EXPECT_EQ(Value(L"Options", L"ActiveProject"), L"2");
+}
+
+TEST_F(StoreSafetyTest, TheOldFileNamedInAnotherSpellingIsTheSettingsFileItself) {
+    WriteIni(test::FullSettingsText());
+    const std::string stored = test::ReadBytes(iniPath);
+    std::wstring upper = iniPath;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    const std::wstring folder = FolderOf(iniPath, true), name = FileNameOf(iniPath);
+    std::wstring slashed = iniPath;
+    for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
+    for (const std::wstring& same : {upper, folder + L"\\sub\\..\\" + name, slashed}) {
+        CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+        GlobalOptions o = NewOptions();
+        o.oldIniPath = same;
+        MessageRecorder boxes;
+        OpenSettings(o);
+        EXPECT_TRUE(boxes.Boxes().empty()) << test::Utf8(same);
+        EXPECT_EQ(test::ReadBytes(iniPath), stored) << test::Utf8(same);
+        EXPECT_EQ(o.projects.Name(1), L"趣味");
+    }
+}
+
+TEST_F(StoreSafetyTest, IniNamesAreNormalisedBeforeUse) {
+    GlobalOptions o;
+    const std::wstring folder = ModuleFolder();  // with its trailing backslash
+    const std::wstring parent = FolderOf(folder.substr(0, folder.size() - 1));
+    EXPECT_EQ(ResolveIniPath(o, L"..\\x", L".ini"), parent + L"x.ini");
+    EXPECT_EQ(ResolveIniPath(o, L"conf/x", L".ini"), folder + L"conf\\x.ini");
+    EXPECT_EQ(ResolveIniPath(o, L"C:/data/x", L".ini"), L"C:\\data\\x.ini");
+    EXPECT_EQ(ResolveIniPath(o, L"\\data\\x", L".ini"), folder.substr(0, 2) + L"\\data\\x.ini");
+
+    // Such a name is saved to and found again.
+    GlobalOptions saved = NewOptions();
+    std::wstring forward = dir.Path() + L"/sub/../work";
+    for (wchar_t& c : forward) c = c == L'\\' ? L'/' : c;
+    saved.iniPath = ResolveIniPath(saved, forward, L".ini");
+    EXPECT_EQ(saved.iniPath, dir / L"work.ini");
+    ASSERT_TRUE(ProfileStore(saved).WriteInt(L"Options", L"DivideY", 9));
+    EXPECT_TRUE(FileExists(saved.iniPath));
+    EXPECT_EQ(SettingsFileIdentity(dir / L"WORK.INI"), SettingsFileIdentity(saved.iniPath));
+}
+
+TEST_F(StoreSafetyTest, AFailedStorageSwitchKeepsChoiceAndData) {
+    WriteIni(L"[Options]\r\nProjectCount=2\r\nProject\\001\\ListCount=1\r\n[Project\\001\\Define 0]\r\nName=一番\r\n");
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    o.useRegistry = true;
+    LoadAtStart(o);
+    ASSERT_TRUE(SaveProjectSettings(o, std::vector<FolderSetting>(1), CommandList{}, 1, -1, PartAll));
+    const std::string stored = test::ReadBytes(iniPath);
+    {
+        FullDisk disk;
+        MessageRecorder boxes;
+        EXPECT_FALSE(SwitchStorage(o, false));
+        EXPECT_FALSE(boxes.Boxes().empty());
+    }
+    EXPECT_TRUE(o.useRegistry);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+TEST_F(StoreSafetyTest, TimesBeyond2038RoundTripAndOldValuesRead) {
+    const std::int64_t later = 4102444800;  // 2100-01-01
+    WriteIni(L"[Options]\r\nListCount=2\r\n[Define 0]\r\nLastExec=1600000000\r\nTargetDate=-1\r\n"
+             L"[Define 1]\r\nLastExec=99999999999999999999\r\n");
+    for (const bool registry : {false, true}) {
+        GlobalOptions o = NewOptions();
+        o.useRegistry = registry;
+        std::vector<FolderSetting> settings(2);
+        CommandList commands;
+        if (!registry) {
+            ASSERT_EQ(LoadProjectSettings(o, settings, commands, 0), 2);
+            EXPECT_EQ(settings[0].LastExec, 1600000000);
+            EXPECT_EQ(settings[0].TargetDate, -1);
+            EXPECT_EQ(settings[1].LastExec, INT64_MAX);
+        }
+        settings[0].LastExec = later;
+        settings[0].TargetDate = later + 1;
+        settings[1].LastExec = 2147483647;
+        settings[1].TargetDate = -1;
+        ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+        std::vector<FolderSetting> back;
+        ASSERT_EQ(LoadProjectSettings(o, back, commands, 0), 2);
+        EXPECT_EQ(back[0].LastExec, later);
+        EXPECT_EQ(back[0].TargetDate, later + 1);
+        EXPECT_EQ(back[1].LastExec, 2147483647);
+        EXPECT_EQ(back[1].TargetDate, -1);
+    }
+    // Values below 2^31 are written as before.
+    EXPECT_EQ(Value(L"Define 1", L"LastExec"), L"2147483647");
+    EXPECT_EQ(Value(L"Define 1", L"TargetDate"), L"-1");
+    EXPECT_EQ(Value(L"Define 0", L"LastExec"), L"4102444800");
+    EXPECT_EQ(RegistryText(L"Define 1", L"LastExec"), L"dword:2147483647");
+    EXPECT_EQ(RegistryText(L"Define 0", L"LastExec"), L"4102444800");
+}
+
+}  // namespace
+}  // namespace tandrel
