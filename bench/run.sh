@@ -10,3 +10,4 @@ echo "== settings store (200 settings, 1 project)"
 wine "$TANDREL_BUILD/settings_bench.exe" 200 1
 echo "== settings store (100 settings, 10 projects)"
 wine "$TANDREL_BUILD/settings_bench.exe" 100 10
+echo "== mirroring against the floor: bench/engine.sh (slow; bench/engine.sh --quick for 20,000 files)"
