@@ -5,12 +5,14 @@ the ratios of each round. Called by bench/engine.sh, which builds the
 programs and sets up Wine and the display.
 
 Memory is the peak resident set (the kernel's ru_maxrss, i.e. VmHWM) of the
-Wine process that runs the program, read with wait4() when it ends: what the
-machine really had to give it, program and Wine's own libraries together,
-measured the same way for every program, so the floor's figure tells how
-much of it is Wine.
+Wine process that runs the program, as /usr/bin/time reports it when the
+process ends: what the machine really had to give it, program and Wine's own
+libraries together, measured the same way for every program, so the floor's
+figure tells how much of it is Wine. (time is the parent because a process
+started straight from Python inherits Python's own peak across exec.)
 """
 import argparse
+import json
 import os
 import signal
 import statistics
@@ -65,47 +67,76 @@ class Runner:
         return [self.args.wine, os.path.join(self.build, exe), windows_path(master), windows_path(backup)], None
 
     def run(self, program, master, backup):
-        """(seconds, peak RSS in KiB, exit code or None after the time-out)."""
+        """(seconds, peak RSS in KiB (0 when killed), exit code or None after
+        the time-out, what the program printed)."""
         cmd, cwd = self.command(program, master, backup)
         # A Wine server that outlives each run, so no run pays for its start
         # (a no-op when one is already running).
         subprocess.run(["wineserver", "-p60"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.log.write(f"$ {' '.join(cmd)}\n")
         self.log.flush()
-        start = time.monotonic()
-        proc = subprocess.Popen(cmd, cwd=cwd, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
-        timed_out = threading.Event()
+        out_path = os.path.join(self.args.work, "run.out")
+        rss_path = os.path.join(self.args.work, "run.rss")
+        if os.path.exists(rss_path):
+            os.remove(rss_path)
+        with open(out_path, "wb") as out:
+            start = time.monotonic()
+            proc = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss_path] + cmd, cwd=cwd, stdout=out,
+                                    stderr=subprocess.STDOUT, start_new_session=True)
+            timed_out = threading.Event()
 
-        def kill():
-            timed_out.set()
-            try:
-                os.killpg(proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+            def kill():
+                timed_out.set()
+                try:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
 
-        timer = threading.Timer(self.args.timeout, kill)
-        timer.start()
-        _, status, usage = os.wait4(proc.pid, 0)
-        seconds = time.monotonic() - start
-        timer.cancel()
-        proc.returncode = os.waitstatus_to_exitcode(status)
+            timer = threading.Timer(self.args.timeout, kill)
+            timer.start()
+            proc.wait()
+            seconds = time.monotonic() - start
+            timer.cancel()
         code = None if timed_out.is_set() else proc.returncode
-        self.log.write(f"# {program}: {seconds:.2f} s, peak {usage.ru_maxrss} KiB, exit {code}\n")
+        with open(out_path, encoding="utf-8", errors="replace") as f:
+            output = f.read()
+        try:
+            with open(rss_path) as f:
+                rss = int(f.read().split()[-1])
+        except (OSError, ValueError, IndexError):
+            rss = 0  # killed at the time-out: not known
+        self.log.write(output)
+        self.log.write(f"# {program}: {seconds:.2f} s, peak {rss} KiB, exit {code}\n")
         self.log.flush()
-        return seconds, usage.ru_maxrss, code
+        return seconds, rss, code, output
 
 
 def prepare(work, files, seed):
+    """The trees of one size, made once per seed, and the change's counts."""
     folders = max(1, files // 20)
     base = os.path.join(work, f"t{files}", "base")
     changed = os.path.join(work, f"t{files}", "changed")
-    stamp = os.path.join(work, f"t{files}", f"seed{seed}")
+    stamp = os.path.join(work, f"t{files}", f"seed{seed}.json")
     if not os.path.exists(stamp):
         print(f"generating {files:,} files in {folders:,} folders (seed {seed}) …", flush=True)
         trees.generate(base, files, folders, seed)
-        trees.change(base, changed, seed)
-        open(stamp, "w").close()
-    return base, changed, os.path.join(work, f"t{files}", "backup")
+        counts = trees.change(base, changed, seed)
+        with open(stamp, "w") as f:
+            json.dump(counts, f)
+    with open(stamp) as f:
+        counts = json.load(f)
+    return base, changed, os.path.join(work, f"t{files}", "backup"), counts
+
+
+def expected_counts(scenario, counts):
+    """What the floor and the engine must say they did: a no-change run that
+    copies anything read other time stamps than the generator wrote."""
+    if scenario == "nochange":
+        return {"floor": "copied 0, deleted 0,", "engine": "created 0, updated 0, deleted 0,"}
+    if scenario == "change":
+        return {"floor": f"copied {counts['changed'] + counts['added']}, deleted {counts['deleted']},",
+                "engine": f"created {counts['added']}, updated {counts['changed']}, deleted {counts['deleted']},"}
+    return {"floor": f"copied {counts['files']}, deleted 0,", "engine": f"created {counts['files']}, updated 0, deleted 0,"}
 
 
 def scenario_trees(scenario, base, changed, backup):
@@ -119,15 +150,22 @@ def scenario_trees(scenario, base, changed, backup):
     return master, lambda: trees.sync(base, backup)
 
 
-def fmt_time(values, codes):
-    med = statistics.median(values)
-    mark = ">" if any(c is None for c in codes) else ""
-    bad = "!" if any(c not in (0, None) for c in codes) else ""
-    return f"{mark}{med:.2f} s{bad} ({min(values):.2f}–{max(values):.2f})"
+def fmt_time(runs):
+    """Median (min–max) of the runs that ended; a run killed at the time-out
+    only says it took longer, so it is counted apart."""
+    done = [f[0] for f in runs if f[2] is not None]
+    killed = len(runs) - len(done)
+    bad = "!" if any(f[2] not in (0, None) for f in runs) else ""
+    if not done:
+        return f">{max(f[0] for f in runs):.0f} s (all {killed} killed)"
+    text = f"{statistics.median(done):.2f} s{bad} ({min(done):.2f}–{max(done):.2f})"
+    return text + (f" +{killed} killed" if killed else "")
 
 
 def median_ratio(a, b):
-    return statistics.median(x / y for x, y in zip(a, b))
+    """Median of the ratios of the rounds in which both runs ended."""
+    ratios = [x[0] / y[0] for x, y in zip(a, b) if x[2] is not None and y[2] is not None]
+    return f"{statistics.median(ratios):.2f}×" if ratios else "—"
 
 
 def main():
@@ -150,7 +188,7 @@ def main():
     runner = Runner(args)
 
     # Warm-up on a small tree: Wine's services and every library in memory.
-    wb, _, wbackup = prepare(args.work, 200, args.seed)
+    wb, _, wbackup, _ = prepare(args.work, 200, args.seed)
     for program in programs:
         trees.sync(wb, wbackup)
         runner.run(program, wb, wbackup)
@@ -158,25 +196,28 @@ def main():
     results = {}  # (size, scenario, program) -> [(seconds, rss, code)]
     wrong = []
     for size in sizes:
-        base, changed, backup = prepare(args.work, size, args.seed)
+        base, changed, backup, counts = prepare(args.work, size, args.seed)
         for scenario in scenarios:
             master, reset = scenario_trees(scenario, base, changed, backup)
+            expected = expected_counts(scenario, counts)
             for round_ in range(args.pairs):
                 for program in programs:
                     reset()
                     figure = runner.run(program, master, backup)
                     results.setdefault((size, scenario, program), []).append(figure)
                     diff = trees.differences(master, backup)
+                    where = f"{LABELS[program]}, {TITLES[scenario]}, {size:,} files"
                     if diff and figure[2] is not None:
-                        wrong.append(f"{LABELS[program]}, {TITLES[scenario]}, {size:,} files: {diff[0]} "
-                                     f"(+{len(diff) - 1} more)")
+                        wrong.append(f"{where}: backup differs from master: {diff[0]} (+{len(diff) - 1} more)")
+                    if program in expected and figure[2] is not None and expected[program] not in figure[3]:
+                        wrong.append(f"{where}: expected \"{expected[program]}\", printed {figure[3].strip()!r}")
                     print(f"  {size:,} files, {TITLES[scenario]}, round {round_ + 1}: {LABELS[program]} "
                           f"{figure[0]:.2f} s, peak {figure[1] / 1024:.0f} MiB, exit {figure[2]}"
                           f"{'' if not diff else ', backup differs from master'}", flush=True)
 
     print()
     print(f"Medians of {args.pairs} rounds (min–max); ratios are medians of the ratios within each round.")
-    print("'>' a run hit the time-out of the process; '!' a run ended with a non-zero exit code.")
+    print("Runs killed at the time-out count in no median; '!' a run ended with a non-zero exit code.")
     print()
     header = f"{'scenario':<42}{'files':>9}  " + "".join(f"{LABELS[x]:<27}" for x in programs)
     extra = []
@@ -191,30 +232,36 @@ def main():
         for scenario in scenarios:
             row = f"{TITLES[scenario]:<42}{size:>9,}  "
             data = {x: results[(size, scenario, x)] for x in programs}
-            secs = {x: [f[0] for f in data[x]] for x in programs}
             for x in programs:
-                row += f"{fmt_time(secs[x], [f[2] for f in data[x]]):<27}"
+                row += f"{fmt_time(data[x]):<27}"
             cells = []
             if "window" in programs and "floor" in programs:
-                cells.append(f"{median_ratio(secs['window'], secs['floor']):.2f}× (≤ {GOALS[scenario]}×)")
+                cells.append(f"{median_ratio(data['window'], data['floor'])} (≤ {GOALS[scenario]}×)")
             if "engine" in programs and "floor" in programs:
-                cells.append(f"{median_ratio(secs['engine'], secs['floor']):.2f}×")
+                cells.append(median_ratio(data["engine"], data["floor"]))
             if "window" in programs and "engine" in programs:
-                cells.append(f"{median_ratio(secs['window'], secs['engine']):.2f}× (≤ {WINDOW_GOAL}×)")
+                cells.append(f"{median_ratio(data['window'], data['engine'])} (≤ {WINDOW_GOAL}×)")
             print(row + "  ".join(f"{c:<22}" for c in cells))
 
-    # Peak memory of the largest tree, over every run of each program there.
+    # Peak memory of the largest tree, over every run of each program there;
+    # the floor's figure is what Wine itself takes for such a walk.
     size = max(sizes)
     print()
-    print(f"Peak resident set (VmHWM of the Wine process, wait4 ru_maxrss), {size:,} files, largest of the runs:")
-    for x in programs:
-        for scenario in scenarios:
-            runs = results[(size, scenario, x)]
-            goal = f"  (goal ≤ {MEMORY_GOAL_MIB} MiB)" if x == "window" else ""
-            print(f"  {LABELS[x]:<14} {TITLES[scenario]:<36} {max(f[1] for f in runs) / 1024:7.1f} MiB{goal}")
+    print(f"Peak resident set (VmHWM of the Wine process, /usr/bin/time %M), {size:,} files, largest of the runs:")
+    for scenario in scenarios:
+        peak = {x: max(f[1] for f in results[(size, scenario, x)]) / 1024 for x in programs}
+        for x in programs:
+            goal = f"  goal ≤ {MEMORY_GOAL_MIB} MiB" if x == "window" else ""
+            if not peak[x]:
+                print(f"  {TITLES[scenario]:<36} {LABELS[x]:<14} not known (every run killed){goal}")
+                continue
+            over = ""
+            if x != "floor" and peak.get("floor"):
+                over = f" ({peak[x] - peak['floor']:+.1f} MiB over the floor)"
+            print(f"  {TITLES[scenario]:<36} {LABELS[x]:<14} {peak[x]:7.1f} MiB{over}{goal}")
     if wrong:
         print()
-        print("Backup NOT equal to master after:")
+        print("Wrong results:")
         for line in wrong:
             print("  " + line)
         return 1

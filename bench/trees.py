@@ -118,6 +118,7 @@ def change(base, root, seed):
                    BASE_TIME + YEAR + rng.randrange(DAY))
     set_folder_times(root, folders)
     print(f"{root}: {len(changed)} changed, {len(deleted)} deleted, {n // 200} added")
+    return {"files": n, "changed": len(changed), "deleted": len(deleted), "added": n // 200}
 
 
 def differences(a, b):
