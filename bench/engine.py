@@ -67,6 +67,15 @@ class Runner:
         return [self.args.wine, os.path.join(self.build, exe), windows_path(master), windows_path(backup)], None
 
     def run(self, program, master, backup):
+        figure = self.run_once(program, master, backup)
+        # Wine itself may fail to start while its server is being replaced:
+        # nothing printed, at once. That run measured nothing; run it again.
+        if figure[2] not in (0, None) and figure[0] < 0.5 and not figure[3].strip():
+            time.sleep(1)
+            figure = self.run_once(program, master, backup)
+        return figure
+
+    def run_once(self, program, master, backup):
         """(seconds, peak RSS in KiB (0 when killed), exit code or None after
         the time-out, what the program printed)."""
         cmd, cwd = self.command(program, master, backup)
@@ -151,20 +160,21 @@ def scenario_trees(scenario, base, changed, backup):
 
 
 def fmt_time(runs):
-    """Median (min–max) of the runs that ended; a run killed at the time-out
-    only says it took longer, so it is counted apart."""
-    done = [f[0] for f in runs if f[2] is not None]
-    killed = len(runs) - len(done)
-    bad = "!" if any(f[2] not in (0, None) for f in runs) else ""
+    """Median (min–max) of the runs that ended cleanly; a run killed at the
+    time-out only says it took longer and a failed run measured something
+    else, so both are counted apart."""
+    done = [f[0] for f in runs if f[2] == 0]
+    killed = sum(1 for f in runs if f[2] is None)
+    failed = len(runs) - len(done) - killed
+    apart = (f" +{killed} killed" if killed else "") + (f" +{failed} failed" if failed else "")
     if not done:
-        return f">{max(f[0] for f in runs):.0f} s (all {killed} killed)"
-    text = f"{statistics.median(done):.2f} s{bad} ({min(done):.2f}–{max(done):.2f})"
-    return text + (f" +{killed} killed" if killed else "")
+        return f">{max(f[0] for f in runs):.0f} s{apart}" if killed else f"—{apart}"
+    return f"{statistics.median(done):.2f} s ({min(done):.2f}–{max(done):.2f}){apart}"
 
 
 def median_ratio(a, b):
-    """Median of the ratios of the rounds in which both runs ended."""
-    ratios = [x[0] / y[0] for x, y in zip(a, b) if x[2] is not None and y[2] is not None]
+    """Median of the ratios of the rounds in which both runs ended cleanly."""
+    ratios = [x[0] / y[0] for x, y in zip(a, b) if x[2] == 0 and y[2] == 0]
     return f"{statistics.median(ratios):.2f}×" if ratios else "—"
 
 
@@ -217,7 +227,7 @@ def main():
 
     print()
     print(f"Medians of {args.pairs} rounds (min–max); ratios are medians of the ratios within each round.")
-    print("Runs killed at the time-out count in no median; '!' a run ended with a non-zero exit code.")
+    print("Runs killed at the time-out or ended with a non-zero exit code count in no median.")
     print()
     header = f"{'scenario':<42}{'files':>9}  " + "".join(f"{LABELS[x]:<27}" for x in programs)
     extra = []
