@@ -13,3 +13,4 @@ echo "== settings store (1000 settings in 1 project)"
 wine "$TANDREL_BUILD/settings_bench.exe" 1000 1
 echo "== engine (update runs over 20,000 small files)"
 wine "$TANDREL_BUILD/engine_bench.exe" 20000 100
+echo "== mirroring against the floor: bench/engine.sh (slow; bench/engine.sh --quick for 20,000 files)"
