@@ -167,6 +167,33 @@ TEST(FaultTest, ACopyThatFailsLeavesTheOldBackupAndNoPartialFile) {
     EXPECT_TRUE(Partials(b).empty());
 }
 
+TEST(FaultTest, AFileThatGrowsWhileItIsCopiedIsCopiedWholeAndAgainNextTime) {
+    TempDir temp;
+    const std::wstring m = temp / L"m", b = temp / L"b";
+    MakeFolders(temp.Path(), {L"m", L"b"});
+    WriteBytes(m + L"\\log.txt", "first");
+    StagedFaults faults;
+    // The writer appends while the copy's data is on its way.
+    faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
+        if (point == FaultPoint::Copy && seen == 1 && EqualsNoCase(path, b + L"\\log.txt")) {
+            HANDLE file = CreateFileW((m + L"\\log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+            DWORD written = 0;
+            WriteFile(file, " second", 7, &written, nullptr);
+            CloseHandle(file);
+        }
+        return 0;
+    };
+    Batch run;
+    run.settings = {Pair(m, b)};
+    run.Run(false);
+    EXPECT_EQ(ReadBytes(b + L"\\log.txt"), "first");
+    run.Run(false);
+    EXPECT_EQ(run.Changes(), (Rows{L"更新 log.txt"}));
+    EXPECT_EQ(ReadBytes(b + L"\\log.txt"), "first second");
+    EXPECT_TRUE(Partials(b).empty());
+}
+
 TEST(FaultTest, PartialCopiesOfAnInterruptedRunAreRemovedAndNeverShown) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
