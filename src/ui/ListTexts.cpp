@@ -37,7 +37,30 @@ std::wstring ListDateFormat(const std::wstring& format) {
 }
 
 std::wstring BlankDate(const std::wstring& format) {
-    return DashMask(ListDateFormat(format));
+    // A list date is a time format only: "%p" is the morning or afternoon
+    // mark, not the project, and a "?" of the format stays a "?".
+    const std::wstring pattern = ListDateFormat(format);
+    std::wstring blank;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != L'%' || i + 1 >= pattern.size()) {
+            blank += pattern[i];
+            continue;
+        }
+        if (pattern[i + 1] == L'#' && i + 2 < pattern.size()) ++i;
+        const wchar_t code = pattern[++i];
+        switch (code) {
+            case L'%': blank += L'%'; break;
+            case L'Y': blank += L"----"; break;
+            case L'j': blank += L"---"; break;
+            case L'w': blank += L'-'; break;
+            case L'y': case L'm': case L'd': case L'H': case L'M': case L'S': case L'I': case L'U': case L'W':
+                blank += L"--";
+                break;
+            // Codes of no fixed width keep their place visible.
+            default: blank += L"--"; break;
+        }
+    }
+    return blank;
 }
 
 std::wstring ListTime(std::time_t time, const std::wstring& format, const std::wstring& blank) {

@@ -13,12 +13,6 @@
 namespace tandrel::test {
 namespace {
 
-FILETIME FileTimeOf(std::time_t t) {
-    ULARGE_INTEGER ticks{};
-    ticks.QuadPart = static_cast<unsigned long long>(t) * 10000000ull + 116444736000000000ull;
-    return FILETIME{ticks.LowPart, ticks.HighPart};
-}
-
 TEST(ListTextTest, SizesAndBlankDates) {
     const std::pair<std::uint64_t, std::wstring> sizes[] = {
         {0, L"0 B"},           {1023, L"1,023 B"},          {1024, L"1.0 KB"},
