@@ -61,8 +61,8 @@ int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t co
     return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
 }
 
-void ShellOpen(HWND, const std::wstring& path) {
-    LaunchTool(path, L"", WindowNormal, false);
+bool ShellOpen(HWND, const std::wstring& path) {
+    return LaunchTool(path, L"", WindowNormal, false);
 }
 
 }  // namespace
@@ -521,7 +521,7 @@ void CTandrelView::ShowHelp(int page, int anchor) {
                 shown = show && show(GetDesktopWindow(), topic.c_str(), kDisplayTopic, 0) != nullptr;
             }
         } else {
-            shown = LaunchTool(file, L"", WindowNormal, false);
+            shown = openInShell(Handle(), file);
         }
         break;
     }

@@ -98,8 +98,8 @@ public:
     ViewDialogs dialogs;
     // Starts the worker for a filled batch; the engine's StartBatch.
     std::function<bool(MirrorBatch&)> startBatch;
-    // Opens a folder or file through the shell.
-    std::function<void(HWND owner, const std::wstring& path)> openInShell;
+    // Opens a folder or file through the shell (also the manual).
+    std::function<bool(HWND owner, const std::wstring& path)> openInShell;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -20,7 +20,10 @@ TEST_F(MainWindowTest, EveryToolbarButtonCarriesOutItsCommand) {
         return true;
     };
     std::vector<std::wstring> opened;
-    View().openInShell = [&](HWND, const std::wstring& path) { opened.push_back(path); };
+    View().openInShell = [&](HWND, const std::wstring& path) {
+        opened.push_back(path);
+        return true;
+    };
     options.OutputLog = true;
     options.LogViewToolPath.clear();
     options.LogFileName = dir / L"run.log";
