@@ -11,6 +11,7 @@
 
 #include "framework/CommandUI.h"
 #include "framework/ListView.h"
+#include "platform/DateFormat.h"
 #include "platform/Paths.h"
 #include "resource.h"
 #include "ui/ListTexts.h"
@@ -61,9 +62,11 @@ TEST_F(MainWindowTest, TrayIconHidesRestoresAndAnimatesDuringARun) {
     Command(ID_RUN_UPDATE);
     ASSERT_EQ(started.size(), 1u);
     std::set<int> seen;
-    for (int i = 0; i < 30 && seen.size() < 2; ++i) {
+    for (int i = 0; i < 40 && seen.size() < 2; ++i) {
         Pump(100);
-        seen.insert(View().Tray().CurrentIcon());
+        const int icon = View().Tray().CurrentIcon();
+        // Until the first tick of the run the icon is still the program's.
+        if (icon != IDR_MAINFRAME) seen.insert(icon);
     }
     EXPECT_GE(seen.size(), 2u);
     for (int icon : seen) EXPECT_TRUE(icon >= 147 && icon <= 150) << icon;
@@ -195,6 +198,14 @@ TEST_F(MainWindowTest, OpeningFoldersDuringARunKeepsTheRunsStatus) {
     Pump();
     Command(ID_OPEN_MASTER);
     EXPECT_EQ(frame->StatusText(), L"Tandrel Unicode");
+}
+
+TEST(ListTextTest, ListTimesMatchTheRuntimeFormatter) {
+    for (std::time_t t : {std::time_t{1}, std::time_t{951782400}, std::time_t{1700000000}, std::time_t{2000000000}}) {
+        for (const wchar_t* format : {L"%Y/%m/%d %H:%M:%S", L"%y-%m-%d %%", L"%H:%M", L"%Y年%m月%d日 %A"})
+            EXPECT_EQ(ListTime(t, format, L"-"), FormatLocalTime(format, t)) << t << " " << Utf8(format);
+    }
+    EXPECT_EQ(ListTime(0, L"%Y", L"----"), L"----");
 }
 
 TEST(ListTextTest, BlankDatesAreTimeFormatsOnly) {
