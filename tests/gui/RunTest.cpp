@@ -36,6 +36,8 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         host.AddReportRow({L"削除", L"b.txt", {}, FileTimeOf(t), {}});
         EXPECT_GT(host.MeasureReportText(L"--------"), 0);
     });
+    // Rows reach the list with the next refresh tick.
+    Pump(150);
     EXPECT_EQ(Column(ReportList(), 0), (std::vector<std::wstring>{L"開始", L"作成", L"削除"}));
     EXPECT_EQ(Cell(ReportList(), 0, 2), L"");
     EXPECT_EQ(Cell(ReportList(), 0, 4), L"");
@@ -70,6 +72,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         View().Host().ClearReport();
         View().Host().AddReportRow({L"更新", L"c.txt", FileTimeOf(t), {}, 1});
     });
+    Pump(150);
     EXPECT_EQ(Column(ReportList(), 3), (std::vector<std::wstring>{L"--:--"}));
 }
 
