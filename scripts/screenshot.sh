@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 OUT="$(realpath -m "${1:-docs/screenshot.png}")"
+scripts/setup.sh
 source scripts/env.sh
 if ! command -v import >/dev/null || ! command -v xwininfo >/dev/null; then
     echo "screenshot: installing imagemagick and x11-utils"
