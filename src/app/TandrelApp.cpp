@@ -159,7 +159,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         return ImportFolderSettings(owner, options_, transfer);
     };
     view.dialogs.exportSettings = [this, transfer](HWND owner) { ExportFolderSettings(owner, options_, transfer); };
-    if (IsIconic(frame_->Handle())) options_.startIconic = true;
+    // A shortcut set to "minimised" starts in the tray.
+    if (CMainFrame::StartsMinimised(showCommand)) options_.startIconic = true;
     frame_->InitialUpdate();
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
     UpdateWindow(frame_->Handle());
@@ -169,7 +170,10 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
 
 int CTandrelApp::Run() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    const auto idle = [this] {
+        if (frame_ && frame_->Handle()) frame_->OnIdle();
+    };
+    while (GetMessageAfterIdle(msg, idle) > 0) {
         if (frame_ && frame_->Handle() && frame_->PreTranslateMessage(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -58,3 +58,19 @@ void UpdateToolbarCommands(HWND toolbar, const CommandQuery& query) {
 }
 
 }  // namespace tandrel
+
+namespace tandrel {
+
+bool IdleCommandUpdate::OnIdle() {
+    if (!pending_) return false;
+    pending_ = false;
+    if (update_) update_();
+    return true;
+}
+
+BOOL GetMessageAfterIdle(MSG& msg, const std::function<void()>& idle) {
+    if (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) idle();
+    return GetMessageW(&msg, nullptr, 0, 0);
+}
+
+}  // namespace tandrel

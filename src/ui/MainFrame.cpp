@@ -7,6 +7,7 @@
 
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/SettingsStore.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel {
@@ -128,7 +129,9 @@ CommandState CMainFrame::QueryCommand(UINT id, bool mainMenu) const {
 
 void CMainFrame::UpdateCommandUI() {
     if (!toolbar_) return;
+    view_->HoldSelection(true);
     UpdateToolbarCommands(toolbar_, [this](UINT id) { return QueryCommand(id); });
+    view_->HoldSelection(false);
     const bool idle = !view_->Running();
     EnableWindow(GetDlgItem(bar_, IDC_PROJECT_COMBO), idle);
     EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), idle);
@@ -346,6 +349,17 @@ void CMainFrame::ApplyStoredPlacement() {
     SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool CMainFrame::StartsMinimised(int showCommand) {
+    if (showCommand == SW_SHOWDEFAULT) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        GetStartupInfoW(&startup);
+        if (startup.dwFlags & STARTF_USESHOWWINDOW) showCommand = startup.wShowWindow;
+    }
+    return showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINNOACTIVE ||
+           showCommand == SW_FORCEMINIMIZE;
+}
+
 void CMainFrame::Restore() {
     ShowWindow(Handle(), IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(Handle());
@@ -360,21 +374,30 @@ void CMainFrame::ShowStatus(const wchar_t* status, const wchar_t* detail) {
         if (detail) detail_ = detail;
         text = status_ + L" " + detail_;
     }
+    shownStatus_ = text;
+    // A prompt on screen stays until the menu closes or the mouse leaves.
+    if (prompting_) return;
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
     UpdateWindow(statusBar_);
 }
 
 void CMainFrame::ShowPrompt(UINT id) {
     const std::wstring prompt = CommandTextLine(id, 0);
-    SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
-    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(prompt.c_str()));
+    prompting_ = true;
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(prompt.c_str()));
+}
+
+void CMainFrame::EndPrompt() {
+    if (!prompting_) return;
+    prompting_ = false;
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shownStatus_.c_str()));
 }
 
 bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
     if (control && GetParent(control) == bar_) {
         if (id == IDC_PROJECT_COMBO && code == CBN_SELCHANGE) {
             view_->SwitchProject(static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
-            UpdateCommandUI();
+            RequestCommandUpdate();
         } else if (id == IDC_AFTER_LIST && code == CBN_SELCHANGE) {
             options_.runMode = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
             SelectAfterCompletion();
@@ -383,7 +406,9 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
         }
         return true;
     }
-    if (control) return false;
+    // Toolbar buttons arrive with the toolbar as the control; other
+    // controls' notifications are not commands.
+    if (control && control != toolbar_) return false;
     if (!QueryCommand(id).enabled) return true;
     if (view_ && view_->OnCommand(id)) return true;
     switch (id) {
@@ -444,10 +469,20 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(wParam));
             return 0;
         case WM_EXITMENULOOP:
-            SendMessageW(statusBar_, SB_SIMPLE, FALSE, 0);
+            EndPrompt();
             return 0;
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->hwndFrom == toolbar_ && header->code == TBN_HOTITEMCHANGE) {
+                // The button under the mouse says what it does, as a menu item does.
+                const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lParam);
+                if ((hot->dwFlags & HICF_LEAVING) || hot->idNew <= 0) {
+                    EndPrompt();
+                } else {
+                    ShowPrompt(static_cast<UINT>(hot->idNew));
+                }
+                return 0;
+            }
             if (header->code == TTN_GETDISPINFOW && (header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(
                                                                             toolbar_, TB_GETTOOLTIPS, 0, 0)))) {
                 static std::wstring tip;
@@ -468,8 +503,20 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DestroyWindow(Handle());
             return 0;
         case WM_QUERYENDSESSION:
-            if (view_ && view_->Running()) view_->Cancel();
+            // Nobody will answer a box any more: the run stops without asking.
+            if (view_ && view_->Running()) view_->EndSession(false);
             return TRUE;
+        case WM_ENDSESSION:
+            // The process may end without another message: store now.
+            if (!view_) return 0;
+            if (!wParam) {
+                view_->Host().AnswerBoxesUnasked(false);
+                return 0;
+            }
+            view_->EndSession(true);
+            RememberPlacement();
+            SaveAtExit(options_);
+            return 0;
         case WM_TANDREL_STATUS:
             ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
             return 0;
@@ -490,7 +537,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TANDREL_CLOSE_MENU:
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
-            UpdateCommandUI();
+            RequestCommandUpdate();
             return 0;
         case WM_DESTROY:
             barFont_.Reset();

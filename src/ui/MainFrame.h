@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/CommandUI.h"
@@ -40,6 +41,15 @@ public:
     // The one place that says which command is enabled, checked or renamed.
     CommandState QueryCommand(UINT id, bool mainMenu = true) const;
     void UpdateCommandUI();
+    // Asks for UpdateCommandUI when the message loop is next idle.
+    void RequestCommandUpdate() { commandUpdate_.Request(); }
+    // The message loop has nothing waiting.
+    void OnIdle() { commandUpdate_.OnIdle(); }
+    // The status and detail texts the status line keeps.
+    std::pair<std::wstring, std::wstring> KeptStatus() const { return {status_, detail_}; }
+    // Whether a start with this show command goes to the tray (a shortcut
+    // set to "minimised", or the startup information saying so).
+    static bool StartsMinimised(int showCommand);
     void FillProjectSelector();
     void FillAfterCompletion();
     void ApplyFonts();
@@ -65,7 +75,9 @@ private:
     void SelectAfterCompletion();
     void LayoutControlBar();
     void ShowStatus(const wchar_t* status, const wchar_t* detail);
+    // A command's prompt in the status line instead of the status, and back.
     void ShowPrompt(UINT id);
+    void EndPrompt();
     void Layout();
 
     GlobalOptions& options_;
@@ -81,9 +93,12 @@ private:
     std::vector<AfterCompletionEntry> afterEntries_;
     std::wstring afterTipText_;
     std::wstring status_, detail_;
+    std::wstring shownStatus_;
+    bool prompting_ = false;
     FontChoice defaultFont_;
     OwnedFont barFont_, statusFont_;
     int barWidth_ = 0, barHeight_ = 24;
+    IdleCommandUpdate commandUpdate_{[this] { UpdateCommandUI(); }};
 };
 
 }  // namespace tandrel

@@ -1,7 +1,8 @@
 #include "ui/ReportListCtrl.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
+
+#include <algorithm>
 
 #include "framework/ListView.h"
 #include "platform/Strings.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr unsigned kColumnTitles[] = {IDS_COL_ACTION, IDS_COL_FILE, IDS_COL_MASTER_TIME, IDS_COL_BACKUP_TIME,
                                       IDS_COL_SIZE};
+constexpr int kColumns = 5;
 
 std::time_t ToTime(const std::optional<FILETIME>& time) {
     if (!time) return 0;
@@ -29,10 +31,11 @@ std::time_t ToTime(const std::optional<FILETIME>& time) {
 }  // namespace
 
 bool CReportListCtrl::Create(HWND parent) {
-    if (!CreateControl(WC_LISTVIEWW, WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, 0,
-                       parent, IDC_REPORT_LIST))
+    if (!CreateControl(WC_LISTVIEWW,
+                       WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                       0, parent, IDC_REPORT_LIST))
         return false;
-    for (int c = 0; c < 5; ++c) {
+    for (int c = 0; c < kColumns; ++c) {
         listview::AddColumn(Handle(), c, LoadText(kColumnTitles[c]), options_.ReportList[c],
                             c == 4 ? LVCFMT_RIGHT : LVCFMT_LEFT);
     }
@@ -42,22 +45,35 @@ bool CReportListCtrl::Create(HWND parent) {
 }
 
 void CReportListCtrl::SetDateFormat(const std::wstring& format) {
+    std::lock_guard lock(mutex_);
     dateFormat_ = ListDateFormat(format);
     blankDate_ = BlankDate(format);
 }
 
 void CReportListCtrl::AddRow(const ReportRow& r) {
-    HWND list = Handle();
-    const int row = listview::InsertRow(list, listview::RowCount(list), r.action);
-    if (row < 0) return;
-    listview::SetText(list, row, 1, r.path);
-    const std::time_t master = ToTime(r.masterTime), backup = ToTime(r.backupTime);
-    if (master != 0 || backup != 0) {
-        listview::SetText(list, row, 2, ListTime(master, dateFormat_, blankDate_));
-        listview::SetText(list, row, 3, ListTime(backup, dateFormat_, blankDate_));
-        listview::SetText(list, row, 4, r.size ? SizeText(*r.size) : L" ");
+    Row row{r.action, r.path, ToTime(r.masterTime), ToTime(r.backupTime), r.size.value_or(0), false,
+            r.size.has_value()};
+    row.timed = row.master != 0 || row.backup != 0;
+    std::lock_guard lock(mutex_);
+    rows_.push_back(std::move(row));
+}
+
+bool CReportListCtrl::HasPending() const {
+    std::lock_guard lock(mutex_);
+    return rows_.size() != shown_;
+}
+
+bool CReportListCtrl::Refresh() {
+    size_t count = 0;
+    {
+        std::lock_guard lock(mutex_);
+        count = rows_.size();
     }
-    SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+    if (count == shown_) return false;
+    shown_ = count;
+    SendMessageW(Handle(), LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (count > 0) SendMessageW(Handle(), LVM_ENSUREVISIBLE, count - 1, FALSE);
+    return true;
 }
 
 int CReportListCtrl::MeasureText(const std::wstring& text) {
@@ -65,11 +81,48 @@ int CReportListCtrl::MeasureText(const std::wstring& text) {
 }
 
 void CReportListCtrl::Clear() {
-    SendMessageW(Handle(), LVM_DELETEALLITEMS, 0, 0);
+    {
+        std::lock_guard lock(mutex_);
+        rows_.clear();
+        rows_.shrink_to_fit();
+    }
+    shown_ = 0;
+    SendMessageW(Handle(), LVM_SETITEMCOUNT, 0, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void CReportListCtrl::ApplyWidths() {
-    for (int c = 0; c < 5; ++c) SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, c, options_.ReportList[c]);
+    for (int c = 0; c < kColumns; ++c) SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, c, options_.ReportList[c]);
+}
+
+size_t CReportListCtrl::RowCount() const {
+    std::lock_guard lock(mutex_);
+    return rows_.size();
+}
+
+std::wstring CReportListCtrl::Cell(const Row& row, int column) const {
+    switch (column) {
+        case 0: return row.action;
+        case 1: return row.path;
+        case 2: return row.timed ? ListTime(row.master, dateFormat_, blankDate_) : std::wstring();
+        case 3: return row.timed ? ListTime(row.backup, dateFormat_, blankDate_) : std::wstring();
+        case 4: return !row.timed ? std::wstring() : row.sized ? SizeText(row.size) : std::wstring(L" ");
+    }
+    return {};
+}
+
+std::wstring CReportListCtrl::CellText(size_t row, int column) const {
+    std::lock_guard lock(mutex_);
+    return row < rows_.size() ? Cell(rows_[row], column) : std::wstring();
+}
+
+void CReportListCtrl::OnGetDispInfo(NMLVDISPINFOW& info) const {
+    LVITEMW& item = info.item;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    const std::wstring text = CellText(static_cast<size_t>(std::max(item.iItem, 0)), item.iSubItem);
+    const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+    std::copy_n(text.data(), length, item.pszText);
+    item.pszText[length] = L'\0';
 }
 
 LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,7 +143,7 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         }
         case WM_PAINT: {
             const LRESULT result = Default(message, wParam, lParam);
-            for (int c = 0; c < 5; ++c) options_.ReportList[c] = listview::ColumnWidth(Handle(), c);
+            for (int c = 0; c < kColumns; ++c) options_.ReportList[c] = listview::ColumnWidth(Handle(), c);
             return result;
         }
         case WM_TANDREL_MEASURE: {
@@ -103,17 +156,23 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             ReleaseDC(Handle(), dc);
             return size.cx;
         }
+        case WM_TANDREL_REPORT_CLEAR:
+            Clear();
+            return 0;
     }
     return Default(message, wParam, lParam);
 }
 
 std::wstring CReportListCtrl::RowsAsText() const {
+    std::lock_guard lock(mutex_);
     std::wstring text;
-    const int rows = listview::RowCount(Handle());
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < 5; ++c) {
+    size_t length = 0;
+    for (const Row& row : rows_) length += row.action.size() + row.path.size() + 48;
+    text.reserve(length);
+    for (const Row& row : rows_) {
+        for (int c = 0; c < kColumns; ++c) {
             if (c) text += L'\t';
-            text += listview::Text(Handle(), r, c);
+            text += Cell(row, c);
         }
         text += L"\r\n";
     }

@@ -1,5 +1,12 @@
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "engine/EngineHost.h"
 #include "framework/CommandUI.h"
@@ -9,9 +16,10 @@
 
 namespace tandrel {
 
-// The report list (bottom pane): what the current or last run did. Rows
-// are added from the worker thread; every call reaches the control only
-// through sent messages, so it runs on the window's own thread.
+// The report list (bottom pane): what the current or last run did. The rows
+// live here, not in the control: the list view only asks for the texts of
+// the rows it paints. The worker appends under a lock without waiting for
+// the window; the window takes the new rows in with Refresh.
 class CReportListCtrl : public SubclassedControl {
 public:
     explicit CReportListCtrl(GlobalOptions& options) : options_(options) {}
@@ -19,15 +27,26 @@ public:
     bool Create(HWND parent);
     // The options' format and its blank form; the defaults for an empty one.
     void SetDateFormat(const std::wstring& format);
+    // Any thread: the row is kept; it shows with the next Refresh.
     void AddRow(const ReportRow& row);
-    // Width of a text in the list's font.
+    // Window thread: the list takes the rows added since the last call and
+    // scrolls to the last one. False when there was nothing new.
+    bool Refresh();
+    // Any thread: rows that are kept but not shown yet.
+    bool HasPending() const;
+    // Width of a text in the list's font (any thread).
     int MeasureText(const std::wstring& text);
+    // Window thread: no rows any more.
     void Clear();
     void ApplyWidths();
     void ApplyFont(const FontChoice& choice) { font_.Apply(Handle(), choice); }
     bool HasCustomFont() const { return font_.Custom(); }
+    size_t RowCount() const;
+    std::wstring CellText(size_t row, int column) const;
     // Every row as text: the columns separated by tabs, rows by CR LF.
     std::wstring RowsAsText() const;
+    // The texts the control asks for (LVN_GETDISPINFO, sent to the parent).
+    void OnGetDispInfo(NMLVDISPINFOW& info) const;
 
     // Where the context menu's commands go, and how they are enabled.
     HWND commandTarget = nullptr;
@@ -37,9 +56,25 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    struct Row {
+        std::wstring action;
+        std::wstring path;
+        std::time_t master = 0;
+        std::time_t backup = 0;
+        std::uint64_t size = 0;
+        bool timed = false;
+        bool sized = false;
+    };
+    // The text of a cell; the caller holds the lock.
+    std::wstring Cell(const Row& row, int column) const;
+
     GlobalOptions& options_;
     std::wstring dateFormat_, blankDate_;
     OwnedFont font_;
+    mutable std::mutex mutex_;
+    std::vector<Row> rows_;
+    // How many rows the control was told about (window thread only).
+    size_t shown_ = 0;
 };
 
 }  // namespace tandrel

@@ -31,6 +31,10 @@ namespace {
 constexpr int kDividerHeight = 5;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
+// Report rows and the status line reach the screen at most this often.
+constexpr UINT kRefreshPeriodMs = 100;
+// How long the end of a session waits for a cancelled run.
+constexpr DWORD kSessionEndWaitMs = 10000;
 
 // Puts the text on the clipboard as Unicode text.
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
@@ -57,8 +61,8 @@ int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t co
     return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
 }
 
-void ShellOpen(HWND, const std::wstring& path) {
-    LaunchTool(path, L"", WindowNormal, false);
+bool ShellOpen(HWND, const std::wstring& path) {
+    return LaunchTool(path, L"", WindowNormal, false);
 }
 
 }  // namespace
@@ -135,6 +139,7 @@ bool CTandrelView::StoreAll(unsigned parts) {
 }
 
 std::vector<int> CTandrelView::Selected() const {
+    if (heldSelection_) return *heldSelection_;
     std::vector<int> rows = listview::SelectedRows(setupList_.Handle());
     // Rows and records are kept in step; a stray row is never acted on.
     std::erase_if(rows, [this](int row) { return row >= static_cast<int>(settings_.size()); });
@@ -181,7 +186,7 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:
         case ID_TRAY_SHOW: break;
-        case ID_EDIT_COPY: state.enabled = listview::RowCount(reportList_.Handle()) > 0; break;
+        case ID_EDIT_COPY: state.enabled = reportList_.RowCount() > 0; break;
         // Media detection is configured but never offered: the items stay
         // greyed and only mark the stored choice.
         case ID_MEDIA_ENABLE: state.enabled = false; break;
@@ -237,7 +242,12 @@ bool CTandrelView::OnCommand(UINT id) {
 }
 
 void CTandrelView::UpdateCommands() {
-    frame_.UpdateCommandUI();
+    frame_.RequestCommandUpdate();
+}
+
+void CTandrelView::HoldSelection(bool hold) {
+    heldSelection_.reset();
+    if (hold) heldSelection_ = Selected();
 }
 
 void CTandrelView::MarkSelection() {
@@ -276,6 +286,24 @@ void CTandrelView::Cancel() {
     const std::wstring text = LoadText(IDS_CANCELLING);
     SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
     batch_.cancelRequested = true;
+}
+
+void CTandrelView::EndSession(bool final) {
+    if (batch_.running) {
+        host_->AnswerBoxesUnasked(true);
+        Cancel();
+    }
+    if (!final) return;
+    // The worker stops at its next file; the messages it sends on its way
+    // out (results, status) are served meanwhile.
+    const DWORD start = GetTickCount();
+    while (batch_.running && GetTickCount() - start < kSessionEndWaitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    // Records a worker still holds are not written under it.
+    if (!batch_.running) StoreAll();
 }
 
 void CTandrelView::AddSetting(const std::wstring& master, const std::wstring& backup) {
@@ -392,6 +420,8 @@ void CTandrelView::OpenFolders(int side) {
         return;
     WaitCursor wait;
     const HWND frame = FrameHandle();
+    // A run's status comes back afterwards; only an idle window goes idle.
+    const auto [runStatus, runDetail] = frame_.KeptStatus();
     const StatusTextSink status = [frame](const std::wstring& text) {
         SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
     };
@@ -400,7 +430,12 @@ void CTandrelView::OpenFolders(int side) {
         if (path.empty()) break;
         openInShell(Handle(), path);
     }
-    SendMessageW(frame, WM_TANDREL_STATUS, 0, 0);
+    if (batch_.running) {
+        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(runStatus.c_str()),
+                     reinterpret_cast<LPARAM>(runDetail.c_str()));
+    } else {
+        SendMessageW(frame, WM_TANDREL_STATUS, 0, 0);
+    }
 }
 
 bool CTandrelView::OpenLog(const std::wstring& name, const FolderSetting* setting) {
@@ -486,7 +521,7 @@ void CTandrelView::ShowHelp(int page, int anchor) {
                 shown = show && show(GetDesktopWindow(), topic.c_str(), kDisplayTopic, 0) != nullptr;
             }
         } else {
-            shown = LaunchTool(file, L"", WindowNormal, false);
+            shown = openInShell(Handle(), file);
         }
         break;
     }
@@ -649,7 +684,11 @@ void CTandrelView::DrawDragFeedback() {
     ReleaseDC(Handle(), dc);
 }
 
-void CTandrelView::OnNotify(const NMHDR& header) {
+void CTandrelView::OnNotify(NMHDR& header) {
+    if (header.hwndFrom == reportList_.Handle()) {
+        if (header.code == LVN_GETDISPINFOW) reportList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+        return;
+    }
     if (header.hwndFrom != setupList_.Handle()) return;
     switch (header.code) {
         case LVN_ITEMCHANGED: {
@@ -707,12 +746,15 @@ void CTandrelView::OnTimer(UINT_PTR id) {
     } else if (id == kAnimationTimer) {
         tray_.Tick(batch_.running);
         UpdateCommands();
+    } else if (id == kRefreshTimer) {
+        if (!host_->Refresh() && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
     }
 }
 
 void CTandrelView::OnDestroy() {
     KillTimer(Handle(), kAnimationTimer);
     KillTimer(Handle(), kAutoStartTimer);
+    KillTimer(Handle(), kRefreshTimer);
     frame_.RememberPlacement();
     tray_.Remove();
     StoreAll();
@@ -727,7 +769,7 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
             reportList_.commandTarget = FrameHandle();
             reportList_.commandQuery = setupList_.commandQuery;
-            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_);
+            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH);
             return 0;
         case WM_SIZE:
             if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
@@ -781,7 +823,7 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             }
             return 0;
         case WM_NOTIFY:
-            OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            OnNotify(*reinterpret_cast<NMHDR*>(lParam));
             return 0;
         case WM_COMMAND:
             // Menus opened by the view send to the frame; anything else lands here.
@@ -800,6 +842,10 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_TANDREL_SETTING_RUN:
             SettingRunState(static_cast<int>(wParam), reinterpret_cast<FolderSetting*>(lParam));
+            return 0;
+        case WM_TANDREL_REFRESH:
+            if (wParam == 0) SetTimer(Handle(), kRefreshTimer, kRefreshPeriodMs, nullptr);
+            host_->Refresh();
             return 0;
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);

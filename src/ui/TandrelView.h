@@ -46,6 +46,7 @@ public:
     static constexpr const wchar_t* kClassName = L"TandrelView";
     static constexpr UINT_PTR kAnimationTimer = 1000;
     static constexpr UINT_PTR kAutoStartTimer = 1001;
+    static constexpr UINT_PTR kRefreshTimer = 1002;
 
     CTandrelView(GlobalOptions& options, CMainFrame& frame);
     ~CTandrelView() override;
@@ -61,6 +62,8 @@ public:
     std::optional<CommandState> QueryCommand(UINT id, bool mainMenu = true) const;
 
     bool Running() const { return batch_.running; }
+    // While held, the selection is read once instead of by every query.
+    void HoldSelection(bool hold);
     // Reloads the active project's settings and fills the list.
     void LoadActiveProject();
     // After an import, done or failed: the store's settings are shown again
@@ -72,6 +75,9 @@ public:
     bool StoreAll(unsigned parts = PartAll);
     void StartRun(bool test, bool allSettings, bool automatic = false);
     void Cancel();
+    // Windows ends the session: the run stops without asking anybody; at
+    // the end (final) the view waits for it a while and stores the project.
+    void EndSession(bool final);
     // The Add command with folders given (a drop).
     void AddSetting(const std::wstring& master, const std::wstring& backup);
     // Divider position by the rule that keeps both panes usable.
@@ -89,14 +95,14 @@ public:
     CSetupListCtrl& SetupList() { return setupList_; }
     CReportListCtrl& ReportList() { return reportList_; }
     MirrorBatch& Batch() { return batch_; }
-    EngineHost& Host() { return *host_; }
+    CWindowEngineHost& Host() { return *host_; }
     TrayIcon& Tray() { return tray_; }
 
     ViewDialogs dialogs;
     // Starts the worker for a filled batch; the engine's StartBatch.
     std::function<bool(MirrorBatch&)> startBatch;
-    // Opens a folder or file through the shell.
-    std::function<void(HWND owner, const std::wstring& path)> openInShell;
+    // Opens a folder or file through the shell (also the manual).
+    std::function<bool(HWND owner, const std::wstring& path)> openInShell;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -122,7 +128,7 @@ private:
     void ExportSettings();
     void ToggleAutoExec(int row);
     void SettingRunState(int state, FolderSetting* setting);
-    void OnNotify(const NMHDR& header);
+    void OnNotify(NMHDR& header);
     void OnDropFiles(HDROP drop);
     void OnTray(LPARAM event);
     void OnTimer(UINT_PTR id);
@@ -144,6 +150,7 @@ private:
     std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
     bool initialised_ = false;
+    std::optional<std::vector<int>> heldSelection_;
 };
 
 }  // namespace tandrel

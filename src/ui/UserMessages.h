@@ -29,5 +29,10 @@ constexpr UINT WM_TANDREL_STORE_RESULTS = WM_USER + 0x70;
 constexpr UINT WM_TANDREL_AUTO_ENDED = WM_USER + 0x72;
 // To the report list: lParam a text; returns its width in the list's font.
 constexpr UINT WM_TANDREL_MEASURE = WM_USER + 0x71;
+// To the report list: drop every row (sent by the worker at a run's start).
+constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_USER + 0x72;
+// To the view: show the kept report rows and status text; wParam 0 starts
+// the refresh timer, 1 refreshes at once.
+constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;
 
 }  // namespace tandrel

@@ -45,11 +45,65 @@ private:
 }  // namespace
 
 void CWindowEngineHost::SetStatus(const wchar_t* text, const wchar_t* detail) {
-    SendMessageW(frame_, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text), reinterpret_cast<LPARAM>(detail));
+    {
+        std::lock_guard lock(mutex_);
+        if (!text && !detail) {
+            idle_ = true;
+        } else {
+            if (text) status_ = text;
+            if (detail) detail_ = detail;
+            idle_ = false;
+        }
+        statusPending_ = true;
+    }
+    Kick();
 }
 
 void CWindowEngineHost::AddReportRow(const ReportRow& row) {
     report_.AddRow(row);
+    Kick();
+}
+
+void CWindowEngineHost::Kick() {
+    bool post = false;
+    {
+        std::lock_guard lock(mutex_);
+        post = !timerWanted_;
+        timerWanted_ = true;
+    }
+    if (post) PostMessageW(view_, refreshMessage_, 0, 0);
+}
+
+void CWindowEngineHost::Sync() {
+    SendMessageW(view_, refreshMessage_, 1, 0);
+}
+
+bool CWindowEngineHost::Refresh() {
+    std::optional<std::wstring> status, detail;
+    bool pending = false, idle = false;
+    {
+        std::lock_guard lock(mutex_);
+        pending = statusPending_;
+        status.swap(status_);
+        detail.swap(detail_);
+        idle = idle_;
+        statusPending_ = idle_ = false;
+    }
+    bool changed = report_.Refresh();
+    if (!pending) return changed;
+    if (status || detail) {
+        SendMessageW(frame_, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(status ? status->c_str() : nullptr),
+                     reinterpret_cast<LPARAM>(detail ? detail->c_str() : nullptr));
+    }
+    if (idle) SendMessageW(frame_, WM_TANDREL_STATUS, 0, 0);
+    return true;
+}
+
+bool CWindowEngineHost::Idle() {
+    std::lock_guard lock(mutex_);
+    if (statusPending_ || report_.HasPending()) return false;
+    timerWanted_ = false;
+    return true;
 }
 
 int CWindowEngineHost::MeasureReportText(const std::wstring& text) {
@@ -57,6 +111,7 @@ int CWindowEngineHost::MeasureReportText(const std::wstring& text) {
 }
 
 void CWindowEngineHost::SettingRunState(FolderSetting& setting, int state) {
+    Sync();
     SendMessageW(view_, WM_TANDREL_SETTING_RUN, static_cast<WPARAM>(state), reinterpret_cast<LPARAM>(&setting));
 }
 
@@ -65,14 +120,24 @@ void CWindowEngineHost::RunState(int state) {
 }
 
 void CWindowEngineHost::EnableClose(bool enable) {
+    Sync();
     SendMessageW(frame_, WM_TANDREL_CLOSE_MENU, enable ? 1 : 0, 0);
 }
 
 void CWindowEngineHost::ClearReport() {
-    report_.Clear();
+    SendMessageW(report_.Handle(), WM_TANDREL_REPORT_CLEAR, 0, 0);
 }
 
 int CWindowEngineHost::ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) {
+    Sync();
+    if (unasked_) {
+        switch (style & MB_TYPEMASK) {
+            case MB_ABORTRETRYIGNORE: return IDABORT;
+            case MB_YESNO: return IDNO;
+            case MB_OK: return IDOK;
+            default: return IDCANCEL;
+        }
+    }
     return ShowMessage(view_, text, caption, style);
 }
 
@@ -82,6 +147,8 @@ bool CWindowEngineHost::IsCtrlDown() {
 }
 
 DeleteChoice CWindowEngineHost::ConfirmDelete(const DeleteConfirmation& file) {
+    Sync();
+    if (unasked_) return DeleteChoice::Abort;
     CConfirmDeleteDlg dialog(file);
     const INT_PTR result = RunDialogInUserFont(dialog, frame_);
     // A dialog that could not be shown must not delete anything.
@@ -90,10 +157,12 @@ DeleteChoice CWindowEngineHost::ConfirmDelete(const DeleteConfirmation& file) {
 }
 
 void CWindowEngineHost::StoreRunResults() {
+    Sync();
     SendMessageW(view_, WM_TANDREL_STORE_RESULTS, 0, 0);
 }
 
 void CWindowEngineHost::PostClose() {
+    Sync();
     PostMessageW(frame_, WM_CLOSE, 0, 0);
 }
 

@@ -1,18 +1,30 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+
 #include "engine/EngineHost.h"
 
 namespace tandrel {
 
 class CReportListCtrl;
 
-// The engine's voice in the windows: every call comes from the worker thread
-// and is carried out on the window thread by a sent message, so the worker
-// waits for it. Boxes are shown by the worker itself, owned by the view.
+// The engine's voice in the windows. Every call comes from the worker
+// thread. Report rows and the status line do not wait for the window: they
+// are kept here and in the report list, and the window shows them about ten
+// times a second (Refresh, on its own thread). Everything else is a sent
+// message, which first brings rows and status up to date, so a box or a
+// changed setting row never shows ahead of the report. Boxes are shown by
+// the worker itself, owned by the view.
 class CWindowEngineHost : public EngineHost {
 public:
-    CWindowEngineHost(HWND frame, HWND view, CReportListCtrl& report) : frame_(frame), view_(view), report_(report) {}
+    // The view is asked to refresh by kRefreshMessage: wParam 0 when it is to
+    // start its refresh timer, 1 when it is to refresh at once.
+    CWindowEngineHost(HWND frame, HWND view, CReportListCtrl& report, UINT refreshMessage)
+        : frame_(frame), view_(view), report_(report), refreshMessage_(refreshMessage) {}
 
     void SetStatus(const wchar_t* text, const wchar_t* detail) override;
     void AddReportRow(const ReportRow& row) override;
@@ -28,10 +40,33 @@ public:
     void PostClose() override;
     void EndAutomaticState() override;
 
+    // Window thread: shows the kept rows and status text. False when there
+    // was nothing to show; then the timer may stop (Idle answers whether it
+    // may, atomically with the worker's next request for it).
+    bool Refresh();
+    bool Idle();
+    // The session ends: boxes answer at once (stop, no, cancel) and no file
+    // is deleted on a confirmation nobody gave.
+    void AnswerBoxesUnasked(bool on) { unasked_ = on; }
+
 private:
+    // Worker thread: asks the view for its timer unless it runs already.
+    void Kick();
+    // Worker thread: the window shows everything kept so far.
+    void Sync();
+
     HWND frame_;
     HWND view_;
     CReportListCtrl& report_;
+    UINT refreshMessage_;
+    std::mutex mutex_;
+    // The status calls since the last refresh, folded into one: a null text
+    // keeps the one before, idle shows the idle text after taking them.
+    std::optional<std::wstring> status_, detail_;
+    bool idle_ = false;
+    bool statusPending_ = false;
+    bool timerWanted_ = false;
+    std::atomic<bool> unasked_{false};
 };
 
 }  // namespace tandrel

@@ -44,6 +44,8 @@ void MainWindowTest::Pump(DWORD ms) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        // The queue is empty: what the program's own loop does then.
+        if (frame && frame->Handle()) frame->OnIdle();
         if (ms) Sleep(10);
     } while (GetTickCount() - start < ms);
 }
@@ -56,6 +58,18 @@ void MainWindowTest::OnWorker(const std::function<void()>& work) {
     });
     while (!done) Pump(10);
     worker.join();
+    Pump();
+}
+
+void MainWindowTest::ClickToolbar(UINT id) {
+    HWND toolbar = frame->Toolbar();
+    const int index = static_cast<int>(SendMessageW(toolbar, TB_COMMANDTOINDEX, id, 0));
+    RECT r{};
+    ASSERT_TRUE(SendMessageW(toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r))) << id;
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(toolbar, WM_MOUSEMOVE, 0, at);
+    SendMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(toolbar, WM_LBUTTONUP, 0, at);
     Pump();
 }
 
@@ -97,6 +111,12 @@ std::wstring MainWindowTest::Stored(const std::wstring& section, const std::wstr
         line = end + 2;
     }
     return L"<missing>";
+}
+
+FILETIME FileTimeOf(std::time_t t) {
+    ULARGE_INTEGER ticks{};
+    ticks.QuadPart = static_cast<unsigned long long>(t) * 10000000ull + 116444736000000000ull;
+    return FILETIME{ticks.LowPart, ticks.HighPart};
 }
 
 std::wstring SettingsText(int count, const std::wstring& firstExtra) {

@@ -28,6 +28,8 @@ protected:
     // Handles the window messages that are waiting, for at least ms.
     void Pump(DWORD ms = 0);
     void Command(UINT id);
+    // A mouse click on the toolbar button of the command (moved over, pressed, released).
+    void ClickToolbar(UINT id);
     bool Enabled(UINT id) { return frame->QueryCommand(id).enabled; }
     CTandrelView& View() { return frame->View(); }
     HWND SetupList() { return View().SetupList().Handle(); }
@@ -49,6 +51,9 @@ protected:
 
 // Settings A, B, C … of project 0 (A with a before-command and the extra
 // keys given, B not automatic with 3 errors) and one setting of project 1.
+// A C library time as a file time.
+FILETIME FileTimeOf(std::time_t t);
+
 std::wstring SettingsText(int count = 3, const std::wstring& firstExtra = L"");
 
 }  // namespace tandrel::test

@@ -164,7 +164,10 @@ TEST_F(MainWindowTest, CompareToolTextAndOpeningFolders) {
     EXPECT_EQ(frame->QueryCommand(ID_COMPARE_TOOL, false).text, L"フォルダ比較ツールが設定されていません");
 
     std::vector<std::wstring> opened;
-    View().openInShell = [&](HWND, const std::wstring& path) { opened.push_back(path); };
+    View().openInShell = [&](HWND, const std::wstring& path) {
+        opened.push_back(path);
+        return true;
+    };
     SetEnvironmentVariableW(L"TANDREL_GUI", L"D:\\x");
     View().SetupList();
     {

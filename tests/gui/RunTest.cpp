@@ -13,12 +13,6 @@
 namespace tandrel::test {
 namespace {
 
-FILETIME FileTimeOf(std::time_t t) {
-    ULARGE_INTEGER ticks{};
-    ticks.QuadPart = static_cast<unsigned long long>(t) * 10000000ull + 116444736000000000ull;
-    return FILETIME{ticks.LowPart, ticks.HighPart};
-}
-
 TEST(ListTextTest, SizesAndBlankDates) {
     const std::pair<std::uint64_t, std::wstring> sizes[] = {
         {0, L"0 B"},           {1023, L"1,023 B"},          {1024, L"1.0 KB"},
@@ -42,6 +36,8 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         host.AddReportRow({L"削除", L"b.txt", {}, FileTimeOf(t), {}});
         EXPECT_GT(host.MeasureReportText(L"--------"), 0);
     });
+    // Rows reach the list with the next refresh tick.
+    Pump(150);
     EXPECT_EQ(Column(ReportList(), 0), (std::vector<std::wstring>{L"開始", L"作成", L"削除"}));
     EXPECT_EQ(Cell(ReportList(), 0, 2), L"");
     EXPECT_EQ(Cell(ReportList(), 0, 4), L"");
@@ -76,6 +72,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         View().Host().ClearReport();
         View().Host().AddReportRow({L"更新", L"c.txt", FileTimeOf(t), {}, 1});
     });
+    Pump(150);
     EXPECT_EQ(Column(ReportList(), 3), (std::vector<std::wstring>{L"--:--"}));
 }
 

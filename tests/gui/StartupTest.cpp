@@ -4,6 +4,8 @@
 
 #include "TestSupport.h"
 
+#include <commctrl.h>
+
 namespace tandrel {
 namespace {
 
@@ -24,11 +26,16 @@ public:
     }
     const TempDir& Dir() const { return dir_; }
 
-    // Starts the program with the arguments; returns its process handle.
-    HANDLE Start(const std::wstring& args) {
+    // Starts the program with the arguments (and the window state a
+    // shortcut would ask for); returns its process handle.
+    HANDLE Start(const std::wstring& args, int show = -1) {
         std::wstring commandLine = L"\"" + exe_ + L"\" " + args;
         STARTUPINFOW si{};
         si.cb = sizeof si;
+        if (show >= 0) {
+            si.dwFlags = STARTF_USESHOWWINDOW;
+            si.wShowWindow = static_cast<WORD>(show);
+        }
         PROCESS_INFORMATION pi{};
         if (!CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.Path().c_str(),
                             &si, &pi)) {
@@ -244,6 +251,81 @@ TEST(StartupTest, AutoSwitchMirrorsTheAutomaticSettingsAndEnds) {
     EXPECT_EQ(define0.find(L"LastExec=0\r\n"), std::wstring::npos) << test::Utf8(define0);
     // The setting outside automatic runs was not touched.
     EXPECT_NE(ini.find(L"Errors=-1"), std::wstring::npos);
+}
+
+TEST(StartupTest, MinimisedShortcutStartsInTheTrayAndANormalStartShows) {
+    ProgramCopy program;
+    HANDLE tray = program.Start(L"", SW_SHOWMINNOACTIVE);
+    ASSERT_NE(tray, nullptr);
+    HWND hidden = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(hidden, nullptr);
+    Sleep(1500);
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_FALSE(IsIconic(hidden));
+    PostMessageW(hidden, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(tray, 15000), 0u);
+
+    HANDLE normal = program.Start(L"", SW_SHOWNORMAL);
+    ASSERT_NE(normal, nullptr);
+    HWND shown = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(shown, nullptr);
+    for (int i = 0; i < 50 && !IsWindowVisible(shown); ++i) Sleep(100);
+    EXPECT_TRUE(IsWindowVisible(shown));
+    EXPECT_FALSE(IsIconic(shown));
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(normal, 15000), 0u);
+}
+
+// The view and its two lists inside the main window.
+struct Panes {
+    HWND view = nullptr, setup = nullptr, report = nullptr;
+};
+Panes PanesOf(HWND frame) {
+    Panes p;
+    p.view = FindWindowExW(frame, nullptr, L"TandrelView", nullptr);
+    p.setup = FindWindowExW(p.view, nullptr, L"SysListView32", nullptr);
+    p.report = FindWindowExW(p.view, p.setup, L"SysListView32", nullptr);
+    return p;
+}
+
+TEST(StartupTest, PlacementDividerAndColumnsSurviveARestart) {
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\nDivideY=120\r\n[Define 0]\r\nName=A\r\n");
+    HANDLE first = program.Start(L"", SW_SHOWNORMAL);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    for (int i = 0; i < 50 && !IsWindowVisible(window); ++i) Sleep(100);
+    SetWindowPos(window, nullptr, 50, 60, 720, 560, SWP_NOZORDER);
+    Panes panes = PanesOf(window);
+    ASSERT_NE(panes.report, nullptr);
+    // The divider dragged with the mouse, a column widened.
+    PostMessageW(panes.view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 122));
+    PostMessageW(panes.view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 200));
+    PostMessageW(panes.view, WM_LBUTTONUP, 0, MAKELPARAM(20, 200));
+    SendMessageW(panes.setup, LVM_SETCOLUMNWIDTH, 1, 173);
+    SendMessageW(panes.report, LVM_SETCOLUMNWIDTH, 1, 291);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(500);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(ExitCodeWithin(first, 15000), 0u);
+
+    HANDLE second = program.Start(L"", SW_SHOWNORMAL);
+    window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    for (int i = 0; i < 50 && !IsWindowVisible(window); ++i) Sleep(100);
+    RECT r{};
+    GetWindowRect(window, &r);
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(r.top, 60);
+    EXPECT_EQ(r.right - r.left, 720);
+    EXPECT_EQ(r.bottom - r.top, 560);
+    panes = PanesOf(window);
+    RECT list{};
+    GetWindowRect(panes.setup, &list);
+    EXPECT_EQ(list.bottom - list.top, 198);
+    EXPECT_EQ(SendMessageW(panes.setup, LVM_GETCOLUMNWIDTH, 1, 0), 173);
+    EXPECT_EQ(SendMessageW(panes.report, LVM_GETCOLUMNWIDTH, 1, 0), 291);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
 }
 
 }  // namespace
