@@ -2,6 +2,8 @@
 // processes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -223,6 +225,68 @@ TEST(StartupTest, AutoSwitchMirrorsTheAutomaticSettingsAndEnds) {
     EXPECT_EQ(define0.find(L"LastExec=0\r\n"), std::wstring::npos) << test::Utf8(define0);
     // The setting outside automatic runs was not touched.
     EXPECT_NE(ini.find(L"Errors=-1"), std::wstring::npos);
+}
+
+// Settings text of one automatic folder setting.
+std::wstring AutoSetting(int index, const std::wstring& master, const std::wstring& backup,
+                         const std::wstring& more = L"") {
+    return L"[Define " + std::to_wstring(index) + L"]\r\nName=S" + std::to_wstring(index) + L"\r\nMaster=" + master +
+           L"\r\nBackup=" + backup + L"\r\n" + more;
+}
+
+// Long (fifty program starts): run by its own CTest test "autorun", not
+// with the rest of the window tests.
+TEST(AutoRunStress, DISABLED_EveryAutomaticRunEndsByItself) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n" + AutoSetting(0, master, data / L"b"));
+
+    // The close of a finished run must never be lost to the window thread.
+    constexpr int kRuns = 50;
+    const DWORD began = GetTickCount();
+    for (int run = 0; run < kRuns; ++run) {
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        // A hang fails the run instead of holding up the suite.
+        const DWORD code = ExitCodeWithin(process, 30000);
+        ASSERT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "run " << run << " did not end";
+        ASSERT_EQ(code, 0u) << "run " << run;
+    }
+    EXPECT_EQ(test::ReadBytes(data / L"b\\a.txt"), "a");
+    std::printf("%d automatic runs in %lu ms\n", kRuns, GetTickCount() - began);
+}
+
+TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
+    TempDir data;
+    const std::wstring master = data / L"m", held = data / L"held";
+    for (const std::wstring& dir : {master, held, held + L"\\b"}) CreateDirectoryW(dir.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ASSERT_TRUE(test::WriteBytes(held + L"\\x.txt", "newer!"));
+    const std::wstring missing = data / L"none";
+    const struct {
+        const wchar_t* what;
+        std::wstring settings;
+        DWORD code;
+    } cases[] = {
+        {L"fine", AutoSetting(0, master, data / L"b1"), 0},
+        {L"skipped", AutoSetting(0, master, data / L"b2") + AutoSetting(1, missing, data / L"b3", L"SkipIfFolderNotExist=1\r\n"), 1},
+        {L"errors", AutoSetting(0, held, held + L"\\b", L"ErrorLeave=1\r\n") + AutoSetting(1, missing, data / L"b4", L"SkipIfFolderNotExist=1\r\n"), 2},
+        {L"aborted", AutoSetting(0, missing, data / L"b5"), 3},
+    };
+    // The copy into held\b\x.txt fails while the file is held.
+    ASSERT_TRUE(test::WriteBytes(held + L"\\b\\x.txt", "old"));
+    test::HeldFile holder(held + L"\\b\\x.txt");
+    for (const auto& c : cases) {
+        const int count = c.settings.find(L"[Define 1]") == std::wstring::npos ? 1 : 2;
+        // Unattended: no box waits for anyone, the program ends on errors too.
+        ProgramCopy program(true, L"[Options]\r\nAutoExitWhenError=1\r\nListCount=" + std::to_wstring(count) + L"\r\n" +
+                                      c.settings);
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(ExitCodeWithin(process, 30000), c.code) << test::Utf8(c.what);
+    }
 }
 
 }  // namespace
