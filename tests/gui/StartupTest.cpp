@@ -289,5 +289,45 @@ TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
     }
 }
 
+// A control of the window (at any depth) by its id.
+HWND FindControl(HWND window, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (GetDlgCtrlID(child) != s->id) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n" + AutoSetting(0, master, data / L"b"));
+    HANDLE process = program.Start(L"/start");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    HWND list = FindControl(window, 1112);  // "更新終了後(&A):"
+    ASSERT_NE(list, nullptr);
+    bool enabled = false;
+    for (int waited = 0; waited < 30000 && !enabled; waited += 100) {
+        Sleep(100);
+        enabled = IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt");
+    }
+    EXPECT_TRUE(enabled);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+}
+
 }  // namespace
 }  // namespace tandrel
