@@ -315,9 +315,15 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n" + AutoSetting(0, master, data / L"b"));
     HANDLE process = program.Start(L"/start");
     ASSERT_NE(process, nullptr);
-    HWND window = WaitForWindow(L"Tandrel Unicode");
-    ASSERT_NE(window, nullptr);
-    HWND list = FindControl(window, 1112);  // "更新終了後(&A):"
+    // The program's own window once its control bar is there.
+    HWND window = nullptr, list = nullptr;
+    for (int waited = 0; waited < 30000 && !list; waited += 100) {
+        window = FindWindowW(L"TandrelMainFrame", L"Tandrel Unicode");
+        DWORD owner = 0;
+        if (window) GetWindowThreadProcessId(window, &owner);
+        if (window && owner == GetProcessId(process)) list = FindControl(window, 1112);  // "更新終了後(&A):"
+        if (!list) Sleep(100);
+    }
     ASSERT_NE(list, nullptr);
     bool enabled = false;
     for (int waited = 0; waited < 30000 && !enabled; waited += 100) {
