@@ -11,9 +11,10 @@ namespace tandrel {
 
 namespace {
 
-// Without "write immediately" lines wait in memory up to this size, so a
-// large run does not pay a system call per line.
+// Without "write immediately" lines wait in memory up to this size, or this
+// long, so a large run does not pay a system call per line.
 constexpr size_t kPendingLimit = 64 * 1024;
+constexpr DWORD kPendingMs = 1000;
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -109,10 +110,29 @@ std::optional<LogMessage> RunLog::Open(const FolderSetting& setting, std::time_t
     errorOnly_ = choice.errorOnly ? 1 : 0;
     flushEachLine_ = choice.flushEachLine;
     skipLines_ = choice.skipLines;
+    if (!flushEachLine_ &&
+        !CreateTimerQueueTimer(&writeTimer_, nullptr, OnWriteTimer, this, kPendingMs, kPendingMs, WT_EXECUTEDEFAULT)) {
+        // Without the timer every line goes through at once.
+        writeTimer_ = nullptr;
+        flushEachLine_ = true;
+    }
     return std::nullopt;
 }
 
+void CALLBACK RunLog::OnWriteTimer(void* self, BOOLEAN) {
+    RunLog& log = *static_cast<RunLog*>(self);
+    const std::lock_guard<std::mutex> lock(log.pendingLock_);
+    if (log.file_ && !log.pending_.empty()) log.WritePending();
+}
+
+void RunLog::StopWriteTimer() {
+    // Waits for a running callback, so none touches the file after this.
+    if (writeTimer_) DeleteTimerQueueTimer(nullptr, writeTimer_, INVALID_HANDLE_VALUE);
+    writeTimer_ = nullptr;
+}
+
 void RunLog::Close() {
+    StopWriteTimer();
     if (file_) WritePending();
     file_.Reset();
     pending_.clear();
@@ -124,6 +144,7 @@ void RunLog::Close() {
 
 void RunLog::Write(int level, const std::wstring& text) {
     if (!file_ || level < errorOnly_) return;
+    const std::lock_guard<std::mutex> lock(pendingLock_);
     pending_ += ToUtf8(text);
     if (flushEachLine_ || pending_.size() >= kPendingLimit) WritePending();
 }
@@ -137,8 +158,9 @@ void RunLog::WritePending() {
         done += written;
     }
     // What could not be written (a full disk) is dropped rather than piled up.
+    // "Write immediately" hands each line to the system, where a viewer sees
+    // it; a disk sync per line would only slow the run down.
     pending_.clear();
-    if (flushEachLine_) FlushFileBuffers(file_.Get());
 }
 
 void RunLog::WriteHeader(const std::wstring& name, const std::wstring& master, const std::wstring& backup) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -89,7 +90,10 @@ public:
 
 private:
     ProjectSlot Project() const { return ActiveProjectOf(options_); }
+    // Hands the waiting lines to the system; the caller holds the lock.
     void WritePending();
+    static void CALLBACK OnWriteTimer(void* self, BOOLEAN);
+    void StopWriteTimer();
 
     const GlobalOptions& options_;
     const bool testRun_;
@@ -100,6 +104,10 @@ private:
     bool flushEachLine_ = false;
     bool skipLines_ = false;
     std::string pending_;
+    // Lines wait in memory at most about a second (a viewer sees them while
+    // one long copy runs): a timer of the system's pool writes them.
+    std::mutex pendingLock_;
+    HANDLE writeTimer_ = nullptr;
 };
 
 }  // namespace tandrel

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <vector>
 
 #include "platform/Environment.h"
 #include "platform/Strings.h"
@@ -39,6 +40,43 @@ constexpr DateCode kDateCodes[] = {
     {L"%Y", L"????"}, {L"%y", L"??"}, {L"%m", L"??"}, {L"%d", L"??"},  {L"%H", L"??"}, {L"%M", L"??"},
     {L"%S", L"??"},   {L"%I", L"??"}, {L"%j", L"???"}, {L"%U", L"??"}, {L"%w", L"?"},  {L"%W", L"??"},
 };
+
+// One piece of a pattern: literal text (with its environment references)
+// or one date code ("%Y", "%#d").
+struct DatePart {
+    bool code = false;
+    std::wstring text;
+};
+
+bool DefinedVariable(const std::wstring& name) {
+    if (name.size() < 2 || name.find_first_of(L"=% ") != std::wstring::npos) return false;
+    SetLastError(ERROR_SUCCESS);
+    return GetEnvironmentVariableW(name.c_str(), nullptr, 0) > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+}
+
+std::vector<DatePart> SplitDatePattern(const std::wstring& text) {
+    std::vector<DatePart> parts;
+    std::wstring literal;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'%') {
+            literal += text[i];
+            continue;
+        }
+        const size_t close = text.find(L'%', i + 1);
+        if (close != std::wstring::npos && DefinedVariable(text.substr(i + 1, close - i - 1))) {
+            literal += text.substr(i, close - i + 1);
+            i = close;
+            continue;
+        }
+        const size_t length = i + 1 < text.size() && text[i + 1] == L'#' ? 3 : 2;
+        if (!literal.empty()) parts.push_back({false, std::move(literal)});
+        literal.clear();
+        parts.push_back({true, text.substr(i, length)});
+        i += length - 1;
+    }
+    if (!literal.empty()) parts.push_back({false, std::move(literal)});
+    return parts;
+}
 
 }  // namespace
 
@@ -93,7 +131,20 @@ std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time) {
 }
 
 std::wstring DateFormat(const std::wstring& pattern, const ProjectSlot& project, std::time_t time) {
-    const std::wstring formatted = FormatLocalTime(ExpandProjectPlaceholders(pattern, project, true), time);
+    // Codes and variables are told apart first: a variable's name must not
+    // reach strftime (which knows no "%T…%"), nor a variable's value.
+    std::wstring formatted;
+    for (const DatePart& part : SplitDatePattern(ExpandProjectPlaceholders(pattern, project, true))) {
+        if (!part.code) {
+            formatted += part.text;
+        } else if (!KnownTimeCodes(part.text)) {
+            return {};
+        } else {
+            formatted += FormatLocalTime(part.text, time);
+        }
+        if (formatted.size() >= 128) return {};
+    }
+    if (formatted.empty()) return {};
     return ExpandEnvironment(formatted);
 }
 
@@ -101,6 +152,26 @@ std::wstring DateMask(const std::wstring& pattern, const ProjectSlot& project) {
     std::wstring mask = ExpandProjectPlaceholders(pattern, project, true);
     for (const DateCode& code : kDateCodes) ReplaceAll(mask, code.code, code.mask);
     return mask;
+}
+
+std::wstring LogMask(const std::wstring& pattern, const ProjectSlot& project) {
+    // Built as DateFormat builds a name, so variables expand the same way.
+    std::wstring mask;
+    for (const DatePart& part : SplitDatePattern(ExpandProjectPlaceholders(pattern, project, true))) {
+        if (!part.code) {
+            mask += part.text;
+        } else if (part.text == L"%%") {
+            mask += L'%';
+        } else {
+            // Codes of no fixed width (names, "%#d") stay as text and match no file.
+            const DateCode* fixed = nullptr;
+            for (const DateCode& code : kDateCodes) {
+                if (part.text == code.code) fixed = &code;
+            }
+            mask += fixed ? fixed->mask : part.text;
+        }
+    }
+    return ExpandEnvironment(mask);
 }
 
 std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project) {

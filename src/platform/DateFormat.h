@@ -33,12 +33,17 @@ std::wstring ExpandProjectPlaceholders(std::wstring text, const ProjectSlot& pro
 std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time);
 
 // A folder or log name: project placeholders, then the date codes, then
-// environment variables.
+// environment variables. "%NAME%" of a defined variable (a name of two or
+// more characters) is a variable, not a date code followed by text.
 std::wstring DateFormat(const std::wstring& pattern, const ProjectSlot& project, std::time_t time);
 
 // The wildcard matching every name the pattern can produce: each date code
 // becomes as many "?" as it has characters.
 std::wstring DateMask(const std::wstring& pattern, const ProjectSlot& project);
+// The name a log pattern makes for every time, as the log files see it:
+// like DateMask, but with environment variables expanded as DateFormat
+// expands them. Each "?" stands for one digit (a file name holds no "?").
+std::wstring LogMask(const std::wstring& pattern, const ProjectSlot& project);
 // The blank form of a date shown in lists: the mask with "-" for "?".
 std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project = {});
 

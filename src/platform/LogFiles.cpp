@@ -14,17 +14,31 @@ struct LogEntry {
     FILETIME written;
 };
 
+// A "?" of the mask stands for a digit of a date code, anything else for
+// itself (in any letter case): "%Y%m%d.txt" must not take "notes-01.txt".
+bool FitsMask(const std::wstring& name, const std::wstring& maskName) {
+    if (name.size() != maskName.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (maskName[i] == L'?') {
+            if (name[i] < L'0' || name[i] > L'9') return false;
+        } else if (CompareStringOrdinal(&name[i], 1, &maskName[i], 1, TRUE) != CSTR_EQUAL) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<LogEntry> ListLogs(const std::wstring& mask) {
     std::vector<LogEntry> logs;
     if (mask.empty()) return logs;
     const std::wstring folder = FolderOf(mask);
+    const std::wstring maskName = mask.substr(folder.size());
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(LongPath(mask).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return logs;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        std::wstring path = folder + data.cFileName;
-        if (path.size() == mask.size()) logs.push_back({std::move(path), data.ftLastWriteTime});
+        if (FitsMask(data.cFileName, maskName)) logs.push_back({folder + data.cFileName, data.ftLastWriteTime});
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return logs;
@@ -53,7 +67,7 @@ LogCleanup CleanupOf(const LogDeletion& deletion) {
 }  // namespace
 
 std::wstring FindNewestLog(const std::wstring& pattern, const ProjectSlot& project) {
-    const std::vector<LogEntry> logs = ListLogs(DateMask(pattern, project));
+    const std::vector<LogEntry> logs = ListLogs(LogMask(pattern, project));
     const LogEntry* newest = nullptr;
     for (const LogEntry& log : logs) {
         if (!newest || CompareFileTime(&log.written, &newest->written) > 0) newest = &log;
@@ -85,7 +99,7 @@ LogDeletion DeleteLogs(const std::wstring& mask, bool countOnly) {
 }
 
 LogCleanup DeleteLogsForPattern(const std::wstring& pattern, const ProjectSlot& project, bool countOnly) {
-    return CleanupOf(DeleteLogs(DateMask(pattern, project), countOnly));
+    return CleanupOf(DeleteLogs(LogMask(pattern, project), countOnly));
 }
 
 LogCleanup DeleteLogsAllProjects(const std::wstring& pattern, const ProjectCollection& projects, bool countOnly) {
@@ -94,7 +108,7 @@ LogCleanup DeleteLogsAllProjects(const std::wstring& pattern, const ProjectColle
     bool anyFailed = false;
     std::vector<std::wstring> masks;
     for (int slot = 0; slot < projects.Count(); ++slot) {
-        const std::wstring mask = DateMask(pattern, {&projects, slot});
+        const std::wstring mask = LogMask(pattern, {&projects, slot});
         // A pattern without project placeholders names the same files for
         // every project; counting them once per project would multiply them.
         bool seen = false;

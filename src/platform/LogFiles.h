@@ -9,9 +9,10 @@ namespace tandrel {
 // Outcome of a log search or removal.
 enum LogResult { LogsFound = 0, LogsNone = 1, LogsFailed = 2 };
 
-// A log file is a file (not a folder) in the mask's folder that matches the
-// mask and whose full path is exactly as long as the mask, so "?" never
-// stands for nothing.
+// A log file is a file (not a folder) in the mask's folder whose name is as
+// long as the mask's, with a digit where the mask has "?" (a digit of a date
+// code) and the mask's own text elsewhere. Patterns become masks through
+// LogMask, so environment variables name the same files as when writing.
 
 // The log of the pattern with the latest last-write time; empty when none.
 std::wstring FindNewestLog(const std::wstring& pattern, const ProjectSlot& project);

@@ -147,5 +147,26 @@ TEST(RunLogTest, FailuresComeBackAsBoxesToShow) {
     EXPECT_FALSE(log.IsOpen());
 }
 
+TEST(RunLogTest, ViewerSeesBufferedLinesWithinAboutASecond) {
+    TempDir temp;
+    GlobalOptions options;
+    FolderSetting setting = OwnLog(temp / L"run.log");
+    setting.ClearLog = false;
+    setting.WriteLogImmediately = false;
+    RunLog log(options, false);
+    ASSERT_FALSE(log.Open(setting, March5()));
+    log.WriteEntry(L"作成", L"a.txt");
+    // Nothing more is written, as during one long copy.
+    std::string seen;
+    for (int waited = 0; waited < 3000 && seen.empty(); waited += 100) {
+        Sleep(100);
+        seen = test::ReadBytes(log.Path());
+    }
+    EXPECT_EQ(seen, Utf8(L"作成 \"a.txt\"\r\n"));
+    log.WriteEntry(L"更新", L"b.txt");
+    log.Close();
+    EXPECT_EQ(test::ReadBytes(temp / L"run.log"), Utf8(L"作成 \"a.txt\"\r\n更新 \"b.txt\"\r\n"));
+}
+
 }  // namespace
 }  // namespace tandrel

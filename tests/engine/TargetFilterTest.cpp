@@ -115,13 +115,31 @@ TEST(TargetFilterTest, SettingFiltersAskSystemListsFirstAndReportFailures) {
     }
 }
 
+TEST(TargetFilterTest, ListsOfTheLargestSizeDecideEveryEntry) {
+    // 2000 wildcard entries, each a group of its own.
+    std::wstring files, folders;
+    for (int i = 0; i < 2000; ++i) {
+        files += L"*name" + std::to_wstring(i) + L"?.t*;";
+        folders += L"top\\*\\dir" + std::to_wstring(i) + L";";
+    }
+    TargetMatcher fileList, folderList;
+    ASSERT_TRUE(BuildFileList(fileList, files));
+    ASSERT_TRUE(BuildFolderList(folderList, folders, false));
+    EXPECT_EQ(MatchFile(fileList, L"a\\my-name1999x.txt", ListMode::Include), FilterOutcome::Target);
+    EXPECT_EQ(MatchFile(fileList, L"a\\my-name2000x.txt", ListMode::Include), FilterOutcome::NotListed);
+    EXPECT_EQ(MatchFolder(folderList, L"top\\a\\b\\dir0", ListMode::Exclude), FilterOutcome::Excluded);
+    EXPECT_EQ(MatchFolder(folderList, L"top\\dir1999", ListMode::Exclude), FilterOutcome::Excluded);
+    EXPECT_EQ(MatchFolder(folderList, L"top\\dir2000", ListMode::Exclude), FilterOutcome::Target);
+}
+
 TEST(TargetFilterTest, SizeAndDateFilters) {
     constexpr std::uint64_t GiB = 1ull << 30;
     FolderSetting s;
     s.SkipTargetFileSize = true;
     for (const auto& [limit, size, skipped] : std::initializer_list<std::tuple<const wchar_t*, std::uint64_t, bool>>{
              {L"100MB", 104857600, true}, {L"100MB", 104857599, false}, {L"0KB", 1ull << 40, false},
-             {L"3GB", 3 * GiB, true}, {L"5GB", 4 * GiB - 1, false}, {L"5GB", 4 * GiB, true},  // 4 GiB steps
+             {L"3GB", 3 * GiB, true}, {L"5GB", 4 * GiB, false}, {L"5GB", 5 * GiB - 1, false}, {L"5GB", 5 * GiB, true},
+             {L"7GB", 4 * GiB, false}, {L"7GB", 7 * GiB, true},  // whole GiB, not 4 GiB steps
              {L"1TB", 1024 * GiB - 1, false}, {L"1TB", 1024 * GiB, true},
              {L"8192MB", 1, false}, {L"5000MB", 4 * GiB, false}, {L"16777216TB", 1, false}}) {  // no 32-bit wrap
         s.TargetFileSize = TargetFileSize::Parse(limit);

@@ -2,6 +2,8 @@
 // processes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "TestSupport.h"
 
 #include <commctrl.h>
@@ -326,6 +328,114 @@ TEST(StartupTest, PlacementDividerAndColumnsSurviveARestart) {
     EXPECT_EQ(SendMessageW(panes.report, LVM_GETCOLUMNWIDTH, 1, 0), 291);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
+}
+
+// Settings text of one automatic folder setting.
+std::wstring AutoSetting(int index, const std::wstring& master, const std::wstring& backup,
+                         const std::wstring& more = L"") {
+    return L"[Define " + std::to_wstring(index) + L"]\r\nName=S" + std::to_wstring(index) + L"\r\nMaster=" + master +
+           L"\r\nBackup=" + backup + L"\r\n" + more;
+}
+
+// Long (fifty program starts): run by its own CTest test "autorun", not
+// with the rest of the window tests.
+TEST(AutoRunStress, DISABLED_EveryAutomaticRunEndsByItself) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n" + AutoSetting(0, master, data / L"b"));
+
+    // The close of a finished run must never be lost to the window thread.
+    constexpr int kRuns = 50;
+    const DWORD began = GetTickCount();
+    for (int run = 0; run < kRuns; ++run) {
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        // A hang fails the run instead of holding up the suite.
+        const DWORD code = ExitCodeWithin(process, 30000);
+        ASSERT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "run " << run << " did not end";
+        ASSERT_EQ(code, 0u) << "run " << run;
+    }
+    EXPECT_EQ(test::ReadBytes(data / L"b\\a.txt"), "a");
+    std::printf("%d automatic runs in %lu ms\n", kRuns, GetTickCount() - began);
+}
+
+TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
+    TempDir data;
+    const std::wstring master = data / L"m", held = data / L"held";
+    for (const std::wstring& dir : {master, held, held + L"\\b"}) CreateDirectoryW(dir.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ASSERT_TRUE(test::WriteBytes(held + L"\\x.txt", "newer!"));
+    const std::wstring missing = data / L"none";
+    const struct {
+        const wchar_t* what;
+        std::wstring settings;
+        DWORD code;
+    } cases[] = {
+        {L"fine", AutoSetting(0, master, data / L"b1"), 0},
+        {L"skipped", AutoSetting(0, master, data / L"b2") + AutoSetting(1, missing, data / L"b3", L"SkipIfFolderNotExist=1\r\n"), 1},
+        {L"errors", AutoSetting(0, held, held + L"\\b", L"ErrorLeave=1\r\n") + AutoSetting(1, missing, data / L"b4", L"SkipIfFolderNotExist=1\r\n"), 2},
+        {L"aborted", AutoSetting(0, missing, data / L"b5"), 3},
+    };
+    // The copy into held\b\x.txt fails while the file is held.
+    ASSERT_TRUE(test::WriteBytes(held + L"\\b\\x.txt", "old"));
+    test::HeldFile holder(held + L"\\b\\x.txt");
+    for (const auto& c : cases) {
+        const int count = c.settings.find(L"[Define 1]") == std::wstring::npos ? 1 : 2;
+        // Unattended: no box waits for anyone, the program ends on errors too.
+        ProgramCopy program(true, L"[Options]\r\nAutoExitWhenError=1\r\nListCount=" + std::to_wstring(count) + L"\r\n" +
+                                      c.settings);
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(ExitCodeWithin(process, 30000), c.code) << test::Utf8(c.what);
+    }
+}
+
+// A control of the window (at any depth) by its id.
+HWND FindControl(HWND window, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (GetDlgCtrlID(child) != s->id) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n" + AutoSetting(0, master, data / L"b"));
+    HANDLE process = program.Start(L"/start");
+    ASSERT_NE(process, nullptr);
+    // The program's own window once its control bar is there.
+    HWND window = nullptr, list = nullptr;
+    for (int waited = 0; waited < 30000 && !list; waited += 100) {
+        window = FindWindowW(L"TandrelMainFrame", L"Tandrel Unicode");
+        DWORD owner = 0;
+        if (window) GetWindowThreadProcessId(window, &owner);
+        if (window && owner == GetProcessId(process)) list = FindControl(window, 1112);  // "更新終了後(&A):"
+        if (!list) Sleep(100);
+    }
+    ASSERT_NE(list, nullptr);
+    bool enabled = false;
+    for (int waited = 0; waited < 30000 && !enabled; waited += 100) {
+        Sleep(100);
+        enabled = IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt");
+    }
+    EXPECT_TRUE(enabled);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
 }
 
 }  // namespace

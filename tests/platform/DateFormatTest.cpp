@@ -33,7 +33,7 @@ TEST(DateFormatTest, FormatsEveryOfferedCode) {
 
 TEST(DateFormatTest, UnknownCodesGiveEmptyInsteadOfEndingTheProgram) {
     const std::time_t when = LocalTime(2024, 3, 5);
-    for (const wchar_t* pattern : {L"%Q", L"log_%", L"%E", L"%Ey", L"%#", L"%Y%TEMP%", L"%0"}) {
+    for (const wchar_t* pattern : {L"%Q", L"log_%", L"%E", L"%Ey", L"%#", L"%Y%TANDREL_UNSET%", L"%0"}) {
         EXPECT_EQ(DateFormat(pattern, {}, when), L"") << test::Utf8(pattern);
     }
     EXPECT_EQ(FormatLocalTime(L"%Q%Y", when), L"");
@@ -58,6 +58,10 @@ TEST(DateFormatTest, TimeWithoutLocalFormGivesEmpty) {
 TEST(DateFormatTest, EnvironmentVariablesExpandAfterFormatting) {
     SetEnvironmentVariableW(L"TANDREL_LOGS", L"D:\\logs");
     EXPECT_EQ(DateFormat(L"%%TANDREL_LOGS%%\\%Y.txt", {}, LocalTime(2024, 3, 5)), L"D:\\logs\\2024.txt");
+    // A defined variable may also be written plainly beside the date codes.
+    EXPECT_EQ(DateFormat(L"%TANDREL_LOGS%\\%Y%m.txt", {}, LocalTime(2024, 3, 5)), L"D:\\logs\\202403.txt");
+    EXPECT_EQ(LogMask(L"%TANDREL_LOGS%\\%Y%m.txt", {}), L"D:\\logs\\??????.txt");
+    EXPECT_EQ(LogMask(L"%%TANDREL_LOGS%%\\%Y.txt", {}), L"D:\\logs\\????.txt");
     SetEnvironmentVariableW(L"TANDREL_LOGS", nullptr);
 }
 

@@ -107,5 +107,41 @@ TEST(LogFilesTest, OneHeldLogAmongTenIsReported) {
     EXPECT_EQ(rest.count, 1);
 }
 
+TEST(LogFilesTest, ClearingTakesOnlyNamesWithDigitsWhereTheDatesAre) {
+    TempDir temp;
+    for (const wchar_t* name : {L"20240105.txt", L"20231231.TXT", L"notes-01.txt", L"abcdefgh.txt", L"2024010x.txt",
+                                L"20240105.doc", L"2024-1-5.txt"}) {
+        WriteLog(temp / name, 1);
+    }
+    const LogCleanup cleared = DeleteLogsForPattern(temp / L"%Y%m%d.txt", {}, false);
+    EXPECT_EQ(cleared.result, LogsFound);
+    EXPECT_EQ(cleared.count, 2);
+    EXPECT_FALSE(test::FileExists(temp / L"20240105.txt"));
+    EXPECT_FALSE(test::FileExists(temp / L"20231231.TXT"));
+    for (const wchar_t* kept : {L"notes-01.txt", L"abcdefgh.txt", L"2024010x.txt", L"20240105.doc", L"2024-1-5.txt"}) {
+        EXPECT_TRUE(test::FileExists(temp / kept)) << test::Utf8(kept);
+    }
+}
+
+TEST(LogFilesTest, EnvironmentVariablesNameTheSameLogsForWritingClearingAndFinding) {
+    TempDir temp;
+    // "%U" alone is a date code (week); "%UTANDREL_LOGS%" is the variable.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"UTANDREL_LOGS", temp.Path().c_str()));
+    const std::wstring pattern = L"%UTANDREL_LOGS%\\log_%Y%m.txt";
+    const std::time_t when = test::LocalTime(2024, 3, 15, 12);
+    const std::wstring written = DateFormat(pattern, {}, when);
+    EXPECT_EQ(written, temp / L"log_202403.txt");
+    WriteLog(written, 1);
+    WriteLog(temp / L"log_2024xx.txt", 2);
+    EXPECT_EQ(FindNewestLog(pattern, {}), written);
+    const LogCleanup cleared = DeleteLogsForPattern(pattern, {}, false);
+    EXPECT_EQ(cleared.count, 1);
+    EXPECT_FALSE(test::FileExists(written));
+    EXPECT_TRUE(test::FileExists(temp / L"log_2024xx.txt"));
+    // A variable that is not set stays an unknown code: no name at all.
+    EXPECT_EQ(DateFormat(L"%TANDREL_UNSET_VAR%\\%Y.txt", {}, when), L"");
+    SetEnvironmentVariableW(L"UTANDREL_LOGS", nullptr);
+}
+
 }  // namespace
 }  // namespace tandrel
