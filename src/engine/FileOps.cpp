@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "engine/FaultSeam.h"
 #include "platform/Environment.h"
@@ -314,10 +315,27 @@ int FileOps::Conflict(const std::wstring& path, bool folder, const std::wstring&
     return folder ? FolderCheckError : FileCheckError;
 }
 
+bool NameAccepted(const std::wstring& name) {
+    for (const wchar_t c : name) {
+        if (c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c)) return false;
+    }
+    return true;
+}
+
+bool FileOps::CheckListedName(const std::wstring& folder, const std::wstring& name) {
+    // A name from a listing exists, so only its characters can make the
+    // system refuse it; no call per entry is needed to learn that.
+    return NameAccepted(name) || ReportBadName(folder + name);
+}
+
 bool FileOps::CheckName(const std::wstring& path) {
     if (GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_INVALID_NAME) {
         return true;
     }
+    return ReportBadName(path);
+}
+
+bool FileOps::ReportBadName(const std::wstring& path) {
     const std::wstring text = LoadText(IDS_BAD_NAME);
     ReportCheckError(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text, text);
     return false;

@@ -21,6 +21,9 @@ constexpr int FileExists = 0, FileMissing = 1, FileIsFolder = 2, FileCheckError 
 using RecycleSender = std::function<int(const std::wstring& paths)>;
 int SendToRecycleBin(const std::wstring& paths);
 
+// Whether the system accepts the characters of a file or folder name.
+bool NameAccepted(const std::wstring& name);
+
 // What a removal says and counts, each once the entry has left the disk:
 // a direct deletion reports before and counts after it; the recycle bin
 // does both when its batch was taken.
@@ -65,6 +68,8 @@ public:
     int CheckFile(const std::wstring& path, KnownEntry known = std::nullopt);
     // False when the name holds characters the file system refuses.
     bool CheckName(const std::wstring& path);
+    // The same for a name that a listing of the folder returned.
+    bool CheckListedName(const std::wstring& folder, const std::wstring& name);
 
     // Deletions of a deletion pass go to the recycle bin in batches.
     void BeginRecycling(int capacity, bool wait);
@@ -75,6 +80,7 @@ public:
 private:
     int Check(const std::wstring& path, bool folder, KnownEntry known);
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
+    bool ReportBadName(const std::wstring& path);
     bool CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial, DWORD& error);
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, DWORD& error);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);

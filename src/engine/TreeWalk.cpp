@@ -180,7 +180,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         for (const FindEntry& entry : own.entries()) {
             if (entry.IsFolder()) continue;
             if (batch_.cancelRequested) return false;
-            if (work.CheckFileName && !ops_.CheckName(folder + entry.name)) {
+            if (work.CheckFileName && !ops_.CheckListedName(folder, entry.name)) {
                 kept = true;
                 continue;
             }
@@ -197,7 +197,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         for (const FindEntry& entry : own.entries()) {
             if (!entry.IsFolder()) continue;
             if (batch_.cancelRequested) return false;
-            if (work.CheckFileName && !ops_.CheckName(folder + entry.name)) {
+            if (work.CheckFileName && !ops_.CheckListedName(folder, entry.name)) {
                 kept = true;
                 continue;
             }

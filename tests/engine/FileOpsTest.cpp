@@ -2,6 +2,7 @@
 
 #include "engine/FileOps.h"
 #include "platform/Environment.h"
+#include "platform/Paths.h"
 #include "RecordingHost.h"
 #include "TestSupport.h"
 
@@ -217,6 +218,27 @@ TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
     EXPECT_EQ(rig.host.boxes[0].caption, L"ファイル／フォルダの削除に失敗");
     EXPECT_EQ(rig.host.boxes[0].text.rfind(temp / L"b" + L"\r\n\r\n", 0), 0u);
     EXPECT_EQ(rig.setting.Errors, 0);
+}
+
+TEST(FileOpsTest, ListedNamesAreJudgedAsTheSystemJudgesThem) {
+    TempDir temp;
+    for (const wchar_t* name : {L"ok.txt", L"名前", L"dot.", L"space ", L"CON", L"a?b", L"a*b", L"a<b", L"a>b", L"a|b",
+                                L"a\"b", L"tab\tname"}) {
+        SetLastError(0);
+        const bool refused = GetFileAttributesW(LongPath(temp / name).c_str()) == INVALID_FILE_ATTRIBUTES &&
+                             GetLastError() == ERROR_INVALID_NAME;
+        EXPECT_EQ(NameAccepted(name), !refused) << test::Utf8(name);
+    }
+    // Never part of a name a listing returns.
+    EXPECT_FALSE(NameAccepted(L"a:b"));
+    EXPECT_FALSE(NameAccepted(L"a/b"));
+
+    Rig rig;
+    EXPECT_TRUE(rig.ops.CheckListedName(temp.Path() + L"\\", L"ok.txt"));
+    EXPECT_FALSE(rig.ops.CheckListedName(temp.Path() + L"\\", L"a?b"));
+    EXPECT_EQ(rig.setting.Errors, 1);
+    ASSERT_EQ(rig.host.boxes.size(), 1u);
+    EXPECT_EQ(rig.host.boxes[0].text, temp / L"a?b" + L"\r\n\r\nファイル名／フォルダ名に不正な文字が含まれています。");
 }
 
 TEST(FileOpsTest, ARefusedRecycleBatchThatIsIgnoredDeletesAndCountsNothing) {
