@@ -13,3 +13,4 @@ echo "== settings store (100 settings, 10 projects)"
 wine "$TANDREL_BUILD/settings_bench.exe" 100 10
 echo "== engine (update runs over 20,000 small files)"
 wine "$TANDREL_BUILD/engine_bench.exe" 20000 100
+echo "== mirroring against the floor: bench/engine.sh (slow; bench/engine.sh --quick for 20,000 files)"

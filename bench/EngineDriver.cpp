@@ -1,0 +1,93 @@
+// Runs the mirroring engine alone, without a window: one folder setting
+// (master, backup, mirroring on, every other option at its default) as an
+// automatic update run, to its end. What the engine would tell the window is
+// only counted; boxes are answered OK / no, deletions confirmed.
+//   engine_driver <master folder> <backup folder>
+// Prints the counts and the process's own peak working set; exit code 0 when
+// the setting finished without an error.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+
+#include "engine/MirrorWorker.h"
+#include "settings/SettingsStore.h"
+
+using namespace tandrel;
+
+namespace {
+
+class CountingHost : public EngineHost {
+public:
+    void SetStatus(const wchar_t*, const wchar_t*) override { ++statuses; }
+    void AddReportRow(const ReportRow&) override { ++rows; }
+    int MeasureReportText(const std::wstring& text) override { return static_cast<int>(text.size()) * 7; }
+    void SettingRunState(FolderSetting& setting, int state) override {
+        setting.runSelection = static_cast<std::uint8_t>(state);
+    }
+    void RunState(int) override {}
+    void EnableClose(bool) override {}
+    void ClearReport() override {}
+    int ShowMessageBox(const std::wstring&, const std::wstring&, UINT style) override {
+        ++boxes;
+        if (style & MB_ABORTRETRYIGNORE) return IDIGNORE;
+        if ((style & MB_TYPEMASK) == MB_YESNO || (style & MB_TYPEMASK) == MB_YESNOCANCEL) return IDNO;
+        return IDOK;
+    }
+    bool IsCtrlDown() override { return false; }
+    DeleteChoice ConfirmDelete(const DeleteConfirmation&) override { return DeleteChoice::Delete; }
+    void StoreRunResults() override {}
+    void PostClose() override {}
+
+    long statuses = 0, rows = 0, boxes = 0;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fputs("usage: engine_driver <master folder> <backup folder>\n", stderr);
+        return 2;
+    }
+    // The options a settings file without keys gives (system names included).
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    GlobalOptions options;
+    options.Reset(L"0.400");
+    options.iniPath = std::wstring(temp) + L"tandrel-engine-driver-none.ini";
+    LoadOptions(options, GroupVersion | GroupSheet);
+    options.loaded = true;
+
+    std::vector<FolderSetting> settings(1);
+    FolderSetting& setting = settings[0];
+    setting.Reset(L"bench");
+    setting.Master = argv[1];
+    setting.Backup = argv[2];
+    setting.Mirroring = true;
+
+    CountingHost host;
+    CommandList commands;
+    MirrorBatch batch;
+    batch.testMode = false;
+    batch.autoOnly = true;
+    batch.startedAutomatically = true;
+    batch.settings = &settings;
+    batch.commands = &commands;
+    batch.options = &options;
+    batch.host = &host;
+    batch.running = true;
+    if (!StartBatch(batch)) {
+        std::fputs("engine_driver: the worker did not start\n", stderr);
+        return 2;
+    }
+    while (batch.running) Sleep(1);
+
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    std::printf("created %d, updated %d, deleted %d, errors %d, rows %ld, status texts %ld, boxes %ld, "
+                "peak working set %llu KiB\n",
+                setting.status.created, setting.status.updated, setting.status.deleted, setting.Errors, host.rows,
+                host.statuses, host.boxes, static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
+    return batch.result == 1 && setting.Errors == 0 ? 0 : 1;
+}

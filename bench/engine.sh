@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Times mirroring as whole processes against the floor (a plain mirror walk
+# with the same system calls): Tandrel.exe /auto with its window, the engine
+# alone (headless driver) and the floor, in turn, on generated trees, and
+# prints the medians, the ratios and the peak memory.
+#
+#   bench/engine.sh            20,000 and 100,000 files, 5 rounds, every scenario
+#   bench/engine.sh --quick    20,000 files, 3 rounds
+#   bench/engine.sh [--quick] [--files 2000,20000] [--pairs N]
+#                   [--scenarios nochange,change,firstcopy]
+#                   [--programs window,floor,engine] [--timeout SECONDS]
+#                   [--no-build]   (time the programs build/ already holds)
+#
+# The same settings come from the environment: BENCH_FILES, BENCH_PAIRS,
+# BENCH_SCENARIOS, BENCH_PROGRAMS, BENCH_TIMEOUT (seconds per process),
+# BENCH_WORK (where the trees go; default build/bench-engine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+files="${BENCH_FILES:-}"
+pairs="${BENCH_PAIRS:-}"
+scenarios="${BENCH_SCENARIOS:-nochange,change,firstcopy}"
+programs="${BENCH_PROGRAMS:-window,floor,engine}"
+timeout="${BENCH_TIMEOUT:-1800}"
+quick=0
+build=1
+while (($#)); do
+    case "$1" in
+        --quick) quick=1 ;;
+        --files) files="$2"; shift ;;
+        --pairs) pairs="$2"; shift ;;
+        --scenarios) scenarios="$2"; shift ;;
+        --programs) programs="$2"; shift ;;
+        --timeout) timeout="$2"; shift ;;
+        --no-build) build=0 ;;
+        -h|--help) awk 'NR > 1 && /^#/ { print; next } NR > 1 { exit }' "$0"; exit 0 ;;
+        *) echo "engine.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+if ((quick)); then
+    files="${files:-20000}"
+    pairs="${pairs:-3}"
+fi
+files="${files:-20000,100000}"
+pairs="${pairs:-5}"
+
+scripts/setup.sh
+if ! command -v python3 >/dev/null || [ ! -x /usr/bin/time ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get install -y -qq python3 time >/dev/null
+fi
+source scripts/env.sh
+if ((build)); then
+    tandrel_build Tandrel
+    tandrel_build floor_mirror
+    tandrel_build engine_driver
+fi
+tandrel_prefix
+tandrel_display
+if [ -n "${TANDREL_XVFB_PID:-}" ]; then trap 'kill "$TANDREL_XVFB_PID" 2>/dev/null || true' EXIT; fi
+work="${BENCH_WORK:-$TANDREL_BUILD/bench-engine}"
+# The trees must be what they claim before anything is timed on them.
+if ! checks=$(python3 bench/trees_test.py 2>&1); then echo "$checks"; exit 1; fi
+
+echo "== mirroring against the floor: $files files, $pairs rounds, time-out ${timeout} s per process"
+python3 bench/engine.py --build "$TANDREL_BUILD" --work "$work" --files "$files" --pairs "$pairs" \
+    --scenarios "$scenarios" --programs "$programs" --timeout "$timeout"
