@@ -84,6 +84,30 @@ std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
     return FolderIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+std::optional<std::uint64_t> FileIdOf(const std::wstring& path) {
+    // FileInternalInformation: the id that GetFileInformationByHandle
+    // returns, without the volume query that comes with it there.
+    using QueryInformation = LONG(WINAPI*)(HANDLE, void* status, void* buffer, ULONG length, int fileClass);
+    static const auto query = reinterpret_cast<QueryInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    if (!query) {
+        const auto whole = IdentityOf(path);
+        return whole ? std::optional<std::uint64_t>(whole->file) : std::nullopt;
+    }
+    UniqueHandle folder(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return std::nullopt;
+    struct {
+        void* pointer;
+        ULONG_PTR information;
+    } status{};
+    std::uint64_t id = 0;
+    constexpr int kFileInternalInformation = 6;
+    if (query(folder.Get(), &status, &id, sizeof id, kFileInternalInformation) < 0) return std::nullopt;
+    return id;
+}
+
 bool FolderListing::Read(const std::wstring& folder) {
     entries_.clear();
     partials_.clear();

@@ -40,6 +40,10 @@ struct FolderIdentity {
 };
 // Empty when the folder cannot be opened.
 std::optional<FolderIdentity> IdentityOf(const std::wstring& path);
+// The file id alone. A folder's volume serial number can cost a thousand
+// times more than its id (Wine asks its mount manager each time), so the
+// walk compares ids and asks for the whole identity only when two agree.
+std::optional<std::uint64_t> FileIdOf(const std::wstring& path);
 
 // The entries of one folder, read with one listing, so that per-file
 // questions about the other tree cost no system call each.
