@@ -145,12 +145,73 @@ bool FolderListing::Read(const std::wstring& folder) {
         return false;
     }
     error_ = 0;
-    if (FaultSeam* seam = CurrentFaultSeam()) seam->Listed(folder, entries_);
+    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamListed(*seam, folder, entries_);
     for (size_t i = 0; i < entries_.size(); ++i) {
         exact_.emplace(entries_[i].name, i);
         folded_.emplace(FoldCase(entries_[i].name), i);
     }
     return true;
+}
+
+void FolderLister::ReadInto(FolderListing& listing, const std::wstring& folder) {
+    try {
+        listing.Read(folder);
+    } catch (...) {
+        // Out of memory: a listing that failed, never an empty one.
+        listing.entries_.clear();
+        listing.ok_ = false;
+        listing.error_ = ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+FolderLister::~FolderLister() {
+    if (!thread_) return;
+    AcquireSRWLockExclusive(&lock_);
+    quit_ = true;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+}
+
+void FolderLister::Start(const std::wstring& folder, FolderListing& listing) {
+    if (!thread_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    if (!thread_) {
+        // No second thread: the listing is read here, one after the other.
+        ReadInto(listing, folder);
+        return;
+    }
+    AcquireSRWLockExclusive(&lock_);
+    folder_ = folder;
+    asked_ = &listing;
+    done_ = false;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
+}
+
+void FolderLister::Wait() {
+    AcquireSRWLockExclusive(&lock_);
+    while (!done_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    ReleaseSRWLockExclusive(&lock_);
+}
+
+DWORD WINAPI FolderLister::Run(void* self) {
+    FolderLister& lister = *static_cast<FolderLister*>(self);
+    AcquireSRWLockExclusive(&lister.lock_);
+    for (;;) {
+        while (!lister.asked_ && !lister.quit_) SleepConditionVariableSRW(&lister.changed_, &lister.lock_, INFINITE, 0);
+        if (lister.quit_) break;
+        FolderListing& listing = *lister.asked_;
+        lister.asked_ = nullptr;
+        const std::wstring folder = lister.folder_;
+        ReleaseSRWLockExclusive(&lister.lock_);
+        ReadInto(listing, folder);
+        AcquireSRWLockExclusive(&lister.lock_);
+        lister.done_ = true;
+        WakeAllConditionVariable(&lister.changed_);
+    }
+    ReleaseSRWLockExclusive(&lister.lock_);
+    return 0;
 }
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data) {

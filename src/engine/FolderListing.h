@@ -62,11 +62,40 @@ public:
     const std::vector<std::wstring>& partials() const { return partials_; }
 
 private:
+    friend class FolderLister;
     bool ok_ = false;
     DWORD error_ = 0;
     std::vector<FindEntry> entries_;
     std::vector<std::wstring> partials_;
     std::unordered_map<std::wstring, size_t> exact_, folded_;
+};
+
+// Reads one folder at a time on a thread of its own, so that the walk reads
+// the other tree's folder while it reads its own: the two listings then
+// take about as long as the slower one. The listing is the same as one read
+// in place, failures included.
+class FolderLister {
+public:
+    FolderLister() = default;
+    ~FolderLister();
+    FolderLister(const FolderLister&) = delete;
+    FolderLister& operator=(const FolderLister&) = delete;
+    // Begins reading folder into listing, which must stay until Wait().
+    void Start(const std::wstring& folder, FolderListing& listing);
+    // Until the listing begun last has been read.
+    void Wait();
+
+private:
+    static DWORD WINAPI Run(void* self);
+    static void ReadInto(FolderListing& listing, const std::wstring& folder);
+
+    HANDLE thread_ = nullptr;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+    std::wstring folder_;
+    FolderListing* asked_ = nullptr;
+    bool done_ = true;
+    bool quit_ = false;
 };
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data);

@@ -123,6 +123,8 @@ private:
     };
     // The folders the walk is inside, root first.
     std::vector<WalkFolder> ancestors_;
+    // Reads the other tree's folders beside the walk.
+    FolderLister lister_;
     // The roots by identity, whatever path names them.
     std::optional<FolderIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

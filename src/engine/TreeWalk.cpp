@@ -155,19 +155,22 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         }
     }
 
-    FolderListing own;
-    if (!own.Read(folder)) {
+    // Inside a folder being removed the master is never asked.
+    const bool askOther = !(deletePass_ && removalDepth_ > 0);
+    const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
+    // Both sides are read at once: the other one on the lister's thread.
+    FolderListing own, otherListing;
+    if (askOther) lister_.Start(otherFolder, otherListing);
+    const bool ownRead = own.Read(folder);
+    if (askOther) lister_.Wait();
+    if (!ownRead) {
         ReportListFailure(folder, own.error(), L"");
         kept = true;
         return true;
     }
-    // Inside a folder being removed the master is never asked.
-    const bool askOther = !(deletePass_ && removalDepth_ > 0);
-    FolderListing otherListing;
     const FolderListing* other = nullptr;
     if (askOther) {
-        const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
-        if (otherListing.Read(otherFolder)) {
+        if (otherListing.ok()) {
             other = &otherListing;
             if (!deletePass_) RemovePartials(otherFolder, otherListing);
         } else if (deletePass_) {
