@@ -271,7 +271,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
             return false;
         }
         policy_.Report(LoadText(IDS_ROW_CREATE), rel, RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterPath, backupPath)) Bump(work.status.created);
+        if (ops_.Copy(masterPath, backupPath, true)) Bump(work.status.created);
         return true;
     }
 
