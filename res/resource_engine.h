@@ -54,7 +54,6 @@
 #define IDS_FILE_NAMED_LIKE_FOLDER   60585
 #define IDS_FOLDER_NAMED_LIKE_FILE   60586
 #define IDS_LIST_FAILED              60587
-#define IDS_LIST_FOLDER              60588
 
 // Tree walk (60610-60629).
 #define IDS_TIME_INVALID             60610

@@ -24,6 +24,24 @@ void ClearAttributes(const std::wstring& path) {
     SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Writes a file's data through to the disk; a read-only file is opened by
+// lifting its flag for the moment.
+void FlushToDisk(const std::wstring& path) {
+    const std::wstring target = LongPath(path);
+    const auto open = [&] {
+        return UniqueHandle(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    if (UniqueHandle data = open()) {
+        FlushFileBuffers(data.Get());
+        return;
+    }
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (UniqueHandle data = open()) FlushFileBuffers(data.Get());
+    SetFileAttributesW(target.c_str(), attributes);
+}
+
 }  // namespace
 
 int SendToRecycleBin(const std::wstring& paths) {
@@ -82,24 +100,19 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
     const HANDLE find = FindFirstFileW(LongPath(destination).c_str(), &old);
     const bool replacing = find != INVALID_HANDLE_VALUE && !(old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    // A read-only, hidden or system file refuses to be replaced.
+    constexpr DWORD guarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const bool unguard = replacing && (old.dwFileAttributes & guarded);
     if (replacing) {
         // The old copy keeps its spelling (a case rename is a step of its
         // own), and is given up only for data that has reached the disk.
         target = FolderOf(destination) + old.cFileName;
-        const std::wstring longPartial = LongPath(partial);
-        const DWORD attributes = GetFileAttributesW(longPartial.c_str());
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(longPartial.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        {
-            UniqueHandle data(CreateFileW(longPartial.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-            if (data) FlushFileBuffers(data.Get());
-        }
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(longPartial.c_str(), attributes);
-        // A read-only, hidden or system file refuses to be replaced.
-        SetFileAttributesW(LongPath(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+        FlushToDisk(partial);
+        if (unguard) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes & ~guarded);
     }
     if (MoveFileExW(LongPath(partial).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     error = GetLastError();
-    if (replacing) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes);
+    if (unguard) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes);
     return false;
 }
 

@@ -180,8 +180,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
             ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD));
             kept = true;
             return true;
-        } else if (
-                   (otherListing.error() == ERROR_PATH_NOT_FOUND || otherListing.error() == ERROR_FILE_NOT_FOUND)) {
+        } else if (otherListing.error() == ERROR_PATH_NOT_FOUND || otherListing.error() == ERROR_FILE_NOT_FOUND) {
             // A backup folder that is not there (a test run does not create
             // it) holds nothing; only the deletion pass must never conclude
             // that from a failed listing.
