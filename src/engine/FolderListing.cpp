@@ -113,6 +113,7 @@ bool FolderListing::Read(const std::wstring& folder) {
     partials_.clear();
     exact_.clear();
     folded_.clear();
+    indexed_ = foldIndexed_ = false;
     if (const DWORD fault = InjectedFault(FaultPoint::List, folder)) {
         error_ = fault;
         ok_ = false;
@@ -146,10 +147,6 @@ bool FolderListing::Read(const std::wstring& folder) {
     }
     error_ = 0;
     if (FaultSeam* seam = CurrentFaultSeam()) CallSeamListed(*seam, folder, entries_);
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        exact_.emplace(entries_[i].name, i);
-        folded_.emplace(FoldCase(entries_[i].name), i);
-    }
     return true;
 }
 
@@ -225,7 +222,17 @@ FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
 }
 
 const FindEntry* FolderListing::Find(const std::wstring& name) const {
+    if (!indexed_) {
+        exact_.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) exact_.emplace(entries_[i].name, i);
+        indexed_ = true;
+    }
     if (auto it = exact_.find(name); it != exact_.end()) return &entries_[it->second];
+    if (!foldIndexed_) {
+        folded_.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) folded_.emplace(FoldCase(entries_[i].name), i);
+        foldIndexed_ = true;
+    }
     if (auto it = folded_.find(FoldCase(name)); it != folded_.end()) return &entries_[it->second];
     return nullptr;
 }

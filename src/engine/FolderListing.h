@@ -67,7 +67,11 @@ private:
     DWORD error_ = 0;
     std::vector<FindEntry> entries_;
     std::vector<std::wstring> partials_;
-    std::unordered_map<std::wstring, size_t> exact_, folded_;
+    // Built when first needed: a folder's own listing is only walked, never
+    // asked by name, and names mostly match exactly, so the folded index
+    // (a case mapping per entry) is built only when one does not.
+    mutable bool indexed_ = false, foldIndexed_ = false;
+    mutable std::unordered_map<std::wstring, size_t> exact_, folded_;
 };
 
 // Reads one folder at a time on a thread of its own, so that the walk reads
