@@ -160,9 +160,19 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
     // Both sides are read at once: the other one on the lister's thread.
     FolderListing own, otherListing;
-    if (askOther) lister_.Start(otherFolder, otherListing);
-    const bool ownRead = own.Read(folder);
-    if (askOther) lister_.Wait();
+    bool ownRead = false;
+    if (askOther) {
+        lister_.Start(otherFolder, otherListing);
+        // The lister writes into otherListing: it is waited for even when
+        // reading this side throws.
+        struct Join {
+            FolderLister& lister;
+            ~Join() { lister.Wait(); }
+        } join{lister_};
+        ownRead = own.Read(folder);
+    } else {
+        ownRead = own.Read(folder);
+    }
     if (!ownRead) {
         ReportListFailure(folder, own.error(), L"");
         kept = true;
