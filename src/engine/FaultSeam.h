@@ -32,9 +32,14 @@ public:
 void SetFaultSeam(FaultSeam* seam);
 FaultSeam* CurrentFaultSeam();
 
+// A seam is called by one thread at a time (the walk lists the other tree
+// on a thread of its own), so that it may keep counts without a lock.
+DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path);
+void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries);
+
 inline DWORD InjectedFault(FaultPoint point, const std::wstring& path) {
     FaultSeam* seam = CurrentFaultSeam();
-    return seam ? seam->Fail(point, path) : 0;
+    return seam ? CallSeamFail(*seam, point, path) : 0;
 }
 
 }  // namespace tandrel

@@ -83,8 +83,18 @@ bool FileOps::CopyToPartial(const std::wstring& source, const std::wstring& dest
     return false;
 }
 
-bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, DWORD& error) {
+bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
+                         DWORD& error) {
     if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
+    if (destinationMissing) {
+        // A rename that replaces nothing: no question about an old file.
+        // Should one have come since the check, it fails, and the careful
+        // way below keeps that file's spelling and flushes before replacing.
+        if (MoveFileExW(LongPath(partial).c_str(), LongPath(destination).c_str(), 0)) return true;
+        error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+        error = 0;
+    }
     std::wstring target = destination;
     WIN32_FIND_DATAW old;
     const HANDLE find = FindFirstFileW(LongPath(destination).c_str(), &old);
@@ -106,7 +116,7 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
     return false;
 }
 
-bool FileOps::Copy(const std::wstring& source, const std::wstring& destination) {
+bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing) {
     if (testRun_) return true;
     for (;;) {
         // The data goes to a partial copy beside the destination and takes
@@ -116,7 +126,7 @@ bool FileOps::Copy(const std::wstring& source, const std::wstring& destination) 
         DWORD error = 0;
         if (CopyToPartial(source, destination, partial, error)) {
             if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
-            if (PutInPlace(partial, destination, error)) return true;
+            if (PutInPlace(partial, destination, destinationMissing, error)) return true;
         }
         if (!partial.empty()) RemovePartial(partial);
         const std::wstring body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),

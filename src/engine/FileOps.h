@@ -49,7 +49,9 @@ public:
 
     // Through a partial copy beside the destination and one rename; the
     // destination's old content stays until the new one is complete.
-    bool Copy(const std::wstring& source, const std::wstring& destination);
+    // destinationMissing: the check found nothing there, so no old copy
+    // needs to be kept, flushed for or unprotected.
+    bool Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing = false);
     // A partial copy that an interrupted run left behind; quietly.
     void RemovePartial(const std::wstring& path);
     bool Delete(const std::wstring& path, const Removal& removal = {});
@@ -82,7 +84,7 @@ private:
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
     bool ReportBadName(const std::wstring& path);
     bool CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial, DWORD& error);
-    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, DWORD& error);
+    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, DWORD& error);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);

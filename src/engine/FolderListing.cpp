@@ -84,11 +84,36 @@ std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
     return FolderIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
+std::optional<std::uint64_t> FileIdOf(const std::wstring& path) {
+    // FileInternalInformation: the id that GetFileInformationByHandle
+    // returns, without the volume query that comes with it there.
+    using QueryInformation = LONG(WINAPI*)(HANDLE, void* status, void* buffer, ULONG length, int fileClass);
+    static const auto query = reinterpret_cast<QueryInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    if (!query) {
+        const auto whole = IdentityOf(path);
+        return whole ? std::optional<std::uint64_t>(whole->file) : std::nullopt;
+    }
+    UniqueHandle folder(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return std::nullopt;
+    struct {
+        void* pointer;
+        ULONG_PTR information;
+    } status{};
+    std::uint64_t id = 0;
+    constexpr int kFileInternalInformation = 6;
+    if (query(folder.Get(), &status, &id, sizeof id, kFileInternalInformation) < 0) return std::nullopt;
+    return id;
+}
+
 bool FolderListing::Read(const std::wstring& folder) {
     entries_.clear();
     partials_.clear();
     exact_.clear();
     folded_.clear();
+    indexed_ = foldIndexed_ = false;
     if (const DWORD fault = InjectedFault(FaultPoint::List, folder)) {
         error_ = fault;
         ok_ = false;
@@ -121,12 +146,69 @@ bool FolderListing::Read(const std::wstring& folder) {
         return false;
     }
     error_ = 0;
-    if (FaultSeam* seam = CurrentFaultSeam()) seam->Listed(folder, entries_);
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        exact_.emplace(entries_[i].name, i);
-        folded_.emplace(FoldCase(entries_[i].name), i);
-    }
+    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamListed(*seam, folder, entries_);
     return true;
+}
+
+void FolderLister::ReadInto(FolderListing& listing, const std::wstring& folder) {
+    try {
+        listing.Read(folder);
+    } catch (...) {
+        // Out of memory: a listing that failed, never an empty one.
+        listing.entries_.clear();
+        listing.ok_ = false;
+        listing.error_ = ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+FolderLister::~FolderLister() {
+    if (!thread_) return;
+    AcquireSRWLockExclusive(&lock_);
+    quit_ = true;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+}
+
+void FolderLister::Start(const std::wstring& folder, FolderListing& listing) {
+    if (!thread_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    if (!thread_) {
+        // No second thread: the listing is read here, one after the other.
+        ReadInto(listing, folder);
+        return;
+    }
+    AcquireSRWLockExclusive(&lock_);
+    folder_ = folder;
+    asked_ = &listing;
+    done_ = false;
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
+}
+
+void FolderLister::Wait() {
+    AcquireSRWLockExclusive(&lock_);
+    while (!done_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    ReleaseSRWLockExclusive(&lock_);
+}
+
+DWORD WINAPI FolderLister::Run(void* self) {
+    FolderLister& lister = *static_cast<FolderLister*>(self);
+    AcquireSRWLockExclusive(&lister.lock_);
+    for (;;) {
+        while (!lister.asked_ && !lister.quit_) SleepConditionVariableSRW(&lister.changed_, &lister.lock_, INFINITE, 0);
+        if (lister.quit_) break;
+        FolderListing& listing = *lister.asked_;
+        lister.asked_ = nullptr;
+        const std::wstring folder = lister.folder_;
+        ReleaseSRWLockExclusive(&lister.lock_);
+        ReadInto(listing, folder);
+        AcquireSRWLockExclusive(&lister.lock_);
+        lister.done_ = true;
+        WakeAllConditionVariable(&lister.changed_);
+    }
+    ReleaseSRWLockExclusive(&lister.lock_);
+    return 0;
 }
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
@@ -140,7 +222,17 @@ FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
 }
 
 const FindEntry* FolderListing::Find(const std::wstring& name) const {
+    if (!indexed_) {
+        exact_.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) exact_.emplace(entries_[i].name, i);
+        indexed_ = true;
+    }
     if (auto it = exact_.find(name); it != exact_.end()) return &entries_[it->second];
+    if (!foldIndexed_) {
+        folded_.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) folded_.emplace(FoldCase(entries_[i].name), i);
+        foldIndexed_ = true;
+    }
     if (auto it = folded_.find(FoldCase(name)); it != folded_.end()) return &entries_[it->second];
     return nullptr;
 }

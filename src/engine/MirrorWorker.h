@@ -83,8 +83,9 @@ private:
     // Whether the walk goes into a sub-folder: never through a link on
     // either side, into one of its own ancestors or into the other tree's
     // root. identity is the sub-folder's when it could be read.
+    struct WalkFolder;
     bool MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
-                  const std::wstring& relative, std::optional<FolderIdentity>& identity);
+                  const std::wstring& relative, std::optional<WalkFolder>& identity);
     // The folder list error, naming the folder and the system's reason.
     void ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence);
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
@@ -112,8 +113,18 @@ private:
     bool deletePass_ = false;
     int changedFolderCount_ = 0;
     int removalDepth_ = 0;
-    // The folders the walk is inside, by identity, root first.
-    std::vector<FolderIdentity> ancestors_;
+    // A folder the walk is inside: its file id at once, its whole identity
+    // only when an id agrees with another folder's.
+    struct WalkFolder {
+        std::wstring path;
+        std::uint64_t file = 0;
+        std::optional<FolderIdentity> whole;
+        bool Is(const std::optional<FolderIdentity>& other);
+    };
+    // The folders the walk is inside, root first.
+    std::vector<WalkFolder> ancestors_;
+    // Reads the other tree's folders beside the walk.
+    FolderLister lister_;
     // The roots by identity, whatever path names them.
     std::optional<FolderIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

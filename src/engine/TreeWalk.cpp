@@ -54,12 +54,12 @@ bool MirrorWorker::RunPasses() {
         bool kept = false;
         ancestors_.clear();
         if (!deletion) {
-            if (masterId_) ancestors_.push_back(*masterId_);
+            if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
             return Walk(masterRoot_, L"", kept);
         }
         // Nothing to delete in a folder that is not there yet.
         if (backupRootPending_) return true;
-        if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back(*id);
+        if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back({backupRoot_, id->file, id});
         if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
         const bool ok = Walk(backupRoot_, L"", kept);
         ops_.EndRecycling();
@@ -95,8 +95,14 @@ void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListin
     for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
 }
 
+bool MirrorWorker::WalkFolder::Is(const std::optional<FolderIdentity>& other) {
+    if (!other || other->file != file) return false;
+    if (!whole) whole = IdentityOf(path);
+    return whole == other;
+}
+
 bool MirrorWorker::MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
-                            const std::wstring& relative, std::optional<FolderIdentity>& identity) {
+                            const std::wstring& relative, std::optional<WalkFolder>& identity) {
     const KnownEntry counterpart = Lookup(other, entry.name);
     const bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
     if (entry.IsLink() || counterpartLink) {
@@ -108,17 +114,24 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, const FolderListing* other, 
         }
         return false;
     }
-    identity = IdentityOf(path);
-    if (!identity) return true;
-    if (std::find(ancestors_.begin(), ancestors_.end(), *identity) != ancestors_.end()) {
+    const std::optional<std::uint64_t> file = FileIdOf(path);
+    if (!file) return true;
+    identity = WalkFolder{path, *file, std::nullopt};
+    WalkFolder& self = *identity;
+    const auto isAncestor = [&](WalkFolder& ancestor) {
+        if (ancestor.file != self.file) return false;
+        if (!ancestor.whole) ancestor.whole = IdentityOf(ancestor.path);
+        return self.Is(ancestor.whole);
+    };
+    if (std::any_of(ancestors_.begin(), ancestors_.end(), isAncestor)) {
         policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
                        RowToList | RowToLog);
         return false;
     }
     // The other tree's root under another name (a second drive letter, a
     // short name, a share) is never walked as part of this one.
-    if (deletePass_) return *identity != masterId_;
-    return *identity != backupId_ && *identity != backupBaseId_;
+    if (deletePass_) return !self.Is(masterId_);
+    return !self.Is(backupId_) && !self.Is(backupBaseId_);
 }
 
 KnownEntry MirrorWorker::Lookup(const FolderListing* other, const std::wstring& name) const {
@@ -142,19 +155,32 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         }
     }
 
-    FolderListing own;
-    if (!own.Read(folder)) {
+    // Inside a folder being removed the master is never asked.
+    const bool askOther = !(deletePass_ && removalDepth_ > 0);
+    const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
+    // Both sides are read at once: the other one on the lister's thread.
+    FolderListing own, otherListing;
+    bool ownRead = false;
+    if (askOther) {
+        lister_.Start(otherFolder, otherListing);
+        // The lister writes into otherListing: it is waited for even when
+        // reading this side throws.
+        struct Join {
+            FolderLister& lister;
+            ~Join() { lister.Wait(); }
+        } join{lister_};
+        ownRead = own.Read(folder);
+    } else {
+        ownRead = own.Read(folder);
+    }
+    if (!ownRead) {
         ReportListFailure(folder, own.error(), L"");
         kept = true;
         return true;
     }
-    // Inside a folder being removed the master is never asked.
-    const bool askOther = !(deletePass_ && removalDepth_ > 0);
-    FolderListing otherListing;
     const FolderListing* other = nullptr;
     if (askOther) {
-        const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
-        if (otherListing.Read(otherFolder)) {
+        if (otherListing.ok()) {
             other = &otherListing;
             if (!deletePass_) RemovePartials(otherFolder, otherListing);
         } else if (deletePass_) {
@@ -254,7 +280,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
             return false;
         }
         policy_.Report(LoadText(IDS_ROW_CREATE), rel, RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterPath, backupPath)) Bump(work.status.created);
+        if (ops_.Copy(masterPath, backupPath, true)) Bump(work.status.created);
         return true;
     }
 
@@ -377,7 +403,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     // A backup folder inside the master is not backed up into itself, nor
     // are the earlier date folders beside it.
     if (EqualsNoCase(masterPath + L"\\", backupRoot_) || EqualsNoCase(masterPath + L"\\", backupBase_)) return true;
-    std::optional<FolderIdentity> identity;
+    std::optional<WalkFolder> identity;
     if (!MayEnter(entry, other, masterPath, rel, identity)) return true;
     const std::wstring backupPath = backupRoot_ + rel;
     const KnownEntry known = Lookup(other, entry.name);
@@ -404,7 +430,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     }
     if (created) ++removalDepth_;
     bool kept = false;
-    if (identity) ancestors_.push_back(*identity);
+    if (identity) ancestors_.push_back(std::move(*identity));
     const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
     if (identity) ancestors_.pop_back();
     if (created) --removalDepth_;
@@ -423,7 +449,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     const std::wstring backupPath = folder + entry.name;
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
-    std::optional<FolderIdentity> identity;
+    std::optional<WalkFolder> identity;
     if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
         !MayEnter(entry, removalDepth_ > 0 ? nullptr : other, backupPath, rel, identity)) {
         kept = true;
@@ -442,7 +468,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     }
     if (marked) ++removalDepth_;
     bool keptInside = false;
-    if (identity) ancestors_.push_back(*identity);
+    if (identity) ancestors_.push_back(std::move(*identity));
     const bool ok = Walk(backupPath + L"\\", rel + L"\\", keptInside);
     if (identity) ancestors_.pop_back();
     bool removed = false;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/FileOps.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
@@ -149,6 +151,33 @@ TEST(FileOpsTest, ChangesOnDiskAndTestRunTouchesNothing) {
     EXPECT_FALSE(FileExists(temp / L"old.txt"));
     EXPECT_TRUE(rig.ops.RemoveFolder(temp / L"x\\y\\z"));
     EXPECT_EQ(rig.ops.CheckFolder(temp / L"x\\y\\z"), FolderMissing);
+    EXPECT_TRUE(rig.host.boxes.empty());
+    EXPECT_EQ(rig.setting.Errors, 0);
+}
+
+// A first copy renames without asking about an old file; one that came
+// after the check is still replaced whole and keeps its spelling.
+TEST(FileOpsTest, CopyToAMissingDestinationAndOneThatCameSince) {
+    TempDir temp;
+    ASSERT_TRUE(test::WriteBytes(temp / L"src.txt", "new"));
+    Rig rig;
+    EXPECT_TRUE(rig.ops.Copy(temp / L"src.txt", temp / L"first.txt", true));
+    EXPECT_EQ(test::ReadBytes(temp / L"first.txt"), "new");
+
+    ASSERT_TRUE(test::WriteBytes(temp / L"Came.TXT", "old"));
+    SetFileAttributesW((temp / L"Came.TXT").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(rig.ops.Copy(temp / L"src.txt", temp / L"came.txt", true));
+    EXPECT_EQ(test::ReadBytes(temp / L"came.txt"), "new");
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp / L"*").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::wstring> names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Came.TXT", L"first.txt", L"src.txt"}));
     EXPECT_TRUE(rig.host.boxes.empty());
     EXPECT_EQ(rig.setting.Errors, 0);
 }
