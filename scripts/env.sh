@@ -32,9 +32,24 @@ tandrel_prefix() {
     fi
 }
 
+# Whether Wine hands its windows to a window manager (Y) or places them
+# itself (N). The virtual display has no window manager, and Wine waits two
+# seconds for one whenever it takes a managed window off the screen: every
+# closing window of a test or of a benchmarked run would pay that.
+tandrel_window_manager() {
+    local want="$1" have=Y
+    grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null && have=N
+    [ "$want" = "$have" ] && return
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 || true
+}
+
 # Starts Xvfb on a free display when there is no display; sets DISPLAY.
 tandrel_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        tandrel_window_manager Y
+        return
+    fi
+    tandrel_window_manager N
     local n=99
     while [ -e "/tmp/.X${n}-lock" ]; do n=$((n + 1)); done
     echo "no display: starting Xvfb on :$n"
