@@ -7,10 +7,10 @@ scripts/setup.sh
 source scripts/env.sh
 tandrel_build
 tandrel_prefix
-tandrel_display
 # The test drives must exist before Wine's mount manager starts: it only
 # reads labels of drives it knows.
 scripts/test-drives.sh >/dev/null
+tandrel_display
 # One wineserver for the whole run instead of one per test program.
 wineserver -p 2>/dev/null || true  # one may already be running
 # Start Wine's own services now, detached from CTest's output pipes: a test

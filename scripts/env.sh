@@ -44,17 +44,20 @@ tandrel_window_manager() {
 }
 
 # Starts Xvfb on a free display when there is no display; sets DISPLAY.
+# May start Wine: whatever must exist before Wine's services start (the test
+# drives) comes first.
 tandrel_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
         tandrel_window_manager Y
         return
     fi
-    tandrel_window_manager N
     local n=99
     while [ -e "/tmp/.X${n}-lock" ]; do n=$((n + 1)); done
     echo "no display: starting Xvfb on :$n"
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     TANDREL_XVFB_PID=$!
     export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    # Only now: the Wine services this starts must see the display.
+    tandrel_window_manager N
 }
