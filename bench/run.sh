@@ -5,15 +5,12 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 source scripts/env.sh
 tandrel_build settings_bench
-tandrel_build engine_bench
 tandrel_build filter_bench
 tandrel_prefix
 echo "== settings store (1000 settings over 10 projects), beside the profile functions"
 wine "$TANDREL_BUILD/settings_bench.exe" 100 10 --old
 echo "== settings store (1000 settings in 1 project)"
 wine "$TANDREL_BUILD/settings_bench.exe" 1000 1
-echo "== engine (update runs over 20,000 small files)"
-wine "$TANDREL_BUILD/engine_bench.exe" 20000 100
 echo "== target filters (2000 wildcard entries over 10,000 paths)"
 wine "$TANDREL_BUILD/filter_bench.exe" 2000 10000
 echo "== mirroring against the floor: bench/engine.sh (slow; bench/engine.sh --quick for 20,000 files)"

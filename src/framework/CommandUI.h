@@ -25,10 +25,6 @@ void TrackCommandPopup(int menuId, POINT at, HWND target, const CommandQuery& qu
 // Enables the command buttons of a toolbar.
 void UpdateToolbarCommands(HWND toolbar, const CommandQuery& query);
 
-}  // namespace tandrel
-
-namespace tandrel {
-
 // Command states follow the program's state once the message loop has
 // nothing else to do, however many changes asked for it meanwhile: a
 // thousand selection changes cost one update, not a thousand.
@@ -36,7 +32,6 @@ class IdleCommandUpdate {
 public:
     explicit IdleCommandUpdate(std::function<void()> update) : update_(std::move(update)) {}
     void Request() { pending_ = true; }
-    bool Pending() const { return pending_; }
     // Runs the update when one was asked for; true when it ran.
     bool OnIdle();
 

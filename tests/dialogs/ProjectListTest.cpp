@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "dialogs/ImportExport.h"
 #include "dialogs/ProjectList.h"
@@ -283,23 +281,11 @@ TEST(ProjectListTest, ALogoffStartKeepsTheStoredNames) {
 // a script.
 struct EditorRun {
     StoredProjects& store;
-    std::atomic<bool> found{false};
 
     bool Run(const std::function<void(HWND)>& drive) {
-        std::thread driver([&] {
-            for (int i = 0; i < 600 && !found; ++i) {
-                HWND dialog = FindWindowW(L"#32770", L"プロジェクトリストの編集");
-                if (dialog && IsWindowVisible(dialog)) {
-                    found = true;
-                    drive(dialog);
-                    if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                }
-                Sleep(50);
-            }
-        });
-        const bool ok = EditProjectList(nullptr, store.options);
-        driver.join();
-        EXPECT_TRUE(found);
+        bool ok = false;
+        EXPECT_TRUE(test::DriveDialog(L"プロジェクトリストの編集", false, drive,
+                                      [&] { ok = EditProjectList(nullptr, store.options); }));
         return ok;
     }
 };

@@ -6,14 +6,13 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "TestSupport.h"
 #include "dialogs/DefineSheet.h"
 
 namespace tandrel::test::sheet {
@@ -54,21 +53,10 @@ struct FolderSheetRun {
     FolderSheetRun() { setting.Reset(L"設定"); }
 
     bool Run(const std::function<void(HWND sheet)>& drive, bool isNew = false) {
-        std::atomic<bool> found{false};
-        std::thread driver([&] {
-            for (int i = 0; i < 600 && !found; ++i) {
-                HWND sheet = FindWindowW(L"#32770", L"フォルダ設定");
-                if (sheet && PropSheet_GetCurrentPageHwnd(sheet)) {
-                    found = true;
-                    drive(sheet);
-                    if (IsWindow(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-                }
-                Sleep(50);
-            }
-        });
-        const bool ok = EditFolderSetting(nullptr, options, setting, commands, isNew, help.Request());
-        driver.join();
-        EXPECT_TRUE(found);
+        bool ok = false;
+        EXPECT_TRUE(test::DriveDialog(L"フォルダ設定", true, drive, [&] {
+            ok = EditFolderSetting(nullptr, options, setting, commands, isNew, help.Request());
+        }));
         return ok;
     }
 };

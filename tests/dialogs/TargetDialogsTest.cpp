@@ -4,9 +4,7 @@
 
 #include <shlobj.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "dialogs/TargetDialogs.h"
 #include "framework/DataExchange.h"
@@ -24,21 +22,8 @@ using test::Drop;
 // drives it; the driver ends by pressing OK or Cancel.
 bool RunPrompt(const wchar_t* caption, const std::function<bool()>& prompt,
                const std::function<void(HWND dialog)>& drive) {
-    std::atomic<bool> found{false};
-    std::thread driver([&] {
-        for (int i = 0; i < 600 && !found; ++i) {
-            HWND dialog = FindWindowW(L"#32770", caption);
-            if (dialog && IsWindowVisible(dialog)) {
-                found = true;
-                drive(dialog);
-                if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
-            Sleep(50);
-        }
-    });
-    const bool ok = prompt();
-    driver.join();
-    EXPECT_TRUE(found);
+    bool ok = false;
+    EXPECT_TRUE(test::DriveDialog(caption, false, drive, [&] { ok = prompt(); }));
     return ok;
 }
 

@@ -4,9 +4,7 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "dialogs/DefineSheet.h"
 #include "resource.h"
@@ -17,22 +15,13 @@ namespace {
 // Waits for the sheet the command opens, lets drive fill it in, and closes
 // it if drive left it open.
 void WithSheet(const std::function<void(HWND)>& drive, const std::function<void()>& open) {
-    std::atomic<bool> found{false};
-    std::thread driver([&] {
-        for (int i = 0; i < 600 && !found; ++i) {
-            HWND sheet = FindWindowW(L"#32770", L"フォルダ設定");
-            if (sheet && PropSheet_GetCurrentPageHwnd(sheet)) {
-                found = true;
-                SendMessageW(sheet, PSM_SETCURSEL, 0, 0);
-                drive(sheet);
-                if (IsWindow(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-            }
-            Sleep(50);
-        }
-    });
-    open();
-    driver.join();
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(DriveDialog(
+        L"フォルダ設定", true,
+        [&](HWND sheet) {
+            SendMessageW(sheet, PSM_SETCURSEL, 0, 0);
+            drive(sheet);
+        },
+        open));
 }
 
 void Type(HWND sheet, int id, const std::wstring& text) {

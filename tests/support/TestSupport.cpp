@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
 #include <winioctl.h>
+#include <commctrl.h>
 
+#include <atomic>
 #include <cwctype>
+#include <thread>
 #include <utility>
 
 #include "platform/Paths.h"
@@ -212,6 +215,25 @@ void TestDrive::SetLabel(const std::wstring& label) {
         WriteBytes(file, Utf8(label) + "\n");
     }
     RereadDrive(static_cast<wchar_t>(towlower(letter_)));
+}
+
+bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
+                 const std::function<void()>& show) {
+    std::atomic<bool> found{false};
+    std::thread driver([&] {
+        for (int i = 0; i < 600 && !found; ++i) {
+            HWND dialog = FindWindowW(L"#32770", caption);
+            if (dialog && (sheet ? PropSheet_GetCurrentPageHwnd(dialog) != nullptr : IsWindowVisible(dialog) != FALSE)) {
+                found = true;
+                drive(dialog);
+                if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            Sleep(50);
+        }
+    });
+    show();
+    driver.join();
+    return found;
 }
 
 }  // namespace tandrel::test

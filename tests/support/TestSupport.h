@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,13 @@ public:
 private:
     PROCESS_INFORMATION process_{};
 };
+
+// Runs show, which opens a modal dialog captioned caption and returns when
+// it closes, while a second thread waits for the dialog (for a property
+// sheet: its first page), lets drive work it and cancels it if drive left it
+// open. False when the dialog never came.
+bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
+                 const std::function<void()>& show);
 
 // The folder beside the test program (the build root).
 std::wstring BuildFolder();
