@@ -75,15 +75,6 @@ bool IsPartialCopyName(const std::wstring& name) {
     return true;
 }
 
-std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
-    UniqueHandle folder(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!folder || !GetFileInformationByHandle(folder.Get(), &info)) return std::nullopt;
-    return FolderIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
-}
-
 std::optional<std::uint64_t> FileIdOf(const std::wstring& path) {
     // FileInternalInformation: the id that GetFileInformationByHandle
     // returns, without the volume query that comes with it there.

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Paths.h"
+
 namespace tandrel {
 
 // One entry of a folder as the listing returned it.
@@ -31,16 +33,7 @@ struct FindEntry {
 std::wstring PartialCopyName(unsigned number);
 bool IsPartialCopyName(const std::wstring& name);
 
-// What a folder is, independent of the path that reaches it (drive
-// letters, short names, links): volume serial number and file id.
-struct FolderIdentity {
-    DWORD volume = 0;
-    std::uint64_t file = 0;
-    bool operator==(const FolderIdentity&) const = default;
-};
-// Empty when the folder cannot be opened.
-std::optional<FolderIdentity> IdentityOf(const std::wstring& path);
-// The file id alone. A folder's volume serial number can cost a thousand
+// The file id alone (IdentityOf, in platform/Paths.h, gives the whole). A folder's volume serial number can cost a thousand
 // times more than its id (Wine asks its mount manager each time), so the
 // walk compares ids and asks for the whole identity only when two agree.
 std::optional<std::uint64_t> FileIdOf(const std::wstring& path);

@@ -118,15 +118,15 @@ private:
     struct WalkFolder {
         std::wstring path;
         std::uint64_t file = 0;
-        std::optional<FolderIdentity> whole;
-        bool Is(const std::optional<FolderIdentity>& other);
+        std::optional<FileIdentity> whole;
+        bool Is(const std::optional<FileIdentity>& other);
     };
     // The folders the walk is inside, root first.
     std::vector<WalkFolder> ancestors_;
     // Reads the other tree's folders beside the walk.
     FolderLister lister_;
     // The roots by identity, whatever path names them.
-    std::optional<FolderIdentity> masterId_, backupId_, backupBaseId_;
+    std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds
     // nothing to delete.
     bool backupRootPending_ = false;

@@ -95,7 +95,7 @@ void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListin
     for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
 }
 
-bool MirrorWorker::WalkFolder::Is(const std::optional<FolderIdentity>& other) {
+bool MirrorWorker::WalkFolder::Is(const std::optional<FileIdentity>& other) {
     if (!other || other->file != file) return false;
     if (!whole) whole = IdentityOf(path);
     return whole == other;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/Environment.h"
+#include "platform/Handle.h"
 
 namespace tandrel {
 
@@ -118,6 +119,15 @@ int UncDepth(const std::wstring& path) {
     if (shareStart == std::wstring::npos) return 1;
     const size_t afterShare = path.find(L'\\', shareStart + 1);
     return afterShare == std::wstring::npos ? 2 : 3;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+    UniqueHandle handle(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.Get(), &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 }  // namespace tandrel

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -38,5 +40,16 @@ std::wstring PathRoot(const std::wstring& path);
 bool IsUncPath(const std::wstring& path);
 // 0 not a network path, 1 \\server, 2 \\server\share, 3 deeper.
 int UncDepth(const std::wstring& path);
+
+// What a file or folder is, independent of the path that reaches it (letter
+// case, "..", short names, drive letters, links): volume serial number and
+// file id.
+struct FileIdentity {
+    std::uint32_t volume = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// Empty when it cannot be opened.
+std::optional<FileIdentity> IdentityOf(const std::wstring& path);
 
 }  // namespace tandrel

@@ -92,19 +92,8 @@ bool ConvertInto(GlobalOptions& o, const std::wstring& source) {
 // (another letter case, "..", "/" or a short name all reach the same one),
 // else as full paths.
 bool SameFile(const std::wstring& a, const std::wstring& b) {
-    const auto identity = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE file = CreateFileW(LongPath(FullPath(path, true)).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        const bool ok = GetFileInformationByHandle(file, &info) != 0;
-        CloseHandle(file);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
-    if (identity(a, infoA) && identity(b, infoB))
-        return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-               infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+    const auto idA = IdentityOf(FullPath(a, true)), idB = IdentityOf(FullPath(b, true));
+    if (idA && idB) return *idA == *idB;
     return EqualsNoCase(FullPath(a, true), FullPath(b, true));
 }
 
