@@ -78,6 +78,25 @@ std::vector<DatePart> SplitDatePattern(const std::wstring& text) {
     return parts;
 }
 
+// The digits of a numeric date code as strftime writes them; false for
+// every other code.
+bool AppendNumericCode(std::wstring& text, wchar_t code, const std::tm& local) {
+    const auto two = [&text](int n) {
+        text += static_cast<wchar_t>(L'0' + n / 10 % 10);
+        text += static_cast<wchar_t>(L'0' + n % 10);
+    };
+    switch (code) {
+        case L'Y': text += std::to_wstring(local.tm_year + 1900); return true;
+        case L'y': two(local.tm_year % 100); return true;
+        case L'm': two(local.tm_mon + 1); return true;
+        case L'd': two(local.tm_mday); return true;
+        case L'H': two(local.tm_hour); return true;
+        case L'M': two(local.tm_min); return true;
+        case L'S': two(local.tm_sec); return true;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 std::wstring ProjectSlot::PaddedNumber() const {
@@ -118,6 +137,12 @@ std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time) {
             continue;
         }
         const size_t length = pattern[i + 1] == L'#' ? 3 : 2;
+        // The numeric codes directly: a report copy formats hundreds of
+        // thousands of times, and the runtime's formatter is slow.
+        if (length == 2 && AppendNumericCode(text, pattern[i + 1], *local)) {
+            ++i;
+            continue;
+        }
         wchar_t buffer[128];
         const size_t n = std::wcsftime(buffer, 128, pattern.substr(i, length).c_str(), local);
         // Some runtimes report an overflowing text as filling the whole
@@ -174,12 +199,27 @@ std::wstring LogMask(const std::wstring& pattern, const ProjectSlot& project) {
     return ExpandEnvironment(mask);
 }
 
-std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project) {
-    std::wstring mask = DateMask(pattern, project);
-    for (wchar_t& c : mask) {
-        if (c == L'?') c = L'-';
+std::wstring DashMask(const std::wstring& pattern) {
+    std::wstring blank;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != L'%' || i + 1 >= pattern.size()) {
+            blank += pattern[i];
+            continue;
+        }
+        if (pattern[i + 1] == L'#' && i + 2 < pattern.size()) ++i;
+        const std::wstring code{L'%', pattern[++i]};
+        if (code == L"%%") {
+            blank += L'%';
+            continue;
+        }
+        // Codes of no fixed width keep their place visible.
+        std::wstring dashes = L"--";
+        for (const DateCode& known : kDateCodes) {
+            if (code == known.code) dashes.assign(std::wcslen(known.mask), L'-');
+        }
+        blank += dashes;
     }
-    return mask;
+    return blank;
 }
 
 }  // namespace tandrel

@@ -44,7 +44,9 @@ std::wstring DateMask(const std::wstring& pattern, const ProjectSlot& project);
 // like DateMask, but with environment variables expanded as DateFormat
 // expands them. Each "?" stands for one digit (a file name holds no "?").
 std::wstring LogMask(const std::wstring& pattern, const ProjectSlot& project);
-// The blank form of a date shown in lists: the mask with "-" for "?".
-std::wstring DashMask(const std::wstring& pattern, const ProjectSlot& project = {});
+// The blank form of a time format shown in lists: each date code becomes
+// as many "-" as it has characters. A time format only: "%p" is the
+// morning or afternoon mark, not the project, and a "?" stays a "?".
+std::wstring DashMask(const std::wstring& pattern);
 
 }  // namespace tandrel

@@ -1,7 +1,5 @@
 #include "ui/ListTexts.h"
 
-#include <ctime>
-
 #include "platform/DateFormat.h"
 #include "platform/Strings.h"
 #include "resource.h"
@@ -39,74 +37,12 @@ std::wstring ListDateFormat(const std::wstring& format) {
 }
 
 std::wstring BlankDate(const std::wstring& format) {
-    // A list date is a time format only: "%p" is the morning or afternoon
-    // mark, not the project, and a "?" of the format stays a "?".
-    const std::wstring pattern = ListDateFormat(format);
-    std::wstring blank;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] != L'%' || i + 1 >= pattern.size()) {
-            blank += pattern[i];
-            continue;
-        }
-        if (pattern[i + 1] == L'#' && i + 2 < pattern.size()) ++i;
-        const wchar_t code = pattern[++i];
-        switch (code) {
-            case L'%': blank += L'%'; break;
-            case L'Y': blank += L"----"; break;
-            case L'j': blank += L"---"; break;
-            case L'w': blank += L'-'; break;
-            case L'y': case L'm': case L'd': case L'H': case L'M': case L'S': case L'I': case L'U': case L'W':
-                blank += L"--";
-                break;
-            // Codes of no fixed width keep their place visible.
-            default: blank += L"--"; break;
-        }
-    }
-    return blank;
+    return DashMask(ListDateFormat(format));
 }
-
-namespace {
-
-// The numeric codes written here directly: a copy of a large report formats
-// hundreds of thousands of times, and the runtime's formatter is slow.
-// Empty when the format holds any other code.
-std::wstring NumericLocalTime(const std::wstring& format, std::time_t time) {
-    const std::tm* local = std::localtime(&time);
-    if (!local) return {};
-    std::wstring text;
-    text.reserve(format.size() + 8);
-    const auto two = [&text](int n) {
-        text += static_cast<wchar_t>(L'0' + n / 10 % 10);
-        text += static_cast<wchar_t>(L'0' + n % 10);
-    };
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != L'%') {
-            text += format[i];
-            continue;
-        }
-        if (++i >= format.size()) return {};
-        switch (format[i]) {
-            case L'Y': text += std::to_wstring(local->tm_year + 1900); break;
-            case L'y': two(local->tm_year % 100); break;
-            case L'm': two(local->tm_mon + 1); break;
-            case L'd': two(local->tm_mday); break;
-            case L'H': two(local->tm_hour); break;
-            case L'M': two(local->tm_min); break;
-            case L'S': two(local->tm_sec); break;
-            case L'%': text += L'%'; break;
-            default: return {};
-        }
-    }
-    return text;
-}
-
-}  // namespace
 
 std::wstring ListTime(std::time_t time, const std::wstring& format, const std::wstring& blank) {
     // Times before 1970 are unset values, not dates.
-    if (time <= 0) return blank;
-    std::wstring text = NumericLocalTime(format, time);
-    return text.empty() || text.size() >= 128 ? FormatLocalTime(format, time) : text;
+    return time <= 0 ? blank : FormatLocalTime(format, time);
 }
 
 std::wstring ResultText(int errors, std::int64_t lastExec, const std::wstring& format, const std::wstring& blank) {

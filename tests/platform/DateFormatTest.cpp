@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <cwchar>
 
 #include "platform/DateFormat.h"
 #include "TestSupport.h"
@@ -38,6 +39,18 @@ TEST(DateFormatTest, UnknownCodesGiveEmptyInsteadOfEndingTheProgram) {
     }
     EXPECT_EQ(FormatLocalTime(L"%Q%Y", when), L"");
     EXPECT_EQ(FormatLocalTime(L"%#d", when), L"5");
+}
+
+// The numeric codes are written without the runtime: they must read as the
+// runtime writes them.
+TEST(DateFormatTest, NumericCodesReadAsTheRuntimeWritesThem) {
+    for (std::time_t t : {std::time_t{1}, std::time_t{951782400}, std::time_t{1700000000}, std::time_t{2000000000}}) {
+        for (const wchar_t* format : {L"%Y/%m/%d %H:%M:%S", L"%y-%m-%d %%", L"%H:%M", L"%Y %A %j"}) {
+            wchar_t expected[128];
+            ASSERT_GT(std::wcsftime(expected, 128, format, std::localtime(&t)), 0u);
+            EXPECT_EQ(FormatLocalTime(format, t), expected) << t << " " << test::Utf8(format);
+        }
+    }
 }
 
 TEST(DateFormatTest, TextsBeyond127CharactersGiveEmpty) {
