@@ -12,12 +12,19 @@ export LC_ALL=ja_JP.UTF-8
 # Otherwise Wine waits for an input method that never answers.
 export XMODIFIERS=@im=none
 
+# A compiler cache, when the machine has one, is shared by every checkout
+# below the same parent folder (paths are hashed relative to it).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$TANDREL_ROOT")}"
+export CCACHE_NOHASHDIR=1
+
 # Builds the given target, or everything (configuring on first use).
 tandrel_build() {
     if [ ! -f "$TANDREL_BUILD/CMakeCache.txt" ]; then
+        local launcher=()
+        command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
         cmake -S "$TANDREL_ROOT" -B "$TANDREL_BUILD" \
             -DCMAKE_TOOLCHAIN_FILE="$TANDREL_ROOT/cmake/mingw-w64-x86_64.cmake" \
-            -DCMAKE_BUILD_TYPE=Release >/dev/null
+            -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
     fi
     cmake --build "$TANDREL_BUILD" -j "$(nproc)" ${1:+--target "$1"} -- --no-print-directory
 }
