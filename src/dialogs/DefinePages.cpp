@@ -155,7 +155,6 @@ namespace {
 // the network's time-out, never the sheet.
 constexpr UINT kLabelTimerBase = 0x4C00;
 constexpr UINT kLabelPause = 400;
-constexpr UINT WM_LABEL_READ = WM_APP + 0x31;
 const int kDetect[2] = {IDC_DM_DETECT_MASTER, IDC_DM_DETECT_BACKUP};
 const int kCheck[2] = {IDC_DM_CHECK_MASTER, IDC_DM_CHECK_BACKUP};
 const int kFolder[2] = {IDC_DM_MASTER, IDC_DM_BACKUP};
@@ -186,7 +185,7 @@ void CDlgDefMain::StartLabelRead(int side) {
     std::thread([page = Handle(), side, generation, folder] {
         auto* label = new std::wstring(ReadVolumeLabel(folder));
         // A page closed meanwhile takes no answer.
-        if (!PostMessageW(page, WM_LABEL_READ, MAKEWPARAM(side, generation & 0xFFFF), reinterpret_cast<LPARAM>(label))) {
+        if (!PostMessageW(page, WM_TANDREL_LABEL_READ, MAKEWPARAM(side, generation & 0xFFFF), reinterpret_cast<LPARAM>(label))) {
             delete label;
         }
     }).detach();
@@ -209,7 +208,7 @@ INT_PTR CDlgDefMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     }
-    if (message == WM_LABEL_READ) {
+    if (message == WM_TANDREL_LABEL_READ) {
         std::unique_ptr<std::wstring> label(reinterpret_cast<std::wstring*>(lParam));
         TakeLabel(LOWORD(wParam) ? 1 : 0, HIWORD(wParam), *label);
         return TRUE;

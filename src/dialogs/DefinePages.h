@@ -28,6 +28,10 @@ protected:
     DefineContext& context_;
 };
 
+// A volume label read off the window thread reaches the general page
+// (wParam: side and generation, lParam: the label, owned by the page).
+constexpr UINT WM_TANDREL_LABEL_READ = WM_APP + 0x31;
+
 class CDlgDefMain : public CDefPage {
 public:
     explicit CDlgDefMain(DefineContext& context);

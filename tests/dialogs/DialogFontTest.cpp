@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "dialogs/AboutDlg.h"
 #include "framework/DialogFont.h"
@@ -18,20 +16,15 @@ namespace {
 // then closes it with OK.
 std::wstring FaceWhileOpen(const wchar_t* caption, const std::function<INT_PTR()>& run, INT_PTR& result) {
     std::wstring face;
-    std::atomic<bool> found{false};
-    std::thread driver([&] {
-        for (int i = 0; i < 400 && !found; ++i, Sleep(50)) {
-            HWND dialog = FindWindowW(L"#32770", caption);
-            if (!dialog || !IsWindowVisible(dialog)) continue;
-            found = true;
+    const bool found = test::DriveDialog(
+        caption, false,
+        [&](HWND dialog) {
             LOGFONTW font{};
             auto handle = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
             if (handle && GetObjectW(handle, sizeof font, &font)) face = font.lfFaceName;
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        }
-    });
-    result = run();
-    driver.join();
+        },
+        [&] { result = run(); });
     EXPECT_TRUE(found) << caption;
     return face;
 }

@@ -73,15 +73,17 @@ struct OptionsRun {
         std::atomic<int> opened{0};
         std::thread driver([&] {
             HWND last = nullptr;
-            for (int i = 0; i < 600 && !done; ++i, Sleep(50)) {
-                HWND sheet = FindSheet();
-                if (!sheet || sheet == last) continue;
-                last = sheet;
-                drive(sheet, opened++);
-                if (IsWindow(sheet) && IsWindowVisible(sheet)) {
-                    PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
-                }
-            }
+            test::WaitUntil(
+                [&] {
+                    HWND sheet = FindSheet();
+                    if (sheet && sheet != last) {
+                        last = sheet;
+                        drive(sheet, opened++);
+                        if (IsWindow(sheet) && IsWindowVisible(sheet)) PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+                    }
+                    return done.load();
+                },
+                test::kPatience, 50);
         });
         const bool ok = EditOptions(nullptr, options, help, [&](bool storageMoved) {
             ++applied;
@@ -215,8 +217,14 @@ TEST(OptionsSheetTest, ApplyReopensOnlyForTheDialogFont) {
         Choose(font, IDC_OF_PLACE, FontToolBar);
         Choose(font, IDC_OF_SIZE, 3);
         PressApply(sheet);
-        Sleep(300);
-        stayedOpen = IsWindowVisible(sheet) != FALSE;
+        // A reopening sheet posts its own cancel during the apply; a page
+        // change posted now comes after it, so once the page has changed the
+        // sheet has either closed or stays.
+        PostMessageW(sheet, PSM_SETCURSEL, PageEnvironment, 0);
+        test::WaitUntil([&] {
+            return !IsWindow(sheet) || PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)) == PageEnvironment;
+        });
+        stayedOpen = IsWindow(sheet) && IsWindowVisible(sheet);
         PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
     }));
     EXPECT_EQ(reopenedOn.load(), PageFont);
@@ -301,7 +309,6 @@ TEST(OptionsSheetTest, F1AsksForThePageShown) {
             PostMessageW(focus ? focus : shown, WM_KEYDOWN, VK_F1, 0x003B0001);
             allAnswered = help.WaitPast(seen) && allAnswered;
         }
-        Sleep(200);
         PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
     }));
     EXPECT_TRUE(allAnswered);

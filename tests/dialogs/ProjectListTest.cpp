@@ -290,19 +290,6 @@ struct EditorRun {
     }
 };
 
-HWND WaitFor(const wchar_t* caption) {
-    for (int i = 0; i < 200; ++i) {
-        HWND window = FindWindowW(L"#32770", caption);
-        if (window && IsWindowVisible(window)) return window;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-void WaitGone(HWND window) {
-    for (int i = 0; i < 200 && IsWindow(window); ++i) Sleep(50);
-}
-
 std::vector<int> Selected(HWND list) {
     std::vector<int> rows(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
     rows.resize(static_cast<size_t>(SendMessageW(list, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()))));
@@ -344,18 +331,18 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
         SendMessageW(list, LB_SETSEL, TRUE, 0);
         SendMessageW(list, LB_SETSEL, TRUE, 2);
         PostMessageW(dialog, WM_COMMAND, IDC_PL_ADD, 0);
-        HWND name = WaitFor(L"プロジェクトの追加");
+        HWND name = test::WaitForDialog(L"プロジェクトの追加");
         if (!name) return;
         SetDlgItemTextW(name, IDC_PN_NAME, L"新規");
         PostMessageW(name, WM_COMMAND, IDOK, 0);
-        WaitGone(name);
+        test::WaitGone(name);
         afterAdd = Selected(list);
         caretAfterAdd = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
 
         // A onto the new project, appended; the source itself is refused first.
         SelectOnly(dialog, 0);
         PostMessageW(dialog, WM_COMMAND, IDC_PL_COPY, 0);
-        HWND copy = WaitFor(L"プロジェクトのコピー");
+        HWND copy = test::WaitForDialog(L"プロジェクトのコピー");
         if (!copy) return;
         wchar_t text[64] = {};
         GetDlgItemTextW(copy, IDC_PC_SOURCE, text, 64);
@@ -366,7 +353,7 @@ TEST(ProjectListTest, EditorAddsCopiesDeletesAndCommits) {
         SendDlgItemMessageW(copy, IDC_PC_DEST, CB_SETCURSEL, 3, 0);
         SendDlgItemMessageW(copy, IDC_PC_APPEND, BM_CLICK, 0, 0);
         PostMessageW(copy, WM_COMMAND, IDOK, 0);
-        WaitGone(copy);
+        test::WaitGone(copy);
         afterCopy = Selected(list);
         caretAfterCopy = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
         copiedLine = LineText(list, 3);

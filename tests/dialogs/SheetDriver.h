@@ -36,10 +36,7 @@ struct HelpLog {
     }
     // Waits until more than `seen` requests came in.
     bool WaitPast(size_t seen) {
-        for (int i = 0; i < 100; ++i, Sleep(20)) {
-            if (Count() > seen) return true;
-        }
-        return false;
+        return WaitUntil([&] { return Count() > seen; });
     }
 };
 

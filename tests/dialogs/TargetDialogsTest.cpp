@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -123,17 +124,22 @@ TEST(TargetDialogsTest, FolderDialogTakesDropsAndBoxesByMode) {
             shown = GetText(d, IDC_TARGET_PATTERN);
             okAtOpen = Enabled(d, IDOK);
             // Enter on the unchanged pattern confirms nothing.
+            // Sent: the dialog has decided when the call returns.
             SendMessageW(d, WM_COMMAND, IDOK, 0);
-            Sleep(100);
             openAfterEnter = IsWindowVisible(d) != FALSE;
             PostMessageW(GetDlgItem(d, IDC_TARGET_BROWSE), BM_CLICK, 0, 0);
-            HWND browser = nullptr;
-            for (int i = 0; i < 200 && !browser; ++i, Sleep(50)) browser = OwnedWindow(d);
-            if (!browser) return;
-            Sleep(300);
+            HWND browser = nullptr, tree = nullptr;
+            // The browser takes a selection once its folder tree is filled,
+            // which it does while it initialises.
+            const bool ready = test::WaitUntil([&] {
+                if (!browser) browser = OwnedWindow(d);
+                tree = browser ? FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr) : nullptr;
+                return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
+            });
+            if (!ready) return;
             SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(master.Path().c_str()));
             PostMessageW(browser, WM_COMMAND, IDOK, 0);
-            for (int i = 0; i < 200 && IsWindow(browser); ++i) Sleep(50);
+            test::WaitGone(browser);
             picked = GetText(d, IDC_TARGET_PATTERN);
             okAfterPick = Enabled(d, IDOK);
         }));

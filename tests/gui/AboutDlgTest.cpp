@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
+#include "TestSupport.h"
 #include "dialogs/AboutDlg.h"
 #include "resource.h"
 
@@ -12,26 +10,20 @@ namespace {
 TEST(AboutDlgTest, ShowsNameVersionAndBuild) {
     std::wstring text;
     int separatorHeight = -1;
-    std::atomic<bool> seen{false};
+    INT_PTR result = 0;
     // The dialog is modal: a second thread reads it and closes it.
-    std::thread reader([&] {
-        for (int i = 0; i < 200 && !seen; ++i) {
-            HWND dialog = FindWindowW(L"#32770", L"バージョン情報");
-            if (dialog && GetDlgItem(dialog, IDC_ABOUT_TEXT)) {
-                wchar_t buffer[256] = {};
-                GetDlgItemTextW(dialog, IDC_ABOUT_TEXT, buffer, 256);
-                text = buffer;
-                RECT r{};
-                GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_SEPARATOR), &r);
-                separatorHeight = r.bottom - r.top;
-                seen = true;
-                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            }
-            Sleep(50);
-        }
-    });
-    const INT_PTR result = CAboutDlg(L"0.400").RunModal(nullptr);
-    reader.join();
+    const bool seen = test::DriveDialog(
+        L"バージョン情報", false,
+        [&](HWND dialog) {
+            wchar_t buffer[256] = {};
+            GetDlgItemTextW(dialog, IDC_ABOUT_TEXT, buffer, 256);
+            text = buffer;
+            RECT r{};
+            GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_SEPARATOR), &r);
+            separatorHeight = r.bottom - r.top;
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        },
+        [&] { result = CAboutDlg(L"0.400").RunModal(nullptr); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(text, L"Tandrel Unicode Ver.0.400 (w2k)");

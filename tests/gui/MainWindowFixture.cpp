@@ -50,6 +50,15 @@ void MainWindowTest::Pump(DWORD ms) {
     } while (GetTickCount() - start < ms);
 }
 
+bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
+    return WaitUntil(
+        [&] {
+            Pump();
+            return condition();
+        },
+        deadlineMs, 10);
+}
+
 void MainWindowTest::OnWorker(const std::function<void()>& work) {
     std::atomic<bool> done{false};
     std::thread worker([&] {

@@ -5,8 +5,6 @@
 
 #include <commctrl.h>
 
-#include <chrono>
-
 #include "framework/ListView.h"
 #include "resource.h"
 #include "ui/UserMessages.h"
@@ -33,53 +31,38 @@ LRESULT CALLBACK CountStatus(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 TEST_F(MainWindowTest, AHundredThousandRowsReachTheListInTicks) {
     Open(SettingsText());
     constexpr int kRows = 100000;
     const std::time_t t = 1700000000;
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountStatus, nullptr, GetCurrentThreadId());
     statusMessages = 0;
-    const auto start = std::chrono::steady_clock::now();
-    double workerSeconds = 0;
     OnWorker([&] {
         EngineHost& host = View().Host();
         host.ClearReport();
-        const auto begin = std::chrono::steady_clock::now();
         for (int i = 0; i < kRows; ++i) {
             const std::wstring path = L"folder\\file" + std::to_wstring(i) + L".txt";
             host.SetStatus(L"更新中", path.c_str());
             host.AddReportRow({L"作成", path, FileTimeOf(t), {}, static_cast<std::uint64_t>(i)});
         }
         host.SetStatus(nullptr, L"最後");
-        workerSeconds = Seconds(begin);
     });
-    const double runSeconds = Seconds(start);
-    Pump(300);
+    EXPECT_TRUE(PumpUntil([&] {
+        return listview::RowCount(ReportList()) == kRows && frame->StatusText() == L"更新中 最後";
+    }));
     UnhookWindowsHookEx(hook);
-    std::printf("[ measured ] %d rows and statuses: worker %.2f s, %d status repaints in %.2f s\n", kRows,
-                workerSeconds, statusMessages, runSeconds);
 
-    EXPECT_EQ(listview::RowCount(ReportList()), kRows);
     EXPECT_EQ(Cell(ReportList(), kRows - 1, 1), L"folder\\file99999.txt");
     EXPECT_EQ(Cell(ReportList(), 1024, 4), L"1.0 KB");
     // The list follows the last row.
     const int top = static_cast<int>(SendMessageW(ReportList(), LVM_GETTOPINDEX, 0, 0));
     const int page = static_cast<int>(SendMessageW(ReportList(), LVM_GETCOUNTPERPAGE, 0, 0));
     EXPECT_GE(top + page, kRows - 1);
-    // The last status is the one shown; the window was not asked for each.
-    EXPECT_EQ(frame->StatusText(), L"更新中 最後");
-    EXPECT_LE(statusMessages, static_cast<int>(runSeconds * 15) + 5);
-    EXPECT_LT(workerSeconds, 10.0);
+    // The window was not asked to show each status: the statuses since a
+    // tick are folded into one (how often it repaints is bench/window's).
+    EXPECT_LT(statusMessages, kRows / 10);
 
-    const auto copyStart = std::chrono::steady_clock::now();
     Command(ID_EDIT_COPY);
-    const double copySeconds = Seconds(copyStart);
-    std::printf("[ measured ] copy of %d rows: %.3f s\n", kRows, copySeconds);
-    EXPECT_LT(copySeconds, 1.0);
     const std::wstring copied = ClipboardText();
     size_t lines = 0;
     for (wchar_t c : copied) lines += c == L'\n';
@@ -96,7 +79,7 @@ TEST_F(MainWindowTest, LongCellsAreCopiedWhole) {
     Open(SettingsText());
     const std::wstring longPath = L"深い\\" + std::wstring(6000, L'x') + L"\\end.txt";
     OnWorker([&] { View().Host().AddReportRow({L"エラー", longPath, {}, {}, {}}); });
-    Pump(150);
+    ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 1; }));
     Command(ID_EDIT_COPY);
     EXPECT_EQ(ClipboardText(), L"エラー\t" + longPath + L"\t\t\t\r\n");
 }
@@ -121,14 +104,10 @@ TEST_F(MainWindowTest, StatusBeforeABoxIsOnScreenWhenTheBoxOpens) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
 }
 
-TEST_F(MainWindowTest, SelectingAThousandSettingsStaysQuick) {
+TEST_F(MainWindowTest, SelectingAThousandSettingsEnablesTheirCommands) {
     Open(SettingsText(1000));
     ASSERT_EQ(View().Settings().size(), 1000u);
-    const auto start = std::chrono::steady_clock::now();
     Command(ID_SELECT_ALL);
-    const double seconds = Seconds(start);
-    std::printf("[ measured ] select all of 1000 settings: %.3f s\n", seconds);
-    EXPECT_LT(seconds, 3.0);
     EXPECT_EQ(listview::SelectedRows(SetupList()).size(), 1000u);
     EXPECT_TRUE(SendMessageW(frame->Toolbar(), TB_ISBUTTONENABLED, ID_SETTING_DELETE, 0));
     EXPECT_FALSE(SendMessageW(frame->Toolbar(), TB_ISBUTTONENABLED, ID_SETTING_UP, 0));

@@ -37,7 +37,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         EXPECT_GT(host.MeasureReportText(L"--------"), 0);
     });
     // Rows reach the list with the next refresh tick.
-    Pump(150);
+    ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 3; }));
     EXPECT_EQ(Column(ReportList(), 0), (std::vector<std::wstring>{L"開始", L"作成", L"削除"}));
     EXPECT_EQ(Cell(ReportList(), 0, 2), L"");
     EXPECT_EQ(Cell(ReportList(), 0, 4), L"");
@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
         View().Host().ClearReport();
         View().Host().AddReportRow({L"更新", L"c.txt", FileTimeOf(t), {}, 1});
     });
-    Pump(150);
+    ASSERT_TRUE(PumpUntil([&] { return Column(ReportList(), 0) == std::vector<std::wstring>{L"更新"}; }));
     EXPECT_EQ(Column(ReportList(), 3), (std::vector<std::wstring>{L"--:--"}));
 }
 
@@ -161,7 +161,7 @@ TEST_F(MainWindowTest, AutomaticRunStartsAfterTheFirstUpdate) {
     EXPECT_FALSE(IsWindowEnabled(after));
     EXPECT_EQ(SendMessageW(after, CB_GETCURSEL, 0, 0), RunModeExit);
     EXPECT_TRUE(frame->QueryCommand(ID_AFTER_EXIT).checked);
-    for (int i = 0; i < 100 && started.empty(); ++i) Pump(20);
+    ASSERT_TRUE(PumpUntil([&] { return !started.empty(); }));
     ASSERT_EQ(started.size(), 1u);
     EXPECT_TRUE(started[0]->autoOnly);
     EXPECT_FALSE(started[0]->testMode);

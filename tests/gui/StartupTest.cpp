@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "TestSupport.h"
+#include "resource.h"
 
 #include <commctrl.h>
 
@@ -61,16 +62,19 @@ private:
     std::vector<HANDLE> started_;
 };
 
-HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = 30000) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (HWND w = FindWindowW(L"TandrelMainFrame", title.c_str())) return w;
-        Sleep(100);
-    }
-    return nullptr;
+HWND WaitForWindow(const std::wstring& title) {
+    HWND window = nullptr;
+    test::WaitUntil([&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; });
+    return window;
 }
 
-DWORD ExitCodeWithin(HANDLE process, DWORD ms) {
-    if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+bool WaitVisible(HWND window) {
+    return test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; });
+}
+
+// The exit code once the process ended; STILL_ACTIVE when it hangs.
+DWORD ExitCodeWithin(HANDLE process) {
+    if (WaitForSingleObject(process, test::kPatience) != WAIT_OBJECT_0) return STILL_ACTIVE;
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process, &code);
     return code;
@@ -87,14 +91,14 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
 
     HANDLE second = program.Start(L"/ini=work");
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(second), 0u);
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(FindWindowW(L"TandrelMainFrame", workTitle.c_str()), firstWindow);
     // The same file in other spellings is the same instance.
     for (const wchar_t* same : {L"/ini=WORK", L"/ini=.\\work.ini", L"/ini=sub/../Work"}) {
         HANDLE again = program.Start(same);
         ASSERT_NE(again, nullptr);
-        EXPECT_EQ(ExitCodeWithin(again, 15000), 0u) << test::Utf8(same);
+        EXPECT_EQ(ExitCodeWithin(again), 0u) << test::Utf8(same);
     }
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
@@ -107,8 +111,8 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
 
     PostMessageW(firstWindow, WM_CLOSE, 0, 0);
     PostMessageW(plainWindow, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(first, 15000), 0u);
-    EXPECT_EQ(ExitCodeWithin(plain, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(first), 0u);
+    EXPECT_EQ(ExitCodeWithin(plain), 0u);
 }
 
 TEST(StartupTest, ASettingsNameWithSlashesIsSavedAndFound) {
@@ -120,7 +124,7 @@ TEST(StartupTest, ASettingsNameWithSlashesIsSavedAndFound) {
     HWND window = WaitForWindow(L"Tandrel Unicode - " + file);
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
     EXPECT_EQ(test::ReadBytes(file).substr(0, 2), "\xFF\xFE");
     EXPECT_NE(test::ReadUtf16File(file).find(L"IniVersion="), std::wstring::npos);
 }
@@ -145,11 +149,9 @@ std::wstring BoxText(HWND box) {
 }
 
 HWND WaitForBox(const std::wstring& caption) {
-    for (int i = 0; i < 300; ++i) {
-        if (HWND box = FindWindowW(L"#32770", caption.c_str())) return box;
-        Sleep(100);
-    }
-    return nullptr;
+    HWND box = nullptr;
+    test::WaitUntil([&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, test::kPatience, 100);
+    return box;
 }
 
 // Starts a program that has no settings yet and answers its first-run
@@ -168,14 +170,14 @@ void CloseMainWindow(HANDLE process) {
     HWND window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
 }
 
 TEST(StartupTest, FirstRunQuestionCancelledEndsWithoutWriting) {
     ProgramCopy program(false);
     HANDLE process = StartAndAnswerFirstRun(program, IDCANCEL);
     ASSERT_NE(process, nullptr);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
     EXPECT_FALSE(test::FileExists(program.Dir() / L"Tandrel.ini"));
 }
 
@@ -238,7 +240,7 @@ TEST(StartupTest, AutoSwitchMirrorsTheAutomaticSettingsAndEnds) {
 
     HANDLE process = program.Start(L"/auto");
     ASSERT_NE(process, nullptr);
-    EXPECT_EQ(ExitCodeWithin(process, 60000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
 
     EXPECT_EQ(test::ReadBytes(backup + L"\\a.txt"), "new");
     EXPECT_EQ(test::ReadBytes(backup + L"\\sub\\b.txt"), "bb");
@@ -261,21 +263,24 @@ TEST(StartupTest, MinimisedShortcutStartsInTheTrayAndANormalStartShows) {
     ASSERT_NE(tray, nullptr);
     HWND hidden = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(hidden, nullptr);
-    Sleep(1500);
+    // The start-up is over once the program waits for input and its window
+    // has answered a message: a window to be shown would be visible by then.
+    EXPECT_EQ(WaitForInputIdle(tray, test::kPatience), 0u);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(hidden, WM_NULL, 0, 0, SMTO_NORMAL, test::kPatience, &answer));
     EXPECT_FALSE(IsWindowVisible(hidden));
     EXPECT_FALSE(IsIconic(hidden));
     PostMessageW(hidden, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(tray, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(tray), 0u);
 
     HANDLE normal = program.Start(L"", SW_SHOWNORMAL);
     ASSERT_NE(normal, nullptr);
     HWND shown = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(shown, nullptr);
-    for (int i = 0; i < 50 && !IsWindowVisible(shown); ++i) Sleep(100);
-    EXPECT_TRUE(IsWindowVisible(shown));
+    EXPECT_TRUE(WaitVisible(shown));
     EXPECT_FALSE(IsIconic(shown));
     PostMessageW(shown, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(normal, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(normal), 0u);
 }
 
 // The view and its two lists inside the main window.
@@ -295,7 +300,7 @@ TEST(StartupTest, PlacementDividerAndColumnsSurviveARestart) {
     HANDLE first = program.Start(L"", SW_SHOWNORMAL);
     HWND window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
-    for (int i = 0; i < 50 && !IsWindowVisible(window); ++i) Sleep(100);
+    ASSERT_TRUE(WaitVisible(window));
     SetWindowPos(window, nullptr, 50, 60, 720, 560, SWP_NOZORDER);
     Panes panes = PanesOf(window);
     ASSERT_NE(panes.report, nullptr);
@@ -306,14 +311,14 @@ TEST(StartupTest, PlacementDividerAndColumnsSurviveARestart) {
     SendMessageW(panes.setup, LVM_SETCOLUMNWIDTH, 1, 173);
     SendMessageW(panes.report, LVM_SETCOLUMNWIDTH, 1, 291);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(500);
+    // Posted after the drag, so handled after it.
     PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(ExitCodeWithin(first, 15000), 0u);
+    ASSERT_EQ(ExitCodeWithin(first), 0u);
 
     HANDLE second = program.Start(L"", SW_SHOWNORMAL);
     window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
-    for (int i = 0; i < 50 && !IsWindowVisible(window); ++i) Sleep(100);
+    ASSERT_TRUE(WaitVisible(window));
     RECT r{};
     GetWindowRect(window, &r);
     EXPECT_EQ(r.left, 50);
@@ -327,7 +332,7 @@ TEST(StartupTest, PlacementDividerAndColumnsSurviveARestart) {
     EXPECT_EQ(SendMessageW(panes.setup, LVM_GETCOLUMNWIDTH, 1, 0), 173);
     EXPECT_EQ(SendMessageW(panes.report, LVM_GETCOLUMNWIDTH, 1, 0), 291);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(second, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(second), 0u);
 }
 
 // Settings text of one automatic folder setting.
@@ -353,7 +358,7 @@ TEST(AutoRunStress, DISABLED_EveryAutomaticRunEndsByItself) {
         HANDLE process = program.Start(L"/auto");
         ASSERT_NE(process, nullptr);
         // A hang fails the run instead of holding up the suite.
-        const DWORD code = ExitCodeWithin(process, 30000);
+        const DWORD code = ExitCodeWithin(process);
         ASSERT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "run " << run << " did not end";
         ASSERT_EQ(code, 0u) << "run " << run;
     }
@@ -388,7 +393,7 @@ TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
                                       c.settings);
         HANDLE process = program.Start(L"/auto");
         ASSERT_NE(process, nullptr);
-        EXPECT_EQ(ExitCodeWithin(process, 30000), c.code) << test::Utf8(c.what);
+        EXPECT_EQ(ExitCodeWithin(process), c.code) << test::Utf8(c.what);
     }
 }
 
@@ -420,22 +425,17 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     ASSERT_NE(process, nullptr);
     // The program's own window once its control bar is there.
     HWND window = nullptr, list = nullptr;
-    for (int waited = 0; waited < 30000 && !list; waited += 100) {
+    test::WaitUntil([&] {
         window = FindWindowW(L"TandrelMainFrame", L"Tandrel Unicode");
         DWORD owner = 0;
         if (window) GetWindowThreadProcessId(window, &owner);
-        if (window && owner == GetProcessId(process)) list = FindControl(window, 1112);  // "更新終了後(&A):"
-        if (!list) Sleep(100);
-    }
+        if (window && owner == GetProcessId(process)) list = FindControl(window, IDC_AFTER_LIST);
+        return list != nullptr;
+    });
     ASSERT_NE(list, nullptr);
-    bool enabled = false;
-    for (int waited = 0; waited < 30000 && !enabled; waited += 100) {
-        Sleep(100);
-        enabled = IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt");
-    }
-    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt"); }));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
 }
 
 }  // namespace

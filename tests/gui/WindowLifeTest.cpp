@@ -41,38 +41,33 @@ TEST_F(MainWindowTest, TrayIconHidesRestoresAndAnimatesDuringARun) {
     ShowWindow(window, SW_HIDE);
     std::atomic<bool> done{false};
     std::thread chooser([&] {
-        for (int i = 0; i < 100 && !done; ++i) {
-            if (HWND menu = FindWindowW(L"#32768", nullptr)) {
-                PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-                PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-                return;
-            }
-            Sleep(50);
+        HWND menu = nullptr;
+        if (!WaitUntil([&] { return done || (menu = FindWindowW(L"#32768", nullptr)) != nullptr; }) || !menu) {
+            PostMessageW(window, WM_CANCELMODE, 0, 0);
+            return;
         }
-        PostMessageW(window, WM_CANCELMODE, 0, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     });
     SendMessageW(View().Handle(), WM_TANDREL_TRAY, 1000, WM_RBUTTONDOWN);
     done = true;
     chooser.join();
-    Pump(100);
-    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }));
 
     // While a run is in progress the icon cycles; afterwards it is the program's again.
     Select({0});
     Command(ID_RUN_UPDATE);
     ASSERT_EQ(started.size(), 1u);
     std::set<int> seen;
-    for (int i = 0; i < 40 && seen.size() < 2; ++i) {
-        Pump(100);
+    EXPECT_TRUE(PumpUntil([&] {
         const int icon = View().Tray().CurrentIcon();
         // Until the first tick of the run the icon is still the program's.
         if (icon != IDR_MAINFRAME) seen.insert(icon);
-    }
-    EXPECT_GE(seen.size(), 2u);
+        return seen.size() >= 2;
+    }));
     for (int icon : seen) EXPECT_TRUE(icon >= 147 && icon <= 150) << icon;
     started[0]->running = false;
-    Pump(700);
-    EXPECT_EQ(View().Tray().CurrentIcon(), IDR_MAINFRAME);
+    EXPECT_TRUE(PumpUntil([&] { return View().Tray().CurrentIcon() == IDR_MAINFRAME; }));
 }
 
 HDROP DropOf(const std::vector<std::wstring>& paths) {

@@ -116,6 +116,15 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
     return std::mktime(&t);
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs, DWORD stepMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() - start >= deadlineMs) return false;
+        Sleep(stepMs);
+    }
+}
+
 std::wstring BuildFolder() {
     return FolderOf(ModulePath());
 }
@@ -125,21 +134,23 @@ std::wstring HelperPath() {
 }
 
 HeldFile::HeldFile(const std::wstring& path) {
-    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=30000";
+    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=600000";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
         ADD_FAILURE() << "helper did not start";
         return;
     }
-    for (int i = 0; i < 500; ++i) {
+    bool helperEnded = false;
+    const bool held = WaitUntil([&] {
         HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
-        if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return;
+        if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return true;
         if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-        Sleep(20);
-    }
-    ADD_FAILURE() << "the file was never held";
+        helperEnded = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+        return helperEnded;
+    });
+    if (!held || helperEnded) ADD_FAILURE() << "the file was never held";
 }
 
 HeldFile::~HeldFile() {
@@ -219,21 +230,36 @@ void TestDrive::SetLabel(const std::wstring& label) {
 
 bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
                  const std::function<void()>& show) {
-    std::atomic<bool> found{false};
+    std::atomic<bool> found{false}, returned{false};
     std::thread driver([&] {
-        for (int i = 0; i < 600 && !found; ++i) {
-            HWND dialog = FindWindowW(L"#32770", caption);
-            if (dialog && (sheet ? PropSheet_GetCurrentPageHwnd(dialog) != nullptr : IsWindowVisible(dialog) != FALSE)) {
-                found = true;
-                drive(dialog);
-                if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
-            Sleep(50);
-        }
+        HWND dialog = nullptr;
+        // A show that returned without its dialog has nothing to wait for.
+        WaitUntil([&] {
+            dialog = FindWindowW(L"#32770", caption);
+            found = dialog && (sheet ? PropSheet_GetCurrentPageHwnd(dialog) != nullptr : IsWindowVisible(dialog) != FALSE);
+            return found || returned;
+        });
+        if (!found) return;
+        drive(dialog);
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     show();
+    returned = true;
     driver.join();
     return found;
+}
+
+HWND WaitForDialog(const wchar_t* caption) {
+    HWND window = nullptr;
+    WaitUntil([&] {
+        window = FindWindowW(L"#32770", caption);
+        return window && IsWindowVisible(window);
+    });
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+bool WaitGone(HWND window) {
+    return WaitUntil([&] { return !IsWindow(window); });
 }
 
 }  // namespace tandrel::test

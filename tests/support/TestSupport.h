@@ -14,6 +14,15 @@
 
 namespace tandrel::test {
 
+// How long a test waits for something that must happen: far beyond any
+// healthy delay on a loaded, shared machine, so that only a real hang fails
+// the test (and fails it before CTest's own limit stops the whole suite).
+constexpr DWORD kPatience = 120000;
+
+// Asks condition every stepMs until it holds; false when the deadline
+// passed first.
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience, DWORD stepMs = 20);
+
 // A fresh folder under %TEMP%, removed with everything in it afterwards.
 class TempDir {
 public:
@@ -83,6 +92,11 @@ private:
 // open. False when the dialog never came.
 bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
                  const std::function<void()>& show);
+
+// A visible dialog of the caption once it is there; null when it never came.
+HWND WaitForDialog(const wchar_t* caption);
+// Until the window is gone; false when it stayed.
+bool WaitGone(HWND window);
 
 // The folder beside the test program (the build root).
 std::wstring BuildFolder();
