@@ -411,10 +411,10 @@ TEST(FaultTest, ReparseKindsDecideWhatIsALink) {
     WriteBytes(b + L"\\mount\\m.txt", "m");
     StagedFaults faults;
     faults.listed = [](const std::wstring&, std::vector<FindEntry>& entries) {
-        for (FindEntry& entry : entries) {
-            if (entry.name != L"cloud" && entry.name != L"mount") continue;
-            entry.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-            entry.reparseTag = entry.name == L"cloud" ? IO_REPARSE_TAG_CLOUD_1 : IO_REPARSE_TAG_MOUNT_POINT;
+        for (FindEntry& listed : entries) {
+            if (listed.name != L"cloud" && listed.name != L"mount") continue;
+            listed.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            listed.reparseTag = listed.name == L"cloud" ? IO_REPARSE_TAG_CLOUD_1 : IO_REPARSE_TAG_MOUNT_POINT;
         }
     };
     Batch run;
