@@ -104,6 +104,15 @@ MessageRecorder::~MessageRecorder() {
     SetMessageBoxHandler(std::move(previous_));
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
+    const ULONGLONG end = GetTickCount64() + deadlineMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(10);
+    }
+}
+
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm t{};
     t.tm_year = year - 1900;

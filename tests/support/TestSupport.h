@@ -58,6 +58,10 @@ private:
     MessageBoxHandler previous_;
 };
 
+// Polls the condition until it holds or the deadline passes; the deadline
+// only keeps a broken run from hanging, it is no measure of speed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = 120000);
+
 // A local time as the C library's time value.
 std::time_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
