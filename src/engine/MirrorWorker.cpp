@@ -164,11 +164,15 @@ int MirrorWorker::RunSettings(int result) {
         host.RunState(0);
         if (!afterStop && result == 1) {
             policy_.Report(LoadText(IDS_ROW_END), dashLine, RowToList);
-            if (!batch_.testMode) work.LastExec = static_cast<std::int64_t>(start);
+            if (!batch_.testMode) {
+                work.LastExec = static_cast<std::int64_t>(start);
+                if (noErrors) work.LastCleanExec = work.LastExec;
+            }
         }
         log_.Close();
         setting.Errors = work.Errors;
         setting.LastExec = work.LastExec;
+        setting.LastCleanExec = work.LastCleanExec;
         setting.status = work.status;
         if (result == 0 || afterStop) setting.status.failed = 1;
         if (!afterStop && result == 1) lastCompleted_ = ForCommands(work, false);
