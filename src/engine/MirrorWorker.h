@@ -56,6 +56,9 @@ private:
     // With MakeDateDir and SkipIfFolderNotExist the base backup folder
     // decides, since today's date folder is made by the run.
     bool BackupMissingForSkip(const FolderSetting& work, int backupState);
+    // Whether path names a folder strictly inside folder once both are made
+    // full paths (which drops trailing dots and spaces and resolves "..").
+    static bool LiesBelow(const std::wstring& path, const std::wstring& folder);
     // The working copy's backup folder without its date folder.
     std::wstring BaseBackup(const FolderSetting& work) const;
     // What the placeholders of commands see: the backup folder above the
