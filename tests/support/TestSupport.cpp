@@ -134,21 +134,22 @@ std::wstring HelperPath() {
 }
 
 HeldFile::HeldFile(const std::wstring& path) {
-    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=30000";
+    // Held until the destructor ends the helper, however slow the machine.
+    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=3600000";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
         ADD_FAILURE() << "helper did not start";
         return;
     }
-    for (int i = 0; i < 500; ++i) {
+    const bool held = WaitUntil([&] {
         HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
-        if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return;
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-        Sleep(20);
-    }
-    ADD_FAILURE() << "the file was never held";
+        if (f == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+        CloseHandle(f);
+        return false;
+    });
+    if (!held) ADD_FAILURE() << "the file was never held";
 }
 
 HeldFile::~HeldFile() {
