@@ -268,7 +268,7 @@ bool SkipsForSize(const FolderSetting& setting, std::uint64_t size) {
 bool SkipsForDate(const FolderSetting& setting, std::int64_t localTimeSeconds) {
     switch (setting.TargetDateType) {
         case 1: return localTimeSeconds < setting.TargetDate;
-        case 2: return localTimeSeconds <= setting.LastExec;
+        case 2: return localTimeSeconds <= setting.LastCleanExec;
         default: return false;
     }
 }
