@@ -1,4 +1,4 @@
-// Resource numbers of the engine room.
+// Resource numbers of the engine layer.
 #pragma once
 
 // Numbers the program's texts are known by.

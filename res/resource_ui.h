@@ -1,4 +1,4 @@
-// Resource numbers of the ui room. Numbers that other parts of the program or
+// Resource numbers of the ui layer. Numbers that other parts of the program or
 // the settings refer to keep them; the ui's own strings take 59100-59299.
 #pragma once
 

@@ -128,12 +128,11 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                              Rect& placement) {
         // The sheet keeps its size in the options itself; the view's creation
         // message follows a new setting.
-        const bool ok = EditFolderSetting(owner, options_, setting, commands, false,
+        const bool ok = EditFolderSetting(owner, options_, setting, commands, false, TargetPrompts::Dialogs(),
                                           [&view](int page, int anchor) { view.ShowHelp(page, anchor); });
         placement = options_.FolderSettingDialog;
         return ok;
     };
-    SetTargetPrompts(PromptTargetFolder, PromptTargetFile);
     view.dialogs.editOptions = [this, &view](HWND owner) {
         // A moved store is read back, so a pending reordering must reach it first.
         if (options_.dirtyOrder) view.StoreAll();
