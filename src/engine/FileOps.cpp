@@ -77,28 +77,46 @@ constexpr DWORD kCopyPiece = 1 << 20;
 constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-std::uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+// What a copy compares of its open source, and carries over.
+struct SourceState {
+    std::uint64_t size = 0;
+    FILETIME creation{}, access{}, write{};
+    DWORD attributes = 0;
+};
+
+FILETIME FileTimeOf(const LARGE_INTEGER& time) {
+    return FILETIME{static_cast<DWORD>(time.QuadPart), static_cast<DWORD>(time.QuadPart >> 32)};
+}
+
+// Two queries the system answers from the open file (no name lookup).
+bool ReadState(HANDLE file, SourceState& state) {
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+        return false;
+    }
+    state.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    state.creation = FileTimeOf(basic.CreationTime);
+    state.access = FileTimeOf(basic.LastAccessTime);
+    state.write = FileTimeOf(basic.LastWriteTime);
+    state.attributes = basic.FileAttributes;
+    return true;
 }
 
 bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-bool SameState(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return SizeOf(a) == SizeOf(b) && SameTime(a.ftLastWriteTime, b.ftLastWriteTime);
+bool SameState(const SourceState& a, const SourceState& b) {
+    return a.size == b.size && SameTime(a.write, b.write);
 }
 
-// Reads until the piece is full or the file ends.
+// One read of a piece; a file gives less only at its end. (A second read
+// for the rest would not be sector-aligned where the cache is bypassed.)
 bool ReadPiece(HANDLE file, char* buffer, DWORD wanted, DWORD& got) {
     got = 0;
-    while (got < wanted) {
-        DWORD n = 0;
-        if (!ReadFile(file, buffer + got, wanted - got, &n, nullptr)) return false;
-        if (n == 0) break;
-        got += n;
-    }
-    return true;
+    return ReadFile(file, buffer, wanted, &got, nullptr) != FALSE;
 }
 
 }  // namespace
@@ -193,32 +211,34 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    BY_HANDLE_FILE_INFORMATION before{}, after{};
-    if (!from || !GetFileInformationByHandle(from.Get(), &before)) {
+    SourceState before, after;
+    if (!from || !ReadState(from.Get(), before)) {
         error = GetLastError();
         return CopyResult::Failed;
     }
     UniqueHandle to(CreatePartial(destination, partial, error));
     if (!to) return CopyResult::Failed;
     const bool verify = setting_ && setting_->Verify;
-    CopyResult result = CopyData(from.Get(), to.Get(), source, SizeOf(before), moved, error);
+    CopyResult result = CopyData(from.Get(), to.Get(), source, before.size, moved, error);
     if (result != CopyResult::Done) return result;
-    if (!GetFileInformationByHandle(from.Get(), &after)) {
+    if (!ReadState(from.Get(), after)) {
         error = GetLastError();
         return CopyResult::Failed;
     }
     // A source that a program writes to while it is read is a mix of two
     // states; one that differs from its listing was decided on by figures
     // that are no longer true.
+    // (A link's listing describes the link, not the file it names.)
+    const bool fromListing = listed && !(listed->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     const bool changed = !SameState(before, after) ||
-                         (listed && (listed->size != SizeOf(before) || !SameTime(listed->write, before.ftLastWriteTime)));
+                         (fromListing && (listed->size != before.size || !SameTime(listed->write, before.write)));
     if ((flush || verify) && !FlushFileBuffers(to.Get())) {
         error = GetLastError();
         return CopyResult::Failed;
     }
     const bool allTimes = setting_ && setting_->CopyFileTimeAll;
-    if (!SetFileTime(to.Get(), allTimes ? &before.ftCreationTime : nullptr,
-                     allTimes ? &before.ftLastAccessTime : nullptr, &before.ftLastWriteTime)) {
+    if (!SetFileTime(to.Get(), allTimes ? &before.creation : nullptr, allTimes ? &before.access : nullptr,
+                     &before.write)) {
         error = GetLastError();
         return CopyResult::Failed;
     }
@@ -227,7 +247,7 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
     if ((error = InjectedFault(FaultPoint::Written, partial))) return CopyResult::Failed;
     if (changed) return CopyResult::Changed;
     if (verify && (result = Verify(from.Get(), partial, error)) != CopyResult::Done) return result;
-    const DWORD attributes = before.dwFileAttributes & kCopiedAttributes;
+    const DWORD attributes = before.attributes & kCopiedAttributes;
     if (attributes != FILE_ATTRIBUTE_ARCHIVE && !SetFileAttributesW(LongPath(partial).c_str(),
                                                                     attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
         error = GetLastError();
