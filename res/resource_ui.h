@@ -129,6 +129,12 @@
 #define IDS_TB_CANCEL            59160
 #define IDS_DELETE_SIZE          59161
 
+// The progress pane of the status line (59180-59189).
+#define IDS_PROGRESS_SETTING     59180
+#define IDS_PROGRESS_LINE        59181
+#define IDS_PROGRESS_BOTH        59182
+#define IDS_PROGRESS_LEFT        59183
+
 // Texts kept for media detection, which the program offers greyed only
 // (its action words are the options page's IDS_MEDIA_TEST and IDS_MEDIA_UPDATE).
 #define IDS_MEDIA_DETECTING      61500

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
@@ -186,7 +188,8 @@ void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
     const bool shutDown = o.runMode == RunModeShutdown || o.afterAction == RunModeShutdown;
     if (!hibernate && !shutDown) return;
     if (!actions.EnableShutdownPrivilege()) {
-        o.exitCode = 0;
+        // The run's outcome stays, and the action that did not happen is one more failure.
+        o.exitCode = std::max(o.exitCode, static_cast<int>(ExitErrors));
         return;
     }
     if (hibernate) {

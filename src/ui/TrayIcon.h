@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace tandrel {
 
 // The program's icon in the notification area, with its run animation.
@@ -15,10 +17,19 @@ public:
     void Tick(bool running);
     bool Added() const { return added_; }
     int CurrentIcon() const { return icon_; }
+    // The tip under the mouse: the progress line during a run, empty for
+    // the program's name.
+    void SetTip(const std::wstring& tip);
+    const std::wstring& Tip() const { return tip_; }
+    // A balloon beside the icon (the end of a run while the window is hidden).
+    void ShowBalloon(const std::wstring& title, const std::wstring& text, bool warning);
+    const std::wstring& LastBalloon() const { return balloon_; }
 
 private:
     void SetIcon(int resource);
+    void Modify();
     HWND owner_ = nullptr;
+    std::wstring tip_, balloon_;
     bool added_ = false;
     int icon_ = 0;
     int frame_ = 0;

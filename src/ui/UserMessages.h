@@ -36,5 +36,7 @@ constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_APP + 0x72;
 // To the view: show the kept report rows and status text; wParam 0 starts
 // the refresh timer, 1 refreshes at once.
 constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;
+// To the frame: a box of the run opens (wParam 1) or was answered (0).
+constexpr UINT WM_TANDREL_WAITING = WM_USER + 0x7C;
 
 }  // namespace tandrel

@@ -78,6 +78,11 @@ void CWindowEngineHost::Sync() {
     SendMessageW(view_, refreshMessage_, 1, 0);
 }
 
+void CWindowEngineHost::Wait(bool waiting) {
+    waiting_ = waiting;
+    SendMessageW(frame_, WM_TANDREL_WAITING, waiting ? 1 : 0, 0);
+}
+
 bool CWindowEngineHost::Refresh() {
     std::optional<std::wstring> status, detail;
     bool pending = false, idle = false;
@@ -138,7 +143,10 @@ int CWindowEngineHost::ShowMessageBox(const std::wstring& text, const std::wstri
             default: return IDCANCEL;
         }
     }
-    return ShowMessage(view_, text, caption, style);
+    Wait(true);
+    const int answer = ShowMessage(view_, text, caption, style);
+    Wait(false);
+    return answer;
 }
 
 bool CWindowEngineHost::IsCtrlDown() {
@@ -150,7 +158,9 @@ DeleteChoice CWindowEngineHost::ConfirmDelete(const DeleteConfirmation& file) {
     Sync();
     if (unasked_) return DeleteChoice::Abort;
     CConfirmDeleteDlg dialog(file);
+    Wait(true);
     const INT_PTR result = RunDialogInUserFont(dialog, frame_);
+    Wait(false);
     // A dialog that could not be shown must not delete anything.
     if (result < 1 || result > static_cast<INT_PTR>(DeleteChoice::Abort) + 1) return DeleteChoice::Skip;
     return static_cast<DeleteChoice>(result - 1);
