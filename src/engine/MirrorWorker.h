@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
@@ -78,8 +79,17 @@ private:
     int RunCommand(const FolderSetting& work, int slot, bool noErrors, std::time_t start);
 
     // One folder of a pass; false when the batch was cancelled. kept tells
-    // the caller that something stays behind in the folder.
-    bool Walk(const std::wstring& folder, const std::wstring& relative, bool& kept);
+    // the caller that something stays behind in the folder. plan: how far
+    // the deletion pass looks into it.
+    bool Walk(const std::wstring& folder, const std::wstring& relative, bool& kept,
+              const PlannedFolder& plan = PlannedFolder::Everything());
+    // The deletion pass on its way down to the planned folders below one
+    // that has nothing to delete: their entries are read on their own.
+    bool WalkThrough(const std::wstring& folder, const std::wstring& relative, const PlannedFolder& plan);
+    // The copy pass, at the end of a folder it compared with both listings:
+    // what the deletion pass will find to do there, as the plan says.
+    void PlanDeletions(const std::wstring& relative, const FolderListing& master, const FolderListing& backup,
+                       const std::vector<const FindEntry*>& walkedWith);
     // The decisions on one entry. replacedId: the entry takes the place of
     // one of the other kind that the deletion pass removed; the text that
     // says so in its row.
@@ -88,10 +98,15 @@ private:
     // Whether the folder changed; kept tells that the file stays.
     bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
                             bool rootNotListed, bool& kept);
+    // paired: the backup folder the walk compared with this one, both
+    // listed; null when it was not.
     bool CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                    const FolderListing* other, unsigned replacedId = 0);
+                    const FolderListing* other, unsigned replacedId = 0, const FindEntry** paired = nullptr);
+    // counterpart: the master's entry of that name, as far as known. plan:
+    // the folder's plan, null when the plan has nothing in it (then it is
+    // entered only to be removed).
     bool DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                      const FolderListing* other, bool& kept);
+                      KnownEntry counterpart, bool& kept, const PlannedFolder* plan);
     // Gives the backup entry the master's letter case; true when the two
     // spellings differ.
     bool CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk, const std::wstring& masterName,
@@ -101,7 +116,7 @@ private:
     // either side, into one of its own ancestors or into the other tree's
     // root. identity is the sub-folder's when it could be read.
     struct WalkFolder;
-    bool MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
+    bool MayEnter(const FindEntry& entry, KnownEntry counterpart, const std::wstring& path,
                   const std::wstring& relative, std::optional<WalkFolder>& identity);
     // The folder list error, naming the folder, the system's reason and
     // the network retries made.
@@ -161,6 +176,11 @@ private:
     std::vector<Replacement> replacements_;
     // Reads the other tree's folders beside the walk.
     FolderLister lister_;
+    // Filled by the copy pass when a deletion pass follows it.
+    DeletionPlan plan_;
+    bool planning_ = false;
+    // The copy pass compared the folder it just walked with both listings.
+    bool walkedPaired_ = false;
     // The roots by identity, whatever path names them.
     std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

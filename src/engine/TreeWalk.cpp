@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/FaultSeam.h"
 #include "engine/MirrorWorker.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
@@ -64,8 +65,13 @@ bool MirrorWorker::RunPasses() {
         ancestors_.clear();
         if (!deletion) {
             ops_.SetConflictsLater(work.Mirroring && work.BackupType == 0);
+            // The deletion pass that follows visits only what this pass plans.
+            planning_ = work.Mirroring && work.BackupType == 0 && !backupRootPending_;
+            plan_.Reset();
             if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
             const bool ok = Walk(masterRoot_, L"", kept);
+            if (planning_ && !walkedPaired_) plan_.Mark(PlannedFolder::Visit::Whole);
+            planning_ = false;
             ops_.SetConflictsLater(false);
             return ok;
         }
@@ -73,7 +79,10 @@ bool MirrorWorker::RunPasses() {
         if (backupRootPending_) return true;
         if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back({backupRoot_, id->file, id});
         if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
-        const bool ok = Walk(backupRoot_, L"", kept);
+        // Before a copy pass there is no plan: everything is looked at.
+        const bool ok =
+            Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
+        plan_.Reset();
         ops_.EndRecycling();
         deletePass_ = false;
         ops_.SetDeletePass(false);
@@ -164,13 +173,12 @@ bool MirrorWorker::WalkFolder::Is(const std::optional<FileIdentity>& other) {
     return whole == other;
 }
 
-bool MirrorWorker::MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
+bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, const std::wstring& path,
                             const std::wstring& relative, std::optional<WalkFolder>& identity) {
-    const KnownEntry counterpart = Lookup(other, entry.name);
     bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
     // The backup could not be listed: its entry is read on its own, never
     // taken for a folder because the file system says "folder".
-    if (!other && !deletePass_) counterpartLink = LinkOnDisk(backupRoot_ + relative);
+    if (!counterpart && !deletePass_) counterpartLink = LinkOnDisk(backupRoot_ + relative);
     if (entry.IsLink() || counterpartLink) {
         // The copy pass says so once; the deletion pass only for a link it
         // alone meets.
@@ -209,8 +217,13 @@ unsigned MirrorWorker::SkipFlags() const {
     return (current_->ShowSkipFile ? RowToList : 0u) | (log_.skipLines() ? RowToLog : 0u);
 }
 
-bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative, bool& kept) {
+bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative, bool& kept,
+                        const PlannedFolder& plan) {
+    walkedPaired_ = false;
     if (batch_.cancelRequested) return false;
+    if (deletePass_ && removalDepth_ == 0 && plan.visit == PlannedFolder::Visit::Through) {
+        return WalkThrough(folder, relative, plan);
+    }
     const FolderSetting& work = *current_;
     bool skipFiles = false, rootNotListed = false;
     if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
@@ -267,6 +280,10 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         // A backup folder that could not be listed, even as "not found", is
         // asked per entry: only a folder known to be new is empty.
     }
+    // The copy pass plans the deletion pass where it has both listings; the
+    // backup folder each sub-folder was compared with, by backup entry.
+    const bool planHere = planning_ && removalDepth_ == 0 && askOther && other;
+    std::vector<const FindEntry*> walkedWith(planHere ? other->entries().size() : 0, nullptr);
 
     // Names that differ in letter case only would land on one backup entry.
     std::vector<const FindEntry*> keptTwinOf(own.entries().size(), nullptr);
@@ -298,6 +315,14 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         kept = true;
     }
 
+    // The plan's folders come in the listing's order, mostly.
+    size_t nextPlanned = 0;
+    const auto planOf = [&](const FindEntry& entry) -> const PlannedFolder* {
+        if (plan.visit == PlannedFolder::Visit::Whole || removalDepth_ > 0) return &PlannedFolder::Everything();
+        const std::vector<PlannedFolder>& children = plan.children;
+        if (nextPlanned < children.size() && children[nextPlanned].name == entry.name) return &children[nextPlanned++];
+        return plan.Child(entry.name);
+    };
     if (work.SubDir) {
         for (const FindEntry& entry : own.entries()) {
             if (!entry.IsFolder()) continue;
@@ -307,15 +332,121 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
                 continue;
             }
             if (caseTwin(entry)) continue;
-            const bool ok = deletePass_ ? DeleteFolder(entry, folder, relative, other, kept)
-                                        : CopyFolder(entry, folder, relative, other);
+            bool ok = true;
+            if (deletePass_) {
+                ok = DeleteFolder(entry, folder, relative, Lookup(other, entry.name), kept, planOf(entry));
+            } else {
+                const FindEntry* paired = nullptr;
+                ok = CopyFolder(entry, folder, relative, other, 0, planHere ? &paired : nullptr);
+                if (paired) walkedWith[static_cast<size_t>(paired - other->entries().data())] = &entry;
+            }
             if (!ok) return false;
         }
     } else if (deletePass_) {
         kept = true;
     }
+    if (planHere) PlanDeletions(relative, own, *other, walkedWith);
     if (changed) ++changedFolderCount_;
+    walkedPaired_ = planHere;
     return true;
+}
+
+bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& relative, const PlannedFolder& plan) {
+    for (const PlannedFolder& child : plan.children) {
+        if (batch_.cancelRequested) return false;
+        // Read again: the copy pass saw it a while ago.
+        const std::wstring backupPath = folder + child.name;
+        DWORD error = InjectedFault(FaultPoint::Check, backupPath);
+        std::optional<FindEntry> entry;
+        if (!error) {
+            entry = ReadEntry(backupPath);
+            if (!entry) error = GetLastError();
+        }
+        if (!entry) {
+            // Gone since: nothing left to delete there.
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                ReportListFailure(backupPath + L"\\", error, L"");
+            }
+            continue;
+        }
+        if (!entry->IsFolder()) continue;
+        const std::wstring masterPath = masterRoot_ + relative + entry->name;
+        const std::optional<FindEntry> master = ReadEntry(masterPath);
+        KnownEntry counterpart;
+        if (master) {
+            counterpart = &*master;
+        } else if (error = GetLastError(); error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            // Only a listing of its parent may say that it is gone.
+            const int state = ops_.CheckFolder(masterPath);
+            if (state == FolderNotReady) ReportListFailure(masterPath + L"\\", ERROR_NOT_READY, LoadText(IDS_MASTER_UNREAD));
+            if (state == FolderNotReady || state == FolderCheckError) continue;
+            if (state == FolderMissing) counterpart = nullptr;
+        } else {
+            ReportListFailure(masterPath + L"\\", error, LoadText(IDS_MASTER_UNREAD));
+            continue;
+        }
+        bool kept = false;
+        if (!DeleteFolder(*entry, folder, relative, counterpart, kept, &child)) return false;
+    }
+    return true;
+}
+
+void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListing& master, const FolderListing& backup,
+                                 const std::vector<const FindEntry*>& walkedWith) {
+    const FolderSetting& work = *current_;
+    // As the deletion pass treats the root's files when the folder filter
+    // does not list the root.
+    bool skipFiles = false, rootNotListed = false;
+    if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
+        (work.DeleteIgnoreTarget ? rootNotListed : skipFiles) = true;
+    }
+    bool list = false;
+    const std::vector<FindEntry>& entries = backup.entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const FindEntry& entry = entries[i];
+        if (!entry.IsFolder()) {
+            if (skipFiles || list) continue;
+            // The deletion pass reports a name the system refuses.
+            if (work.CheckFileName && !NameAccepted(entry.name)) {
+                list = true;
+                continue;
+            }
+            const FindEntry* counterpart = master.Find(entry.name);
+            const bool gone = !counterpart || counterpart->IsFolder();
+            if (rootNotListed || (gone && work.DeleteIgnoreTarget)) {
+                list = true;
+            } else if (gone || work.DeleteIgnoreTarget) {
+                // Deleted as a target the master lacks, or as a non-target.
+                list = IsTarget(filters_.FileOutcome(relative + entry.name)) == gone;
+            }
+            continue;
+        }
+        if (!work.SubDir) continue;
+        if (work.CheckFileName && !NameAccepted(entry.name)) {
+            list = true;
+            continue;
+        }
+        if (EqualsNoCase(backupRoot_ + relative + entry.name + L"\\", masterRoot_)) continue;
+        const FindEntry* counterpart = master.Find(entry.name);
+        if (entry.IsLink() || (counterpart && counterpart->IsLink())) {
+            // A link only the backup has gets its row from the deletion pass.
+            list |= !counterpart;
+            continue;
+        }
+        if (!IsTarget(filters_.FolderOutcome(relative + entry.name))) {
+            list |= work.DeleteIgnoreTarget;
+            continue;
+        }
+        if (!counterpart || !counterpart->IsFolder()) {
+            list = true;
+        } else if (walkedWith[i] != counterpart) {
+            // Not compared here with the master folder the deletion pass
+            // will pair it with (a loop, a listing that failed, a twin):
+            // that pass looks at everything in it.
+            plan_.MarkWhole(entry.name, i);
+        }
+    }
+    if (list) plan_.Mark(PlannedFolder::Visit::List);
 }
 
 bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk,
@@ -502,7 +633,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
 }
 
 bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                              const FolderListing* other, unsigned replacedId) {
+                              const FolderListing* other, unsigned replacedId, const FindEntry** paired) {
     const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     if (!IsTarget(filters_.FolderOutcome(rel))) return true;
@@ -511,9 +642,9 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     // are the earlier date folders beside it.
     if (EqualsNoCase(masterPath + L"\\", backupRoot_) || EqualsNoCase(masterPath + L"\\", backupBase_)) return true;
     std::optional<WalkFolder> identity;
-    if (!MayEnter(entry, other, masterPath, rel, identity)) return true;
-    const std::wstring backupPath = backupRoot_ + rel;
     const KnownEntry known = Lookup(other, entry.name);
+    if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
+    const std::wstring backupPath = backupRoot_ + rel;
     const int state = ops_.CheckFolder(backupPath, known);
     bool created = false;
     if (state == FolderMissing) {
@@ -538,10 +669,17 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
         return true;
     }
     if (created) ++removalDepth_;
+    // The backup folder this one is compared with, for the plan.
+    const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
+    if (backupEntry) plan_.Enter(backupEntry->name, static_cast<size_t>(backupEntry - other->entries().data()));
     bool kept = false;
     if (identity) ancestors_.push_back(std::move(*identity));
     const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
     if (identity) ancestors_.pop_back();
+    if (backupEntry) {
+        if (walkedPaired_) *paired = backupEntry;
+        plan_.Leave();
+    }
     if (created) --removalDepth_;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
@@ -552,7 +690,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
 }
 
 bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                                const FolderListing* other, bool& kept) {
+                                KnownEntry counterpart, bool& kept, const PlannedFolder* plan) {
     const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = folder + entry.name;
@@ -560,7 +698,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
     if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
-        !MayEnter(entry, removalDepth_ > 0 ? nullptr : other, backupPath, rel, identity)) {
+        !MayEnter(entry, removalDepth_ > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
         kept = true;
         return true;
     }
@@ -572,13 +710,16 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
         }
         marked = true;
     } else if (removalDepth_ == 0) {
-        const int state = ops_.CheckFolder(masterRoot_ + rel, Lookup(other, entry.name));
+        const int state = ops_.CheckFolder(masterRoot_ + rel, counterpart);
         marked = state == FolderMissing || state == FolderIsFile;
     }
+    // The copy pass found nothing to delete in there.
+    if (!marked && removalDepth_ == 0 && !plan) return true;
     if (marked) ++removalDepth_;
     bool keptInside = false;
     if (identity) ancestors_.push_back(std::move(*identity));
-    const bool ok = Walk(backupPath + L"\\", rel + L"\\", keptInside);
+    const bool ok =
+        Walk(backupPath + L"\\", rel + L"\\", keptInside, marked || !plan ? PlannedFolder::Everything() : *plan);
     if (identity) ancestors_.pop_back();
     bool removed = false;
     if (ok && removalDepth_ > 0) {

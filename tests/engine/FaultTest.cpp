@@ -71,17 +71,22 @@ TEST(FaultTest, MasterThatVanishesBetweenThePassesDeletesNothing) {
         WriteBytes(temp / file, "x");
     }
     StagedFaults faults;
-    // The stick is pulled just before the deletion pass reads the master:
-    // inside that listing's own seam, where no other thread holds the folder.
-    faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
-        if (point == FaultPoint::List && EqualsNoCase(path, m + L"\\") && seen == 2) {
-            EXPECT_TRUE(MoveFileW(m.c_str(), (temp / L"away").c_str()));
+    // The stick is pulled just before the deletion pass looks at the
+    // backup again (the copy pass, with both folders listed, asks the disk
+    // nothing per entry), inside a seam, where no other thread holds the
+    // master.
+    bool pulled = false;
+    faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
+        if (!pulled && point == FaultPoint::Check && path.rfind(b + L"\\", 0) == 0) {
+            pulled = MoveFileW(m.c_str(), (temp / L"away").c_str());
+            EXPECT_TRUE(pulled);
         }
         return 0;
     };
     Batch run;
     run.settings = {Pair(m, b)};
     run.Run(false);
+    EXPECT_TRUE(pulled);
     for (const wchar_t* file : {L"a.txt", L"sub\\s.txt", L"sub\\t.txt"}) EXPECT_TRUE(FileExists(b + L"\\" + file)) << file;
     EXPECT_EQ(CountRows(run, L"削除") + CountRows(run, L"フォルダ削除"), 0);
     EXPECT_EQ(run.settings[0].Errors, 1);
