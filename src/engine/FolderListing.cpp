@@ -1,6 +1,7 @@
 #include "engine/FolderListing.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 
 #include "engine/FaultSeam.h"
@@ -108,6 +109,37 @@ std::optional<std::uint64_t> FileIdOf(const std::wstring& path) {
     return id;
 }
 
+namespace {
+
+// File systems (by their root) that refused the listing with file ids: they
+// are listed the other way from then on, without asking again.
+SRWLOCK refusedLock = SRWLOCK_INIT;
+std::vector<std::wstring> refusedRoots;
+
+bool RefusesIds(const std::wstring& root) {
+    AcquireSRWLockShared(&refusedLock);
+    const bool refused = std::any_of(refusedRoots.begin(), refusedRoots.end(),
+                                     [&](const std::wstring& other) { return EqualsNoCase(other, root); });
+    ReleaseSRWLockShared(&refusedLock);
+    return refused;
+}
+
+void NoteRefusal(const std::wstring& root) {
+    AcquireSRWLockExclusive(&refusedLock);
+    refusedRoots.push_back(root);
+    ReleaseSRWLockExclusive(&refusedLock);
+}
+
+FILETIME TimeOf(const LARGE_INTEGER& time) {
+    return {static_cast<DWORD>(time.QuadPart), static_cast<DWORD>(static_cast<ULONGLONG>(time.QuadPart) >> 32)};
+}
+
+bool IsDotEntry(const wchar_t* name, size_t length) {
+    return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+}
+
+}  // namespace
+
 bool FolderListing::Read(const std::wstring& folder) {
     entries_.clear();
     partials_.clear();
@@ -119,6 +151,93 @@ bool FolderListing::Read(const std::wstring& folder) {
         ok_ = false;
         return false;
     }
+    switch (ReadByHandle(folder)) {
+        case HandleRead::Refused:
+            entries_.clear();
+            partials_.clear();
+            if (!ReadByFind(folder)) return false;
+            break;
+        case HandleRead::Failed:
+            // A listing cut short is no listing: its gaps would read as missing files.
+            entries_.clear();
+            partials_.clear();
+            ok_ = false;
+            return false;
+        case HandleRead::Done:
+            break;
+    }
+    ok_ = true;
+    error_ = 0;
+    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamListed(*seam, folder, entries_);
+    return true;
+}
+
+void FolderListing::Take(FindEntry&& entry) {
+    if (!entry.IsFolder() && IsPartialCopyName(entry.name)) {
+        partials_.push_back(std::move(entry.name));
+        return;
+    }
+    entries_.push_back(std::move(entry));
+}
+
+FolderListing::HandleRead FolderListing::ReadByHandle(const std::wstring& folder) {
+    const std::wstring root = PathRoot(folder);
+    if (RefusesIds(root)) return HandleRead::Refused;
+    // A folder that cannot be opened so is left to the other way, which
+    // tells "not found", "denied" or an empty drive root as it always did.
+    UniqueHandle handle(CreateFileW(LongPath(folder).c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return HandleRead::Refused;
+    // Large pieces: each is one question to the file system.
+    constexpr size_t kPiece = 64 * 1024;
+    thread_local std::vector<ULONGLONG> buffer(kPiece / sizeof(ULONGLONG));
+    for (bool first = true;; first = false) {
+        if (!GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, buffer.data(),
+                                          static_cast<DWORD>(buffer.size() * sizeof(ULONGLONG)))) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_NO_MORE_FILES) return HandleRead::Done;
+            if (first) {
+                switch (error) {
+                    case ERROR_INVALID_PARAMETER:  // also a file opened as a folder
+                        return HandleRead::Refused;
+                    case ERROR_INVALID_FUNCTION:
+                    case ERROR_NOT_SUPPORTED:
+                    case ERROR_CALL_NOT_IMPLEMENTED:
+                    case ERROR_INVALID_LEVEL:
+                        NoteRefusal(root);
+                        return HandleRead::Refused;
+                    default:
+                        break;
+                }
+            }
+            error_ = error;
+            return HandleRead::Failed;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes);
+            const size_t length = info.FileNameLength / sizeof(wchar_t);
+            if (!IsDotEntry(info.FileName, length)) {
+                FindEntry entry;
+                entry.name.assign(info.FileName, length);
+                entry.attributes = info.FileAttributes;
+                entry.creation = TimeOf(info.CreationTime);
+                entry.access = TimeOf(info.LastAccessTime);
+                entry.write = TimeOf(info.LastWriteTime);
+                entry.size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
+                // Where a listing keeps a reparse point's tag.
+                entry.reparseTag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.EaSize : 0;
+                entry.fileId = static_cast<std::uint64_t>(info.FileId.QuadPart);
+                Take(std::move(entry));
+            }
+            if (!info.NextEntryOffset) break;
+            bytes += info.NextEntryOffset;
+        }
+    }
+}
+
+bool FolderListing::ReadByFind(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(LongPath(folder + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                      nullptr, FIND_FIRST_EX_LARGE_FETCH));
@@ -130,24 +249,14 @@ bool FolderListing::Read(const std::wstring& folder) {
         return ok_;
     }
     do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPartialCopyName(name)) {
-            partials_.push_back(name);
-            continue;
-        }
-        entries_.push_back(EntryOf(data));
+        if (IsDotEntry(data.cFileName, wcslen(data.cFileName))) continue;
+        Take(EntryOf(data));
     } while (FindNextFileW(find.Get(), &data));
     error_ = GetLastError();
     // A listing cut short is no listing: its gaps would read as missing files.
     ok_ = error_ == ERROR_NO_MORE_FILES;
-    if (!ok_) {
-        entries_.clear();
-        return false;
-    }
-    error_ = 0;
-    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamListed(*seam, folder, entries_);
-    return true;
+    if (!ok_) entries_.clear();
+    return ok_;
 }
 
 void FolderLister::ReadInto(FolderListing& listing, const std::wstring& folder) {

@@ -19,6 +19,8 @@ struct FindEntry {
     std::uint64_t size = 0;
     // The reparse tag when attributes say reparse point.
     DWORD reparseTag = 0;
+    // The file id the listing gave; 0 when it gave none.
+    std::uint64_t fileId = 0;
 
     bool IsFolder() const { return attributes & FILE_ATTRIBUTE_DIRECTORY; }
     // A link (symbolic link, junction, mount point, or a reparse point of a
@@ -39,7 +41,10 @@ bool IsPartialCopyName(const std::wstring& name);
 std::optional<std::uint64_t> FileIdOf(const std::wstring& path);
 
 // The entries of one folder, read with one listing, so that per-file
-// questions about the other tree cost no system call each.
+// questions about the other tree cost no system call each. The listing is
+// read through the folder's handle in the form that carries each entry's
+// file id, so that entering a sub-folder needs no question of its own;
+// where the file system refuses that form, with FindFirstFileExW.
 class FolderListing {
 public:
     // folder ends in a backslash. False (and error() set) when it cannot be
@@ -64,6 +69,12 @@ public:
 
 private:
     friend class FolderLister;
+    enum class HandleRead { Done, Failed, Refused };
+    HandleRead ReadByHandle(const std::wstring& folder);
+    bool ReadByFind(const std::wstring& folder);
+    // Keeps an entry the listing returned; partial copies apart.
+    void Take(FindEntry&& entry);
+
     bool ok_ = false;
     DWORD error_ = 0;
     std::vector<FindEntry> entries_;

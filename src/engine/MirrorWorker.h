@@ -181,6 +181,9 @@ private:
     bool planning_ = false;
     // The copy pass compared the folder it just walked with both listings.
     bool walkedPaired_ = false;
+    // The backup folders the copy pass is in, by file id (0 unknown), root
+    // first: the deletion pass says when one repeats them.
+    std::vector<std::uint64_t> backupPathIds_;
     // The roots by identity, whatever path names them.
     std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

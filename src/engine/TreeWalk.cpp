@@ -68,6 +68,7 @@ bool MirrorWorker::RunPasses() {
             // The deletion pass that follows visits only what this pass plans.
             planning_ = work.Mirroring && work.BackupType == 0 && !backupRootPending_;
             plan_.Reset();
+            backupPathIds_.assign(1, backupId_ ? backupId_->file : 0);
             if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
             const bool ok = Walk(masterRoot_, L"", kept);
             if (planning_ && !walkedPaired_) plan_.Mark(PlannedFolder::Visit::Whole);
@@ -188,7 +189,8 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, cons
         }
         return false;
     }
-    const std::optional<std::uint64_t> file = FileIdOf(path);
+    // The listing's id, else a question of its own.
+    const std::optional<std::uint64_t> file = entry.fileId ? std::optional<std::uint64_t>(entry.fileId) : FileIdOf(path);
     if (!file) return true;
     identity = WalkFolder{path, *file, std::nullopt};
     WalkFolder& self = *identity;
@@ -433,6 +435,11 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListi
             list |= !counterpart;
             continue;
         }
+        // So does a folder that is one of those it is in.
+        if (entry.fileId && std::find(backupPathIds_.begin(), backupPathIds_.end(), entry.fileId) != backupPathIds_.end()) {
+            list = true;
+            continue;
+        }
         if (!IsTarget(filters_.FolderOutcome(relative + entry.name))) {
             list |= work.DeleteIgnoreTarget;
             continue;
@@ -671,7 +678,10 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     if (created) ++removalDepth_;
     // The backup folder this one is compared with, for the plan.
     const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
-    if (backupEntry) plan_.Enter(backupEntry->name, static_cast<size_t>(backupEntry - other->entries().data()));
+    if (backupEntry) {
+        plan_.Enter(backupEntry->name, static_cast<size_t>(backupEntry - other->entries().data()));
+        backupPathIds_.push_back(backupEntry->fileId);
+    }
     bool kept = false;
     if (identity) ancestors_.push_back(std::move(*identity));
     const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
@@ -679,6 +689,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     if (backupEntry) {
         if (walkedPaired_) *paired = backupEntry;
         plan_.Leave();
+        backupPathIds_.pop_back();
     }
     if (created) --removalDepth_;
     if (!ok) return false;

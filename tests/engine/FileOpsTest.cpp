@@ -219,6 +219,50 @@ TEST(FileOpsTest, ChecksAgreeWithListingsAndReportConflicts) {
     EXPECT_EQ(rig.ops.CheckFolder(temp / L"file"), FolderMissing);
 }
 
+TEST(FileOpsTest, ListingsCarryEachEntrysIdAndFailAsBefore) {
+    TempDir temp;
+    ASSERT_TRUE(test::WriteBytes(temp / L"file", "12345"));
+    ASSERT_TRUE(CreateDirectoryW((temp / L"dir").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((temp / L"empty").c_str(), nullptr));
+    ASSERT_TRUE(test::WriteBytes(temp / PartialCopyName(7), "p"));
+    // Enough long names for several pieces of a listing.
+    const std::wstring padding(100, L'x');
+    for (int i = 0; i < 400; ++i) ASSERT_TRUE(test::WriteBytes(temp / (L"dir\\" + padding + std::to_wstring(i)), ""));
+    FolderListing listing;
+    ASSERT_TRUE(listing.Read(temp.Path() + L"\\"));
+    EXPECT_EQ(listing.entries().size(), 3u);
+    EXPECT_EQ(listing.partials(), std::vector<std::wstring>{PartialCopyName(7)});
+    for (const wchar_t* name : {L"file", L"dir", L"empty"}) {
+        const FindEntry* entry = listing.Find(name);
+        ASSERT_NE(entry, nullptr) << name;
+        EXPECT_NE(entry->fileId, 0u) << name;
+        EXPECT_EQ(entry->fileId, FileIdOf(temp / name)) << name;
+        // As a search for the name alone describes it.
+        WIN32_FIND_DATAW data;
+        const HANDLE find = FindFirstFileW((temp / name).c_str(), &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        FindClose(find);
+        const FindEntry alone = EntryOf(data);
+        EXPECT_EQ(entry->attributes, alone.attributes) << name;
+        EXPECT_EQ(entry->size, alone.size) << name;
+        EXPECT_EQ(CompareFileTime(&entry->write, &alone.write), 0) << name;
+        EXPECT_EQ(CompareFileTime(&entry->creation, &alone.creation), 0) << name;
+    }
+    EXPECT_EQ(listing.Find(L"file")->size, 5u);
+    ASSERT_TRUE(listing.Read(temp / L"dir\\"));
+    EXPECT_EQ(listing.entries().size(), 400u);
+    EXPECT_NE(listing.Find(padding + L"399"), nullptr);
+    ASSERT_TRUE(listing.Read(temp / L"empty\\"));
+    EXPECT_TRUE(listing.entries().empty());
+
+    // A folder that is not there, or a file, is no empty folder.
+    EXPECT_FALSE(listing.Read(temp / L"none\\"));
+    EXPECT_TRUE(listing.error() == ERROR_FILE_NOT_FOUND || listing.error() == ERROR_PATH_NOT_FOUND) << listing.error();
+    EXPECT_FALSE(listing.Read(temp / L"file\\"));
+    EXPECT_NE(listing.error(), 0u);
+    EXPECT_TRUE(listing.entries().empty());
+}
+
 TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
     TempDir temp;
     Rig rig;
