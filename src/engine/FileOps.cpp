@@ -479,6 +479,11 @@ int FileOps::CheckFile(const std::wstring& path, KnownEntry known) {
 }
 
 int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
+    // What a listing answered costs nothing more, unless it is a conflict.
+    if (known && (!*known || (((*known)->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder)) {
+        if (!*known) return folder ? FolderMissing : FileMissing;
+        return folder ? FolderExists : FileExists;
+    }
     std::wstring target = path;
     if (folder) {
         // A server alone cannot be asked; its shares are asked instead.
@@ -490,7 +495,6 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
 
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     if (known) {
-        if (!*known) return folder ? FolderMissing : FileMissing;
         attributes = (*known)->attributes;
     } else {
         const bool netRetry = setting_ && setting_->ErrorNetPathRetry;

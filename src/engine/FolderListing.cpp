@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <string_view>
 
 #include "engine/FaultSeam.h"
 #include "platform/Handle.h"
@@ -29,23 +30,80 @@ private:
 
 }  // namespace
 
-std::wstring FoldCase(const std::wstring& text) {
-    if (text.empty()) return text;
-    // Most names are plain ASCII, where the system's table is a-z to A-Z.
-    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; })) {
-        std::wstring folded = text;
-        for (wchar_t& c : folded) {
-            if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+wchar_t FoldChar(wchar_t c) {
+    if (c < 0x80) return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    static const std::vector<wchar_t> upper = [] {
+        std::vector<wchar_t> table(0x10000);
+        std::wstring chars;
+        for (unsigned u = 0; u < 0x10000; ++u) {
+            table[u] = static_cast<wchar_t>(u);
+            // Surrogate halves are mapped only in pairs.
+            if (u != 0 && (u < 0xD800 || u > 0xDFFF)) chars += static_cast<wchar_t>(u);
         }
-        return folded;
-    }
-    std::wstring folded(text.size(), L'\0');
-    const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
-                                folded.data(), static_cast<int>(folded.size()), nullptr, nullptr, 0);
-    if (n <= 0) return text;
-    folded.resize(static_cast<size_t>(n));
+        std::wstring mapped(chars.size(), L'\0');
+        const int n = static_cast<int>(chars.size());
+        if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, chars.data(), n, mapped.data(), n, nullptr, nullptr,
+                          0) == n) {
+            for (size_t i = 0; i < chars.size(); ++i) table[chars[i]] = mapped[i];
+        }
+        return table;
+    }();
+    return upper[c];
+}
+
+std::wstring FoldCase(const std::wstring& text) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded) c = FoldChar(c);
     return folded;
 }
+
+namespace {
+
+size_t HashExact(const std::wstring& name) {
+    return std::hash<std::wstring_view>{}(name);
+}
+
+size_t HashFolded(const std::wstring& name) {
+    size_t hash = 14695981039346656037ULL;
+    for (const wchar_t c : name) hash = (hash ^ static_cast<size_t>(FoldChar(c))) * 1099511628211ULL;
+    return hash;
+}
+
+bool EqualFolded(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && FoldChar(a[i]) != FoldChar(b[i])) return false;
+    }
+    return true;
+}
+
+// A table of at least twice as many slots as entries, a power of two.
+template <class Hash>
+std::vector<std::uint32_t> BuildIndex(const std::vector<FindEntry>& entries, Hash hash) {
+    size_t size = 8;
+    while (size < entries.size() * 2) size *= 2;
+    std::vector<std::uint32_t> slots(size, 0);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        size_t slot = hash(entries[i].name) & (size - 1);
+        while (slots[slot]) slot = (slot + 1) & (size - 1);
+        slots[slot] = static_cast<std::uint32_t>(i + 1);
+    }
+    return slots;
+}
+
+// The first entry in probe order, i.e. the first by index, that equals.
+template <class Equal>
+const FindEntry* Probe(const std::vector<FindEntry>& entries, const std::vector<std::uint32_t>& slots, size_t hash,
+                       Equal equal) {
+    const size_t mask = slots.size() - 1;
+    for (size_t slot = hash & mask; slots[slot]; slot = (slot + 1) & mask) {
+        const FindEntry& entry = entries[slots[slot] - 1];
+        if (equal(entry.name)) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 bool FindEntry::IsLink() const {
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
@@ -145,7 +203,6 @@ bool FolderListing::Read(const std::wstring& folder) {
     partials_.clear();
     exact_.clear();
     folded_.clear();
-    indexed_ = foldIndexed_ = false;
     if (const DWORD fault = InjectedFault(FaultPoint::List, folder)) {
         error_ = fault;
         ok_ = false;
@@ -330,43 +387,50 @@ FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
             (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0};
 }
 
+const std::vector<std::uint32_t>& FolderListing::ExactIndex() const {
+    if (exact_.empty()) exact_ = BuildIndex(entries_, HashExact);
+    return exact_;
+}
+
+const std::vector<std::uint32_t>& FolderListing::FoldedIndex() const {
+    if (folded_.empty()) folded_ = BuildIndex(entries_, HashFolded);
+    return folded_;
+}
+
+const FindEntry* FolderListing::FindFolded(const std::wstring& name) const {
+    return Probe(entries_, FoldedIndex(), HashFolded(name),
+                 [&](const std::wstring& other) { return EqualFolded(other, name); });
+}
+
 const FindEntry* FolderListing::Find(const std::wstring& name) const {
-    if (!indexed_) {
-        exact_.reserve(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i) exact_.emplace(entries_[i].name, i);
-        indexed_ = true;
+    if (const FindEntry* exact =
+            Probe(entries_, ExactIndex(), HashExact(name), [&](const std::wstring& other) { return other == name; })) {
+        return exact;
     }
-    if (auto it = exact_.find(name); it != exact_.end()) return &entries_[it->second];
-    if (!foldIndexed_) {
-        folded_.reserve(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i) folded_.emplace(FoldCase(entries_[i].name), i);
-        foldIndexed_ = true;
-    }
-    if (auto it = folded_.find(FoldCase(name)); it != folded_.end()) return &entries_[it->second];
-    return nullptr;
+    return FindFolded(name);
 }
 
 std::vector<FolderListing::CaseTwin> FolderListing::CaseTwins() const {
     std::vector<CaseTwin> twins;
     if (entries_.size() < 2) return twins;
-    std::unordered_map<std::wstring, std::vector<size_t>> groups;
-    groups.reserve(entries_.size());
+    // Each entry's group is named by its first member.
+    std::vector<size_t> first(entries_.size());
     bool any = false;
     for (size_t i = 0; i < entries_.size(); ++i) {
-        std::vector<size_t>& group = groups[FoldCase(entries_[i].name)];
-        group.push_back(i);
-        any |= group.size() > 1;
+        first[i] = static_cast<size_t>(FindFolded(entries_[i].name) - entries_.data());
+        any |= first[i] != i;
     }
     if (!any) return twins;
-    for (auto& [key, group] : groups) {
-        if (group.size() < 2) continue;
-        const auto first = std::min_element(group.begin(), group.end(),
-                                            [&](size_t a, size_t b) { return entries_[a].name < entries_[b].name; });
-        const size_t kept = *first;
-        for (const size_t i : group) {
-            // As the file system compares names, not by a locale's case map.
-            if (i != kept && EqualsNoCase(entries_[i].name, entries_[kept].name)) twins.push_back({kept, i});
-        }
+    std::vector<size_t> kept(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i) kept[i] = first[i];
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        size_t& k = kept[first[i]];
+        if (entries_[i].name < entries_[k].name) k = i;
+    }
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const size_t k = kept[first[i]];
+        // As the file system compares names, not by a locale's case map.
+        if (i != k && EqualsNoCase(entries_[i].name, entries_[k].name)) twins.push_back({k, i});
     }
     return twins;
 }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -79,11 +78,14 @@ private:
     DWORD error_ = 0;
     std::vector<FindEntry> entries_;
     std::vector<std::wstring> partials_;
-    // Built when first needed: a folder's own listing is only walked, never
-    // asked by name, and names mostly match exactly, so the folded index
-    // (a case mapping per entry) is built only when one does not.
-    mutable bool indexed_ = false, foldIndexed_ = false;
-    mutable std::unordered_map<std::wstring, size_t> exact_, folded_;
+    // Open-addressing tables of entry numbers (index + 1, 0 free) by name
+    // and by name in upper case, built when first asked: names mostly
+    // match exactly, so the folded one is often never needed.
+    const std::vector<std::uint32_t>& ExactIndex() const;
+    const std::vector<std::uint32_t>& FoldedIndex() const;
+    // The first entry (by index) whose name equals this one in upper case.
+    const FindEntry* FindFolded(const std::wstring& name) const;
+    mutable std::vector<std::uint32_t> exact_, folded_;
 };
 
 // Reads one folder at a time on a thread of its own, so that the walk reads
@@ -116,7 +118,9 @@ private:
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data);
 
-// Upper case by the system's table, as the file system compares names.
+// Upper case by the system's table, one UTF-16 unit at a time, as the file
+// system compares names.
+wchar_t FoldChar(wchar_t c);
 std::wstring FoldCase(const std::wstring& text);
 
 // Seconds since 1970 of a file time; empty when it has no valid time of day

@@ -31,7 +31,9 @@ MirrorWorker::MirrorWorker(MirrorBatch& batch)
       options_(*batch.options),
       log_(*batch.options, batch.testMode),
       policy_(batch, log_),
-      ops_(policy_, batch.testMode) {}
+      ops_(policy_, batch.testMode),
+      statusBackup_(LoadText(IDS_STATUS_BACKUP)),
+      statusMirror_(LoadText(IDS_STATUS_MIRROR)) {}
 
 bool MirrorWorker::Selected(const FolderSetting& setting, std::time_t now) const {
     if (batch_.autoOnly ? !setting.AutoExec : setting.runSelection == 0) return false;

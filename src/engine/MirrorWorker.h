@@ -196,6 +196,8 @@ private:
     std::uint64_t plannedBytes_ = 0;
     // The counts of the batch's finished settings.
     RunCounts batchDone_;
+    // The status texts of the passes, loaded once: they go out per file.
+    const std::wstring statusBackup_, statusMirror_;
 };
 
 }  // namespace tandrel

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <regex>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Strings.h"
@@ -100,7 +102,7 @@ std::wstring FolderPiecePattern(const std::wstring& piece, bool legacy) {
     return (!legacy || hasWildcard ? L"^" : L"") + pattern + L"$";
 }
 
-FilterOutcome Decide(const TargetMatcher& matcher, const std::wstring& text, ListMode mode) {
+FilterOutcome Decide(const TargetMatcher& matcher, std::wstring_view text, ListMode mode) {
     if (!matcher.HasPattern()) return FilterOutcome::NoDecision;
     const bool listed = matcher.Test(text);
     if (mode == ListMode::Include) return listed ? FilterOutcome::Target : FilterOutcome::NotListed;
@@ -129,6 +131,10 @@ TargetModes ModesForTargetType(int targetType) {
 
 struct TargetMatcher::Compiled {
     std::basic_regex<wchar_t, FoldingTraits> regex;
+    // Without an expression: whole names, folded; a set when there are many.
+    bool names = false;
+    std::vector<std::wstring> few;
+    std::unordered_set<std::wstring> many;
 };
 
 TargetMatcher::TargetMatcher() = default;
@@ -139,11 +145,24 @@ TargetMatcher& TargetMatcher::operator=(TargetMatcher&&) noexcept = default;
 bool TargetMatcher::SetPattern(const std::wstring& pattern) {
     compiled_.reset();
     try {
-        compiled_ = std::make_unique<Compiled>(Compiled{std::basic_regex<wchar_t, FoldingTraits>(pattern, kRegexFlags)});
+        compiled_ = std::make_unique<Compiled>();
+        compiled_->regex = std::basic_regex<wchar_t, FoldingTraits>(pattern, kRegexFlags);
     } catch (const std::exception&) {
+        compiled_.reset();
         return false;
     }
     return true;
+}
+
+void TargetMatcher::SetNames(std::vector<std::wstring> names) {
+    compiled_ = std::make_unique<Compiled>();
+    compiled_->names = true;
+    constexpr size_t kFew = 16;
+    if (names.size() <= kFew) {
+        compiled_->few = std::move(names);
+    } else {
+        compiled_->many.insert(std::make_move_iterator(names.begin()), std::make_move_iterator(names.end()));
+    }
 }
 
 void TargetMatcher::Clear() {
@@ -154,10 +173,20 @@ bool TargetMatcher::HasPattern() const {
     return compiled_ != nullptr;
 }
 
-bool TargetMatcher::Test(const std::wstring& text) const {
+bool TargetMatcher::Test(std::wstring_view text) const {
     if (!compiled_) return false;
+    if (compiled_->names) {
+        if (!compiled_->many.empty()) return compiled_->many.count(Lower(std::wstring(text))) > 0;
+        return std::any_of(compiled_->few.begin(), compiled_->few.end(), [&](const std::wstring& name) {
+            if (name.size() != text.size()) return false;
+            for (size_t i = 0; i < name.size(); ++i) {
+                if (Fold(text[i]) != name[i]) return false;
+            }
+            return true;
+        });
+    }
     try {
-        return std::regex_search(text, compiled_->regex);
+        return std::regex_search(text.begin(), text.end(), compiled_->regex);
     } catch (const std::exception&) {
         return false;
     }
@@ -182,9 +211,19 @@ std::wstring ConvertWildcards(const std::wstring& text) {
 
 bool BuildFileList(TargetMatcher& matcher, const std::wstring& list) {
     matcher.Clear();
-    const std::vector<std::wstring> entries = SplitList(Lower(list));
+    std::vector<std::wstring> entries = SplitList(Lower(list));
     if (entries.empty()) return true;
     if (entries.size() > kMaxEntries) return false;
+    // Plain names, as the system lists hold them, need no expression.
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const std::wstring& entry) { return entry.find_first_of(L"*?") != std::wstring::npos; })) {
+        if (std::any_of(entries.begin(), entries.end(),
+                        [](const std::wstring& entry) { return entry.size() > kMaxEntryLength; })) {
+            return false;
+        }
+        matcher.SetNames(std::move(entries));
+        return true;
+    }
     std::wstring pattern = L"(";
     for (const std::wstring& entry : entries) {
         const std::wstring converted = ConvertWildcards(entry);
@@ -214,14 +253,14 @@ bool BuildFolderList(TargetMatcher& matcher, const std::wstring& list, bool lega
 }
 
 FilterOutcome MatchFile(const TargetMatcher& matcher, const std::wstring& path, ListMode mode) {
-    return Decide(matcher, path.substr(path.find_last_of(L"\\/") + 1), mode);
+    return Decide(matcher, std::wstring_view(path).substr(path.find_last_of(L"\\/") + 1), mode);
 }
 
 FilterOutcome MatchFolder(const TargetMatcher& matcher, const std::wstring& relativeFolder, ListMode mode) {
     const size_t first = relativeFolder.find_first_not_of(L'\\');
     if (first == std::wstring::npos) return Decide(matcher, L"", mode);
     const size_t last = relativeFolder.find_last_not_of(L'\\');
-    return Decide(matcher, relativeFolder.substr(first, last + 1 - first), mode);
+    return Decide(matcher, std::wstring_view(relativeFolder).substr(first, last + 1 - first), mode);
 }
 
 FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const GlobalOptions& options) {

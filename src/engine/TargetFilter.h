@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "model/FolderSetting.h"
 #include "model/GlobalOptions.h"
@@ -37,9 +39,12 @@ public:
 
     // False, leaving no pattern, when the pattern is not a valid expression.
     bool SetPattern(const std::wstring& pattern);
+    // Whole names without wildcards, in lower case as the patterns fold
+    // them: compared as the expression would, without one.
+    void SetNames(std::vector<std::wstring> names);
     void Clear();
     bool HasPattern() const;
-    bool Test(const std::wstring& text) const;
+    bool Test(std::wstring_view text) const;
 
 private:
     struct Compiled;

@@ -482,21 +482,22 @@ void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
 bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
                                     unsigned replacedId) {
     FolderSetting& work = *current_;
+    // Full paths only for a file that is acted on or asked about.
     const std::wstring rel = relative + entry.name;
-    const std::wstring masterPath = masterRoot_ + rel, backupPath = backupRoot_ + rel;
-    policy_.SetStatus(LoadText(IDS_STATUS_BACKUP), rel);
+    policy_.SetStatus(statusBackup_, rel);
     PublishProgress();
     if (!IsTarget(filters_.FileOutcome(rel))) return false;
     ++examined_;
 
     const std::optional<std::int64_t> masterSeconds = FileTimeSeconds(entry.write);
     if (!masterSeconds) {
-        RaiseTimeError(masterPath, IDS_TIME_INVALID);
+        RaiseTimeError(masterRoot_ + rel, IDS_TIME_INVALID);
         return false;
     }
     if (SkipsForDate(work, *masterSeconds)) return false;
 
     const KnownEntry known = Lookup(other, entry.name);
+    const std::wstring backupPath = backupRoot_ + rel;
     const int state = ops_.CheckFile(backupPath, known);
     if (state == FileCheckError) return false;
     if (state == FileIsFolder) {
@@ -513,17 +514,15 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
         }
         policy_.Report(LoadText(IDS_ROW_CREATE), replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                        RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterPath, backupPath, true, &entry)) Copied(work.status.created, entry.size);
+        if (ops_.Copy(masterRoot_ + rel, backupPath, true, &entry)) Copied(work.status.created, entry.size);
         return true;
     }
 
-    std::optional<FindEntry> backup;
-    if (known && *known) {
-        backup = **known;
-    } else {
-        backup = ReadEntry(backupPath);
-    }
-    const std::optional<FILETIME> backupTime = ShownTime(backup ? &*backup : nullptr);
+    // The listing's entry, or one read on its own where there was none.
+    std::optional<FindEntry> read;
+    if (!(known && *known)) read = ReadEntry(backupPath);
+    const FindEntry* backup = known && *known ? *known : read ? &*read : nullptr;
+    const std::optional<FILETIME> backupTime = ShownTime(backup);
     if (tooLarge) {
         policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
         return false;
@@ -540,8 +539,9 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
             comparison = entry.size == backup->size ? Comparison::Same : Comparison::SameTimeDifferentSize;
         }
     }
-    const std::wstring backupFolder = FolderOf(backupPath);
-    const std::wstring onDisk = backup ? backup->name : entry.name;
+    const auto caseRename = [&] {
+        return CaseRename(FolderOf(backupPath), backup ? backup->name : entry.name, entry.name, entry.size);
+    };
     bool copy = false;
     switch (comparison) {
         case Comparison::MasterNewer:
@@ -553,13 +553,13 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
                 copy = true;
                 break;
             }
-            return work.RenameCapital && CaseRename(backupFolder, onDisk, entry.name, entry.size);
+            return work.RenameCapital && caseRename();
         case Comparison::BackupNewer:
             if (work.Overwrite) {
                 copy = true;
                 break;
             }
-            if (work.RenameCapital && CaseRename(backupFolder, onDisk, entry.name, entry.size)) return true;
+            if (work.RenameCapital && caseRename()) return true;
             policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
             return false;
         case Comparison::BackupTimeInvalid:
@@ -569,8 +569,8 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     }
     if (copy) {
         policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        if (ops_.Copy(masterPath, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
-        if (work.RenameCapital) CaseRename(backupFolder, onDisk, entry.name, entry.size);
+        if (ops_.Copy(masterRoot_ + rel, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
+        if (work.RenameCapital) caseRename();
     }
     return true;
 }
@@ -580,7 +580,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = backupRoot_ + rel;
-    policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
+    policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
 

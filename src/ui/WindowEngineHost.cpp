@@ -45,18 +45,29 @@ private:
 }  // namespace
 
 void CWindowEngineHost::SetStatus(const wchar_t* text, const wchar_t* detail) {
+    // Once per file: a store into buffers that keep their size, under one
+    // lock; the window takes it on its tick.
+    bool post = false;
     {
         std::lock_guard lock(mutex_);
         if (!text && !detail) {
             idle_ = true;
         } else {
-            if (text) status_ = text;
-            if (detail) detail_ = detail;
+            if (text) {
+                status_.assign(text);
+                hasStatus_ = true;
+            }
+            if (detail) {
+                detail_.assign(detail);
+                hasDetail_ = true;
+            }
             idle_ = false;
         }
         statusPending_ = true;
+        post = !timerWanted_;
+        timerWanted_ = true;
     }
-    Kick();
+    if (post) PostMessageW(view_, refreshMessage_, 0, 0);
 }
 
 void CWindowEngineHost::AddReportRow(const ReportRow& row) {
@@ -89,10 +100,10 @@ bool CWindowEngineHost::Refresh() {
     {
         std::lock_guard lock(mutex_);
         pending = statusPending_;
-        status.swap(status_);
-        detail.swap(detail_);
+        if (hasStatus_) status = status_;
+        if (hasDetail_) detail = detail_;
         idle = idle_;
-        statusPending_ = idle_ = false;
+        statusPending_ = idle_ = hasStatus_ = hasDetail_ = false;
     }
     bool changed = report_.Refresh();
     if (!pending) return changed;

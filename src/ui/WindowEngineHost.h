@@ -66,7 +66,8 @@ private:
     std::mutex mutex_;
     // The status calls since the last refresh, folded into one: a null text
     // keeps the one before, idle shows the idle text after taking them.
-    std::optional<std::wstring> status_, detail_;
+    std::wstring status_, detail_;
+    bool hasStatus_ = false, hasDetail_ = false;
     bool idle_ = false;
     bool statusPending_ = false;
     bool timerWanted_ = false;

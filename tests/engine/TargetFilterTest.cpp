@@ -132,6 +132,23 @@ TEST(TargetFilterTest, ListsOfTheLargestSizeDecideEveryEntry) {
     EXPECT_EQ(MatchFolder(folderList, L"top\\dir2000", ListMode::Exclude), FilterOutcome::Target);
 }
 
+TEST(TargetFilterTest, ListsOfPlainNamesDecideAsTheirExpressionWould) {
+    std::wstring many;
+    for (int i = 0; i < 40; ++i) many += L"Name" + std::to_wstring(i) + L".Txt;";
+    const std::wstring texts[] = {L"thumbs.db", L"THUMBS.DB", L"thumbs.db2", L"thumbs.d", L"x\\Desktop.INI", L"ÄRGER.TXT",
+                                  L"ärger.txt", L"ＡＢ.txt", L"ａｂ.TXT", L"name39.txt", L"NAME7.TXT", L"name40.txt",
+                                  L"a+b (1)[X]{Y}^$|.TXT", L"", L"Thumbs.db\\other"};
+    for (const std::wstring& list : {std::wstring(L"Thumbs.db;desktop.ini;ärger.txt;ａｂ.txt;a+b (1)[x]{y}^$|.txt"), many}) {
+        TargetMatcher names, expression;
+        ASSERT_TRUE(BuildFileList(names, list));
+        // A wildcard entry that matches none of the texts makes it an expression.
+        ASSERT_TRUE(BuildFileList(expression, list + L";*\x01never"));
+        for (const std::wstring& text : texts) {
+            EXPECT_EQ(MatchFile(names, text, Ex), MatchFile(expression, text, Ex)) << list.substr(0, 20) << L" / " << text;
+        }
+    }
+}
+
 TEST(TargetFilterTest, SizeAndDateFilters) {
     constexpr std::uint64_t GiB = 1ull << 30;
     FolderSetting s;
