@@ -32,22 +32,7 @@ private:
 
 wchar_t FoldChar(wchar_t c) {
     if (c < 0x80) return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-    static const std::vector<wchar_t> upper = [] {
-        std::vector<wchar_t> table(0x10000);
-        std::wstring chars;
-        for (unsigned u = 0; u < 0x10000; ++u) {
-            table[u] = static_cast<wchar_t>(u);
-            // Surrogate halves are mapped only in pairs.
-            if (u != 0 && (u < 0xD800 || u > 0xDFFF)) chars += static_cast<wchar_t>(u);
-        }
-        std::wstring mapped(chars.size(), L'\0');
-        const int n = static_cast<int>(chars.size());
-        if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, chars.data(), n, mapped.data(), n, nullptr, nullptr,
-                          0) == n) {
-            for (size_t i = 0; i < chars.size(); ++i) table[chars[i]] = mapped[i];
-        }
-        return table;
-    }();
+    static const std::vector<wchar_t> upper = CaseMapTable(false);
     return upper[c];
 }
 

@@ -24,22 +24,7 @@ constexpr size_t kMaxEntryLength = 1024;
 // Case folding of the whole basic plane, as the file system compares names;
 // the library's own folding goes through the C runtime, which knows ASCII only.
 const std::vector<wchar_t>& LowerTable() {
-    static const std::vector<wchar_t> table = [] {
-        std::vector<wchar_t> t(0x10000);
-        std::wstring chars;
-        for (unsigned c = 0; c < 0x10000; ++c) {
-            t[c] = static_cast<wchar_t>(c >= L'A' && c <= L'Z' ? c + 32 : c);
-            // Surrogate halves only fold in pairs.
-            if (c != 0 && (c < 0xD800 || c > 0xDFFF)) chars += static_cast<wchar_t>(c);
-        }
-        std::wstring lower(chars.size(), L'\0');
-        const int n = static_cast<int>(chars.size());
-        if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, chars.data(), n, lower.data(), n, nullptr, nullptr,
-                          0) == n) {
-            for (size_t i = 0; i < chars.size(); ++i) t[chars[i]] = lower[i];
-        }
-        return t;
-    }();
+    static const std::vector<wchar_t> table = CaseMapTable(true);
     return table;
 }
 

@@ -88,4 +88,22 @@ int ParseLeadingInt(const std::wstring& text) {
     return static_cast<int>(value);
 }
 
+std::vector<wchar_t> CaseMapTable(bool lower) {
+    std::vector<wchar_t> table(0x10000);
+    std::wstring chars;
+    for (unsigned c = 0; c < 0x10000; ++c) {
+        // ASCII at least, should the system's mapping fail.
+        const bool letter = lower ? (c >= L'A' && c <= L'Z') : (c >= L'a' && c <= L'z');
+        table[c] = static_cast<wchar_t>(letter ? (lower ? c + 32 : c - 32) : c);
+        if (c != 0 && (c < 0xD800 || c > 0xDFFF)) chars += static_cast<wchar_t>(c);
+    }
+    std::wstring mapped(chars.size(), L'\0');
+    const int n = static_cast<int>(chars.size());
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, lower ? LCMAP_LOWERCASE : LCMAP_UPPERCASE, chars.data(), n, mapped.data(),
+                      n, nullptr, nullptr, 0) == n) {
+        for (size_t i = 0; i < chars.size(); ++i) table[chars[i]] = mapped[i];
+    }
+    return table;
+}
+
 }  // namespace tandrel

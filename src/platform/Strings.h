@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tandrel {
 
@@ -19,6 +20,11 @@ void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring
 // Case-insensitive comparisons under the system's rules.
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
+
+// The system's case mapping (to lower case, else to upper case) of each
+// UTF-16 unit of the basic plane, one unit at a time, as file names are
+// compared; surrogate halves map to themselves.
+std::vector<wchar_t> CaseMapTable(bool lower);
 
 // Reads the leading decimal integer of a text as the C library does
 // (optional sign; no digits give 0; out of range saturates).
