@@ -128,10 +128,11 @@
 #define IDS_TB_ALL_UPDATE        59159
 #define IDS_TB_CANCEL            59160
 #define IDS_DELETE_SIZE          59161
+#define IDS_WAITING_FOR_BOX      59162
 
-// Texts kept for media detection, which the program offers greyed only
-// (its action words are the options page's IDS_MEDIA_TEST and IDS_MEDIA_UPDATE).
-#define IDS_MEDIA_DETECTING      61500
-#define IDS_MEDIA_CAPTION        61501
-#define IDS_MEDIA_CONFIRM        61502
-#define IDS_MEDIA_MORE           61503
+// Media detection (its action words are the options page's IDS_MEDIA_TEST
+// and IDS_MEDIA_UPDATE).
+#define IDS_MEDIA_DETECTING      59170
+#define IDS_MEDIA_CAPTION        59171
+#define IDS_MEDIA_CONFIRM        59172
+#define IDS_MEDIA_MORE           59173

@@ -142,7 +142,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                if (storageMoved) view.LoadActiveProject();
                                frame_->FillAfterCompletion();
                                view.RefreshDateFormat();
-                           });
+                           },
+                           [&view] { return view.MayApplyDialog(IDS_OPTIONS); });
     };
     view.dialogs.editProjects = [this](HWND owner) { return EditProjectList(owner, options_); };
     TransferHooks transfer;
@@ -150,6 +151,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         SendMessageW(frame_->Handle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text),
                      reinterpret_cast<LPARAM>(text ? L"" : nullptr));
     };
+    transfer.mayImport = [&view] { return view.MayApplyDialog(IDS_IMPORT); };
     transfer.imported = [this, &view](ImportResult result) {
         frame_->SetTitle(WindowTitle(options_, defaultIniName_));
         // A failed import left the store as it was; either way the view shows it.
@@ -201,8 +203,7 @@ int CTandrelApp::ExitInstance() {
     if (windowMade_) {
         // A worker that posted the close may still be returning; it must be
         // gone before the settings are saved and its batch is freed.
-        const MirrorBatch& batch = frame_->View().Batch();
-        for (int waited = 0; waited < 5000 && batch.workerActive; waited += 10) Sleep(10);
+        JoinBatch(frame_->View().Batch());
     }
     SaveAtExit(options_);
     if (mutex_) {

@@ -4,11 +4,11 @@
 
 #include <ctime>
 #include <memory>
-#include <thread>
 
 #include "dialogs/DefineSheet.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/SelectCommandDlg.h"
+#include "framework/Background.h"
 #include "framework/DataExchange.h"
 #include "platform/Drives.h"
 #include "platform/Environment.h"
@@ -119,8 +119,6 @@ void CDlgDefMain::Load() {
     SetCheck(h, IDC_DM_VOL_SKIP, s.VolErrorSkip);
     SetCheck(h, IDC_DM_MEDIA, s.ExecIfDetectMediaVol);
     SetCheck(h, IDC_DM_AUTO, s.AutoExec);
-    // Media detection is switched from the main window; shown here only.
-    EnableItem(IDC_DM_MEDIA, false);
     MakeDropEdit(Item(IDC_DM_MASTER), DropForm::FolderOnly);
     MakeDropEdit(Item(IDC_DM_BACKUP), DropForm::FolderOnly);
     AddAnchors(AnchorStretchX, {IDC_DM_NAME, IDC_DM_FOLDER_GROUP, IDC_DM_MASTER, IDC_DM_BACKUP, IDC_DM_COPY_NAME,
@@ -144,6 +142,7 @@ bool CDlgDefMain::Save() {
     s.VolumeMaster = GetText(h, IDC_DM_LABEL_MASTER);
     s.Volume = GetText(h, IDC_DM_LABEL_BACKUP);
     s.VolErrorSkip = GetCheck(h, IDC_DM_VOL_SKIP);
+    s.ExecIfDetectMediaVol = GetCheck(h, IDC_DM_MEDIA);
     s.AutoExec = GetCheck(h, IDC_DM_AUTO);
     return true;
 }
@@ -182,13 +181,8 @@ void CDlgDefMain::StartLabelRead(int side) {
     const unsigned generation = ++generation_[side];
     pending_[side] = true;
     const std::wstring folder = GetText(Handle(), kFolder[side]);
-    std::thread([page = Handle(), side, generation, folder] {
-        auto* label = new std::wstring(ReadVolumeLabel(folder));
-        // A page closed meanwhile takes no answer.
-        if (!PostMessageW(page, WM_TANDREL_LABEL_READ, MAKEWPARAM(side, generation & 0xFFFF), reinterpret_cast<LPARAM>(label))) {
-            delete label;
-        }
-    }).detach();
+    PostWhenDone<std::wstring>(Handle(), WM_TANDREL_LABEL_READ, MAKEWPARAM(side, generation & 0xFFFF),
+                               [folder] { return ReadVolumeLabel(folder); });
 }
 
 void CDlgDefMain::TakeLabel(int side, unsigned generation, const std::wstring& label) {
@@ -209,7 +203,7 @@ INT_PTR CDlgDefMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     if (message == WM_TANDREL_LABEL_READ) {
-        std::unique_ptr<std::wstring> label(reinterpret_cast<std::wstring*>(lParam));
+        const std::unique_ptr<std::wstring> label = TakePosted<std::wstring>(lParam);
         TakeLabel(LOWORD(wParam) ? 1 : 0, HIWORD(wParam), *label);
         return TRUE;
     }
@@ -652,7 +646,7 @@ void CDlgDefLog::UpdateEnabling() {
                 on);
     EnableItem(IDC_LG_SKIP_LOG, on && !GetCheck(h, IDC_LG_ERROR_ONLY));
     EnableItem(IDC_LG_DELETE_NOW,
-               on && AnyLogExists(DateMask(GetText(h, IDC_LG_FILE), ActiveProjectOf(*context_.options))));
+               on && AnyLogExists(GetText(h, IDC_LG_FILE), ActiveProjectOf(*context_.options)));
 }
 
 void CDlgDefLog::DeleteNow() {

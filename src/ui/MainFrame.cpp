@@ -1,6 +1,7 @@
 #include "ui/MainFrame.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -89,6 +90,30 @@ bool CMainFrame::Create(const std::wstring& title) {
                           placed ? r.left : CW_USEDEFAULT, placed ? r.top : CW_USEDEFAULT,
                           placed ? r.right - r.left : CW_USEDEFAULT, placed ? r.bottom - r.top : CW_USEDEFAULT, nullptr,
                           menu, icon);
+}
+
+void CMainFrame::OnIdle() {
+    commandUpdate_.OnIdle();
+    if (view_) view_->ServeWaitingRuns();
+}
+
+bool CMainFrame::ModalOpen() const {
+    if (!Handle()) return false;
+    if (!IsWindowEnabled(Handle())) return true;
+    bool open = false;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(Handle(), nullptr),
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (IsWindowVisible(window) && wcscmp(name, L"#32770") == 0) {
+                *reinterpret_cast<bool*>(found) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    return open;
 }
 
 void CMainFrame::InitialUpdate() {
@@ -468,9 +493,22 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MENUSELECT:
             if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(wParam));
             return 0;
+        case WM_ENTERMENULOOP:
+            ++menuDepth_;
+            return 0;
         case WM_EXITMENULOOP:
+            menuDepth_ = std::max(menuDepth_ - 1, 0);
             EndPrompt();
             return 0;
+        case WM_DEVICECHANGE: {
+            // A volume arrived, or a medium in a drive that was there (not a network drive).
+            const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+            if (wParam == DBT_DEVICEARRIVAL && header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && view_) {
+                const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam);
+                if (!(volume->dbcv_flags & DBTF_NET)) view_->MediaArrived(volume->dbcv_unitmask);
+            }
+            return TRUE;
+        }
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
             if (header->hwndFrom == toolbar_ && header->code == TBN_HOTITEMCHANGE) {
@@ -497,9 +535,10 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             return SendMessageW(view_->Handle(), message, wParam, lParam);
         case WM_CLOSE:
-            // The worker still uses the settings and the windows; it ends first.
-            // (It ends its batch before it posts a closing action's WM_CLOSE.)
-            if (view_ && view_->Running()) return 0;
+            // The worker still uses the settings and the windows; it ends
+            // first. Its own close (a closing after-completion action) comes
+            // when it no longer needs either.
+            if (view_ && view_->Busy() && lParam != kCloseFromRun) return 0;
             DestroyWindow(Handle());
             return 0;
         case WM_QUERYENDSESSION:

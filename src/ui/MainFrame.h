@@ -43,8 +43,14 @@ public:
     void UpdateCommandUI();
     // Asks for UpdateCommandUI when the message loop is next idle.
     void RequestCommandUpdate() { commandUpdate_.Request(); }
-    // The message loop has nothing waiting.
-    void OnIdle() { commandUpdate_.OnIdle(); }
+    // The message loop has nothing waiting: command states, then the runs
+    // that waited for a quiet moment.
+    void OnIdle();
+    // A modal window of the program is open: a dialog or box of the window
+    // thread, or one of another thread that disabled the window.
+    bool ModalOpen() const;
+    // A menu (the window's or a popup) is being shown.
+    bool InMenu() const { return menuDepth_ > 0; }
     // The status and detail texts the status line keeps.
     std::pair<std::wstring, std::wstring> KeptStatus() const { return {status_, detail_}; }
     // Whether a start with this show command goes to the tray (a shortcut
@@ -95,6 +101,7 @@ private:
     std::wstring status_, detail_;
     std::wstring shownStatus_;
     bool prompting_ = false;
+    int menuDepth_ = 0;
     FontChoice defaultFont_;
     OwnedFont barFont_, statusFont_;
     int barWidth_ = 0, barHeight_ = 24;

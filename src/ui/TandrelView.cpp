@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "framework/Background.h"
 #include "framework/Control.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
@@ -148,6 +149,10 @@ std::vector<int> CTandrelView::Selected() const {
 
 std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) const {
     const bool idle = !batch_.running;
+    // The worker's after-completion step still reads the batch and the options.
+    const bool free = !Busy();
+    // Reached through the tray icon also while a dialog of the program is open.
+    const bool unblocked = free && !frame_.ModalOpen();
     const std::vector<int> selected = Selected();
     const bool any = !selected.empty();
     const int count = static_cast<int>(settings_.size());
@@ -156,13 +161,13 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_SETTING_ADD: state.enabled = idle && count < kMaxSettingsPerProject; break;
         case ID_SETTING_DELETE:
         case ID_SETTING_EDIT:
-        case ID_SETTING_DUPLICATE:
+        case ID_SETTING_DUPLICATE: state.enabled = idle && any; break;
         case ID_RUN_TEST:
-        case ID_RUN_UPDATE: state.enabled = idle && any; break;
+        case ID_RUN_UPDATE: state.enabled = free && any; break;
         case ID_SETTING_UP: state.enabled = idle && any && selected.front() > 0; break;
         case ID_SETTING_DOWN: state.enabled = idle && any && selected.back() < count - 1; break;
         case ID_RUN_ALL_TEST:
-        case ID_RUN_ALL_UPDATE: state.enabled = idle && count > 0; break;
+        case ID_RUN_ALL_UPDATE: state.enabled = free && count > 0; break;
         case ID_RUN_CANCEL: state.enabled = batch_.running && !batch_.cancelRequested; break;
         case ID_OPEN_MASTER:
         case ID_OPEN_BACKUP: state.enabled = any; break;
@@ -179,23 +184,20 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_SETTING_SELECT:
         case ID_SELECT_ALL:
         case ID_PROJECT_EDIT:
+        case ID_EXPORT: state.enabled = idle; break;
         case ID_OPTIONS:
         case ID_IMPORT:
-        case ID_EXPORT:
-        case ID_APP_EXIT: state.enabled = idle; break;
+        case ID_APP_EXIT: state.enabled = unblocked; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:
         case ID_TRAY_SHOW: break;
         case ID_EDIT_COPY: state.enabled = reportList_.RowCount() > 0; break;
-        // Media detection is configured but never offered: the items stay
-        // greyed and only mark the stored choice.
-        case ID_MEDIA_ENABLE: state.enabled = false; break;
+        case ID_MEDIA_ENABLE: break;
         case ID_MEDIA_NONE:
         case ID_MEDIA_TEST_ASK:
         case ID_MEDIA_UPDATE_ASK:
         case ID_MEDIA_TEST:
         case ID_MEDIA_UPDATE:
-            state.enabled = false;
             state.radio = true;
             state.checked = id == (options_.ExecIfDetectMedia
                                        ? static_cast<UINT>(ID_MEDIA_NONE + options_.DetectMediaAction)
@@ -217,6 +219,12 @@ bool CTandrelView::OnCommand(UINT id) {
         case ID_SETTING_DUPLICATE: Duplicate(); break;
         case ID_SETTING_UP: Move(-1); break;
         case ID_SETTING_DOWN: Move(1); break;
+        case ID_MEDIA_ENABLE:
+        case ID_MEDIA_NONE:
+        case ID_MEDIA_TEST_ASK:
+        case ID_MEDIA_UPDATE_ASK:
+        case ID_MEDIA_TEST:
+        case ID_MEDIA_UPDATE: ChooseMediaAction(id); break;
         case ID_RUN_TEST: StartRun(true, false); break;
         case ID_RUN_ALL_TEST: StartRun(true, true); break;
         case ID_RUN_UPDATE: StartRun(false, false); break;
@@ -255,8 +263,9 @@ void CTandrelView::MarkSelection() {
     for (int row : Selected()) settings_[static_cast<size_t>(row)].runSelection = 1;
 }
 
-void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
-    if (batch_.running) return;
+void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
+    // A worker still finishing the last run reads the batch: it is not rewritten under it.
+    if (Busy()) return;
     reportList_.SetDateFormat(options_.FormatReportFileTime);
     if (allSettings) {
         for (FolderSetting& s : settings_) s.runSelection = 0;
@@ -268,7 +277,8 @@ void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
     batch_.running = true;
     batch_.testMode = test;
     batch_.autoOnly = allSettings;
-    batch_.startedAutomatically = automatic;
+    batch_.startedAutomatically = origin == RunOrigin::CommandLine;
+    batch_.mayEndProgram = origin != RunOrigin::Media;
     // Started with "logoff": the folder and log checks ask no questions.
     batch_.logOffMode = options_.noSave;
     batch_.settings = &settings_;
@@ -289,15 +299,13 @@ void CTandrelView::Cancel() {
 }
 
 void CTandrelView::EndSession(bool final) {
-    if (batch_.running) {
-        host_->AnswerBoxesUnasked(true);
-        Cancel();
-    }
+    if (Busy()) host_->AnswerBoxesUnasked(true);
+    if (batch_.running) Cancel();
     if (!final) return;
     // The worker stops at its next file; the messages it sends on its way
     // out (results, status) are served meanwhile.
     const DWORD start = GetTickCount();
-    while (batch_.running && GetTickCount() - start < kSessionEndWaitMs) {
+    while (Busy() && GetTickCount() - start < kSessionEndWaitMs) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -315,7 +323,7 @@ void CTandrelView::AddSetting(const std::wstring& master, const std::wstring& ba
     if (!backup.empty()) setting.Backup = backup;
     CommandList commands = commands_;
     Rect placement = options_.FolderSettingDialog;
-    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement) || !MayApplyDialog(IDS_FOLDER_SETTING)) return;
     settings_.push_back(setting);
     commands_ = std::move(commands);
     setupList_.AddRow(settings_.back());
@@ -331,7 +339,7 @@ void CTandrelView::Edit() {
     FolderSetting setting = settings_[static_cast<size_t>(row)];
     CommandList commands = commands_;
     Rect placement = options_.FolderSettingDialog;
-    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement) || !MayApplyDialog(IDS_FOLDER_SETTING)) return;
     settings_[static_cast<size_t>(row)] = setting;
     commands_ = std::move(commands);
     setupList_.UpdateRow(row, setting);
@@ -348,7 +356,7 @@ void CTandrelView::Delete() {
                                                       MB_ICONQUESTION | MB_YESNO,
                                                       settings_[static_cast<size_t>(rows.front())].Name)
                            : AskYesNo(FrameHandle(), IDS_DELETE_MANY_ASK, caption, rows.size());
-    if (answer != IDYES) return;
+    if (answer != IDYES || !MayApplyDialog(IDS_DELETE_CAPTION)) return;
     setupList_.suppressNotify = true;
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         const FolderSetting& s = settings_[static_cast<size_t>(*it)];
@@ -569,6 +577,73 @@ void CTandrelView::ExportSettings() {
     if (dialogs.exportSettings) dialogs.exportSettings(FrameHandle());
 }
 
+bool CTandrelView::MayApplyDialog(unsigned caption) {
+    if (!Busy()) return true;
+    ShowMessageIds(FrameHandle(), IDS_RUNNING_NO_CHANGE, caption, MB_ICONHAND);
+    return false;
+}
+
+bool CTandrelView::Quiet() const {
+    return !Busy() && !frame_.ModalOpen() && !frame_.InMenu();
+}
+
+void CTandrelView::ServeWaitingRuns() {
+    if ((!autoStartWaiting_ && !media_.Waiting()) || !Quiet()) return;
+    if (autoStartWaiting_) {
+        autoStartWaiting_ = false;
+        StartRun(false, true, options_.autoStart ? RunOrigin::CommandLine : RunOrigin::User);
+        return;
+    }
+    if (media_.Ready()) {
+        HandleMedia(media_.Take());
+        return;
+    }
+    if (const DWORD drives = media_.StartReading()) {
+        const std::wstring text = LoadText(IDS_MEDIA_DETECTING);
+        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
+                     reinterpret_cast<LPARAM>(L""));
+        PostWhenDone<std::vector<ArrivedVolume>>(Handle(), WM_TANDREL_MEDIA_READ, drives,
+                                                 [drives] { return ReadArrivedLabels(drives); });
+    }
+}
+
+void CTandrelView::ChooseMediaAction(UINT id) {
+    if (id == ID_MEDIA_ENABLE) {
+        options_.ExecIfDetectMedia = !options_.ExecIfDetectMedia;
+    } else {
+        options_.ExecIfDetectMedia = id != ID_MEDIA_NONE;
+        if (id != ID_MEDIA_NONE) options_.DetectMediaAction = static_cast<int>(id - ID_MEDIA_NONE);
+    }
+    SaveOptions(options_, GroupSheet);
+}
+
+void CTandrelView::MediaArrived(DWORD drives) {
+    if (!options_.ExecIfDetectMedia) return;
+    if (media_.Arrive(drives)) ServeWaitingRuns();
+}
+
+void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
+    const std::vector<int> rows = options_.ExecIfDetectMedia ? SettingsForMedia(settings_, volumes) : std::vector<int>{};
+    const int action = options_.DetectMediaAction;
+    const bool test = action != 2 && action != 4;
+    bool run = !rows.empty();
+    // Anything but an immediate run asks first.
+    if (run && action != 3 && action != 4) {
+        std::vector<std::wstring> names;
+        for (int row : rows) names.push_back(settings_[static_cast<size_t>(row)].Name);
+        run = ShowMessage(FrameHandle(), MediaQuestion(test, volumes, names), LoadText(IDS_MEDIA_CAPTION),
+                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+    media_.Handled();
+    if (!run) {
+        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+        return;
+    }
+    // The settings that run are selected, as for a run of selected settings.
+    setupList_.SelectOnly(rows);
+    StartRun(test, false, RunOrigin::Media);
+}
+
 void CTandrelView::ToggleAutoExec(int row) {
     if (row < 0 || row >= static_cast<int>(settings_.size())) return;
     FolderSetting& s = settings_[static_cast<size_t>(row)];
@@ -742,10 +817,12 @@ void CTandrelView::OnTray(LPARAM event) {
 void CTandrelView::OnTimer(UINT_PTR id) {
     if (id == kAutoStartTimer) {
         KillTimer(Handle(), kAutoStartTimer);
-        StartRun(false, true, options_.autoStart);
+        autoStartWaiting_ = true;
+        ServeWaitingRuns();
     } else if (id == kAnimationTimer) {
         tray_.Tick(batch_.running);
         UpdateCommands();
+        ServeWaitingRuns();
     } else if (id == kRefreshTimer) {
         if (!host_->Refresh() && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
     }
@@ -769,7 +846,8 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
             reportList_.commandTarget = FrameHandle();
             reportList_.commandQuery = setupList_.commandQuery;
-            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH);
+            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH,
+                                                        batch_);
             return 0;
         case WM_SIZE:
             if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
@@ -849,6 +927,12 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);
+            return 0;
+        case WM_TANDREL_MEDIA_READ:
+            media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
+            // Nothing to run for: the search is over.
+            if (!media_.Ready() && !Busy()) SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+            ServeWaitingRuns();
             return 0;
         case WM_DESTROY:
             OnDestroy();

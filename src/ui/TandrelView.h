@@ -13,6 +13,7 @@
 #include "framework/Window.h"
 #include "model/GlobalOptions.h"
 #include "settings/SettingsStore.h"
+#include "ui/MediaDetection.h"
 #include "ui/ReportListCtrl.h"
 #include "ui/SetupListCtrl.h"
 #include "ui/TrayIcon.h"
@@ -21,6 +22,10 @@
 namespace tandrel {
 
 class CMainFrame;
+
+// Who asked for a run: the user, the command line, or a medium plugged in
+// (a run the program starts by itself, which never ends the program).
+enum class RunOrigin { User, CommandLine, Media };
 
 // The dialogs the view opens, supplied by whoever builds them. An empty
 // hook leaves its command without visible effect.
@@ -62,6 +67,21 @@ public:
     std::optional<CommandState> QueryCommand(UINT id, bool mainMenu = true) const;
 
     bool Running() const { return batch_.running; }
+    // A run is going, or its worker is still in its after-completion step
+    // (a box, a command): no run may start and the options stay as they are.
+    bool Busy() const { return batch_.running || batch_.workerActive; }
+    bool Finishing() const { return !batch_.running && batch_.workerActive; }
+    // Runs nobody asked for right now (the automatic start, a medium) start
+    // only when nothing else goes on: no run, no worker finishing one, no
+    // modal window of the program open.
+    bool Quiet() const;
+    // Starts what waited for a quiet moment; the message loop asks when idle.
+    void ServeWaitingRuns();
+    // Volumes arrived on the drives of the unit mask (bit 0 is A:).
+    void MediaArrived(DWORD drives);
+    // After a dialog: whether its result may still change the settings
+    // (the user is told why not, under the caption, when a run began meanwhile).
+    bool MayApplyDialog(unsigned caption);
     // While held, the selection is read once instead of by every query.
     void HoldSelection(bool hold);
     // Reloads the active project's settings and fills the list.
@@ -73,7 +93,7 @@ public:
     void SwitchProject(int project);
     // Stores every setting of the project with the given parts.
     bool StoreAll(unsigned parts = PartAll);
-    void StartRun(bool test, bool allSettings, bool automatic = false);
+    void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
     void Cancel();
     // Windows ends the session: the run stops without asking anybody; at
     // the end (final) the view waits for it a while and stores the project.
@@ -127,6 +147,8 @@ private:
     void ImportSettings();
     void ExportSettings();
     void ToggleAutoExec(int row);
+    void ChooseMediaAction(UINT id);
+    void HandleMedia(const std::vector<ArrivedVolume>& volumes);
     void SettingRunState(int state, FolderSetting* setting);
     void OnNotify(NMHDR& header);
     void OnDropFiles(HDROP drop);
@@ -150,6 +172,8 @@ private:
     std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
     bool initialised_ = false;
+    bool autoStartWaiting_ = false;
+    MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
 };
 

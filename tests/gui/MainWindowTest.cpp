@@ -206,24 +206,34 @@ TEST_F(MainWindowTest, MissingLogsAndHelpAreReported) {
 
 namespace tandrel::test {
 
-TEST_F(MainWindowTest, MediaDetectionMenuMarksTheStoredChoiceAndStaysGreyed) {
+TEST_F(MainWindowTest, MediaDetectionMenuChoosesTheActionAndMarksIt) {
     Open(SettingsText(1), [](GlobalOptions& o) {
         o.ExecIfDetectMedia = true;
         o.DetectMediaAction = 3;
     });
     HMENU menu = GetMenu(frame->Handle());
-    const auto update = [&] { UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); }); };
-    update();
-    for (UINT id = ID_MEDIA_NONE; id <= ID_MEDIA_UPDATE; ++id) {
-        const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
-        EXPECT_TRUE(state & MF_GRAYED) << id;
-        EXPECT_EQ((state & MF_CHECKED) != 0, id == ID_MEDIA_TEST) << id;
-    }
-    options.ExecIfDetectMedia = false;
-    update();
-    EXPECT_TRUE(GetMenuState(menu, ID_MEDIA_NONE, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(menu, ID_MEDIA_TEST, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(Enabled(ID_MEDIA_ENABLE));
+    const auto marked = [&] {
+        UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); });
+        std::vector<UINT> ids;
+        for (UINT id = ID_MEDIA_NONE; id <= ID_MEDIA_UPDATE; ++id) {
+            const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+            EXPECT_FALSE(state & MF_GRAYED) << id;
+            if (state & MF_CHECKED) ids.push_back(id);
+        }
+        return ids;
+    };
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_TEST});
+    Command(ID_MEDIA_UPDATE_ASK);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
+    EXPECT_EQ(options.DetectMediaAction, 2);
+    EXPECT_EQ(Stored(L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptions::EncodeDetectMediaAction(2)));
+    // "なし" switches detection off and keeps the action for later.
+    Command(ID_MEDIA_NONE);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_NONE});
+    EXPECT_FALSE(options.ExecIfDetectMedia);
+    EXPECT_EQ(Stored(L"Options", L"ExecIfDetectMedia"), L"0");
+    Command(ID_MEDIA_ENABLE);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
 }
 
 }  // namespace tandrel::test

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "resource.h"
 
@@ -12,73 +13,14 @@
 namespace tandrel {
 namespace {
 
+using test::BoxText;
+using test::ExitCodeWithin;
+using test::FindControl;
+using test::ProgramCopy;
 using test::TempDir;
-
-// A copy of Tandrel.exe in its own folder, so its settings stay there.
-class ProgramCopy {
-public:
-    // A stored storage choice means no first-run question; more settings
-    // text may follow it.
-    explicit ProgramCopy(bool withSettings = true, const std::wstring& moreSettings = L"") {
-        exe_ = dir_ / L"Tandrel.exe";
-        CopyFileW((test::BuildFolder() + L"Tandrel.exe").c_str(), exe_.c_str(), FALSE);
-        if (!withSettings) return;
-        const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n" + moreSettings;
-        std::string bytes(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
-        test::WriteBytes(dir_ / L"Tandrel.ini", bytes);
-    }
-    const TempDir& Dir() const { return dir_; }
-
-    // Starts the program with the arguments (and the window state a
-    // shortcut would ask for); returns its process handle.
-    HANDLE Start(const std::wstring& args, int show = -1) {
-        std::wstring commandLine = L"\"" + exe_ + L"\" " + args;
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        if (show >= 0) {
-            si.dwFlags = STARTF_USESHOWWINDOW;
-            si.wShowWindow = static_cast<WORD>(show);
-        }
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.Path().c_str(),
-                            &si, &pi)) {
-            return nullptr;
-        }
-        CloseHandle(pi.hThread);
-        started_.push_back(pi.hProcess);
-        return pi.hProcess;
-    }
-
-    ~ProgramCopy() {
-        for (HANDLE process : started_) {
-            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-            CloseHandle(process);
-        }
-    }
-
-private:
-    TempDir dir_;
-    std::wstring exe_;
-    std::vector<HANDLE> started_;
-};
-
-HWND WaitForWindow(const std::wstring& title) {
-    HWND window = nullptr;
-    test::WaitUntil([&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; });
-    return window;
-}
-
-bool WaitVisible(HWND window) {
-    return test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; });
-}
-
-// The exit code once the process ended; STILL_ACTIVE when it hangs.
-DWORD ExitCodeWithin(HANDLE process) {
-    if (WaitForSingleObject(process, test::kPatience) != WAIT_OBJECT_0) return STILL_ACTIVE;
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process, &code);
-    return code;
-}
+using test::WaitForBox;
+using test::WaitForWindow;
+using test::WaitVisible;
 
 TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     ProgramCopy program;
@@ -127,31 +69,6 @@ TEST(StartupTest, ASettingsNameWithSlashesIsSavedAndFound) {
     EXPECT_EQ(ExitCodeWithin(process), 0u);
     EXPECT_EQ(test::ReadBytes(file).substr(0, 2), "\xFF\xFE");
     EXPECT_NE(test::ReadUtf16File(file).find(L"IniVersion="), std::wstring::npos);
-}
-
-// The texts of a message box's static controls, joined.
-std::wstring BoxText(HWND box) {
-    std::wstring text;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            if (lstrcmpiW(cls, L"Static") == 0) {
-                wchar_t buffer[2048] = {};
-                GetWindowTextW(child, buffer, 2048);
-                *reinterpret_cast<std::wstring*>(param) += buffer;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-
-HWND WaitForBox(const std::wstring& caption) {
-    HWND box = nullptr;
-    test::WaitUntil([&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, test::kPatience, 100);
-    return box;
 }
 
 // Starts a program that has no settings yet and answers its first-run
@@ -395,24 +312,6 @@ TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
         ASSERT_NE(process, nullptr);
         EXPECT_EQ(ExitCodeWithin(process), c.code) << test::Utf8(c.what);
     }
-}
-
-// A control of the window (at any depth) by its id.
-HWND FindControl(HWND window, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (GetDlgCtrlID(child) != s->id) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
