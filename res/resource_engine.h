@@ -105,3 +105,9 @@
 #define IDS_MASTER_UNREAD            60741
 #define IDS_LINK_SKIPPED             60742
 #define IDS_LOOP_SKIPPED             60743
+#define IDS_RECYCLE_UNADDRESSABLE    60744
+#define IDS_CASE_TWIN                60745
+#define IDS_CASE_TWIN_DETAIL         60746
+#define IDS_CASE_TWIN_BODY           60747
+#define IDS_REPLACED_FOLDER          60748
+#define IDS_REPLACED_FILE            60749

@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 cmake make
-          wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic locales googletest)
+          wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic locales googletest
+          cppcheck clang-tidy)
 
 missing=()
 for p in "${packages[@]}"; do

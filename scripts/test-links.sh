@@ -3,16 +3,22 @@
 # link to a folder as a reparse point. On drive G: (G:\links): a master tree
 # with a link to its own root (a loop) and one to a folder outside it, and a
 # backup tree holding two links to a third folder. The link targets hold
-# only expendable files that a test checks are still there.
+# only expendable files that a test checks are still there. Beside them a
+# master whose names differ only in letter case, as a case-sensitive share
+# or folder holds them.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 root="$TANDREL_BUILD/testdrives/g/links"
 rm -rf "$root"
-mkdir -p "$root/master/sub" "$root/outside" "$root/outside-b" "$root/backup"
+mkdir -p "$root/master/sub" "$root/outside" "$root/outside-b" "$root/backup" "$root/cases/Data" "$root/cases/data"
 printf m >"$root/master/m.txt"
 printf s >"$root/master/sub/s.txt"
 printf keep >"$root/outside/precious.txt"
 printf keep >"$root/outside-b/precious.txt"
+printf upper >"$root/cases/Report.txt"
+printf lower >"$root/cases/report.txt"
+printf x >"$root/cases/Data/x.txt"
+printf y >"$root/cases/data/y.txt"
 ln -s "$root/master" "$root/master/loop"
 ln -s "$root/outside" "$root/master/out"
 ln -s "$root/outside-b" "$root/backup/inlink"

@@ -91,7 +91,7 @@ void AcceptDrops(HWND control, DropHandler handler) {
 }
 
 void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master) {
-    AcceptDrops(edit, [edit, form, master](const std::vector<std::wstring>& paths) {
+    AcceptDrops(edit, [edit, form, master = std::move(master)](const std::vector<std::wstring>& paths) {
         if (paths.empty()) return;
         const std::wstring text = ConvertDroppedPath(paths[0], form, master ? master() : std::wstring(), bool(master));
         if (!text.empty()) SetWindowTextW(edit, text.c_str());

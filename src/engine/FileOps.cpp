@@ -146,6 +146,8 @@ bool FileOps::Delete(const std::wstring& path, const Removal& removal) {
 }
 
 bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& removal) {
+    // The shell would take another entry, or refuse the whole batch.
+    if (toRecycleBin_ && !ShellAddressable(path)) return RefuseRecycling(path, folder);
     if (recycling_) return AddToRecycleBin(path, removal);
     if (removal.report) removal.report();
     if (testRun_) {
@@ -166,6 +168,51 @@ bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& 
         if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
             return false;
         }
+    }
+}
+
+bool FileOps::RefuseRecycling(const std::wstring& path, bool folder) {
+    // Deleting it for good instead is not what the user chose.
+    const std::wstring reason = LoadText(IDS_RECYCLE_UNADDRESSABLE);
+    ReportCheckError(LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), reason.c_str()),
+                     Format(LoadText(IDS_LIST_DETAIL).c_str(), path.c_str(), reason.c_str()),
+                     LoadText(folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED));
+    return false;
+}
+
+bool ShellAddressable(const std::wstring& path) {
+    if (path.size() >= MAX_PATH) return false;
+    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"COM1", L"COM2", L"COM3",
+                                             L"COM4", L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1",
+                                             L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",
+                                             L"LPT9"};
+    const size_t rootEnd = PathRoot(path).size();
+    for (size_t start = rootEnd; start < path.size();) {
+        const size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring name = path.substr(start, end - start);
+        if (!name.empty()) {
+            if (name.back() == L'.' || name.back() == L' ') return false;
+            std::wstring stem = name.substr(0, name.find(L'.'));
+            while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+            for (const wchar_t* device : devices) {
+                if (EqualsNoCase(stem, device)) return false;
+            }
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+bool NetworkFailure(DWORD error) {
+    switch (error) {
+        case ERROR_BAD_NETPATH:
+        case ERROR_NETNAME_DELETED:
+        case ERROR_UNEXP_NET_ERR:
+        case ERROR_NETWORK_UNREACHABLE:
+        case ERROR_SEM_TIMEOUT:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -293,7 +340,7 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
                     break;
                 }
                 error = parent.error();
-            } else if (error == ERROR_BAD_NETPATH && netRetry) {
+            } else if (NetworkFailure(error) && netRetry) {
                 retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
                 if (!policy_.Cancelled() && n < attempts) {
                     policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), target);
@@ -312,22 +359,50 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
             return folder ? FolderCheckError : FileCheckError;
         }
         if (!retryText.empty()) {
-            ErrorCall call;
-            call.level = LevelNotice;
-            call.body = Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), retryText.c_str(), target.c_str(),
-                               SystemErrorText(error).c_str());
-            call.detail = WithoutFinalBreak(SystemErrorText(error));
-            call.title = Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str());
-            call.resolvedByRetry = true;
-            policy_.Raise(call);
+            NoteResolvedByRetry(checkName, retryText, target, error,
+                                Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
         }
     }
     const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
     if (isFolder == folder) return folder ? FolderExists : FileExists;
-    if (deletePass_) return folder ? FolderIsFile : FileIsFolder;
+    if (deletePass_ || conflictsLater_) return folder ? FolderIsFile : FileIsFolder;
     // The deletion pass of this setting has already made room.
     if (setting_ && setting_->Mirroring && setting_->BackupType == 1) return folder ? FolderMissing : FileMissing;
     return Conflict(target, folder, checkName);
+}
+
+void FileOps::ReportConflict(const std::wstring& path, bool folder) {
+    Conflict(path, folder, LoadText(folder ? IDS_CHECK_FOLDER : IDS_CHECK_FILE));
+}
+
+void FileOps::NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
+                                  DWORD error, const std::wstring& title) {
+    ErrorCall call;
+    call.level = LevelNotice;
+    call.body = Format(LoadText(IDS_CHECK_BODY).c_str(), what.c_str(), retryText.c_str(), path.c_str(),
+                       SystemErrorText(error).c_str());
+    call.detail = WithoutFinalBreak(SystemErrorText(error));
+    call.title = title;
+    call.resolvedByRetry = true;
+    policy_.Raise(call);
+}
+
+std::wstring FileOps::RetryListing(const std::wstring& folder, FolderListing& listing) {
+    if (listing.ok() || !setting_ || !setting_->ErrorNetPathRetry) return {};
+    const int attempts = std::max(1, setting_->NetPathRetryCount);
+    std::wstring retryText;
+    for (int n = 1; NetworkFailure(listing.error()); ++n) {
+        retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
+        if (policy_.Cancelled() || n >= attempts) break;
+        policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), folder);
+        const DWORD failed = listing.error();
+        if (listing.Read(folder)) {
+            const std::wstring title = LoadText(IDS_LIST_FAILED);
+            NoteResolvedByRetry(title, Format(LoadText(IDS_CHECK_RETRIES).c_str(), n), folder, failed, title);
+            return {};
+        }
+    }
+    return retryText;
 }
 
 int FileOps::Conflict(const std::wstring& path, bool folder, const std::wstring& checkName) {
@@ -379,6 +454,7 @@ void FileOps::ReportCheckError(int level, const std::wstring& body, const std::w
 }
 
 void FileOps::BeginRecycling(int capacity, bool wait) {
+    toRecycleBin_ = true;
     recycling_ = !testRun_;
     recycleCapacity_ = std::max(1, capacity);
     recycleWait_ = wait;
@@ -386,6 +462,7 @@ void FileOps::BeginRecycling(int capacity, bool wait) {
 }
 
 bool FileOps::EndRecycling() {
+    toRecycleBin_ = false;
     if (!recycling_) return true;
     const bool ok = FlushRecycleBin(L"");
     recycling_ = false;

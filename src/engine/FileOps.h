@@ -24,6 +24,14 @@ int SendToRecycleBin(const std::wstring& paths);
 // Whether the system accepts the characters of a file or folder name.
 bool NameAccepted(const std::wstring& name);
 
+// Whether the shell, which takes plain paths, would act on exactly this
+// entry: it drops trailing dots and spaces of names, takes device names for
+// devices, and refuses a path of MAX_PATH characters or more.
+bool ShellAddressable(const std::wstring& path);
+
+// A failure that a network share may get over on the next attempt.
+bool NetworkFailure(DWORD error);
+
 // What a removal says and counts, each once the entry has left the disk:
 // a direct deletion reports before and counts after it; the recycle bin
 // does both when its batch was taken.
@@ -46,6 +54,10 @@ public:
     // The options of the setting being processed.
     void SetSetting(const FolderSetting& setting) { setting_ = &setting; }
     void SetDeletePass(bool deletePass) { deletePass_ = deletePass; }
+    // In a copy pass before a deletion pass, an entry of the other kind in
+    // the backup is no conflict yet: the checks say what is there, and the
+    // deletion pass may make room.
+    void SetConflictsLater(bool later) { conflictsLater_ = later; }
 
     // Through a partial copy beside the destination and one rename; the
     // destination's old content stays until the new one is complete.
@@ -68,6 +80,14 @@ public:
 
     int CheckFolder(const std::wstring& path, KnownEntry known = std::nullopt);
     int CheckFile(const std::wstring& path, KnownEntry known = std::nullopt);
+    // A file where a folder is to go (folder) or the other way round that
+    // the run could not resolve.
+    void ReportConflict(const std::wstring& path, bool folder);
+    // Reads a folder again while its listing fails with a network error and
+    // the setting asks for retries, as the checks do. Returns the text of the
+    // retries made when the listing still fails; one that came back is
+    // logged as a notice.
+    std::wstring RetryListing(const std::wstring& folder, FolderListing& listing);
     // False when the name holds characters the file system refuses.
     bool CheckName(const std::wstring& path);
     // The same for a name that a listing of the folder returned.
@@ -86,6 +106,9 @@ private:
     bool CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial, DWORD& error);
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, DWORD& error);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
+    bool RefuseRecycling(const std::wstring& path, bool folder);
+    void NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
+                             DWORD error, const std::wstring& title);
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
@@ -95,6 +118,10 @@ private:
     const bool testRun_;
     const FolderSetting* setting_ = nullptr;
     bool deletePass_ = false;
+    bool conflictsLater_ = false;
+    // The pass's deletions are meant for the recycle bin (test runs too);
+    // recycling_: they are queued for it (update runs).
+    bool toRecycleBin_ = false;
     bool recycling_ = false;
     int recycleCapacity_ = 200;
     bool recycleWait_ = false;

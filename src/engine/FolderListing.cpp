@@ -1,5 +1,6 @@
 #include "engine/FolderListing.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "engine/FaultSeam.h"
@@ -29,6 +30,14 @@ private:
 
 std::wstring FoldCase(const std::wstring& text) {
     if (text.empty()) return text;
+    // Most names are plain ASCII, where the system's table is a-z to A-Z.
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; })) {
+        std::wstring folded = text;
+        for (wchar_t& c : folded) {
+            if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        }
+        return folded;
+    }
     std::wstring folded(text.size(), L'\0');
     const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
                                 folded.data(), static_cast<int>(folded.size()), nullptr, nullptr, 0);
@@ -226,6 +235,31 @@ const FindEntry* FolderListing::Find(const std::wstring& name) const {
     }
     if (auto it = folded_.find(FoldCase(name)); it != folded_.end()) return &entries_[it->second];
     return nullptr;
+}
+
+std::vector<FolderListing::CaseTwin> FolderListing::CaseTwins() const {
+    std::vector<CaseTwin> twins;
+    if (entries_.size() < 2) return twins;
+    std::unordered_map<std::wstring, std::vector<size_t>> groups;
+    groups.reserve(entries_.size());
+    bool any = false;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        std::vector<size_t>& group = groups[FoldCase(entries_[i].name)];
+        group.push_back(i);
+        any |= group.size() > 1;
+    }
+    if (!any) return twins;
+    for (auto& [key, group] : groups) {
+        if (group.size() < 2) continue;
+        const auto first = std::min_element(group.begin(), group.end(),
+                                            [&](size_t a, size_t b) { return entries_[a].name < entries_[b].name; });
+        const size_t kept = *first;
+        for (const size_t i : group) {
+            // As the file system compares names, not by a locale's case map.
+            if (i != kept && EqualsNoCase(entries_[i].name, entries_[kept].name)) twins.push_back({kept, i});
+        }
+    }
+    return twins;
 }
 
 std::optional<std::int64_t> FileTimeSeconds(const FILETIME& time) {

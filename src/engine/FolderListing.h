@@ -53,6 +53,14 @@ public:
     const FindEntry* Find(const std::wstring& name) const;
     // Names of partial copies the listing held back from entries().
     const std::vector<std::wstring>& partials() const { return partials_; }
+    // Entries whose names differ only in letter case from another's (a
+    // case-sensitive share or folder holds such): a backup that ignores case
+    // can take one of each group, the name that sorts first. Indexes into
+    // entries().
+    struct CaseTwin {
+        size_t kept, twin;
+    };
+    std::vector<CaseTwin> CaseTwins() const;
 
 private:
     friend class FolderLister;

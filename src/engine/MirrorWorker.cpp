@@ -133,8 +133,9 @@ int MirrorWorker::RunSettings(int result) {
         bool dateFolderOk = true;
         if (work.MakeDateDir) {
             const std::wstring base = ExpandEnvironment(setting.Backup);
-            work.Backup = DatedBackupFolder(setting, start);
-            dateFolderOk = !work.Backup.empty();
+            // Without a base folder the checks report the backup as invalid.
+            work.Backup = base.empty() ? std::wstring() : DatedBackupFolder(setting, start);
+            dateFolderOk = base.empty() || (!work.Backup.empty() && LiesBelow(work.Backup, base));
             if (dateFolderOk && work.Backup.size() > base.size()) dateSuffix_ = work.Backup.substr(base.size());
         }
         log_.WriteHeader(work.Name, ExpandEnvironment(work.Master), ExpandEnvironment(work.Backup));
@@ -142,13 +143,17 @@ int MirrorWorker::RunSettings(int result) {
         host.RunState(1);
 
         bool noErrors = false;
-        bool proceed = RunCommand(work, 0, true, start) != 1;
-        if (proceed && !dateFolderOk) {
-            // Without its date folder the run would mirror into the backup
-            // folder itself and delete the older date folders.
+        bool proceed = dateFolderOk;
+        if (!dateFolderOk) {
+            // A date folder that is no folder below the backup folder (no
+            // name, " ", ".", "..") would make the run mirror into the
+            // backup folder or above it and delete the older date folders
+            // or the backup's neighbours. Nothing runs, not even the
+            // before-command.
             Fatal(IDS_DATE_FOLDER_INVALID, LoadText(IDS_DATE_FOLDER_INVALID) + L"\r\n", IDS_FOLDER_SETTING_ERROR);
             policy_.AddErrorRow();
-            proceed = false;
+        } else {
+            proceed = RunCommand(work, 0, true, start) != 1;
         }
         SettingEnd end = SettingEnd::Aborted;
         if (proceed) end = Process(work);
@@ -164,11 +169,15 @@ int MirrorWorker::RunSettings(int result) {
         host.RunState(0);
         if (!afterStop && result == 1) {
             policy_.Report(LoadText(IDS_ROW_END), dashLine, RowToList);
-            if (!batch_.testMode) work.LastExec = static_cast<std::int64_t>(start);
+            if (!batch_.testMode) {
+                work.LastExec = static_cast<std::int64_t>(start);
+                if (noErrors) work.LastCleanExec = work.LastExec;
+            }
         }
         log_.Close();
         setting.Errors = work.Errors;
         setting.LastExec = work.LastExec;
+        setting.LastCleanExec = work.LastCleanExec;
         setting.status = work.status;
         if (result == 0 || afterStop) setting.status.failed = 1;
         if (!afterStop && result == 1) lastCompleted_ = ForCommands(work, false);

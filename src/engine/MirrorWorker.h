@@ -56,6 +56,9 @@ private:
     // With MakeDateDir and SkipIfFolderNotExist the base backup folder
     // decides, since today's date folder is made by the run.
     bool BackupMissingForSkip(const FolderSetting& work, int backupState);
+    // Whether path names a folder strictly inside folder once both are made
+    // full paths (which drops trailing dots and spaces and resolves "..").
+    static bool LiesBelow(const std::wstring& path, const std::wstring& folder);
     // The working copy's backup folder without its date folder.
     std::wstring BaseBackup(const FolderSetting& work) const;
     // What the placeholders of commands see: the backup folder above the
@@ -68,11 +71,16 @@ private:
     // One folder of a pass; false when the batch was cancelled. kept tells
     // the caller that something stays behind in the folder.
     bool Walk(const std::wstring& folder, const std::wstring& relative, bool& kept);
-    bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other);
+    // The decisions on one entry. replacedId: the entry takes the place of
+    // one of the other kind that the deletion pass removed; the text that
+    // says so in its row.
+    bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
+                          unsigned replacedId = 0);
+    // Whether the folder changed; kept tells that the file stays.
     bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
-                            bool rootNotListed);
+                            bool rootNotListed, bool& kept);
     bool CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                    const FolderListing* other);
+                    const FolderListing* other, unsigned replacedId = 0);
     bool DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                       const FolderListing* other, bool& kept);
     // Gives the backup entry the master's letter case; true when the two
@@ -86,8 +94,19 @@ private:
     struct WalkFolder;
     bool MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
                   const std::wstring& relative, std::optional<WalkFolder>& identity);
-    // The folder list error, naming the folder and the system's reason.
-    void ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence);
+    // The folder list error, naming the folder, the system's reason and
+    // the network retries made.
+    void ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence,
+                           const std::wstring& retries = {});
+    // A master name that differs from a kept one in letter case only.
+    void ReportCaseTwin(const std::wstring& relative, const std::wstring& kept, const std::wstring& twin);
+    // A master entry that the backup holds as the other kind, before the
+    // deletion pass; the deletion pass says when it removed that entry.
+    void Defer(const FindEntry& entry, const std::wstring& relative);
+    void Cleared(const std::wstring& relative);
+    // After the deletion pass: the deferred entries where there is room now,
+    // the conflict error where there is not.
+    bool PutReplacementsInPlace();
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
@@ -123,6 +142,12 @@ private:
     };
     // The folders the walk is inside, root first.
     std::vector<WalkFolder> ancestors_;
+    struct Replacement {
+        std::wstring relative;
+        FindEntry entry;
+        bool cleared = false;
+    };
+    std::vector<Replacement> replacements_;
     // Reads the other tree's folders beside the walk.
     FolderLister lister_;
     // The roots by identity, whatever path names them.

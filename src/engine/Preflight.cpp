@@ -31,6 +31,11 @@ std::wstring SideName(int side) {
 
 }  // namespace
 
+bool MirrorWorker::LiesBelow(const std::wstring& path, const std::wstring& folder) {
+    const std::wstring inner = FullFolder(path), outer = FullFolder(folder);
+    return !outer.empty() && inner.size() > outer.size() && EqualsNoCase(inner.substr(0, outer.size()), outer);
+}
+
 void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned captionId) {
     const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, IDABORT, false, {}};
     if (batch_.logOffMode) {

@@ -54,6 +54,16 @@ struct FoldingTraits : std::regex_traits<wchar_t> {
     wchar_t translate_nocase(wchar_t c) const { return Fold(c); }
 };
 
+// The flag below is libstdc++'s own (a reserved name, not the standard's):
+// another library would refuse it or, worse, quietly backtrack again and let
+// a long name list take exponential time. Say so before it is compiled.
+#ifdef __GLIBCXX__
+constexpr bool kPolynomialRegex = true;
+#else
+constexpr bool kPolynomialRegex = false;
+#endif
+static_assert(kPolynomialRegex, "the target filters need libstdc++'s polynomial regex mode (__polynomial)");
+
 // The polynomial (non-backtracking) matcher of libstdc++: no pattern can take
 // exponential time and the recursion does not grow with the length of a
 // path. It rejects back-references, which name lists have no use for.
@@ -258,7 +268,7 @@ bool SkipsForSize(const FolderSetting& setting, std::uint64_t size) {
 bool SkipsForDate(const FolderSetting& setting, std::int64_t localTimeSeconds) {
     switch (setting.TargetDateType) {
         case 1: return localTimeSeconds < setting.TargetDate;
-        case 2: return localTimeSeconds <= setting.LastExec;
+        case 2: return localTimeSeconds <= setting.LastCleanExec;
         default: return false;
     }
 }

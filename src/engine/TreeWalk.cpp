@@ -40,6 +40,14 @@ std::optional<FindEntry> ReadEntry(const std::wstring& path) {
     return EntryOf(data);
 }
 
+// A backup entry that no listing described: a reparse point is a link
+// unless its tag, read as a listing reads it, says otherwise.
+bool LinkOnDisk(const std::wstring& path) {
+    if (const std::optional<FindEntry> entry = ReadEntry(path)) return entry->IsLink();
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool IsTarget(FilterOutcome outcome) {
     return outcome == FilterOutcome::Target || outcome == FilterOutcome::NoDecision;
 }
@@ -48,14 +56,18 @@ bool IsTarget(FilterOutcome outcome) {
 
 bool MirrorWorker::RunPasses() {
     FolderSetting& work = *current_;
+    replacements_.clear();
     const auto pass = [&](bool deletion) {
         deletePass_ = deletion;
         ops_.SetDeletePass(deletion);
         bool kept = false;
         ancestors_.clear();
         if (!deletion) {
+            ops_.SetConflictsLater(work.Mirroring && work.BackupType == 0);
             if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
-            return Walk(masterRoot_, L"", kept);
+            const bool ok = Walk(masterRoot_, L"", kept);
+            ops_.SetConflictsLater(false);
+            return ok;
         }
         // Nothing to delete in a folder that is not there yet.
         if (backupRootPending_) return true;
@@ -65,7 +77,7 @@ bool MirrorWorker::RunPasses() {
         ops_.EndRecycling();
         deletePass_ = false;
         ops_.SetDeletePass(false);
-        return ok;
+        return ok && PutReplacementsInPlace();
     };
     bool completed = false;
     if (work.BackupType == 0) {
@@ -80,15 +92,66 @@ bool MirrorWorker::RunPasses() {
     return completed;
 }
 
-void MirrorWorker::ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence) {
+void MirrorWorker::ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence,
+                                     const std::wstring& retries) {
     const std::wstring system = WithoutFinalBreak(SystemErrorText(error));
-    std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), folder.c_str(), system.c_str());
+    std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), (folder + retries).c_str(), system.c_str());
     if (!consequence.empty()) body += L"\r\n\r\n" + consequence;
     policy_.Raise({deletePass_ ? LevelSkipped : LevelError, body,
-                   Format(LoadText(IDS_LIST_DETAIL).c_str(), folder.c_str(), system.c_str()), LoadText(IDS_LIST_FAILED),
-                   kStyleFatal, IDIGNORE, false, {}});
+                   Format(LoadText(IDS_LIST_DETAIL).c_str(), folder.c_str(), system.c_str()) + retries,
+                   LoadText(IDS_LIST_FAILED), kStyleFatal, IDIGNORE, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
+}
+
+void MirrorWorker::ReportCaseTwin(const std::wstring& relative, const std::wstring& kept, const std::wstring& twin) {
+    const std::wstring keptRel = relative + kept, twinRel = relative + twin;
+    policy_.Raise({LevelError,
+                   Format(LoadText(IDS_CASE_TWIN_BODY).c_str(), (masterRoot_ + keptRel).c_str(),
+                          (masterRoot_ + twinRel).c_str()),
+                   Format(LoadText(IDS_CASE_TWIN_DETAIL).c_str(), keptRel.c_str(), twinRel.c_str()),
+                   LoadText(IDS_CASE_TWIN), kStyleFatal, IDIGNORE, false, {}});
+    policy_.CountError();
+    policy_.AddErrorRow();
+}
+
+void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
+    replacements_.push_back({relative + entry.name, entry, false});
+}
+
+void MirrorWorker::Cleared(const std::wstring& relative) {
+    for (Replacement& replacement : replacements_) {
+        if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
+    }
+}
+
+bool MirrorWorker::PutReplacementsInPlace() {
+    std::vector<Replacement> pending;
+    pending.swap(replacements_);
+    for (const Replacement& replacement : pending) {
+        if (batch_.cancelRequested) return false;
+        const FindEntry& entry = replacement.entry;
+        if (!replacement.cleared) {
+            ops_.ReportConflict(backupRoot_ + replacement.relative, entry.IsFolder());
+            continue;
+        }
+        const std::wstring relative = replacement.relative.substr(0, replacement.relative.size() - entry.name.size());
+        // The deletion pass has just emptied that place.
+        const FolderListing nothing;
+        if (!entry.IsFolder()) {
+            CopyFileDecision(entry, relative, &nothing, IDS_REPLACED_FOLDER);
+            continue;
+        }
+        // The walk goes on from the master folders above, for its loop checks.
+        ancestors_.clear();
+        if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
+        for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
+            const std::wstring path = masterRoot_ + relative.substr(0, end);
+            if (const auto id = FileIdOf(path)) ancestors_.push_back({path, *id, std::nullopt});
+        }
+        if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
+    }
+    return true;
 }
 
 void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
@@ -104,7 +167,10 @@ bool MirrorWorker::WalkFolder::Is(const std::optional<FileIdentity>& other) {
 bool MirrorWorker::MayEnter(const FindEntry& entry, const FolderListing* other, const std::wstring& path,
                             const std::wstring& relative, std::optional<WalkFolder>& identity) {
     const KnownEntry counterpart = Lookup(other, entry.name);
-    const bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
+    bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
+    // The backup could not be listed: its entry is read on its own, never
+    // taken for a folder because the file system says "folder".
+    if (!other && !deletePass_) counterpartLink = LinkOnDisk(backupRoot_ + relative);
     if (entry.IsLink() || counterpartLink) {
         // The copy pass says so once; the deletion pass only for a link it
         // alone meets.
@@ -155,8 +221,10 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         }
     }
 
-    // Inside a folder being removed the master is never asked.
-    const bool askOther = !(deletePass_ && removalDepth_ > 0);
+    // Inside a folder being removed the master is never asked; inside one
+    // the copy pass has just created (or, in a test run, would create) the
+    // backup holds nothing.
+    const bool askOther = removalDepth_ == 0 && !(relative.empty() && backupRootPending_);
     const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
     // Both sides are read at once: the other one on the lister's thread.
     FolderListing own, otherListing;
@@ -174,12 +242,17 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         ownRead = own.Read(folder);
     }
     if (!ownRead) {
-        ReportListFailure(folder, own.error(), L"");
-        kept = true;
-        return true;
+        if (const std::wstring retries = ops_.RetryListing(folder, own); !own.ok()) {
+            ReportListFailure(folder, own.error(), L"", retries);
+            kept = true;
+            return true;
+        }
     }
     const FolderListing* other = nullptr;
-    if (askOther) {
+    if (!askOther) {
+        if (!deletePass_) other = &otherListing;
+    } else {
+        const std::wstring retries = ops_.RetryListing(otherFolder, otherListing);
         if (otherListing.ok()) {
             other = &otherListing;
             if (!deletePass_) RemovePartials(otherFolder, otherListing);
@@ -187,16 +260,24 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
             // A master folder that cannot be read (a pulled stick, a lost
             // share) says nothing about what it lacks: nothing in here is
             // deleted, and for the root the pass ends here.
-            ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD));
+            ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD), retries);
             kept = true;
             return true;
-        } else if (otherListing.error() == ERROR_PATH_NOT_FOUND || otherListing.error() == ERROR_FILE_NOT_FOUND) {
-            // A backup folder that is not there (a test run does not create
-            // it) holds nothing; only the deletion pass must never conclude
-            // that from a failed listing.
-            other = &otherListing;
         }
+        // A backup folder that could not be listed, even as "not found", is
+        // asked per entry: only a folder known to be new is empty.
     }
+
+    // Names that differ in letter case only would land on one backup entry.
+    std::vector<const FindEntry*> keptTwinOf(own.entries().size(), nullptr);
+    if (!deletePass_) {
+        for (const FolderListing::CaseTwin& twin : own.CaseTwins()) keptTwinOf[twin.twin] = &own.entries()[twin.kept];
+    }
+    const auto caseTwin = [&](const FindEntry& entry) {
+        const FindEntry* keptTwin = keptTwinOf[static_cast<size_t>(&entry - own.entries().data())];
+        if (keptTwin) ReportCaseTwin(relative, keptTwin->name, entry.name);
+        return keptTwin != nullptr;
+    };
 
     if (deletePass_) RemovePartials(folder, own);
 
@@ -209,10 +290,9 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
                 kept = true;
                 continue;
             }
-            const bool did = deletePass_ ? DeleteFileDecision(entry, relative, other, rootNotListed)
-                                         : CopyFileDecision(entry, relative, other);
-            changed |= did;
-            if (deletePass_ && !did) kept = true;
+            if (caseTwin(entry)) continue;
+            changed |= deletePass_ ? DeleteFileDecision(entry, relative, other, rootNotListed, kept)
+                                   : CopyFileDecision(entry, relative, other);
         }
     } else if (deletePass_) {
         kept = true;
@@ -226,6 +306,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
                 kept = true;
                 continue;
             }
+            if (caseTwin(entry)) continue;
             const bool ok = deletePass_ ? DeleteFolder(entry, folder, relative, other, kept)
                                         : CopyFolder(entry, folder, relative, other);
             if (!ok) return false;
@@ -254,7 +335,8 @@ void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     policy_.AddErrorRow();
 }
 
-bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other) {
+bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
+                                    unsigned replacedId) {
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring masterPath = masterRoot_ + rel, backupPath = backupRoot_ + rel;
@@ -271,6 +353,10 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     const KnownEntry known = Lookup(other, entry.name);
     const int state = ops_.CheckFile(backupPath, known);
     if (state == FileCheckError) return false;
+    if (state == FileIsFolder) {
+        Defer(entry, relative);
+        return false;
+    }
     const std::optional<FILETIME> masterTime = ShownTime(&entry);
     const bool tooLarge = SkipsForSize(work, entry.size);
 
@@ -279,7 +365,8 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
             policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
             return false;
         }
-        policy_.Report(LoadText(IDS_ROW_CREATE), rel, RowToList | RowToLog, masterTime, std::nullopt, entry.size);
+        policy_.Report(LoadText(IDS_ROW_CREATE), replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
+                       RowToList | RowToLog, masterTime, std::nullopt, entry.size);
         if (ops_.Copy(masterPath, backupPath, true)) Bump(work.status.created);
         return true;
     }
@@ -343,7 +430,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
 }
 
 bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
-                                      bool rootNotListed) {
+                                      bool rootNotListed, bool& kept) {
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = backupRoot_ + rel;
@@ -355,12 +442,14 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
         remove = IsTarget(outcome) || (outcome == FilterOutcome::Excluded && work.DeleteIgnoreTarget);
     } else if (IsTarget(outcome)) {
         const int state = ops_.CheckFile(masterRoot_ + rel, Lookup(other, entry.name));
-        if (state == FileCheckError) return false;
         remove = state == FileMissing || state == FileIsFolder;
     } else {
         remove = work.DeleteIgnoreTarget;
     }
-    if (!remove) return false;
+    if (!remove) {
+        kept = true;
+        return false;
+    }
 
     const std::optional<FILETIME> backupTime = ShownTime(&entry);
     if (!batch_.testMode && confirmDelete_) {
@@ -378,24 +467,33 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
                 break;
             case DeleteChoice::Skip:
                 policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), std::nullopt, backupTime, entry.size);
+                kept = true;
                 return false;
             case DeleteChoice::Abort:
                 batch_.cancelRequested = true;
+                kept = true;
                 return false;
         }
     }
     FolderSetting* setting = &work;
     const std::uint64_t size = entry.size;
-    ops_.Delete(backupPath,
-                {[this, rel, backupTime, size] {
-                     policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime, size);
-                 },
-                 [setting] { Bump(setting->status.deleted); }});
+    // A deletion that failed or was refused leaves the file, and its folder.
+    if (!ops_.Delete(backupPath,
+                     {[this, rel, backupTime, size] {
+                          policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime,
+                                         size);
+                      },
+                      [this, setting, rel] {
+                          Bump(setting->status.deleted);
+                          Cleared(rel);
+                      }})) {
+        kept = true;
+    }
     return true;
 }
 
 bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                              const FolderListing* other) {
+                              const FolderListing* other, unsigned replacedId) {
     const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     if (!IsTarget(filters_.FolderOutcome(rel))) return true;
@@ -411,7 +509,8 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     bool created = false;
     if (state == FolderMissing) {
         if (batch_.cancelRequested) return false;
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), rel, RowToList | RowToLog);
+        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE),
+                       replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
         ops_.CreateFolder(backupPath);
         created = true;
         ++changedFolderCount_;
@@ -426,6 +525,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
             if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt)) ++changedFolderCount_;
         }
     } else {
+        if (state == FolderIsFile) Defer(entry, relative);
         return true;
     }
     if (created) ++removalDepth_;
@@ -476,7 +576,8 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         removed = ops_.RemoveFolder(
             backupPath, keptInside,
-            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); }, {}});
+            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); },
+             [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
     }
     if (marked) --removalDepth_;

@@ -93,6 +93,10 @@ struct FolderSetting {
     std::uint8_t runSelection = 0;
     std::uint8_t testFlag = 0;
     std::int64_t LastExec = 0;
+    // Start of the last update run that finished the setting without an
+    // error: "changed since the last backup" counts from here, so a file
+    // whose copy failed, or that changed before a skipped run, is not lost.
+    std::int64_t LastCleanExec = 0;
     RunStatus status;
 
     // Every field to its default; the name to the given text (the string

@@ -60,6 +60,8 @@ template <class V, class S>
 void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
     if (parts & PartResult) {
         TANDREL_KEY(Wide, LastExec);
+        // Absent in older files: the last run, as it was counted then.
+        v.Wide(L"LastCleanExec", s.LastCleanExec, s.LastExec);
         TANDREL_KEY(Number, Errors);
     }
     if (parts & PartAutoExec) TANDREL_KEY(Flag, AutoExec);

@@ -398,7 +398,8 @@ void CTandrelView::Move(int step) {
     MarkSelection();
     if (step > 0) std::reverse(rows.begin(), rows.end());
     for (int row : rows) {
-        std::swap(settings_[static_cast<size_t>(row)], settings_[static_cast<size_t>(row + step)]);
+        const int to = row + step;
+        std::swap(settings_[static_cast<size_t>(row)], settings_[static_cast<size_t>(to)]);
     }
     options_.dirtyOrder = true;
     Refill(rows.front() + step);

@@ -27,10 +27,12 @@ constexpr UINT WM_TANDREL_CLOSE_MENU = WM_USER + 0x6C;
 constexpr UINT WM_TANDREL_STORE_RESULTS = WM_USER + 0x70;
 // To the frame: the automatic state of a command-line start is over.
 constexpr UINT WM_TANDREL_AUTO_ENDED = WM_USER + 0x72;
+// Messages to the subclassed report list live in the WM_APP range: the
+// WM_USER range belongs to the control's own class.
 // To the report list: lParam a text; returns its width in the list's font.
-constexpr UINT WM_TANDREL_MEASURE = WM_USER + 0x71;
+constexpr UINT WM_TANDREL_MEASURE = WM_APP + 0x71;
 // To the report list: drop every row (sent by the worker at a run's start).
-constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_USER + 0x72;
+constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_APP + 0x72;
 // To the view: show the kept report rows and status text; wParam 0 starts
 // the refresh timer, 1 refreshes at once.
 constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;

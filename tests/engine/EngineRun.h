@@ -60,6 +60,9 @@ struct Batch {
     std::vector<FolderSetting> settings;
     CommandList commands;
     MirrorBatch batch;
+    // When set, deletions meant for the recycle bin go here, and the batch
+    // runs on the test's own thread, where its worker can be reached.
+    RecycleSender recycleBin;
 
     int Run(bool test) {
         host.rows.clear();
@@ -71,9 +74,18 @@ struct Batch {
         batch.commands = &commands;
         batch.host = &host;
         host.running = &batch.running;
-        if (!StartBatch(batch)) return -1;
-        // The after-completion action runs after the batch has ended.
-        for (int i = 0; i < 3000 && batch.workerActive; ++i) Sleep(10);
+        if (recycleBin) {
+            batch.running = true;
+            batch.workerActive = true;
+            batch.cancelRequested = false;
+            MirrorWorker worker(batch);
+            worker.SetRecycleSender(recycleBin);
+            worker.Run();
+        } else {
+            if (!StartBatch(batch)) return -1;
+            // The after-completion action runs after the batch has ended.
+            EXPECT_TRUE(WaitUntil([&] { return !batch.workerActive; }));
+        }
         EXPECT_FALSE(batch.running);
         EXPECT_FALSE(batch.workerActive);
         return batch.result;

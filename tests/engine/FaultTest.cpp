@@ -6,8 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "engine/FaultSeam.h"
-#include "EngineRun.h"
+#include "StagedFaults.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -16,6 +15,11 @@ namespace tandrel {
 namespace {
 
 using test::Age;
+using test::CountRows;
+using test::HasRow;
+using test::MakeFolders;
+using test::Partials;
+using test::StagedFaults;
 using test::Batch;
 using test::BuildFolder;
 using test::FileExists;
@@ -28,62 +32,6 @@ using test::Sorted;
 using test::TempDir;
 using test::Utf8;
 using test::WriteBytes;
-
-// Installs itself as the engine's fault seam for as long as it lives.
-class StagedFaults : public FaultSeam {
-public:
-    StagedFaults() { SetFaultSeam(this); }
-    ~StagedFaults() override { SetFaultSeam(nullptr); }
-    DWORD Fail(FaultPoint point, const std::wstring& path) override {
-        const int seen = ++calls[{point, FoldCase(path)}];
-        return fail ? fail(point, path, seen) : 0;
-    }
-    void Listed(const std::wstring& folder, std::vector<FindEntry>& entries) override {
-        if (listed) listed(folder, entries);
-    }
-    // The point, the path and how often the point met that path so far.
-    std::function<DWORD(FaultPoint, const std::wstring&, int)> fail;
-    std::function<void(const std::wstring&, std::vector<FindEntry>&)> listed;
-    std::map<std::pair<FaultPoint, std::wstring>, int> calls;
-};
-
-void MakeFolders(const std::wstring& base, std::initializer_list<const wchar_t*> folders) {
-    for (const wchar_t* folder : folders) ASSERT_TRUE(CreateDirectoryTree(base + L"\\" + folder));
-}
-
-// Names of partial copies anywhere below a folder.
-std::vector<std::wstring> Partials(const std::wstring& folder) {
-    std::vector<std::wstring> found;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                for (const std::wstring& inner : Partials(folder + L"\\" + name)) found.push_back(name + L"\\" + inner);
-            }
-        } else if (IsPartialCopyName(name)) {
-            found.push_back(name);
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return found;
-}
-
-bool HasRow(const Batch& run, const std::wstring& prefix) {
-    for (const std::wstring& row : run.host.RowTexts()) {
-        if (row.rfind(prefix, 0) == 0) return true;
-    }
-    return false;
-}
-
-int CountRows(const Batch& run, const std::wstring& action) {
-    int n = 0;
-    for (const ReportRow& row : run.host.rows) n += row.action == action;
-    return n;
-}
 
 TEST(FaultTest, MasterFolderThatCannotBeListedKeepsItsBackup) {
     for (const bool root : {true, false}) {
@@ -123,9 +71,10 @@ TEST(FaultTest, MasterThatVanishesBetweenThePassesDeletesNothing) {
         WriteBytes(temp / file, "x");
     }
     StagedFaults faults;
-    // The stick is pulled when the deletion pass starts reading the backup.
+    // The stick is pulled just before the deletion pass reads the master:
+    // inside that listing's own seam, where no other thread holds the folder.
     faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
-        if (point == FaultPoint::List && EqualsNoCase(path, b + L"\\") && seen == 2) {
+        if (point == FaultPoint::List && EqualsNoCase(path, m + L"\\") && seen == 2) {
             EXPECT_TRUE(MoveFileW(m.c_str(), (temp / L"away").c_str()));
         }
         return 0;
@@ -167,13 +116,14 @@ TEST(FaultTest, ACopyThatFailsLeavesTheOldBackupAndNoPartialFile) {
     EXPECT_TRUE(Partials(b).empty());
 }
 
-TEST(FaultTest, AFileThatGrowsWhileItIsCopiedIsCopiedWholeAndAgainNextTime) {
+TEST(FaultTest, AFileThatChangesBeforeItsCopyIsInPlaceIsCopiedWholeAndAgainNextTime) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
     MakeFolders(temp.Path(), {L"m", L"b"});
     WriteBytes(m + L"\\log.txt", "first");
     StagedFaults faults;
-    // The writer appends while the copy's data is on its way.
+    // The writer appends after the copy has read the file, before the copy
+    // takes its place.
     faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
         if (point == FaultPoint::Copy && seen == 1 && EqualsNoCase(path, b + L"\\log.txt")) {
             HANDLE file = CreateFileW((m + L"\\log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -411,10 +361,10 @@ TEST(FaultTest, ReparseKindsDecideWhatIsALink) {
     WriteBytes(b + L"\\mount\\m.txt", "m");
     StagedFaults faults;
     faults.listed = [](const std::wstring&, std::vector<FindEntry>& entries) {
-        for (FindEntry& entry : entries) {
-            if (entry.name != L"cloud" && entry.name != L"mount") continue;
-            entry.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-            entry.reparseTag = entry.name == L"cloud" ? IO_REPARSE_TAG_CLOUD_1 : IO_REPARSE_TAG_MOUNT_POINT;
+        for (FindEntry& listed : entries) {
+            if (listed.name != L"cloud" && listed.name != L"mount") continue;
+            listed.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+            listed.reparseTag = listed.name == L"cloud" ? IO_REPARSE_TAG_CLOUD_1 : IO_REPARSE_TAG_MOUNT_POINT;
         }
     };
     Batch run;

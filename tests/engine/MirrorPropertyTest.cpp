@@ -1,13 +1,15 @@
 // For random trees and random changes on both sides: the rows of a test run
-// are the rows of the update run that follows, and after it the backup
-// equals the master.
+// are the rows of the update run that follows, and after it the backup holds
+// what the options say it should. Rounds with failing listings delete
+// nothing below a folder that could not be read.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 #include <set>
 
-#include "EngineRun.h"
+#include "StagedFaults.h"
+#include "platform/Strings.h"
 
 namespace tandrel {
 namespace {
@@ -15,13 +17,21 @@ namespace {
 using test::Batch;
 using test::Pair;
 using test::Rows;
+using test::StagedFaults;
 using test::TempDir;
 using test::Utf8;
 using test::WriteBytes;
 
-// Relative path → content and last-write time ("<folder>" for folders),
-// names as stored.
-using Snapshot = std::map<std::wstring, std::string>;
+struct Entry {
+    bool folder = false;
+    std::string content;
+    // Last-write time in whole seconds.
+    long long seconds = 0;
+    bool operator==(const Entry&) const = default;
+};
+
+// Relative path → entry, names as stored.
+using Snapshot = std::map<std::wstring, Entry>;
 
 void Scan(const std::wstring& root, const std::wstring& relative, Snapshot& out) {
     WIN32_FIND_DATAW data;
@@ -32,11 +42,11 @@ void Scan(const std::wstring& root, const std::wstring& relative, Snapshot& out)
         if (name == L"." || name == L"..") continue;
         const std::wstring rel = relative + name;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[rel] = "<folder>";
+            out[rel] = {true, {}, 0};
             Scan(root, rel + L"\\", out);
         } else {
-            out[rel] = test::ReadBytes(root + rel) + "@" + std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
-                       std::to_string(data.ftLastWriteTime.dwLowDateTime);
+            const ULONGLONG ticks = (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+            out[rel] = {false, test::ReadBytes(root + rel), static_cast<long long>(ticks / 10000000ULL)};
         }
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -48,38 +58,77 @@ Snapshot Take(const std::wstring& root) {
     return out;
 }
 
+std::string Show(const Snapshot& tree) {
+    std::string out;
+    for (const auto& [rel, entry] : tree) out += Utf8(rel) + (entry.folder ? "\\" : "=" + entry.content) + "\n";
+    return out;
+}
+
+bool Excluded(const std::wstring& rel, bool filtered) {
+    return filtered && rel.size() > 4 && EqualsNoCase(rel.substr(rel.size() - 4), L".dat");
+}
+
+// What the backup holds after an update run without faults: the master's
+// folders and target files; a backup file newer than the master's stays
+// when Overwrite is off, under the master's spelling.
+Snapshot Expected(const Snapshot& master, const Snapshot& before, bool overwrite, bool filtered) {
+    Snapshot out;
+    for (const auto& [rel, entry] : master) {
+        if (entry.folder) {
+            out[rel] = entry;
+            continue;
+        }
+        if (Excluded(rel, filtered)) continue;
+        out[rel] = entry;
+        if (overwrite) continue;
+        for (const auto& [old, kept] : before) {
+            if (!kept.folder && EqualsNoCase(old, rel) && kept.seconds > entry.seconds + 2) out[rel] = kept;
+        }
+    }
+    return out;
+}
+
 // Random changes to one tree; every write gets a later time than the last.
 class Changer {
 public:
     Changer(std::mt19937& random, long long& clock) : random_(random), clock_(clock) {}
 
+    // The master's own changes, or strays in the backup: older or newer
+    // files, and files and folders that took the other kind's place.
     void Change(const std::wstring& root, int count, bool strays) {
         for (int i = 0; i < count; ++i) {
             const Snapshot tree = Take(root);
             std::vector<std::wstring> folders{L""}, files;
-            for (const auto& [rel, what] : tree) (what == "<folder>" ? folders : files).push_back(rel + (what == "<folder>" ? L"\\" : L""));
+            for (const auto& [rel, entry] : tree) {
+                if (entry.folder) {
+                    folders.push_back(rel + L"\\");
+                } else {
+                    files.push_back(rel);
+                }
+            }
             const std::wstring folder = Pick(folders);
-            switch (Below(strays ? 4 : 7)) {
+            switch (Below(10)) {
                 case 0:
                 case 1:
                     Write(root + L"\\" + folder + Pick(kFiles), strays ? -1000 : 0);
                     break;
                 case 2:
-                    if (folders.size() < 8 && std::count(folder.begin(), folder.end(), L'\\') < 3) {
+                    if (!strays && folders.size() < 8 && std::count(folder.begin(), folder.end(), L'\\') < 3) {
                         CreateDirectoryW((root + L"\\" + folder + Pick(kFolders)).c_str(), nullptr);
                     }
                     break;
                 case 3:
-                    if (!files.empty()) Write(root + L"\\" + Pick(files), strays ? -1000 : 0);
+                    if (!files.empty()) Write(root + L"\\" + Pick(files), strays ? 1000 : 0);
                     break;
                 case 4:
-                    if (!files.empty()) DeleteFileW((root + L"\\" + Pick(files)).c_str());
+                    if (!strays && !files.empty()) DeleteFileW((root + L"\\" + Pick(files)).c_str());
                     break;
                 case 5:
-                    if (folders.size() > 1) test::RemoveTree(root + L"\\" + Pick(folders));
+                    // A sub-folder with everything in it.
+                    if (!strays && folders.size() > 1) test::RemoveTree(root + L"\\" + Parent(folders));
                     break;
                 case 6:
-                    if (!files.empty()) {
+                    if (!strays && !files.empty()) {
                         // A change of letter case only.
                         const std::wstring file = Pick(files);
                         std::wstring upper = file;
@@ -90,19 +139,54 @@ public:
                         MoveFileW((root + L"\\~case").c_str(), (root + L"\\" + upper).c_str());
                     }
                     break;
+                case 7:
+                    // A file becomes a folder of its name.
+                    if (!files.empty()) {
+                        const std::wstring path = root + L"\\" + Pick(files);
+                        DeleteFileW(path.c_str());
+                        CreateDirectoryW(path.c_str(), nullptr);
+                        Write(path + L"\\" + Pick(kFiles), strays ? -1000 : 0);
+                    }
+                    break;
+                case 8:
+                    // A folder becomes a file of its name.
+                    if (folders.size() > 1) {
+                        const std::wstring path = root + L"\\" + Parent(folders);
+                        test::RemoveTree(path);
+                        Write(path, strays ? -1000 : 0);
+                    }
+                    break;
+                case 9:
+                    if (!strays && folders.size() < 8 && std::count(folder.begin(), folder.end(), L'\\') < 3) {
+                        const std::wstring path = root + L"\\" + folder + Pick(kFolders);
+                        CreateDirectoryW(path.c_str(), nullptr);
+                        Write(path + L"\\" + Pick(kFiles), 0);
+                    }
+                    break;
             }
         }
+    }
+
+    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+
+    template <class T>
+    const T& Pick(const std::vector<T>& from) {
+        return from[static_cast<size_t>(Below(static_cast<int>(from.size())))];
     }
 
 private:
     static inline const std::vector<std::wstring> kFiles{L"a.txt", L"b.txt", L"c.dat", L"d", L"e.txt"};
     static inline const std::vector<std::wstring> kFolders{L"x", L"y", L"z"};
 
-    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
-    const std::wstring& Pick(const std::vector<std::wstring>& from) { return from[static_cast<size_t>(Below(static_cast<int>(from.size())))]; }
+    // A folder other than the root, without its final backslash.
+    std::wstring Parent(const std::vector<std::wstring>& folders) {
+        const std::wstring& folder = folders[static_cast<size_t>(1 + Below(static_cast<int>(folders.size()) - 1))];
+        return folder.substr(0, folder.size() - 1);
+    }
 
+    // Nothing where a folder has the name, or a file has the folder's.
     void Write(const std::wstring& path, int offset) {
-        ASSERT_TRUE(WriteBytes(path, std::string(static_cast<size_t>(Below(40)), static_cast<char>('a' + Below(26)))));
+        if (!WriteBytes(path, std::string(static_cast<size_t>(Below(40)), static_cast<char>('a' + Below(26))))) return;
         clock_ += 10;
         const ULONGLONG ticks = static_cast<ULONGLONG>(clock_ + offset) * 10000000ULL;
         HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -115,32 +199,83 @@ private:
     long long& clock_;
 };
 
-TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupEqualsTheMaster) {
+bool Inside(const std::wstring& rel, const std::wstring& folder) {
+    return folder.empty() || (rel.size() > folder.size() && EqualsNoCase(rel.substr(0, folder.size()), folder));
+}
+
+TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOptionsSay) {
     std::set<std::wstring> actions;
-    for (unsigned seed = 1; seed <= 6; ++seed) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
         long long clock = 13000000000LL;
         TempDir temp;
-        const std::wstring m = temp / L"m", b = temp / L"b";
+        const std::wstring m = temp / L"m", base = temp / L"b";
         CreateDirectoryW(m.c_str(), nullptr);
         Changer changer(random, clock);
         Batch run;
-        run.settings = {Pair(m, b)};
-        run.settings[0].BackupType = static_cast<int>(seed % 2);
-        for (int round = 0; round < 4; ++round) {
+        run.settings = {Pair(m, base)};
+        FolderSetting& s = run.settings[0];
+        s.BackupType = static_cast<int>(seed % 2);
+        s.Overwrite = seed % 3 != 0;
+        const bool filtered = seed % 4 == 1;
+        if (filtered) {
+            s.TargetFile = L"*.dat";
+            s.DeleteIgnoreTarget = true;
+        }
+        // A date folder beside an older one that nothing may touch.
+        const bool dated = seed % 4 == 3;
+        std::wstring b = base;
+        if (dated) {
+            s.MakeDateDir = true;
+            s.BackupDateDir = L"dated";
+            b = base + L"\\dated";
+            test::MakeFolders(temp.Path(), {L"b\\older"});
+            WriteBytes(base + L"\\older\\o.txt", "o");
+        }
+        for (int round = 0; round < 5; ++round) {
             SCOPED_TRACE(round);
             changer.Change(m, round == 0 ? 12 : 5, false);
-            if (round > 0) changer.Change(b, 2, true);
+            if (round > 0) changer.Change(b, 3, true);
+            const Snapshot master = Take(m), before = Take(b);
+
+            // Rounds 2 and 4 of the later seeds cannot list one folder of
+            // either tree: nothing below it is deleted.
+            if (seed > 4 && round % 2 == 0 && round > 0) {
+                std::vector<std::wstring> candidates{L""};
+                for (const auto& [rel, entry] : master) {
+                    if (entry.folder) candidates.push_back(rel + L"\\");
+                }
+                const std::wstring unread = changer.Pick(candidates);
+                const std::wstring root = changer.Below(2) ? m : b;
+                StagedFaults faults;
+                faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
+                    return point == FaultPoint::List && EqualsNoCase(path, root + L"\\" + unread) ? ERROR_ACCESS_DENIED : 0;
+                };
+                SCOPED_TRACE(Utf8(root + L"\\" + unread));
+                run.Run(false);
+                const Snapshot after = Take(b);
+                for (const auto& [rel, entry] : before) {
+                    if (Inside(rel, unread)) {
+                        EXPECT_TRUE(after.count(rel)) << Utf8(rel);
+                    }
+                }
+                continue;
+            }
+
             ASSERT_EQ(run.Run(true), 1);
             const Rows dry = run.Changes();
             for (const std::wstring& row : dry) actions.insert(row.substr(0, row.find(L' ')));
             ASSERT_EQ(run.Run(false), 1);
             EXPECT_EQ(run.Changes(), dry);
-            EXPECT_EQ(run.settings[0].Errors, 0);
-            EXPECT_EQ(Take(b), Take(m));
+            EXPECT_EQ(s.Errors, 0);
+            const Snapshot expected = Expected(master, before, s.Overwrite, filtered), after = Take(b);
+            EXPECT_EQ(after, expected) << "backup:\n" << Show(after) << "expected:\n" << Show(expected);
             run.Run(true);
-            EXPECT_EQ(run.Changes(), Rows{});
+            for (const std::wstring& row : run.Changes()) EXPECT_EQ(row.rfind(L"スキップ ", 0), 0u) << Utf8(row);
+            if (dated) {
+                EXPECT_EQ(test::ReadBytes(base + L"\\older\\o.txt"), "o");
+            }
         }
     }
     // The rounds made every kind of change.

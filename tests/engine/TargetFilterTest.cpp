@@ -149,7 +149,9 @@ TEST(TargetFilterTest, SizeAndDateFilters) {
     EXPECT_FALSE(SkipsForSize(s, 1ull << 40));
 
     s.TargetDate = 1000;
-    s.LastExec = 2000;
+    // Since the last run that finished without an error, not the last run.
+    s.LastExec = 3000;
+    s.LastCleanExec = 2000;
     for (const auto& [type, time, skipped] : std::initializer_list<std::tuple<int, std::int64_t, bool>>{
              {0, 0, false}, {1, 999, true}, {1, 1000, false}, {2, 2000, true}, {2, 2001, false}, {3, 0, false}}) {
         s.TargetDateType = type;

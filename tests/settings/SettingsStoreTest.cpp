@@ -127,6 +127,21 @@ TEST_F(SettingsStoreTest, EveryKeyRoundTripsInItsOrderThroughBothStores) {
     EXPECT_EQ(ReadSections(back.iniPath), full);
 }
 
+TEST_F(SettingsStoreTest, TheLastCleanRunIsStoredAndReadAsTheLastRunWhenAbsent) {
+    WriteIni(L"[Options]\r\nListCount=2\r\n[Define 0]\r\nLastExec=1700000000\r\n"
+             L"[Define 1]\r\nLastExec=1700000000\r\nLastCleanExec=1600000000\r\n");
+    GlobalOptions o = NewOptions();
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    ASSERT_EQ(LoadProjectSettings(o, settings, commands, 0), 2);
+    EXPECT_EQ(settings[0].LastCleanExec, 1700000000);
+    EXPECT_EQ(settings[1].LastCleanExec, 1600000000);
+    settings[0].LastCleanExec = 1650000000;
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartResult));
+    EXPECT_EQ(Value(L"Define 0", L"LastCleanExec"), L"1650000000");
+    EXPECT_EQ(Value(L"Define 0", L"LastExec"), L"1700000000");
+}
+
 TEST_F(SettingsStoreTest, CountsPartsAndReordering) {
     WriteIni(L"[Project\\002\\]\r\nProjectName=古い\r\n");
     GlobalOptions o = NewOptions();

@@ -134,29 +134,44 @@ std::wstring HelperPath() {
 }
 
 HeldFile::HeldFile(const std::wstring& path) {
-    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=600000";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
-        ADD_FAILURE() << "helper did not start";
-        return;
+    // Held until the destructor ends the helper, however slow the machine.
+    std::wstring command = L"\"" + HelperPath() + L"\" \"hold=" + path + L"\" sleep=3600000";
+    DWORD lastError = 0, exitCode = 0;
+    // A helper that ended before it held the file is started again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+            ADD_FAILURE() << "helper did not start";
+            return;
+        }
+        bool held = false;
+        WaitUntil([&] {
+            HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            if (f == INVALID_HANDLE_VALUE) {
+                lastError = GetLastError();
+                held = lastError == ERROR_SHARING_VIOLATION;
+            } else {
+                CloseHandle(f);
+            }
+            return held || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+        });
+        if (held) return;
+        GetExitCodeProcess(process_.hProcess, &exitCode);
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, INFINITE);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
     }
-    bool helperEnded = false;
-    const bool held = WaitUntil([&] {
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-        if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return true;
-        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-        helperEnded = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
-        return helperEnded;
-    });
-    if (!held || helperEnded) ADD_FAILURE() << "the file was never held";
+    ADD_FAILURE() << "the file was never held (last error " << lastError << ", helper exit code " << exitCode << ")";
 }
 
 HeldFile::~HeldFile() {
     if (!process_.hProcess) return;
     TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, 10000);
+    WaitForSingleObject(process_.hProcess, INFINITE);
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
 }
