@@ -77,7 +77,7 @@ protected:
                    L"\r\nBackup=" + Backup(n) + L"\r\n" + keys;
         };
         const std::wstring counter = L"CommandType1=1\r\nCommandEnable1=1\r\nCommandWindow1=3\r\nCommandOnMode1=1\r\n"
-                                     L"CommandPath1=" + HelperPath() + L"\r\nCommandParam1=\"append=" + runs + L"\"\r\n";
+                                     L"CommandPath1=" + HelperPath() + L"\r\nCommandParam1=append=" + runs + L"\r\n";
         return L"[Options]\r\nExecIfDetectMedia=1\r\nDetectMediaAction=" +
                std::to_wstring(GlobalOptionsCode(action)) + L"\r\nListCount=4\r\n" +
                define(0, L"写真", L"AutoExec=0\r\nExecIfDetectMediaVol=1\r\nVolume=" + std::wstring(kLabel) +
@@ -169,10 +169,12 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
 
 TEST_F(MediaTest, AMediumArrivingDuringARunRunsOnceWhenTheRunHasEnded) {
     const std::wstring go = data / L"go", started = data / L"started";
-    // The full run waits in its before-command until the test lets it go.
+    // The full run waits in its before-command until the test lets it go
+    // (the settings file drops quotes around a whole value: the temporary
+    // paths hold no blanks).
     ProgramCopy program(true, SettingsText(4, L"CommandType0=0\r\nCommandEnable0=1\r\nCommandWindow0=3\r\nCommandPath0=" +
-                                                  HelperPath() + L"\r\nCommandParam0=\"wait=" + go + L"\" \"marker=" +
-                                                  started + L"\"\r\n"));
+                                                  HelperPath() + L"\r\nCommandParam0=wait=" + go + L" marker=" + started +
+                                                  L"\r\n"));
     HANDLE process = program.Start(L"");
     ASSERT_NE(process, nullptr);
     HWND window = WaitForWindowOf(process);

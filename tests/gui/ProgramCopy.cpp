@@ -55,7 +55,8 @@ HWND WaitForWindowOf(HANDLE process) {
              w = FindWindowExW(nullptr, w, L"TandrelMainFrame", nullptr)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
-            if (owner == GetProcessId(process) && FindControl(w, IDC_AFTER_LIST)) {
+            // Shown once its start-up is over.
+            if (owner == GetProcessId(process) && IsWindowVisible(w)) {
                 found = w;
                 return true;
             }

@@ -32,7 +32,7 @@ private:
 };
 
 HWND WaitForWindow(const std::wstring& title);
-// The main window of that process once its control bar is there.
+// The main window of that process once its start-up is over (it shows).
 HWND WaitForWindowOf(HANDLE process);
 bool WaitVisible(HWND window);
 // The exit code once the process ended; STILL_ACTIVE when it hangs.
