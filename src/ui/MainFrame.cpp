@@ -121,7 +121,50 @@ void CMainFrame::InitialUpdate() {
     UpdateCommandUI();
 }
 
+void CMainFrame::MoveFocus(bool forward, bool byPane) {
+    // Panes in order; the control bar's entries are its enabled tab stops.
+    std::vector<std::vector<HWND>> panes(1);
+    for (HWND child = GetWindow(bar_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) && IsWindowEnabled(child))
+            panes[0].push_back(child);
+    }
+    panes.push_back({view_->SetupList().Handle()});
+    panes.push_back({view_->ReportList().Handle()});
+    std::erase_if(panes, [](const std::vector<HWND>& pane) { return pane.empty(); });
+    if (panes.empty()) return;
+    const HWND focus = GetFocus();
+    int pane = -1, entry = 0;
+    for (int p = 0; p < static_cast<int>(panes.size()) && pane < 0; ++p) {
+        for (int e = 0; e < static_cast<int>(panes[p].size()); ++e) {
+            if (focus == panes[p][e] || IsChild(panes[p][e], focus)) {
+                pane = p;
+                entry = e;
+                break;
+            }
+        }
+    }
+    const int count = static_cast<int>(panes.size());
+    HWND next = nullptr;
+    if (pane < 0) {
+        // From anywhere else the keyboard starts at the setting list.
+        next = view_->SetupList().Handle();
+    } else if (byPane) {
+        next = panes[(pane + (forward ? 1 : count - 1)) % count].front();
+    } else if (forward) {
+        next = entry + 1 < static_cast<int>(panes[pane].size()) ? panes[pane][entry + 1]
+                                                                : panes[(pane + 1) % count].front();
+    } else {
+        next = entry > 0 ? panes[pane][entry - 1] : panes[(pane + count - 1) % count].back();
+    }
+    SetFocus(next);
+}
+
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_F6) && view_ &&
+        !(GetKeyState(VK_CONTROL) & 0x8000) && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        MoveFocus(!(GetKeyState(VK_SHIFT) & 0x8000), msg.wParam == VK_F6);
+        return true;
+    }
     if (msg.message == WM_MOUSEWHEEL && view_) {
         // The list under the mouse scrolls, not the one with the focus.
         const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};

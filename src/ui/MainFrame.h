@@ -80,6 +80,9 @@ private:
     void CreateControlBar();
     void SelectAfterCompletion();
     void LayoutControlBar();
+    // Tab and Shift+Tab step through the control bar's controls and the two
+    // lists; F6 and Shift+F6 step between the three panes.
+    void MoveFocus(bool forward, bool byPane);
     void ShowStatus(const wchar_t* status, const wchar_t* detail);
     // A command's prompt in the status line instead of the status, and back.
     void ShowPrompt(UINT id);

@@ -32,7 +32,8 @@ std::time_t ToTime(const std::optional<FILETIME>& time) {
 
 bool CReportListCtrl::Create(HWND parent) {
     if (!CreateControl(WC_LISTVIEWW,
-                       WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                       WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                           LVS_NOSORTHEADER,
                        0, parent, IDC_REPORT_LIST))
         return false;
     for (int c = 0; c < kColumns; ++c) {
@@ -141,6 +142,12 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             TrackCommandPopup(IDR_REPORT_POPUP, at, commandTarget, commandQuery);
             return 0;
         }
+        // The keyboard's way to the same menu (the mouse's ends above).
+        case WM_CONTEXTMENU:
+            if (commandTarget)
+                TrackCommandPopup(IDR_REPORT_POPUP, listview::ContextMenuPoint(Handle(), lParam), commandTarget,
+                                  commandQuery);
+            return 0;
         case WM_PAINT: {
             const LRESULT result = Default(message, wParam, lParam);
             for (int c = 0; c < kColumns; ++c) options_.ReportList[c] = listview::ColumnWidth(Handle(), c);

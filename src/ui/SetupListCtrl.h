@@ -34,6 +34,10 @@ public:
     void ApplyFont(const FontChoice& choice) { font_.Apply(Handle(), choice); }
     bool HasCustomFont() const { return font_.Custom(); }
 
+    // The first column's text (LVN_GETDISPINFO): the setting's name, except
+    // while the list paints itself.
+    void OnGetDispInfo(NMLVDISPINFOW& info, const std::vector<FolderSetting>& settings) const;
+
     // The row whose check box the user changed (-1 for other changes).
     int ToggledRow(const NMLISTVIEW& change) const;
 
@@ -51,6 +55,7 @@ private:
     GlobalOptions& options_;
     std::wstring dateFormat_, blankDate_;
     OwnedFont font_;
+    bool painting_ = false;
 };
 
 }  // namespace tandrel

@@ -767,6 +767,9 @@ void CTandrelView::OnNotify(NMHDR& header) {
     }
     if (header.hwndFrom != setupList_.Handle()) return;
     switch (header.code) {
+        case LVN_GETDISPINFOW:
+            setupList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header), settings_);
+            return;
         case LVN_ITEMCHANGED: {
             if (setupList_.suppressNotify) return;
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
@@ -794,25 +797,33 @@ void CTandrelView::OnDropFiles(HDROP drop) {
     UpdateCommands();
 }
 
-void CTandrelView::OnTray(LPARAM event) {
-    switch (event) {
+void CTandrelView::OnTray(WPARAM wParam, LPARAM lParam) {
+    // The low word is the event in both protocols of the shell.
+    switch (LOWORD(lParam)) {
         case WM_LBUTTONDBLCLK:
+        case NIN_KEYSELECT:
             frame_.Restore();
             break;
-        case WM_RBUTTONDOWN: {
-            POINT at{};
-            GetCursorPos(&at);
-            HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_POPUP));
-            HMENU popup = GetSubMenu(menu, 0);
-            UpdateMenuCommands(popup, [this](UINT id) { return frame_.QueryCommand(id, false); });
-            SetForegroundWindow(Handle());
-            TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, FrameHandle(), nullptr);
-            SetForegroundWindow(Handle());
-            PostMessageW(Handle(), WM_NULL, 0, 0);
-            DestroyMenu(menu);
+        case WM_CONTEXTMENU:
+            if (tray_.Version4()) ShowTrayMenu({GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
             break;
-        }
+        case WM_RBUTTONDOWN:
+            // The newer protocol follows the button with WM_CONTEXTMENU.
+            if (!tray_.Version4()) {
+                POINT at{};
+                GetCursorPos(&at);
+                ShowTrayMenu(at);
+            }
+            break;
     }
+}
+
+void CTandrelView::ShowTrayMenu(POINT at) {
+    // A menu of a window in front closes when the user clicks elsewhere.
+    SetForegroundWindow(Handle());
+    TrackCommandPopup(IDR_TRAY_POPUP, at, FrameHandle(), [this](UINT id) { return frame_.QueryCommand(id, false); });
+    SetForegroundWindow(Handle());
+    PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
 void CTandrelView::OnTimer(UINT_PTR id) {
@@ -914,7 +925,7 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             OnTimer(wParam);
             return 0;
         case WM_TANDREL_TRAY:
-            OnTray(lParam);
+            OnTray(wParam, lParam);
             return 0;
         case WM_TANDREL_TOGGLE_AUTO:
             ToggleAutoExec(static_cast<int>(wParam));

@@ -152,7 +152,8 @@ private:
     void SettingRunState(int state, FolderSetting* setting);
     void OnNotify(NMHDR& header);
     void OnDropFiles(HDROP drop);
-    void OnTray(LPARAM event);
+    void OnTray(WPARAM wParam, LPARAM lParam);
+    void ShowTrayMenu(POINT at);
     void OnTimer(UINT_PTR id);
     void Paint();
     void DrawDragFeedback();

@@ -14,12 +14,17 @@ public:
     // returns to the program's icon on the first tick after.
     void Tick(bool running);
     bool Added() const { return added_; }
+    // The shell speaks the newer protocol: lParam's low word is the event
+    // (the keyboard's NIN_KEYSELECT and WM_CONTEXTMENU too), wParam the
+    // icon's point on the screen.
+    bool Version4() const { return version4_; }
     int CurrentIcon() const { return icon_; }
 
 private:
     void SetIcon(int resource);
     HWND owner_ = nullptr;
     bool added_ = false;
+    bool version4_ = false;
     int icon_ = 0;
     int frame_ = 0;
 };
