@@ -5,6 +5,14 @@
 
 namespace tandrel {
 
+// The rectangle moved (not resized) as far as needed to lie on the work area
+// of the monitor nearest to it.
+RECT KeepOnWorkArea(const RECT& r);
+// A remembered window rectangle that no monitor shows any more (an undocked
+// laptop, a screen taken away) moved onto the nearest work area; one that a
+// monitor shows, even in part, stays where the user put it.
+RECT FindOnScreen(const RECT& r);
+
 // Base of the program's top-level and child windows: one static window
 // procedure that keeps `this` with the window and hands every message to
 // the virtual HandleMessage.

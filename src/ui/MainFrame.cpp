@@ -84,8 +84,9 @@ bool CMainFrame::Create(const std::wstring& title) {
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     accelerators_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
-    const Rect& r = options_.MainWindow;
-    const bool placed = r.left != 0 && r.top != 0 && r.right != 0 && r.bottom != 0;
+    const Rect& stored = options_.MainWindow;
+    const bool placed = stored.left != 0 && stored.top != 0 && stored.right != 0 && stored.bottom != 0;
+    const RECT r = FindOnScreen({stored.left, stored.top, stored.right, stored.bottom});
     return Window::Create(kClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
                           placed ? r.left : CW_USEDEFAULT, placed ? r.top : CW_USEDEFAULT,
                           placed ? r.right - r.left : CW_USEDEFAULT, placed ? r.bottom - r.top : CW_USEDEFAULT, nullptr,
@@ -411,9 +412,10 @@ void CMainFrame::RememberPlacement() {
 }
 
 void CMainFrame::ApplyStoredPlacement() {
-    const Rect& r = options_.MainWindow;
-    if (r.left == 0 || r.top == 0 || r.right == 0 || r.bottom == 0) return;
+    const Rect& stored = options_.MainWindow;
+    if (stored.left == 0 || stored.top == 0 || stored.right == 0 || stored.bottom == 0) return;
     if (IsIconic(Handle()) || IsZoomed(Handle())) return;
+    const RECT r = FindOnScreen({stored.left, stored.top, stored.right, stored.bottom});
     SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -621,6 +623,26 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
             RequestCommandUpdate();
             return 0;
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE: {
+            // Only top-level windows hear of it; the common controls below
+            // take their colours and metrics from it.
+            const MSG change{Handle(), message, wParam, lParam, 0, {}};
+            EnumChildWindows(
+                Handle(),
+                [](HWND child, LPARAM m) -> BOOL {
+                    const MSG* c = reinterpret_cast<const MSG*>(m);
+                    SendMessageW(child, c->message, c->wParam, c->lParam);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&change));
+            if (message == WM_SETTINGCHANGE && (wParam == SPI_SETNONCLIENTMETRICS || wParam == SPI_SETICONTITLELOGFONT)) {
+                defaultFont_ = SystemCaptionFont();
+                ApplyFonts();
+            }
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+            return 0;
+        }
         case WM_DESTROY:
             barFont_.Reset();
             statusFont_.Reset();

@@ -720,17 +720,16 @@ void CTandrelView::Paint() {
     HDC dc = BeginPaint(Handle(), &ps);
     RECT client{};
     GetClientRect(Handle(), &client);
-    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    // The system's colours, so a high-contrast scheme reaches the divider and the frames.
+    HBRUSH frameBrush = GetSysColorBrush(COLOR_WINDOWFRAME);
     RECT top{0, 0, client.right, divider_};
     RECT bottom{0, divider_ + kDividerHeight, client.right, client.bottom};
-    FrameRect(dc, &top, black);
-    FrameRect(dc, &bottom, black);
+    FrameRect(dc, &top, frameBrush);
+    FrameRect(dc, &bottom, frameBrush);
     RECT strip{0, divider_, client.right, divider_ + kDividerHeight};
-    HBRUSH grey = CreateSolidBrush(RGB(192, 192, 192));
-    FillRect(dc, &strip, grey);
-    DeleteObject(grey);
-    HPEN light = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-    HPEN dark = CreatePen(PS_SOLID, 1, RGB(96, 96, 96));
+    FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
+    HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+    HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
     HGDIOBJ old = SelectObject(dc, light);
     MoveToEx(dc, 0, strip.bottom - 1, nullptr);
     LineTo(dc, 0, strip.top);
