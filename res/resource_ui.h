@@ -9,6 +9,10 @@
 #define IDR_TRAY_POPUP           136
 #define IDB_TOOLBAR              134
 #define IDB_TOOLBAR_DISABLED     136
+#define IDB_TOOLBAR_30           137
+#define IDB_TOOLBAR_DISABLED_30  138
+#define IDB_TOOLBAR_40           139
+#define IDB_TOOLBAR_DISABLED_40  140
 #define IDD_CONTROL_BAR          128
 #define IDD_CONFIRM_DELETE       160
 

@@ -87,6 +87,16 @@ int ColumnWidth(HWND list, int column) {
     return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
 }
 
+std::wstring ColumnTitle(HWND list, int column) {
+    wchar_t title[256] = {};
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = title;
+    c.cchTextMax = 256;
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
+    return title;
+}
+
 POINT ContextMenuPoint(HWND list, LPARAM lParam) {
     if (lParam != -1) return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     POINT at{0, 0};

@@ -25,6 +25,7 @@ void SetFocused(HWND list, int row);
 bool IsSelected(HWND list, int row);
 void AddColumn(HWND list, int column, const std::wstring& title, int width, int format = LVCFMT_LEFT);
 int ColumnWidth(HWND list, int column);
+std::wstring ColumnTitle(HWND list, int column);
 // Where a context menu opens for WM_CONTEXTMENU's lParam: the mouse's
 // point, or for the keyboard (Shift+F10, the menu key) below the focused
 // row's start, or the list's corner when no row has the focus.

@@ -17,6 +17,11 @@ RECT KeepOnWorkArea(const RECT& r) {
     return out;
 }
 
+UINT WindowDpi(HWND window) {
+    const UINT dpi = window ? GetDpiForWindow(window) : 0;
+    return dpi ? dpi : GetDpiForSystem();
+}
+
 RECT FindOnScreen(const RECT& r) {
     return MonitorFromRect(&r, MONITOR_DEFAULTTONULL) ? r : KeepOnWorkArea(r);
 }

@@ -5,6 +5,13 @@
 
 namespace tandrel {
 
+// The dots per inch of the screen a window is on (the system's before it has one).
+UINT WindowDpi(HWND window);
+// A size given for 96 dots per inch at dpi.
+inline int ScaleToDpi(int size, UINT dpi) {
+    return MulDiv(size, static_cast<int>(dpi), 96);
+}
+
 // The rectangle moved (not resized) as far as needed to lie on the work area
 // of the monitor nearest to it.
 RECT KeepOnWorkArea(const RECT& r);

@@ -15,8 +15,18 @@ namespace tandrel {
 
 namespace {
 
-constexpr int kToolbarImage = 20;
 constexpr int kToolbarButtonWidth = 48;
+
+// The toolbar's image strips for a scale: 20 pixels up to 149 %, 30 up to
+// 174 %, 40 beyond (no strip is stretched on the screen).
+struct ToolbarImages {
+    int size, normal, disabled;
+};
+ToolbarImages ToolbarImagesFor(UINT dpi) {
+    if (dpi >= 168) return {40, IDB_TOOLBAR_40, IDB_TOOLBAR_DISABLED_40};
+    if (dpi >= 144) return {30, IDB_TOOLBAR_30, IDB_TOOLBAR_DISABLED_30};
+    return {20, IDB_TOOLBAR, IDB_TOOLBAR_DISABLED};
+}
 
 struct ToolbarButton {
     int command;
@@ -32,8 +42,8 @@ constexpr ToolbarButton kButtons[] = {
     {ID_RUN_CANCEL, 8, IDS_TB_CANCEL},
 };
 
-HIMAGELIST LoadToolbarImages(int bitmap) {
-    HIMAGELIST list = ImageList_Create(kToolbarImage, kToolbarImage, ILC_COLOR24 | ILC_MASK, 13, 0);
+HIMAGELIST LoadToolbarImages(int bitmap, int size) {
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 13, 0);
     HBITMAP image = static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (image) {
@@ -242,12 +252,15 @@ void CMainFrame::SelectAfterCompletion() {
 }
 
 void CMainFrame::ApplyFonts() {
-    barFont_.Apply(bar_, EffectiveFont(options_.fonts[FontProjectList], defaultFont_), true);
+    barFont_.Apply(bar_, EffectiveFont(options_.fonts[FontProjectList], defaultFont_), dpi_, true);
     LayoutControlBar();
+    // On a screen of another scale than the system's, a control's own font would stay at the system's.
+    const bool ownScale = dpi_ != GetDpiForSystem();
     const FontSlot& status = options_.fonts[FontStatusBar];
-    if (status.IsSet() || statusFont_.Custom()) statusFont_.Apply(statusBar_, EffectiveFont(status, defaultFont_));
+    if (status.IsSet() || statusFont_.Custom() || ownScale)
+        statusFont_.Apply(statusBar_, EffectiveFont(status, defaultFont_), dpi_);
     Layout();
-    view_->ApplyListFonts(defaultFont_);
+    view_->ApplyListFonts(defaultFont_, dpi_);
 }
 
 void CMainFrame::LayoutControlBar() {
@@ -280,7 +293,7 @@ void CMainFrame::LayoutControlBar() {
         const int height = r.bottom - r.top;
         return height + (height & 1);
     };
-    const int scroll = GetSystemMetrics(SM_CXVSCROLL);
+    const int scroll = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_);
     HWND projectLabel = GetDlgItem(bar_, IDC_PROJECT_LABEL), projects = GetDlgItem(bar_, IDC_PROJECT_COMBO),
          edit = GetDlgItem(bar_, IDC_PROJECT_EDIT), afterLabel = GetDlgItem(bar_, IDC_AFTER_LABEL),
          after = GetDlgItem(bar_, IDC_AFTER_LIST);
@@ -291,32 +304,33 @@ void CMainFrame::LayoutControlBar() {
     };
     Part parts[] = {
         {projectLabel, textSize(windowText(projectLabel)), true},
-        {projects, {std::max(textSize(L"WWWWWWWWWWWWWWWWWWWW").cx, widestEntry(projects)) + scroll + 6, comboHeight(projects)}, false},
-        {edit, {textSize(windowText(edit)).cx, comboHeight(projects) + 2}, false},
+        {projects, {std::max(textSize(L"WWWWWWWWWWWWWWWWWWWW").cx, widestEntry(projects)) + scroll + Scaled(6), comboHeight(projects)}, false},
+        {edit, {textSize(windowText(edit)).cx, comboHeight(projects) + Scaled(2)}, false},
         {afterLabel, textSize(windowText(afterLabel)), true},
-        {after, {widestEntry(after) + scroll + 6, comboHeight(after)}, false},
+        {after, {widestEntry(after) + scroll + Scaled(6), comboHeight(after)}, false},
     };
     SelectObject(dc, old);
     ReleaseDC(bar_, dc);
 
-    int height = 24;
+    int height = Scaled(24);
     for (Part& part : parts) {
-        part.size.cx = std::clamp<LONG>(part.size.cx, 68, 400);
-        part.size.cy = std::min<LONG>(part.size.cy, 64);
+        part.size.cx = std::clamp<LONG>(part.size.cx, Scaled(68), Scaled(400));
+        part.size.cy = std::min<LONG>(part.size.cy, Scaled(64));
         height = std::max<int>(height, part.size.cy);
     }
-    int x = 4;
+    const int gap = Scaled(4);
+    int x = gap;
     for (const Part& part : parts) {
         // A combo box's window height is that of its closed box; its list drops below.
         const bool combo = part.window == projects || part.window == after;
-        const int y = (height - part.size.cy + 4) / 2;
-        MoveWindow(part.window, x, y, part.size.cx, combo ? part.size.cy + 200 : part.size.cy, FALSE);
-        x += part.label ? part.size.cx - 4 : part.size.cx + 4;
+        const int y = (height - part.size.cy + gap) / 2;
+        MoveWindow(part.window, x, y, part.size.cx, combo ? part.size.cy + Scaled(200) : part.size.cy, FALSE);
+        x += part.label ? part.size.cx - gap : part.size.cx + gap;
     }
     if (x != barWidth_ || height != barHeight_) {
         barWidth_ = x;
         barHeight_ = height;
-        MoveWindow(GetDlgItem(bar_, IDC_BAR_BACKGROUND), 0, 0, barWidth_, barHeight_ + 4, FALSE);
+        MoveWindow(GetDlgItem(bar_, IDC_BAR_BACKGROUND), 0, 0, barWidth_, barHeight_ + gap, FALSE);
         Layout();
     }
     InvalidateRect(bar_, nullptr, TRUE);
@@ -333,7 +347,7 @@ void CMainFrame::Layout() {
     const int toolbarHeight = r.bottom - r.top;
     GetWindowRect(statusBar_, &r);
     const int statusHeight = r.bottom - r.top;
-    const int barHeight = barHeight_ + 4;
+    const int barHeight = barHeight_ + Scaled(4);
     MoveWindow(bar_, 0, toolbarHeight, client.right, barHeight, TRUE);
     const int top = toolbarHeight + barHeight;
     MoveWindow(view_->Handle(), 0, top, client.right, std::max(0, static_cast<int>(client.bottom) - top - statusHeight),
@@ -346,47 +360,74 @@ void CMainFrame::CreateToolbar() {
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0, Handle(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_TOOLBAR)), instance, nullptr);
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    images_ = LoadToolbarImages(IDB_TOOLBAR);
-    disabledImages_ = LoadToolbarImages(IDB_TOOLBAR_DISABLED);
-    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
-    SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabledImages_));
-    std::vector<std::wstring> texts;
-    texts.reserve(std::size(kButtons));
+    buttonTexts_.clear();
+    buttonTexts_.reserve(std::size(kButtons));
     std::vector<TBBUTTON> buttons;
     for (const ToolbarButton& b : kButtons) {
         TBBUTTON button{};
         if (b.command == 0) {
             button.fsStyle = BTNS_SEP;
         } else {
-            texts.push_back(LoadText(b.text));
+            buttonTexts_.push_back(LoadText(b.text));
             button.iBitmap = b.image;
             button.idCommand = b.command;
             button.fsState = TBSTATE_ENABLED;
             button.fsStyle = BTNS_BUTTON;
-            button.iString = reinterpret_cast<INT_PTR>(texts.back().c_str());
+            button.iString = reinterpret_cast<INT_PTR>(buttonTexts_.back().c_str());
         }
         buttons.push_back(button);
     }
     SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    // The toolbar keeps its own font unset: the icon-title font sizes the buttons.
+    SizeToolbar();
+}
+
+void CMainFrame::SizeToolbar() {
+    const ToolbarImages strips = ToolbarImagesFor(dpi_);
+    HIMAGELIST images = LoadToolbarImages(strips.normal, strips.size);
+    HIMAGELIST disabled = LoadToolbarImages(strips.disabled, strips.size);
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabled));
+    if (images_) ImageList_Destroy(images_);
+    if (disabledImages_) ImageList_Destroy(disabledImages_);
+    images_ = images;
+    disabledImages_ = disabled;
+    // The icon-title font sizes the buttons (the toolbar's own, at the window's scale).
     LOGFONTW iconFont{};
-    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof iconFont, &iconFont, 0);
-    const int height = std::abs(static_cast<int>(iconFont.lfHeight)) + 32;
-    // Wider faces than the usual Japanese UI font would cut the labels short.
-    int width = kToolbarButtonWidth;
+    SystemParametersInfoForDpi(SPI_GETICONTITLELOGFONT, sizeof iconFont, &iconFont, 0, dpi_);
     HFONT font = CreateFontIndirectW(&iconFont);
+    if (dpi_ != GetDpiForSystem() || toolbarFont_.Custom()) {
+        const int points = MulDiv(std::abs(static_cast<int>(iconFont.lfHeight)), 720, static_cast<int>(dpi_));
+        toolbarFont_.Apply(toolbar_, {iconFont.lfFaceName, points}, dpi_);
+    }
+    const int height = std::abs(static_cast<int>(iconFont.lfHeight)) + strips.size + Scaled(12);
+    // Wider faces than the usual Japanese UI font would cut the labels short.
+    int width = Scaled(kToolbarButtonWidth);
     HDC dc = GetDC(toolbar_);
     HGDIOBJ old = SelectObject(dc, font);
-    for (const std::wstring& text : texts) {
+    for (const std::wstring& text : buttonTexts_) {
         SIZE size{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        width = std::max(width, static_cast<int>(size.cx) + 8);
+        width = std::max(width, static_cast<int>(size.cx) + Scaled(8));
     }
     SelectObject(dc, old);
     ReleaseDC(toolbar_, dc);
     DeleteObject(font);
+    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(strips.size, strips.size));
     SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void CMainFrame::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT old = dpi_;
+    dpi_ = dpi;
+    view_->ScaleChanged(old, dpi_);
+    SizeToolbar();
+    // The bar is laid out anew from its font.
+    barWidth_ = 0;
+    ApplyFonts();
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
 }
 
 void CMainFrame::CreateControlBar() {
@@ -499,6 +540,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_CREATE:
+            dpi_ = WindowDpi(Handle());
             CreateToolbar();
             CreateControlBar();
             statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
@@ -622,6 +664,9 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TANDREL_CLOSE_MENU:
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
             RequestCommandUpdate();
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_SYSCOLORCHANGE:
         case WM_SETTINGCHANGE: {

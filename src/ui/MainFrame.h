@@ -70,6 +70,9 @@ public:
     HWND Toolbar() const { return toolbar_; }
     HWND ControlBar() const { return bar_; }
     HWND StatusBar() const { return statusBar_; }
+    // The dots per inch of the screen the window is on.
+    UINT Dpi() const { return dpi_; }
+    int Scaled(int size) const { return ScaleToDpi(size, dpi_); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -77,6 +80,9 @@ protected:
 private:
     bool OnCommand(UINT id, UINT code, HWND control);
     void CreateToolbar();
+    // Images and button size of the toolbar for the window's scale.
+    void SizeToolbar();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void CreateControlBar();
     void SelectAfterCompletion();
     void LayoutControlBar();
@@ -98,6 +104,9 @@ private:
     HACCEL accelerators_ = nullptr;
     HIMAGELIST images_ = nullptr;
     HIMAGELIST disabledImages_ = nullptr;
+    std::vector<std::wstring> buttonTexts_;
+    OwnedFont toolbarFont_;
+    UINT dpi_ = 96;
     UINT taskbarCreated_ = 0;
     std::vector<AfterCompletionEntry> afterEntries_;
     std::wstring afterTipText_;

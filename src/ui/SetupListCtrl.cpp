@@ -21,7 +21,7 @@ bool CSetupListCtrl::Create(HWND parent) {
         return false;
     const LPARAM ex = SendMessageW(Handle(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
     SendMessageW(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES);
-    for (int c = 0; c < 5; ++c) listview::AddColumn(Handle(), c, LoadText(kColumnTitles[c]), options_.SetupList[c]);
+    AddColumns(kColumnTitles);
     SetDateFormat(L"");
     return true;
 }
@@ -101,8 +101,9 @@ void CSetupListCtrl::SelectOnly(const std::vector<int>& rows) {
     suppressNotify = wasSuppressed;
 }
 
-void CSetupListCtrl::ApplyWidths() {
-    for (int c = 0; c < 5; ++c) SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, c, options_.SetupList[c]);
+std::wstring CSetupListCtrl::SampleText(int column) const {
+    // The longest result: a time in the list's format and errors.
+    return column == 4 ? ResultText(99, kSampleTime, dateFormat_, blankDate_) : std::wstring();
 }
 
 void CSetupListCtrl::OnGetDispInfo(NMLVDISPINFOW& info, const std::vector<FolderSetting>& settings) const {
@@ -134,14 +135,12 @@ LRESULT CSetupListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             // The first column's text is the setting's name for screen
             // readers; on screen the column shows the check box alone.
             painting_ = true;
-            const LRESULT result = Default(message, wParam, lParam);
+            const LRESULT result = CColumnList::HandleMessage(message, wParam, lParam);
             painting_ = false;
-            // Widths the user dragged are stored with the options.
-            for (int c = 0; c < 5; ++c) options_.SetupList[c] = listview::ColumnWidth(Handle(), c);
             return result;
         }
     }
-    return Default(message, wParam, lParam);
+    return CColumnList::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace tandrel

@@ -29,7 +29,12 @@ namespace tandrel {
 
 namespace {
 
+// Sizes at 96 dots per inch: the divider strip, the nearest the divider
+// comes to the top and to the bottom, and the frame round each pane.
 constexpr int kDividerHeight = 5;
+constexpr int kDividerTop = 8;
+constexpr int kDividerBottom = 13;
+constexpr int kPaneFrame = 1;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
 // Report rows and the status line reach the screen at most this often.
@@ -74,8 +79,8 @@ CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
       options_(options),
       frame_(frame),
       divider_(options.DivideY),
-      setupList_(options),
-      reportList_(options) {}
+      setupList_(options.SetupList, GlobalOptions().SetupList),
+      reportList_(options.ReportList, GlobalOptions().ReportList) {}
 
 CTandrelView::~CTandrelView() = default;
 
@@ -684,35 +689,52 @@ void CTandrelView::SettingRunState(int state, FolderSetting* setting) {
     Store(row, PartAll);
 }
 
+int CTandrelView::Scaled(int size) const {
+    return frame_.Scaled(size);
+}
+
 void CTandrelView::Layout() {
     RECT client{};
     GetClientRect(Handle(), &client);
     const int width = client.right, height = client.bottom;
-    const auto place = [](HWND window, int left, int top, int right, int bottom) {
-        if (right - left > 0) ++left, --right;
-        if (bottom - top > 0) ++top, --bottom;
+    const int inset = Scaled(kPaneFrame);
+    const auto place = [inset](HWND window, int left, int top, int right, int bottom) {
+        if (right - left > 0) left += inset, right -= inset;
+        if (bottom - top > 0) top += inset, bottom -= inset;
         if (right < left || bottom < top) return;
         MoveWindow(window, left, top, right - left, bottom - top, TRUE);
     };
     place(setupList_.Handle(), 0, 0, width, divider_);
-    place(reportList_.Handle(), 0, divider_ + kDividerHeight, width, height);
+    place(reportList_.Handle(), 0, divider_ + Scaled(kDividerHeight), width, height);
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void CTandrelView::SetDivider(int y) {
     RECT client{};
     GetClientRect(Handle(), &client);
-    if (y < 8) y = 0;
-    if (y + 13 > client.bottom) y = client.bottom - kDividerHeight;
+    if (y < Scaled(kDividerTop)) y = 0;
+    if (y + Scaled(kDividerBottom) > client.bottom) y = client.bottom - Scaled(kDividerHeight);
     divider_ = std::max(y, 0);
     options_.DivideY = divider_;
 }
 
-void CTandrelView::ApplyListFonts(const FontChoice& fallback) {
+void CTandrelView::ApplyListFonts(const FontChoice& fallback, UINT dpi) {
+    // On a screen of another scale than the system's, the lists' own font would stay at the system's.
+    const bool ownScale = dpi != GetDpiForSystem();
     const FontSlot& setup = options_.fonts[FontSetupList];
-    if (setup.IsSet() || setupList_.HasCustomFont()) setupList_.ApplyFont(EffectiveFont(setup, fallback));
+    if (setup.IsSet() || setupList_.HasCustomFont() || ownScale) setupList_.ApplyFont(EffectiveFont(setup, fallback), dpi);
     const FontSlot& report = options_.fonts[FontReportList];
-    if (report.IsSet() || reportList_.HasCustomFont()) reportList_.ApplyFont(EffectiveFont(report, fallback));
+    if (report.IsSet() || reportList_.HasCustomFont() || ownScale)
+        reportList_.ApplyFont(EffectiveFont(report, fallback), dpi);
+    setupList_.FitDefaults(dpi);
+    reportList_.FitDefaults(dpi);
+}
+
+void CTandrelView::ScaleChanged(UINT from, UINT to) {
+    divider_ = MulDiv(divider_, static_cast<int>(to), static_cast<int>(from));
+    options_.DivideY = divider_;
+    setupList_.ScaleWidths(from, to);
+    reportList_.ScaleWidths(from, to);
 }
 
 void CTandrelView::Paint() {
@@ -722,11 +744,16 @@ void CTandrelView::Paint() {
     GetClientRect(Handle(), &client);
     // The system's colours, so a high-contrast scheme reaches the divider and the frames.
     HBRUSH frameBrush = GetSysColorBrush(COLOR_WINDOWFRAME);
+    const int stripHeight = Scaled(kDividerHeight);
     RECT top{0, 0, client.right, divider_};
-    RECT bottom{0, divider_ + kDividerHeight, client.right, client.bottom};
-    FrameRect(dc, &top, frameBrush);
-    FrameRect(dc, &bottom, frameBrush);
-    RECT strip{0, divider_, client.right, divider_ + kDividerHeight};
+    RECT bottom{0, divider_ + stripHeight, client.right, client.bottom};
+    for (int line = 0; line < Scaled(kPaneFrame); ++line) {
+        FrameRect(dc, &top, frameBrush);
+        FrameRect(dc, &bottom, frameBrush);
+        InflateRect(&top, -1, -1);
+        InflateRect(&bottom, -1, -1);
+    }
+    RECT strip{0, divider_, client.right, divider_ + stripHeight};
     FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
     HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
     HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -750,7 +777,7 @@ void CTandrelView::DrawDragFeedback() {
     HDC dc = GetDC(Handle());
     const int oldMode = SetROP2(dc, R2_XORPEN);
     HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_PEN));
-    for (int i = 0; i < kDividerHeight; ++i) {
+    for (int i = 0; i < Scaled(kDividerHeight); ++i) {
         MoveToEx(dc, 0, divider_ + i, nullptr);
         LineTo(dc, client.right, divider_ + i);
     }
@@ -879,7 +906,7 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 POINT at{};
                 GetCursorPos(&at);
                 ScreenToClient(Handle(), &at);
-                const bool onDivider = at.y >= divider_ && at.y <= divider_ + kDividerHeight;
+                const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
                 SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
                 return TRUE;
             }

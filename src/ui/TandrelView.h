@@ -104,7 +104,10 @@ public:
     void SetDivider(int y);
     int Divider() const { return divider_; }
     void Layout();
-    void ApplyListFonts(const FontChoice& fallback);
+    void ApplyListFonts(const FontChoice& fallback, UINT dpi);
+    // The window moved to a screen of another scale: the divider and the
+    // user's column widths follow.
+    void ScaleChanged(UINT from, UINT to);
     // The format of the result column changed: the list is filled again.
     void RefreshDateFormat();
     // Shows the help file (page and anchor -1: no topic).
@@ -160,6 +163,8 @@ private:
     void OnDestroy();
     void UpdateCommands();
     HWND FrameHandle() const;
+    // A size at 96 dots per inch at the window's scale.
+    int Scaled(int size) const;
 
     GlobalOptions& options_;
     CMainFrame& frame_;
