@@ -2,13 +2,17 @@
 // (master, backup, mirroring on, every other option at its default) as an
 // automatic update run, to its end. What the engine would tell the window is
 // only counted; boxes are answered OK / no, deletions confirmed.
-//   engine_driver <master folder> <backup folder>
+//   engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS]
 // Prints the counts and the process's own peak working set; exit code 0 when
-// the setting finished without an error.
+// the setting finished without an error. --verify turns the setting's Verify
+// on; --cancel-after cancels the run as 中止 does after MS milliseconds and
+// prints how long the engine took from there to its end.
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 
 #include "engine/MirrorWorker.h"
 #include "settings/SettingsStore.h"
@@ -45,8 +49,19 @@ public:
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fputs("usage: engine_driver <master folder> <backup folder>\n", stderr);
+    bool verify = false;
+    DWORD cancelAfter = 0;
+    for (int i = 3; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"--verify") == 0) {
+            verify = true;
+        } else if (std::wcscmp(argv[i], L"--cancel-after") == 0 && i + 1 < argc) {
+            cancelAfter = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else {
+            argc = 0;
+        }
+    }
+    if (argc < 3) {
+        std::fputs("usage: engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS]\n", stderr);
         return 2;
     }
     // The options a settings file without keys gives (system names included).
@@ -64,6 +79,7 @@ int wmain(int argc, wchar_t** argv) {
     setting.Master = argv[1];
     setting.Backup = argv[2];
     setting.Mirroring = true;
+    setting.Verify = verify;
 
     CountingHost host;
     CommandList commands;
@@ -80,7 +96,20 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("engine_driver: the worker did not start\n", stderr);
         return 2;
     }
-    while (batch.running) Sleep(1);
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG cancelled = 0;
+    while (batch.running) {
+        Sleep(1);
+        if (cancelAfter && !cancelled && GetTickCount64() - start >= cancelAfter) {
+            cancelled = GetTickCount64();
+            batch.cancelRequested = true;
+        }
+    }
+    if (cancelled) {
+        std::printf("cancelled after %llu ms; the run ended %llu ms later\n",
+                    static_cast<unsigned long long>(cancelled - start),
+                    static_cast<unsigned long long>(GetTickCount64() - cancelled));
+    }
 
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;

@@ -125,7 +125,7 @@
 #define ID_APP_ABOUT             57664
 #define ID_APP_EXIT              57665
 
-// Each room keeps its further numbers in a header of its own.
+// Each layer keeps its further numbers in a header of its own.
 #include "resource_engine.h"
 #include "resource_ui.h"
 #include "resource_dialogs.h"

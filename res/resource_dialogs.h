@@ -1,4 +1,4 @@
-// Resource numbers of the dialogs room: controls 2000-2399, strings
+// Resource numbers of the dialogs layer: controls 2000-2399, strings
 // 61100-61199 unless a number is fixed.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Resource numbers of the engine room.
+// Resource numbers of the engine layer.
 #pragma once
 
 // Numbers the program's texts are known by.
@@ -111,3 +111,20 @@
 #define IDS_CASE_TWIN_BODY           60747
 #define IDS_REPLACED_FOLDER          60748
 #define IDS_REPLACED_FILE            60749
+
+// What a run tells of itself: copies that changed or did not verify, the
+// summary of a setting, the end of a batch (60770-60799).
+#define IDS_COPY_CHANGED             60770
+#define IDS_COPY_CHANGED_BODY        60771
+#define IDS_VERIFY_FAILED            60772
+#define IDS_VERIFY_BODY              60773
+#define IDS_ROW_SUMMARY              60774
+#define IDS_SUMMARY_TEXT             60775
+#define IDS_LOG_SUMMARY              60776
+#define IDS_STATUS_DONE_ERRORS       60777
+#define IDS_STATUS_DONE_SKIPPED      60778
+#define IDS_STATUS_ABORTED           60779
+#define IDS_BACKUP_DONE_ERRORS       60780
+#define IDS_BACKUP_DONE_SKIPPED      60781
+#define IDS_BACKUP_ABORTED           60782
+#define IDS_BACKUP_SKIPPED_COUNT     60783

@@ -1,4 +1,4 @@
-// Resource numbers of the ui room. Numbers that other parts of the program or
+// Resource numbers of the ui layer. Numbers that other parts of the program or
 // the settings refer to keep them; the ui's own strings take 59100-59299.
 #pragma once
 
@@ -133,6 +133,12 @@
 #define IDS_TB_CANCEL            59160
 #define IDS_DELETE_SIZE          59161
 #define IDS_WAITING_FOR_BOX      59162
+
+// The progress pane of the status line (59180-59189).
+#define IDS_PROGRESS_SETTING     59180
+#define IDS_PROGRESS_LINE        59181
+#define IDS_PROGRESS_BOTH        59182
+#define IDS_PROGRESS_LEFT        59183
 
 // Media detection (its action words are the options page's IDS_MEDIA_TEST
 // and IDS_MEDIA_UPDATE).

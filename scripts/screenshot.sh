@@ -22,7 +22,6 @@ tandrel_display
 WORK="$(mktemp -d)"
 # The folders live on the prefix's C: drive, so the list shows short paths.
 DATA="$WINEPREFIX/drive_c/例"
-rm -rf "$DATA"
 cleanup() {
     wineserver -k 2>/dev/null || true
     [ -z "${TANDREL_XVFB_PID:-}" ] || kill "$TANDREL_XVFB_PID" 2>/dev/null || true
@@ -35,39 +34,9 @@ if [ "$fresh" = 1 ]; then
 fi
 
 # A small tree to back up: two automatic settings and one never run.
-mkdir -p "$DATA/写真/2026年" "$DATA/書類" "$DATA/写真のバックアップ" "$DATA/書類のバックアップ"
-for i in 1 2 3 4 5 6; do echo "photo $i" > "$DATA/写真/2026年/旅行_$i.jpg"; done
-echo "見積" > "$DATA/書類/見積書.txt"
-echo "議事録" > "$DATA/書類/議事録.txt"
-echo "古い" > "$DATA/書類のバックアップ/削除される古いメモ.txt"
+source scripts/demo.sh
+tandrel_demo "$DATA" "$WORK/Tandrel.ini"
 cp "$TANDREL_BUILD/Tandrel.exe" "$WORK/"
-w() { winepath -w "$DATA/$1"; }
-ini="[Save]
-SaveRegistory=0
-[Options]
-ListCount=3
-DivideY=150
-[Window]
-MainWindow=10 10 900 600
-SetupList=50,90,220,220,260
-ReportList=100,300,150,150,80
-[Define 0]
-Name=写真
-Master=$(w 写真)
-Backup=$(w 写真のバックアップ)
-Mirroring=1
-[Define 1]
-Name=書類
-Master=$(w 書類)
-Backup=$(w 書類のバックアップ)
-Mirroring=1
-[Define 2]
-Name=音楽
-Master=C:\\音楽
-Backup=D:\\音楽
-AutoExec=0
-"
-{ printf '\xff\xfe'; printf '%s' "${ini//$'\n'/$'\r\n'}" | iconv -f UTF-8 -t UTF-16LE; } > "$WORK/Tandrel.ini"
 
 # "/start": the automatic settings are updated and the window stays.
 (cd "$WORK" && wine Tandrel.exe /start </dev/null >/dev/null 2>&1 &)

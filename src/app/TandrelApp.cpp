@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/CommandLine.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
@@ -128,12 +130,11 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                              Rect& placement) {
         // The sheet keeps its size in the options itself; the view's creation
         // message follows a new setting.
-        const bool ok = EditFolderSetting(owner, options_, setting, commands, false,
+        const bool ok = EditFolderSetting(owner, options_, setting, commands, false, TargetPrompts::Dialogs(),
                                           [&view](int page, int anchor) { view.ShowHelp(page, anchor); });
         placement = options_.FolderSettingDialog;
         return ok;
     };
-    SetTargetPrompts(PromptTargetFolder, PromptTargetFile);
     view.dialogs.editOptions = [this, &view](HWND owner) {
         // A moved store is read back, so a pending reordering must reach it first.
         if (options_.dirtyOrder) view.StoreAll();
@@ -189,7 +190,8 @@ void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
     const bool shutDown = o.runMode == RunModeShutdown || o.afterAction == RunModeShutdown;
     if (!hibernate && !shutDown) return;
     if (!actions.EnableShutdownPrivilege()) {
-        o.exitCode = 0;
+        // The run's outcome stays, and the action that did not happen is one more failure.
+        o.exitCode = std::max(o.exitCode, static_cast<int>(ExitErrors));
         return;
     }
     if (hibernate) {

@@ -39,10 +39,8 @@ public:
     // Decides and performs the power action at exit through actions.
     static void PerformPowerAction(GlobalOptions& options, PowerActions& actions);
 
-    void SetPowerActions(std::unique_ptr<PowerActions> actions) { power_ = std::move(actions); }
     const std::wstring& FileVersion() const { return fileVersion_; }
     CMainFrame* MainFrame() { return frame_.get(); }
-    bool DefaultIniName() const { return defaultIniName_; }
 
 private:
     // False when another instance holds the mutex; that instance is brought

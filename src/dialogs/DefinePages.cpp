@@ -5,7 +5,6 @@
 #include <ctime>
 #include <memory>
 
-#include "dialogs/DefineSheet.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/SelectCommandDlg.h"
 #include "framework/Background.h"
@@ -23,8 +22,6 @@ namespace tandrel {
 
 namespace {
 
-TargetFolderPrompt gFolderPrompt;
-TargetFilePrompt gFilePrompt;
 
 void SetSpin(HWND page, int spin, int low, int high) {
     SendDlgItemMessageW(page, spin, UDM_SETRANGE32, low, high);
@@ -60,11 +57,6 @@ std::wstring ReadVolumeLabel(const std::wstring& folder) {
 }
 
 }  // namespace
-
-void SetTargetPrompts(TargetFolderPrompt folder, TargetFilePrompt file) {
-    gFolderPrompt = std::move(folder);
-    gFilePrompt = std::move(file);
-}
 
 std::vector<std::wstring> MissingParents(const std::wstring& folder, const std::vector<std::wstring>& items) {
     std::vector<std::wstring> missing;
@@ -476,11 +468,11 @@ int CDlgDefTarget::AddFolder(const std::wstring& folder, int presetAnswer) {
 }
 
 void CDlgDefTarget::AddFolderFromDialog(const std::wstring& old) {
-    if (!gFolderPrompt) return;
+    if (!context_.prompts.folder) return;
     TargetFolderChoice choice;
     choice.pattern = old;
     const bool adding = old.empty();
-    if (!gFolderPrompt(Handle(), main_.MasterFolder(), adding && FolderProcessMode(), choice)) return;
+    if (!context_.prompts.folder(Handle(), main_.MasterFolder(), adding && FolderProcessMode(), choice)) return;
     HWND list = Item(IDC_TG_FOLDER_LIST);
     if (!adding) {
         const LRESULT at = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(old.c_str()));
@@ -501,9 +493,9 @@ void CDlgDefTarget::AddFolderFromDialog(const std::wstring& old) {
 }
 
 void CDlgDefTarget::AddFileFromDialog(const std::wstring& old) {
-    if (!gFilePrompt) return;
+    if (!context_.prompts.file) return;
     std::wstring pattern = old;
-    if (!gFilePrompt(Handle(), main_.MasterFolder(), pattern)) return;
+    if (!context_.prompts.file(Handle(), main_.MasterFolder(), pattern)) return;
     HWND list = Item(IDC_TG_FILE_LIST);
     if (!old.empty()) {
         const LRESULT at = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(old.c_str()));

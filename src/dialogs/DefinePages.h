@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dialogs/FormPage.h"
+#include "dialogs/TargetDialogs.h"
 #include "model/CommandList.h"
 #include "model/FolderSetting.h"
 #include "model/GlobalOptions.h"
@@ -16,6 +17,7 @@ struct DefineContext {
     FolderSetting setting;
     CommandEntry commands[2];
     const GlobalOptions* options = nullptr;
+    TargetPrompts prompts;
 };
 
 // A page of the folder-setting sheet, editing the context's setting.

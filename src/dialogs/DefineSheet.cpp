@@ -53,12 +53,13 @@ private:
 }  // namespace
 
 bool EditFolderSetting(HWND owner, GlobalOptions& options, FolderSetting& setting, CommandList& commands,
-                       bool isNew, const HelpRequest& help) {
+                       bool isNew, const TargetPrompts& prompts, const HelpRequest& help) {
     UseDialogFontOf(options);
 
     DefineContext context;
     context.setting = setting;
     context.options = &options;
+    context.prompts = prompts;
     for (int slot = 0; slot < 2; ++slot) commands.CopyInto(context.commands[slot], setting.commandIds[slot], slot);
 
     CDlgDefineSheet sheet(context, help);

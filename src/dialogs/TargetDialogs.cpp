@@ -13,6 +13,10 @@
 
 namespace tandrel {
 
+TargetPrompts TargetPrompts::Dialogs() {
+    return {PromptTargetFolder, PromptTargetFile};
+}
+
 CTargetPatternDlg::CTargetPatternDlg(int templateId, const std::wstring& master, std::wstring pattern)
     : Dialog(templateId), master_(ExpandEnvironment(master)), pattern_(std::move(pattern)) {}
 

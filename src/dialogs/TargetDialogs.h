@@ -3,10 +3,31 @@
 
 #include <string>
 
-#include "dialogs/DefineSheet.h"
+#include <functional>
+
 #include "framework/Window.h"
 
 namespace tandrel {
+
+// What the target folder dialog answers: the pattern and its two boxes.
+struct TargetFolderChoice {
+    std::wstring pattern;
+    bool addParents = false;
+    bool addSubfolders = false;
+};
+
+// How the target page of the folder-setting sheet asks for its patterns.
+// Without a prompt its add and edit buttons do nothing.
+struct TargetPrompts {
+    // The target folder dialog: choice.pattern comes in (empty when adding)
+    // and goes out; processMode is true when adding to a "処理対象" list.
+    std::function<bool(HWND owner, const std::wstring& master, bool processMode, TargetFolderChoice& choice)> folder;
+    // The target file dialog: the pattern in and out.
+    std::function<bool(HWND owner, const std::wstring& master, std::wstring& pattern)> file;
+
+    // The dialogs below.
+    static TargetPrompts Dialogs();
+};
 
 // The common part of dialogs 148 and 149: one pattern edit that takes drops,
 // a "..." button, and OK only while there is a pattern.
@@ -66,7 +87,7 @@ std::wstring TargetBrowseStart(const std::wstring& master, const std::wstring& p
 // A folder picked or dropped, as a pattern relative to the master folder.
 std::wstring TargetFolderPattern(const std::wstring& path, const std::wstring& master);
 
-// The two prompts the target page asks for (SetTargetPrompts).
+// The two prompts the target page asks for (TargetPrompts::Dialogs).
 bool PromptTargetFolder(HWND owner, const std::wstring& master, bool processMode, TargetFolderChoice& choice);
 bool PromptTargetFile(HWND owner, const std::wstring& master, std::wstring& pattern);
 

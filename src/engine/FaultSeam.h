@@ -10,8 +10,11 @@ struct FindEntry;
 
 // The places where tests stage a failing disk: a folder listing, a copy (its
 // data is written, then it fails), the rename that puts a copy in place, an
-// existence check and a deletion.
-enum class FaultPoint { List, Copy, Replace, Check, Delete };
+// existence check and a deletion. Two more let a test change files while a
+// copy runs: Progress after each piece of a copy's data (path: the master
+// file), Written once the data is in its partial file and before it is
+// checked (path: the partial file).
+enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written };
 
 // Replaced by tests; the product installs none, so each operation pays one
 // pointer test.

@@ -3,7 +3,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "engine/FaultSeam.h"
 #include "platform/Environment.h"
@@ -65,26 +67,197 @@ bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned ca
     return policy_.RaiseFailure(call);
 }
 
-bool FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial,
-                            DWORD& error) {
+namespace {
+
+// A copy moves its data in pieces of this size: 中止 and the progress see
+// each piece, and a read past the cache takes whole sectors of it.
+constexpr DWORD kCopyPiece = 1 << 20;
+
+// The attributes a copy takes from its source, as the system's copy does.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// What a copy compares of its open source, and carries over.
+struct SourceState {
+    std::uint64_t size = 0;
+    FILETIME creation{}, access{}, write{};
+    DWORD attributes = 0;
+};
+
+FILETIME FileTimeOf(const LARGE_INTEGER& time) {
+    return FILETIME{static_cast<DWORD>(time.QuadPart), static_cast<DWORD>(time.QuadPart >> 32)};
+}
+
+// Two queries the system answers from the open file (no name lookup).
+bool ReadState(HANDLE file, SourceState& state) {
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+        return false;
+    }
+    state.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    state.creation = FileTimeOf(basic.CreationTime);
+    state.access = FileTimeOf(basic.LastAccessTime);
+    state.write = FileTimeOf(basic.LastWriteTime);
+    state.attributes = basic.FileAttributes;
+    return true;
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+bool SameState(const SourceState& a, const SourceState& b) {
+    return a.size == b.size && SameTime(a.write, b.write);
+}
+
+// One read of a piece; a file gives less only at its end. (A second read
+// for the rest would not be sector-aligned where the cache is bypassed.)
+bool ReadPiece(HANDLE file, char* buffer, DWORD wanted, DWORD& got) {
+    got = 0;
+    return ReadFile(file, buffer, wanted, &got, nullptr) != FALSE;
+}
+
+}  // namespace
+
+FileOps::~FileOps() {
+    if (buffers_) VirtualFree(buffers_, 0, MEM_RELEASE);
+}
+
+char* FileOps::Buffer(int which) {
+    if (!buffers_) {
+        buffers_ = VirtualAlloc(nullptr, 2 * kCopyPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!buffers_) throw std::bad_alloc();
+    }
+    return static_cast<char*>(buffers_) + static_cast<size_t>(which) * kCopyPiece;
+}
+
+HANDLE FileOps::CreatePartial(const std::wstring& destination, std::wstring& partial, DWORD& error) {
     const std::wstring folder = FolderOf(destination);
     unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
     for (int attempt = 0; attempt < 64; ++attempt, ++number) {
         partial = folder + PartialCopyName(number);
-        if (CopyFileW(LongPath(source).c_str(), LongPath(partial).c_str(), TRUE)) {
-            error = InjectedFault(FaultPoint::Copy, destination);
-            return error == 0;
-        }
+        const HANDLE file = CreateFileW(LongPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
         error = GetLastError();
         // Someone else's partial copy under that name: never touched.
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     partial.clear();
-    return false;
+    return INVALID_HANDLE_VALUE;
+}
+
+FileOps::CopyResult FileOps::CopyData(HANDLE from, HANDLE to, const std::wstring& source, std::uint64_t size,
+                                      std::uint64_t& moved, DWORD& error) {
+    char* buffer = Buffer(0);
+    moved = 0;
+    // No further than the size at the start: a file that grows as fast as
+    // it is read would otherwise be chased for ever. What it grew by shows
+    // in its size afterwards.
+    while (moved < size) {
+        const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(kCopyPiece, size - moved));
+        DWORD got = 0;
+        if (!ReadPiece(from, buffer, wanted, got)) {
+            error = GetLastError();
+            return CopyResult::Failed;
+        }
+        if (got == 0) return CopyResult::Done;
+        DWORD written = 0;
+        if (!WriteFile(to, buffer, got, &written, nullptr) || written != got) {
+            error = written != got && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError();
+            return CopyResult::Failed;
+        }
+        moved += got;
+        if (progress_) progress_->Copying(moved);
+        if ((error = InjectedFault(FaultPoint::Progress, source))) return CopyResult::Failed;
+        if (policy_.Cancelled()) return CopyResult::Cancelled;
+    }
+    return CopyResult::Done;
+}
+
+FileOps::CopyResult FileOps::Verify(HANDLE from, const std::wstring& partial, DWORD& error) {
+    const std::wstring path = LongPath(partial);
+    constexpr DWORD share = FILE_SHARE_READ;
+    // Past the cache where the file system allows it, so what is compared
+    // is what reached the disk.
+    UniqueHandle copy(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!copy) copy = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const LARGE_INTEGER start{};
+    if (!copy || !SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    char* theirs = Buffer(0);
+    char* ours = Buffer(1);
+    for (;;) {
+        DWORD copied = 0, master = 0;
+        if (!ReadPiece(copy.Get(), ours, kCopyPiece, copied) || !ReadPiece(from, theirs, kCopyPiece, master)) {
+            error = GetLastError();
+            return CopyResult::Failed;
+        }
+        if (copied != master || std::memcmp(ours, theirs, copied) != 0) return CopyResult::Mismatch;
+        if (copied == 0) return CopyResult::Done;
+        if (policy_.Cancelled()) return CopyResult::Cancelled;
+    }
+}
+
+FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination,
+                                           const FindEntry* listed, bool flush, std::wstring& partial,
+                                           std::uint64_t& moved, DWORD& error) {
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    SourceState before, after;
+    if (!from || !ReadState(from.Get(), before)) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    UniqueHandle to(CreatePartial(destination, partial, error));
+    if (!to) return CopyResult::Failed;
+    const bool verify = setting_ && setting_->Verify;
+    CopyResult result = CopyData(from.Get(), to.Get(), source, before.size, moved, error);
+    if (result != CopyResult::Done) return result;
+    if (!ReadState(from.Get(), after)) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    // A source that a program writes to while it is read is a mix of two
+    // states; one that differs from its listing was decided on by figures
+    // that are no longer true.
+    // (A link's listing describes the link, not the file it names.)
+    const bool fromListing = listed && !(listed->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const bool changed = !SameState(before, after) ||
+                         (fromListing && (listed->size != before.size || !SameTime(listed->write, before.write)));
+    if ((flush || verify) && !FlushFileBuffers(to.Get())) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    const bool allTimes = setting_ && setting_->CopyFileTimeAll;
+    if (!SetFileTime(to.Get(), allTimes ? &before.creation : nullptr, allTimes ? &before.access : nullptr,
+                     &before.write)) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    to.Reset();
+    if ((error = InjectedFault(FaultPoint::Copy, destination))) return CopyResult::Failed;
+    if ((error = InjectedFault(FaultPoint::Written, partial))) return CopyResult::Failed;
+    if (changed) return CopyResult::Changed;
+    if (verify && (result = Verify(from.Get(), partial, error)) != CopyResult::Done) return result;
+    const DWORD attributes = before.attributes & kCopiedAttributes;
+    if (attributes != FILE_ATTRIBUTE_ARCHIVE && !SetFileAttributesW(LongPath(partial).c_str(),
+                                                                    attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
+        error = GetLastError();
+        return CopyResult::Failed;
+    }
+    return CopyResult::Done;
 }
 
 bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
-                         DWORD& error) {
+                         bool flushed, DWORD& error) {
     if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
     if (destinationMissing) {
         // A rename that replaces nothing: no question about an old file.
@@ -107,7 +280,7 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
         // The old copy keeps its spelling (a case rename is a step of its
         // own), and is given up only for data that has reached the disk.
         target = FolderOf(destination) + old.cFileName;
-        FlushToDisk(partial);
+        if (!flushed) FlushToDisk(partial);
         if (unguard) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes & ~guarded);
     }
     if (MoveFileExW(LongPath(partial).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
@@ -116,19 +289,54 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
     return false;
 }
 
-bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing) {
+bool FileOps::CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
+                          unsigned titleId) {
+    ErrorCall call;
+    call.level = LevelError;
+    call.body = Format(LoadText(textId).c_str(), source.c_str(), destination.c_str());
+    call.detail = source;
+    call.title = LoadText(titleId);
+    return policy_.RaiseFailure(call);
+}
+
+bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing,
+                   const FindEntry* listed) {
     if (testRun_) return true;
+    bool copiedAgain = false;
     for (;;) {
         // The data goes to a partial copy beside the destination and takes
         // its place in one rename: the backup file is the old one or the new
         // one, whenever the copy stops.
         std::wstring partial;
         DWORD error = 0;
-        if (CopyToPartial(source, destination, partial, error)) {
-            if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
-            if (PutInPlace(partial, destination, destinationMissing, error)) return true;
+        std::uint64_t moved = 0;
+        const bool verify = setting_ && setting_->Verify;
+        const CopyResult result = CopyToPartial(source, destination, copiedAgain ? nullptr : listed,
+                                                !destinationMissing, partial, moved, error);
+        if (result == CopyResult::Done &&
+            PutInPlace(partial, destination, destinationMissing, !destinationMissing || verify, error)) {
+            if (progress_) progress_->Copying(0);
+            copiedBytes_ += moved;
+            return true;
         }
         if (!partial.empty()) RemovePartial(partial);
+        if (progress_) progress_->Copying(0);
+        switch (result) {
+            case CopyResult::Cancelled:
+                return false;
+            case CopyResult::Changed:
+                if (!copiedAgain) {
+                    copiedAgain = true;
+                    continue;
+                }
+                if (!CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED)) return false;
+                continue;
+            case CopyResult::Mismatch:
+                if (!CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED)) return false;
+                continue;
+            default:
+                break;
+        }
         const std::wstring body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
                                          SystemErrorText(error).c_str());
         if (!Fail(LevelError, body, error, IDS_COPY_FAILED)) return false;

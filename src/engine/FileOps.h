@@ -8,6 +8,7 @@
 
 #include "engine/ErrorPolicy.h"
 #include "engine/FolderListing.h"
+#include "engine/RunProgress.h"
 
 namespace tandrel {
 
@@ -50,9 +51,19 @@ using KnownEntry = std::optional<const FindEntry*>;
 class FileOps {
 public:
     FileOps(ErrorPolicy& policy, bool testRun);
+    ~FileOps();
+    FileOps(const FileOps&) = delete;
+    FileOps& operator=(const FileOps&) = delete;
 
-    // The options of the setting being processed.
-    void SetSetting(const FolderSetting& setting) { setting_ = &setting; }
+    // The options of the setting being processed; its copied bytes start at 0.
+    void SetSetting(const FolderSetting& setting) {
+        setting_ = &setting;
+        copiedBytes_ = 0;
+    }
+    // Where the bytes of a copy under way are shown.
+    void SetProgress(RunProgress* progress) { progress_ = progress; }
+    // Bytes of the setting's copies that took their place.
+    std::uint64_t copiedBytes() const { return copiedBytes_; }
     void SetDeletePass(bool deletePass) { deletePass_ = deletePass; }
     // In a copy pass before a deletion pass, an entry of the other kind in
     // the backup is no conflict yet: the checks say what is there, and the
@@ -60,10 +71,16 @@ public:
     void SetConflictsLater(bool later) { conflictsLater_ = later; }
 
     // Through a partial copy beside the destination and one rename; the
-    // destination's old content stays until the new one is complete.
-    // destinationMissing: the check found nothing there, so no old copy
-    // needs to be kept, flushed for or unprotected.
-    bool Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing = false);
+    // destination's old content stays until the new one is complete and
+    // checked. destinationMissing: the check found nothing there, so no old
+    // copy needs to be kept, flushed for or unprotected. listed: what the
+    // listing said of the source; a source that differs from it, or that
+    // changes while it is read, is copied once more, and is an error when
+    // it changes again. With the setting's Verify the partial copy is read
+    // back from the disk and compared with the source. A cancelled copy
+    // returns false and leaves nothing behind, without an error.
+    bool Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing = false,
+              const FindEntry* listed = nullptr);
     // A partial copy that an interrupted run left behind; quietly.
     void RemovePartial(const std::wstring& path);
     bool Delete(const std::wstring& path, const Removal& removal = {});
@@ -103,8 +120,21 @@ private:
     int Check(const std::wstring& path, bool folder, KnownEntry known);
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
     bool ReportBadName(const std::wstring& path);
-    bool CopyToPartial(const std::wstring& source, const std::wstring& destination, std::wstring& partial, DWORD& error);
-    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, DWORD& error);
+    enum class CopyResult { Done, Failed, Changed, Mismatch, Cancelled };
+    CopyResult CopyToPartial(const std::wstring& source, const std::wstring& destination, const FindEntry* listed,
+                             bool flush, std::wstring& partial, std::uint64_t& moved, DWORD& error);
+    // Creates a new partial copy's file beside the destination.
+    HANDLE CreatePartial(const std::wstring& destination, std::wstring& partial, DWORD& error);
+    CopyResult CopyData(HANDLE from, HANDLE to, const std::wstring& source, std::uint64_t size, std::uint64_t& moved,
+                        DWORD& error);
+    // Reads the partial copy back past the cache and compares it with the
+    // source, read again from its start.
+    CopyResult Verify(HANDLE from, const std::wstring& partial, DWORD& error);
+    // The copy's two buffers, allocated once and aligned for reads past the cache.
+    char* Buffer(int which);
+    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
+                    DWORD& error);
+    bool CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId, unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
     void NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
@@ -131,6 +161,9 @@ private:
     };
     std::vector<Queued> recycleBatch_;
     RecycleSender sender_ = SendToRecycleBin;
+    RunProgress* progress_ = nullptr;
+    std::uint64_t copiedBytes_ = 0;
+    void* buffers_ = nullptr;
 };
 
 }  // namespace tandrel

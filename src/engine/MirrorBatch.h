@@ -3,12 +3,22 @@
 
 #include <atomic>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "engine/EngineHost.h"
+#include "engine/RunProgress.h"
 #include "model/GlobalOptions.h"
 
 namespace tandrel {
+
+// How a batch ended, as its last status text and its end box say.
+enum class BatchEnd {
+    Clean,    // every setting finished without an error
+    Skipped,  // no error, but a setting was skipped (folder or volume missing)
+    Errors,   // errors were counted, ignored or not
+    Aborted,  // cancelled, answered with Abort or stopped by a fatal error
+};
 
 // The parameter block of one run, owned by the main view; the worker thread
 // only borrows it. Shared between the threads is exactly what is atomic here
@@ -53,7 +63,17 @@ struct MirrorBatch {
     // The automatic state of a command-line start is over (the view then
     // enables the after-completion list again).
     bool endAutomaticState = false;
+    BatchEnd end = BatchEnd::Clean;
+    int settingsWithErrors = 0;
+    int settingsSkipped = 0;
+    std::int64_t errorCount = 0;
+
+    // Counters and times for the window while the batch runs.
+    RunProgress progress;
 };
+
+// The status line's last text of a finished batch.
+std::wstring EndStatusText(const MirrorBatch& batch);
 
 // Exit codes of a command-line run, worst first wins.
 enum RunExitCode {

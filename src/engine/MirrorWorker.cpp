@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/Environment.h"
+#include "platform/Figures.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource.h"
@@ -47,6 +48,11 @@ int MirrorWorker::Run() {
     batch_.endAutomaticState = false;
     // Set again only by the close that a closing action posts.
     batch_.options->powerActionAtExit = false;
+    batch_.end = BatchEnd::Clean;
+    batch_.settingsWithErrors = batch_.settingsSkipped = 0;
+    batch_.errorCount = 0;
+    batch_.progress.StartBatch(static_cast<int>(SelectedSettings(std::time(nullptr)).size()));
+    ops_.SetProgress(&batch_.progress);
     host.EnableClose(false);
     host.ClearReport();
 
@@ -71,9 +77,48 @@ int MirrorWorker::Run() {
     return result;
 }
 
+std::vector<size_t> MirrorWorker::SelectedSettings(std::time_t now) const {
+    std::vector<size_t> selected;
+    for (size_t index = 0; index < batch_.settings->size(); ++index) {
+        if (Selected((*batch_.settings)[index], now)) selected.push_back(index);
+    }
+    return selected;
+}
+
+RunCounts MirrorWorker::SettingCounts() const {
+    RunCounts counts;
+    if (!work_) return counts;
+    counts.examined = examined_;
+    counts.created = work_->status.created;
+    counts.updated = work_->status.updated;
+    counts.deleted = work_->status.deleted;
+    counts.errors = std::max(work_->Errors, 0);
+    counts.bytes = batch_.testMode ? plannedBytes_ : ops_.copiedBytes();
+    return counts;
+}
+
+void MirrorWorker::PublishProgress() {
+    const RunCounts setting = SettingCounts();
+    RunCounts batch = batchDone_;
+    batch += setting;
+    batch_.progress.Publish(setting, batch);
+}
+
+void MirrorWorker::ReportSummary(const RunCounts& counts, std::int64_t seconds) {
+    const auto number = [](std::int64_t n) { return std::to_wstring(n); };
+    const std::wstring text =
+        Format(LoadText(IDS_SUMMARY_TEXT).c_str(), number(counts.examined).c_str(), number(counts.created).c_str(),
+               number(counts.updated).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
+               ByteSizeText(counts.bytes).c_str(), ElapsedText(seconds).c_str());
+    policy_.Report(LoadText(IDS_ROW_SUMMARY), text, RowToList);
+    // Also in a log of errors only: it says how many there were.
+    log_.Write(kLogHeaderLevel, Format(LoadText(IDS_LOG_SUMMARY).c_str(), text.c_str()));
+}
+
 int MirrorWorker::RunSettings(int result) {
     EngineHost& host = *batch_.host;
     std::vector<FolderSetting>& settings = *batch_.settings;
+    int number = 0;
     for (size_t index = 0; result == 1 && index < settings.size(); ++index) {
         // "中止" during the previous setting's after-command: nothing more starts.
         if (batch_.cancelRequested) {
@@ -88,6 +133,20 @@ int MirrorWorker::RunSettings(int result) {
 
         setting.testFlag = batch_.testMode;
         setting.status = RunStatus{};
+        {
+            // The time left goes by what the setting and those after it
+            // took last time; one without a previous run leaves it unknown.
+            std::int64_t later = 0;
+            for (const size_t next : SelectedSettings(start)) {
+                if (next <= index) continue;
+                const FolderSetting& s = settings[next];
+                later = later < 0 || s.LastFiles <= 0 ? -1 : later + s.LastSeconds;
+            }
+            batch_.progress.StartSetting(++number, setting.LastFiles, setting.LastSeconds, later);
+        }
+        const ULONGLONG startTick = GetTickCount64();
+        examined_ = 0;
+        plannedBytes_ = 0;
         // The run works on a copy: date folders and drives found by label
         // must not end up in the stored setting.
         stored_ = &setting;
@@ -167,22 +226,40 @@ int MirrorWorker::RunSettings(int result) {
         }
         const bool afterStop = RunCommand(work, 1, noErrors, start) == 1;
         host.RunState(0);
+        const RunCounts counts = SettingCounts();
+        const auto seconds = static_cast<std::int64_t>((GetTickCount64() - startTick) / 1000);
+        ReportSummary(counts, seconds);
+        batchDone_ += counts;
         if (!afterStop && result == 1) {
             policy_.Report(LoadText(IDS_ROW_END), dashLine, RowToList);
             if (!batch_.testMode) {
                 work.LastExec = static_cast<std::int64_t>(start);
                 if (noErrors) work.LastCleanExec = work.LastExec;
+                if (end == SettingEnd::Completed) {
+                    work.LastFiles = counts.examined;
+                    work.LastSeconds = seconds;
+                }
             }
         }
         log_.Close();
         setting.Errors = work.Errors;
         setting.LastExec = work.LastExec;
         setting.LastCleanExec = work.LastCleanExec;
+        setting.LastFiles = work.LastFiles;
+        setting.LastSeconds = work.LastSeconds;
         setting.status = work.status;
         if (result == 0 || afterStop) setting.status.failed = 1;
         if (!afterStop && result == 1) lastCompleted_ = ForCommands(work, false);
-        if (setting.Errors > 0) RaiseExitCode(ExitErrors);
-        if (setting.Errors == ErrorsSkipped) RaiseExitCode(ExitSkipped);
+        if (setting.Errors > 0) {
+            RaiseExitCode(ExitErrors);
+            ++batch_.settingsWithErrors;
+            batch_.errorCount += setting.Errors;
+        }
+        if (setting.Errors == ErrorsSkipped) {
+            RaiseExitCode(ExitSkipped);
+            ++batch_.settingsSkipped;
+        }
+        batch_.progress.Publish(counts, batchDone_);
         policy_.SetSetting(nullptr);
         current_ = nullptr;
         stored_ = nullptr;
@@ -229,7 +306,16 @@ void MirrorWorker::FinishBatch(int result, std::time_t batchStart) {
     // A setting that ended the batch early leaves no pointer to its copy.
     policy_.SetSetting(nullptr);
     current_ = nullptr;
-    policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
+    if (result == 0 || batch_.cancelRequested) {
+        batch_.end = BatchEnd::Aborted;
+    } else if (batch_.settingsWithErrors > 0) {
+        batch_.end = BatchEnd::Errors;
+    } else if (batch_.settingsSkipped > 0) {
+        batch_.end = BatchEnd::Skipped;
+    } else {
+        batch_.end = BatchEnd::Clean;
+    }
+    policy_.SetStatus(EndStatusText(batch_), L"");
     log_.Close();
     batch_.result = result;
     batch_.worstLevel = policy_.worstLevel();
@@ -271,7 +357,12 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
         return;
     }
     if (!clean) {
-        if (options_.AutoExitWhenError && automatic && (Closing(action) || closingFollowUp)) CloseProgram(false);
+        if (options_.AutoExitWhenError && automatic && (Closing(action) || closingFollowUp)) {
+            CloseProgram(false);
+        } else if (action == RunModeMessage && !batch_.testMode) {
+            // The message the user asked for says that the batch stopped.
+            ShowEndBox();
+        }
         return;
     }
     if (action == RunModeNothing) {
@@ -279,7 +370,7 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
         return;
     }
     if (action == RunModeMessage) {
-        policy_.ShowPlainBox(LoadText(IDS_BACKUP_DONE), LoadText(IDS_BACKUP_DONE_CAPTION), MB_TOPMOST | MB_ICONINFORMATION);
+        ShowEndBox();
         return;
     }
     if (Closing(action)) {
@@ -299,7 +390,7 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
     const ToolCommandLine line = ExpandToolCommandLine(command.path, command.param, ActiveProjectOf(options_), {},
                                                        lastCompleted_ ? &*lastCompleted_ : nullptr, batchStart);
     const bool ran = LaunchTool(line.program, line.parameters, command.window, closingFollowUp);
-    policy_.SetStatus(LoadText(IDS_STATUS_DONE), L"");
+    policy_.SetStatus(EndStatusText(batch_), L"");
     if (!ran) RaiseExitCode(ExitErrors);
     if (closingFollowUp) {
         // An unattended run that is to end the program ends it even when the
@@ -311,6 +402,43 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
         batch_.cleanCompletion = false;
     }
     EndAutomaticState();
+}
+
+void MirrorWorker::ShowEndBox() {
+    std::wstring text;
+    UINT icon = MB_ICONWARNING;
+    unsigned caption = IDS_BACKUP_DONE_CAPTION;
+    const std::wstring skipped =
+        batch_.settingsSkipped > 0 ? Format(LoadText(IDS_BACKUP_SKIPPED_COUNT).c_str(), batch_.settingsSkipped) : L"";
+    switch (batch_.end) {
+        case BatchEnd::Clean:
+            text = LoadText(IDS_BACKUP_DONE);
+            icon = MB_ICONINFORMATION;
+            break;
+        case BatchEnd::Errors:
+            text = Format(LoadText(IDS_BACKUP_DONE_ERRORS).c_str(), batch_.settingsWithErrors,
+                          std::to_wstring(batch_.errorCount).c_str()) +
+                   skipped;
+            break;
+        case BatchEnd::Skipped:
+            text = LoadText(IDS_BACKUP_DONE_SKIPPED) + skipped;
+            break;
+        case BatchEnd::Aborted:
+            text = LoadText(IDS_BACKUP_ABORTED);
+            caption = IDS_ABORT_CAPTION;
+            break;
+    }
+    policy_.ShowPlainBox(text, LoadText(caption), MB_TOPMOST | icon);
+}
+
+std::wstring EndStatusText(const MirrorBatch& batch) {
+    switch (batch.end) {
+        case BatchEnd::Errors: return LoadText(IDS_STATUS_DONE_ERRORS);
+        case BatchEnd::Skipped: return LoadText(IDS_STATUS_DONE_SKIPPED);
+        case BatchEnd::Aborted: return LoadText(IDS_STATUS_ABORTED);
+        case BatchEnd::Clean: break;
+    }
+    return LoadText(IDS_STATUS_DONE);
 }
 
 DeleteChoice MirrorWorker::ConfirmDelete(const DeleteConfirmation& file) {

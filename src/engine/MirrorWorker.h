@@ -44,6 +44,15 @@ private:
     // that may close the program or wait for a person.
     void FinishBatch(int result, std::time_t batchStart);
     void AfterCompletion(bool clean, bool automatic, std::time_t batchStart);
+    // The box that tells how the batch ended.
+    void ShowEndBox();
+    // The settings of the batch that the selection and the schedule take.
+    std::vector<size_t> SelectedSettings(std::time_t now) const;
+    // The counts of the setting in progress, and what the window is shown.
+    RunCounts SettingCounts() const;
+    void PublishProgress();
+    // The summary row and log line at the end of a setting.
+    void ReportSummary(const RunCounts& counts, std::int64_t seconds);
     // Posts the close; only a closing after-completion action itself may
     // hibernate or shut down at exit.
     void CloseProgram(bool powerAction);
@@ -110,6 +119,8 @@ private:
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
+    // A copy took its place: counted, and its bytes shown.
+    void Copied(std::int32_t& counter, std::uint64_t size);
 
     MirrorBatch& batch_;
     const GlobalOptions& options_;
@@ -156,6 +167,12 @@ private:
     // nothing to delete.
     bool backupRootPending_ = false;
     bool confirmDelete_ = false;
+    // The setting's master files the copy pass compared, and in a test run
+    // the bytes its copies would move.
+    std::int64_t examined_ = 0;
+    std::uint64_t plannedBytes_ = 0;
+    // The counts of the batch's finished settings.
+    RunCounts batchDone_;
 };
 
 }  // namespace tandrel

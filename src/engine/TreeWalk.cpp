@@ -327,6 +327,12 @@ bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstri
     return true;
 }
 
+void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
+    Bump(counter);
+    if (batch_.testMode) plannedBytes_ += size;
+    PublishProgress();
+}
+
 void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     const std::wstring text = LoadText(textId);
     policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
@@ -341,7 +347,9 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     const std::wstring rel = relative + entry.name;
     const std::wstring masterPath = masterRoot_ + rel, backupPath = backupRoot_ + rel;
     policy_.SetStatus(LoadText(IDS_STATUS_BACKUP), rel);
+    PublishProgress();
     if (!IsTarget(filters_.FileOutcome(rel))) return false;
+    ++examined_;
 
     const std::optional<std::int64_t> masterSeconds = FileTimeSeconds(entry.write);
     if (!masterSeconds) {
@@ -367,7 +375,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
         }
         policy_.Report(LoadText(IDS_ROW_CREATE), replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                        RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterPath, backupPath, true)) Bump(work.status.created);
+        if (ops_.Copy(masterPath, backupPath, true, &entry)) Copied(work.status.created, entry.size);
         return true;
     }
 
@@ -423,7 +431,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     }
     if (copy) {
         policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        if (ops_.Copy(masterPath, backupPath)) Bump(work.status.updated);
+        if (ops_.Copy(masterPath, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
         if (work.RenameCapital) CaseRename(backupFolder, onDisk, entry.name, entry.size);
     }
     return true;
@@ -435,6 +443,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = backupRoot_ + rel;
     policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
+    PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
 
     bool remove = false;

@@ -140,11 +140,6 @@ INT_PTR CALLBACK CBPropertyPage::StaticProc(HWND hwnd, UINT message, WPARAM wPar
     return result;
 }
 
-void CBPropertySheet::SetDialogFont(const std::wstring& face, int pointSize) { SetUserDialogFont(face, pointSize); }
-
-std::wstring CBPropertySheet::FontFace() { return UserDialogFace(); }
-int CBPropertySheet::FontSize() { return UserDialogPointSize(); }
-
 void CBPropertySheet::NoteApplied() {
     okPressed_ = true;
     if (okRect_ && hwnd_) GetWindowRect(hwnd_, okRect_);
@@ -173,7 +168,7 @@ INT_PTR CBPropertySheet::RunModal(HWND owner, int startPage) {
         if (page->template_.empty()) return -1;
         if (FontSet()) {
             std::vector<BYTE> changed =
-                TemplateWithFont(page->template_.data(), page->template_.size(), FontFace(), FontSize());
+                TemplateWithFont(page->template_.data(), page->template_.size(), UserDialogFace(), UserDialogPointSize());
             // A page that cannot take the font keeps its own.
             if (!changed.empty()) page->template_ = std::move(changed);
         }
@@ -277,10 +272,10 @@ void CBPropertySheet::FitPagesToFont() {
     HWND tab = PropSheet_GetTabControl(hwnd_);
     if (FontSet()) {
         HDC dc = GetDC(hwnd_);
-        const int height = -MulDiv(FontSize(), GetDeviceCaps(dc, LOGPIXELSY), 72);
+        const int height = -MulDiv(UserDialogPointSize(), GetDeviceCaps(dc, LOGPIXELSY), 72);
         ReleaseDC(hwnd_, dc);
         font_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, FontFace().c_str());
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, UserDialogFace().c_str());
         for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             if (child == tab || IsButton(child)) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         }

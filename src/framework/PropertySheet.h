@@ -43,7 +43,6 @@ public:
 
     HWND Handle() const { return hwnd_; }
     int TemplateId() const { return templateId_; }
-    CBPropertySheet* Sheet() const { return sheet_; }
 
 protected:
     virtual bool OnInit() { return true; }
@@ -88,12 +87,6 @@ public:
     virtual ~CBPropertySheet() = default;
     CBPropertySheet(const CBPropertySheet&) = delete;
     CBPropertySheet& operator=(const CBPropertySheet&) = delete;
-
-    // Shared by every sheet of the process. Without a face or a positive
-    // size sheets and pages keep their templates' font.
-    static void SetDialogFont(const std::wstring& face, int pointSize);
-    static std::wstring FontFace();
-    static int FontSize();
 
     void SetHelp(bool on) { help_ = on; }
     // An accelerator table translated before the sheet sees a key (F1 sends

@@ -38,8 +38,6 @@ public:
 protected:
     // Default handling is DefWindowProcW.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Called after WM_NCDESTROY; the handle is gone.
-    virtual void OnFinalMessage() {}
 
 private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -32,7 +32,6 @@ struct CommandEntry {
 class CommandList {
 public:
     int NextId() const { return largestId_ + 1; }
-    int LargestId() const { return largestId_; }
     int Count() const { return static_cast<int>(entries_.size()); }
     bool Empty() const { return entries_.empty(); }
 

@@ -97,6 +97,11 @@ struct FolderSetting {
     // error: "changed since the last backup" counts from here, so a file
     // whose copy failed, or that changed before a skipped run, is not lost.
     std::int64_t LastCleanExec = 0;
+    // What the last update run that went through the whole setting
+    // examined and how long it took: the window's estimate of the time left
+    // goes by them (0 unknown).
+    std::int64_t LastFiles = 0;
+    std::int64_t LastSeconds = 0;
     RunStatus status;
 
     // Every field to its default; the name to the given text (the string

@@ -62,6 +62,8 @@ void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
         TANDREL_KEY(Wide, LastExec);
         // Absent in older files: the last run, as it was counted then.
         v.Wide(L"LastCleanExec", s.LastCleanExec, s.LastExec);
+        TANDREL_KEY(Wide, LastFiles);
+        TANDREL_KEY(Wide, LastSeconds);
         TANDREL_KEY(Number, Errors);
     }
     if (parts & PartAutoExec) TANDREL_KEY(Flag, AutoExec);

@@ -8,7 +8,7 @@ namespace tandrel {
 
 // What a folder-setting save writes.
 enum SaveParts : unsigned {
-    PartResult = 1,      // LastExec, LastCleanExec and Errors
+    PartResult = 1,      // LastExec, LastCleanExec, Errors and the last run's figures
     PartAutoExec = 2,
     PartDefinition = 4,  // every other key, both command slots included
     PartAll = 255,

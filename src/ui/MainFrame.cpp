@@ -192,6 +192,58 @@ std::wstring CMainFrame::StatusText() const {
     return buffer;
 }
 
+std::wstring CMainFrame::ProgressText() const {
+    if (progressWidth_ == 0) return {};
+    wchar_t buffer[1024] = {};
+    SendMessageW(statusBar_, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
+}
+
+void CMainFrame::ShowProgress(const std::wstring& text) {
+    int width = 0;
+    if (!text.empty()) {
+        HDC dc = GetDC(statusBar_);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(statusBar_, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(statusBar_, dc);
+        // The pane grows with its text and does not shrink back while a
+        // run goes on, so the status text beside it does not jitter.
+        width = std::max(progressWidth_, static_cast<int>(size.cx) + 4 * GetSystemMetrics(SM_CXEDGE) +
+                                             GetSystemMetrics(SM_CXVSCROLL));
+    }
+    if (width != progressWidth_) {
+        progressWidth_ = width;
+        LayoutStatusParts();
+    }
+    if (width > 0) SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainFrame::LayoutStatusParts() {
+    if (!statusBar_) return;
+    if (progressWidth_ == 0) {
+        int whole = -1;
+        SendMessageW(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
+        return;
+    }
+    RECT client{};
+    GetClientRect(statusBar_, &client);
+    // The status text keeps at least a third of the line.
+    const int statusWidth = std::max(static_cast<int>(client.right) - progressWidth_, static_cast<int>(client.right) / 3);
+    int parts[2] = {statusWidth, -1};
+    SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+void CMainFrame::OnWaiting(bool waiting) {
+    if (waiting && GetForegroundWindow() != Handle()) {
+        FLASHWINFO flash{sizeof flash, Handle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+        FlashWindowEx(&flash);
+        ++flashes_;
+    }
+    if (view_) view_->ShowProgress(true);
+}
+
 CommandState CMainFrame::QueryCommand(UINT id, bool mainMenu) const {
     if (view_) {
         if (std::optional<CommandState> state = view_->QueryCommand(id, mainMenu)) return *state;
@@ -342,6 +394,7 @@ void CMainFrame::Layout() {
     GetClientRect(Handle(), &client);
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     SendMessageW(statusBar_, WM_SIZE, 0, 0);
+    LayoutStatusParts();
     RECT r{};
     GetWindowRect(toolbar_, &r);
     const int toolbarHeight = r.bottom - r.top;
@@ -647,7 +700,8 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
             return 0;
         case WM_TANDREL_TOOL_ENDED: {
-            const std::wstring finished = LoadText(IDS_FINISHED);
+            // The end of the batch as it went, not only "finished".
+            const std::wstring finished = view_ ? EndStatusText(view_->Batch()) : LoadText(IDS_FINISHED);
             ShowStatus(finished.c_str(), L"");
             if (options_.afterAction == RunModeExit || options_.afterAction == RunModeHibernate ||
                 options_.afterAction == RunModeShutdown)
@@ -655,6 +709,9 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_TANDREL_RUN_STATE:
+            return 0;
+        case WM_TANDREL_WAITING:
+            OnWaiting(wParam != 0);
             return 0;
         case WM_TANDREL_AUTO_ENDED:
             // The after-completion action may be chosen again.

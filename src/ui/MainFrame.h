@@ -11,6 +11,7 @@
 #include "ui/AfterCompletion.h"
 #include "ui/Fonts.h"
 #include "ui/TandrelView.h"
+#include "ui/TaskbarProgress.h"
 
 namespace tandrel {
 
@@ -37,6 +38,13 @@ public:
 
     void SetTitle(const std::wstring& title) { SetWindowTextW(Handle(), title.c_str()); }
     std::wstring StatusText() const;
+    // The progress pane beside the status text (a run's counts, bytes and
+    // times); an empty text leaves the status text alone in the line.
+    void ShowProgress(const std::wstring& text);
+    std::wstring ProgressText() const;
+    TaskbarButton& Taskbar() { return taskbar_; }
+    // How often the taskbar button was made to flash for a box that waited.
+    int Flashes() const { return flashes_; }
 
     // The one place that says which command is enabled, checked or renamed.
     CommandState QueryCommand(UINT id, bool mainMenu = true) const;
@@ -90,6 +98,9 @@ private:
     // lists; F6 and Shift+F6 step between the three panes.
     void MoveFocus(bool forward, bool byPane);
     void ShowStatus(const wchar_t* status, const wchar_t* detail);
+    void LayoutStatusParts();
+    // A box of the run waits: the button flashes unless the window is in front.
+    void OnWaiting(bool waiting);
     // A command's prompt in the status line instead of the status, and back.
     void ShowPrompt(UINT id);
     void EndPrompt();
@@ -114,6 +125,9 @@ private:
     std::wstring shownStatus_;
     bool prompting_ = false;
     int menuDepth_ = 0;
+    int progressWidth_ = 0;
+    int flashes_ = 0;
+    TaskbarButton taskbar_;
     FontChoice defaultFont_;
     OwnedFont barFont_, statusFont_;
     int barWidth_ = 0, barHeight_ = 24;

@@ -23,6 +23,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
 #include "ui/MainFrame.h"
+#include "ui/ProgressText.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel {
@@ -39,6 +40,8 @@ constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
 // Report rows and the status line reach the screen at most this often.
 constexpr UINT kRefreshPeriodMs = 100;
+// The progress pane changes at most this often.
+constexpr DWORD kProgressPeriodMs = 300;
 // How long the end of a session waits for a cancelled run.
 constexpr DWORD kSessionEndWaitMs = 10000;
 
@@ -292,8 +295,33 @@ void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
     batch_.host = host_.get();
     batch_.currentIndex = 0;
     batch_.cancelRequested = false;
+    // No figure of the last run shows before the worker's first.
+    batch_.progress.StartBatch(0);
     if (!startBatch || !startBatch(batch_)) batch_.running = false;
+    // The progress pane follows the run on the refresh timer, to its end
+    // however short the run.
+    if (batch_.running) {
+        progressShown_ = true;
+        SetTimer(Handle(), kRefreshTimer, kRefreshPeriodMs, nullptr);
+    }
     UpdateCommands();
+}
+
+void CTandrelView::ShowProgress(bool now) {
+    const bool running = batch_.running;
+    if (!running && !progressShown_) return;
+    const DWORD tick = GetTickCount();
+    if (running && !now && tick - lastProgress_ < kProgressPeriodMs) return;
+    lastProgress_ = tick;
+    const ProgressFigures figures = batch_.progress.Read();
+    const std::wstring line = ProgressLine(figures);
+    frame_.ShowProgress(line);
+    tray_.SetTip(running ? line : std::wstring());
+    frame_.Taskbar().Show(FrameHandle(), TaskbarStateOf(running, host_->Waiting(), figures), figures);
+    progressShown_ = running;
+    if (running || IsWindowVisible(FrameHandle())) return;
+    // Hidden in the tray: the end of the run comes to the user.
+    tray_.ShowBalloon(LoadText(IDS_APP_TITLE), EndStatusText(batch_) + L"\n" + line, batch_.end != BatchEnd::Clean);
 }
 
 void CTandrelView::Cancel() {
@@ -862,7 +890,11 @@ void CTandrelView::OnTimer(UINT_PTR id) {
         UpdateCommands();
         ServeWaitingRuns();
     } else if (id == kRefreshTimer) {
-        if (!host_->Refresh() && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
+        const bool shown = host_->Refresh();
+        ShowProgress(false);
+        // The timer goes on while a run does: the progress pane moves even
+        // while one large file is copied.
+        if (!shown && !batch_.running && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
     }
 }
 

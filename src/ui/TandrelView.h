@@ -95,6 +95,13 @@ public:
     bool StoreAll(unsigned parts = PartAll);
     void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
     void Cancel();
+    // The progress pane, the tray tip and the taskbar button from the
+    // batch's counters, a few times a second (now: at once); after the run
+    // once more with its final figures, and a balloon when the window is
+    // hidden in the tray.
+    void ShowProgress(bool now);
+    // The progress pane still follows a run: its final figures are to come.
+    bool ProgressFollowsRun() const { return progressShown_; }
     // Windows ends the session: the run stops without asking anybody; at
     // the end (final) the view waits for it a while and stores the project.
     void EndSession(bool final);
@@ -181,6 +188,8 @@ private:
     bool autoStartWaiting_ = false;
     MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
+    DWORD lastProgress_ = 0;
+    bool progressShown_ = false;
 };
 
 }  // namespace tandrel

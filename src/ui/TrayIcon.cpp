@@ -12,7 +12,7 @@ namespace {
 constexpr UINT kTrayId = 1000;
 constexpr int kRunIcons[] = {IDI_RUN1, IDI_RUN2, IDI_RUN3, IDI_RUN4};
 
-NOTIFYICONDATAW IconData(HWND owner, int resource) {
+NOTIFYICONDATAW IconData(HWND owner, int resource, const std::wstring& tip) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = owner;
@@ -22,7 +22,7 @@ NOTIFYICONDATAW IconData(HWND owner, int resource) {
     data.uCallbackMessage = WM_TANDREL_TRAY;
     data.hIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    lstrcpynW(data.szTip, LoadText(IDS_APP_TITLE).c_str(), ARRAYSIZE(data.szTip));
+    lstrcpynW(data.szTip, tip.empty() ? LoadText(IDS_APP_TITLE).c_str() : tip.c_str(), ARRAYSIZE(data.szTip));
     return data;
 }
 }  // namespace
@@ -31,7 +31,7 @@ bool TrayIcon::Add(HWND owner) {
     owner_ = owner;
     icon_ = IDR_MAINFRAME;
     frame_ = 0;
-    NOTIFYICONDATAW data = IconData(owner, icon_);
+    NOTIFYICONDATAW data = IconData(owner, icon_, tip_);
     added_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
     // Also the keyboard reaches the icon's menu and the window.
     data.uVersion = NOTIFYICON_VERSION_4;
@@ -52,8 +52,29 @@ void TrayIcon::Remove() {
 
 void TrayIcon::SetIcon(int resource) {
     icon_ = resource;
+    Modify();
+}
+
+void TrayIcon::Modify() {
     if (!owner_) return;
-    NOTIFYICONDATAW data = IconData(owner_, resource);
+    NOTIFYICONDATAW data = IconData(owner_, icon_, tip_);
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void TrayIcon::SetTip(const std::wstring& tip) {
+    if (tip == tip_) return;
+    tip_ = tip;
+    Modify();
+}
+
+void TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text, bool warning) {
+    balloon_ = title + L"\n" + text;
+    if (!owner_) return;
+    NOTIFYICONDATAW data = IconData(owner_, icon_, tip_);
+    data.uFlags |= NIF_INFO;
+    data.dwInfoFlags = warning ? NIIF_WARNING : NIIF_INFO;
+    lstrcpynW(data.szInfoTitle, title.c_str(), ARRAYSIZE(data.szInfoTitle));
+    lstrcpynW(data.szInfo, text.c_str(), ARRAYSIZE(data.szInfo));
     Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace tandrel {
 
 // The program's icon in the notification area, with its run animation.
@@ -19,10 +21,19 @@ public:
     // icon's point on the screen.
     bool Version4() const { return version4_; }
     int CurrentIcon() const { return icon_; }
+    // The tip under the mouse: the progress line during a run, empty for
+    // the program's name.
+    void SetTip(const std::wstring& tip);
+    const std::wstring& Tip() const { return tip_; }
+    // A balloon beside the icon (the end of a run while the window is hidden).
+    void ShowBalloon(const std::wstring& title, const std::wstring& text, bool warning);
+    const std::wstring& LastBalloon() const { return balloon_; }
 
 private:
     void SetIcon(int resource);
+    void Modify();
     HWND owner_ = nullptr;
+    std::wstring tip_, balloon_;
     bool added_ = false;
     bool version4_ = false;
     int icon_ = 0;

@@ -36,6 +36,8 @@ constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_APP + 0x72;
 // To the view: show the kept report rows and status text; wParam 0 starts
 // the refresh timer, 1 refreshes at once.
 constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;
+// To the frame: a box of the run opens (wParam 1) or was answered (0).
+constexpr UINT WM_TANDREL_WAITING = WM_USER + 0x7C;
 // To the view: the labels of arrived drives were read. wParam the drives'
 // unit mask, lParam the volumes (taken with TakePosted).
 constexpr UINT WM_TANDREL_MEDIA_READ = WM_USER + 0x74;

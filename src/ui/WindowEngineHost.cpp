@@ -81,6 +81,11 @@ void CWindowEngineHost::Sync() {
     SendMessageW(view_, refreshMessage_, 1, 0);
 }
 
+void CWindowEngineHost::Wait(bool waiting) {
+    waiting_ = waiting;
+    SendMessageW(frame_, WM_TANDREL_WAITING, waiting ? 1 : 0, 0);
+}
+
 bool CWindowEngineHost::Refresh() {
     std::optional<std::wstring> status, detail;
     bool pending = false, idle = false;
@@ -141,11 +146,16 @@ int CWindowEngineHost::ShowMessageBox(const std::wstring& text, const std::wstri
             default: return IDCANCEL;
         }
     }
-    if (batch_.running || !batch_.workerActive) return ShowMessage(view_, text, caption, style);
-    const std::wstring waiting = Format(LoadText(IDS_WAITING_FOR_BOX).c_str(), caption.c_str());
-    SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(waiting.c_str()));
+    // A box after the run (the after-completion step) is what the worker waits for.
+    const bool afterRun = !batch_.running && batch_.workerActive;
+    if (afterRun) {
+        const std::wstring waiting = Format(LoadText(IDS_WAITING_FOR_BOX).c_str(), caption.c_str());
+        SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(waiting.c_str()));
+    }
+    Wait(true);
     const int answer = ShowMessage(view_, text, caption, style);
-    SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(L""));
+    Wait(false);
+    if (afterRun) SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(L""));
     return answer;
 }
 
@@ -158,7 +168,9 @@ DeleteChoice CWindowEngineHost::ConfirmDelete(const DeleteConfirmation& file) {
     Sync();
     if (unasked_) return DeleteChoice::Abort;
     CConfirmDeleteDlg dialog(file);
+    Wait(true);
     const INT_PTR result = RunDialogInUserFont(dialog, frame_);
+    Wait(false);
     // A dialog that could not be shown must not delete anything.
     if (result < 1 || result > static_cast<INT_PTR>(DeleteChoice::Abort) + 1) return DeleteChoice::Skip;
     return static_cast<DeleteChoice>(result - 1);

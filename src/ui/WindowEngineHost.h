@@ -51,12 +51,16 @@ public:
     // The session ends: boxes answer at once (stop, no, cancel) and no file
     // is deleted on a confirmation nobody gave.
     void AnswerBoxesUnasked(bool on) { unasked_ = on; }
+    // A box of the run waits for the user.
+    bool Waiting() const { return waiting_; }
 
 private:
     // Worker thread: asks the view for its timer unless it runs already.
     void Kick();
     // Worker thread: the window shows everything kept so far.
     void Sync();
+    // Worker thread: a box opens (true) or was answered.
+    void Wait(bool waiting);
 
     HWND frame_;
     HWND view_;
@@ -71,6 +75,7 @@ private:
     bool statusPending_ = false;
     bool timerWanted_ = false;
     std::atomic<bool> unasked_{false};
+    std::atomic<bool> waiting_{false};
 };
 
 }  // namespace tandrel

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "TestSupport.h"
@@ -51,7 +52,7 @@ public:
 };
 
 TEST(TandrelAppTest, PowerActionOnlyWhenAskedFor) {
-    struct Case { bool atExit; int runMode; int afterAction; bool privilegeOk; std::vector<std::string> calls; };
+    struct Case { bool atExit; int runMode; int afterAction; bool privilegeOk; std::vector<std::string> calls; int code = 7; };
     const Case cases[] = {
         {false, RunModeShutdown, 0, true, {}},
         {true, RunModeExit, 0, true, {}},
@@ -61,19 +62,22 @@ TEST(TandrelAppTest, PowerActionOnlyWhenAskedFor) {
         {true, RunModeCommand, 3, true, {"privilege", "hibernate"}},
         {true, RunModeCommand, 4, true, {"privilege", "shutdown"}},
         {true, RunModeShutdown, 3, true, {"privilege", "hibernate"}},  // hibernation wins
+        // A refused privilege keeps the run's code and is at least "errors".
         {true, RunModeShutdown, 0, false, {"privilege"}},
+        {true, RunModeHibernate, 0, false, {"privilege"}, 0},
+        {true, RunModeShutdown, 0, false, {"privilege"}, 1},
     };
     for (const Case& c : cases) {
         GlobalOptions o;
         o.powerActionAtExit = c.atExit;
         o.runMode = c.runMode;
         o.afterAction = c.afterAction;
-        o.exitCode = 7;
+        o.exitCode = c.code;
         RecordingPower power;
         power.privilegeOk = c.privilegeOk;
         CTandrelApp::PerformPowerAction(o, power);
         EXPECT_EQ(power.calls, c.calls) << c.runMode << "/" << c.afterAction;
-        EXPECT_EQ(o.exitCode, c.privilegeOk ? 7 : 0);
+        EXPECT_EQ(o.exitCode, c.privilegeOk ? c.code : std::max(c.code, 2));
     }
 }
 

@@ -135,8 +135,8 @@ TEST(DefineSheetTest, NumberFieldsAreValidatedAndDateFolderFilled) {
 
 TEST(DefineSheetTest, FolderPatternsAddTheirParentsWhenAsked) {
     std::vector<TargetFolderChoice> answers;
-    ScriptFolderPrompt(answers);
     SheetRun run;
+    run.prompts = ScriptedFolderPrompt(answers);
     run.setting.Reset(L"設定");
     run.setting.TargetType = 0;
     // No: only the folder itself. Then Yes adds its parents; the same text
@@ -153,7 +153,6 @@ TEST(DefineSheetTest, FolderPatternsAddTheirParentsWhenAsked) {
     EXPECT_EQ(boxes.Boxes()[0].caption, L"対象フォルダ指定");
     EXPECT_NE(boxes.Boxes()[0].text.find(L"上位階層フォルダ:\r\na\r\na\\b"), std::wstring::npos);
     EXPECT_EQ(run.setting.TargetDirectory, L"a;a\\b;a\\b\\c;data;data\\*");
-    SetTargetPrompts({}, {});
 }
 
 TEST(DefineSheetTest, SavedSizeReopensLargerAndLaysPagesOut) {

@@ -46,13 +46,15 @@ struct FolderSheetRun {
     FolderSetting setting;
     CommandList commands;
     HelpLog help;
+    // The target page's dialogs; none unless a test scripts them.
+    TargetPrompts prompts;
 
     FolderSheetRun() { setting.Reset(L"設定"); }
 
     bool Run(const std::function<void(HWND sheet)>& drive, bool isNew = false) {
         bool ok = false;
         EXPECT_TRUE(test::DriveDialog(L"フォルダ設定", true, drive, [&] {
-            ok = EditFolderSetting(nullptr, options, setting, commands, isNew, help.Request());
+            ok = EditFolderSetting(nullptr, options, setting, commands, isNew, prompts, help.Request());
         }));
         return ok;
     }
@@ -65,17 +67,17 @@ inline HWND ShowPage(HWND sheet, int page) {
 inline void PressOk(HWND sheet) { SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0); }
 inline void Click(HWND page, int id) { SendMessageW(GetDlgItem(page, id), BM_CLICK, 0, 0); }
 
-// The target folder dialog answers with the next choice, Cancel when none
-// is left; SetTargetPrompts({}, {}) ends it.
-inline void ScriptFolderPrompt(std::vector<TargetFolderChoice>& answers) {
-    SetTargetPrompts(
-        [&answers](HWND, const std::wstring&, bool, TargetFolderChoice& choice) {
-            if (answers.empty()) return false;
-            choice = answers.front();
-            answers.erase(answers.begin());
-            return true;
-        },
-        {});
+// A target folder dialog that answers with the next choice, Cancel when
+// none is left.
+inline TargetPrompts ScriptedFolderPrompt(std::vector<TargetFolderChoice>& answers) {
+    TargetPrompts prompts;
+    prompts.folder = [&answers](HWND, const std::wstring&, bool, TargetFolderChoice& choice) {
+        if (answers.empty()) return false;
+        choice = answers.front();
+        answers.erase(answers.begin());
+        return true;
+    };
+    return prompts;
 }
 
 // Keeps a file open without sharing, so deleting it fails, for as long as

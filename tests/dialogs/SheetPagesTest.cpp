@@ -275,8 +275,8 @@ TEST(SheetPagesTest, DropsOnTheTargetListsAndCancelledEdits) {
     }
     ASSERT_TRUE(test::WriteBytes(home / L"Documents\\Misc\\Deep\\a;b.txt", "x"));
     std::vector<TargetFolderChoice> answers;
-    ScriptFolderPrompt(answers);
     FolderSheetRun run;
+    run.prompts = ScriptedFolderPrompt(answers);
     run.setting.Master = L"%TANDREL_DROP_HOME%\\Documents";
     run.setting.TargetType = 0;
     run.setting.TargetDirectory = L"keep\\me";
@@ -311,7 +311,6 @@ TEST(SheetPagesTest, DropsOnTheTargetListsAndCancelledEdits) {
     EXPECT_NE(boxes.Boxes()[0].text.find(L"追加するフォルダ:\r\nWork\\Old\r\n"), std::wstring::npos);
     EXPECT_NE(boxes.Boxes()[1].text.find(L"追加するフォルダ:\r\nMisc\\Deep\r\n"), std::wstring::npos);
     EXPECT_NE(boxes.Boxes()[2].text.find(L"追加するフォルダ:\r\nnew\\place\r\n"), std::wstring::npos);
-    SetTargetPrompts({}, {});
     SetEnvironmentVariableW(L"TANDREL_DROP_HOME", nullptr);
 }
 

@@ -116,32 +116,39 @@ TEST(FaultTest, ACopyThatFailsLeavesTheOldBackupAndNoPartialFile) {
     EXPECT_TRUE(Partials(b).empty());
 }
 
-TEST(FaultTest, AFileThatChangesBeforeItsCopyIsInPlaceIsCopiedWholeAndAgainNextTime) {
-    TempDir temp;
-    const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\log.txt", "first");
-    StagedFaults faults;
-    // The writer appends after the copy has read the file, before the copy
-    // takes its place.
-    faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
-        if (point == FaultPoint::Copy && seen == 1 && EqualsNoCase(path, b + L"\\log.txt")) {
-            HANDLE file = CreateFileW((m + L"\\log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-            DWORD written = 0;
-            WriteFile(file, " second", 7, &written, nullptr);
-            CloseHandle(file);
-        }
-        return 0;
-    };
-    Batch run;
-    run.settings = {Pair(m, b)};
-    run.Run(false);
-    EXPECT_EQ(ReadBytes(b + L"\\log.txt"), "first");
-    run.Run(false);
-    EXPECT_EQ(run.Changes(), (Rows{L"更新 log.txt"}));
-    EXPECT_EQ(ReadBytes(b + L"\\log.txt"), "first second");
-    EXPECT_TRUE(Partials(b).empty());
+TEST(FaultTest, AFileThatGrowsWhileItIsCopiedIsCopiedAgainWholeWithOrWithoutVerify) {
+    // Two pieces of the copy's size: the writer comes between them.
+    const std::string first(2 << 20, 'f');
+    for (const bool verify : {false, true}) {
+        SCOPED_TRACE(verify ? "with Verify" : "without Verify");
+        TempDir temp;
+        const std::wstring m = temp / L"m", b = temp / L"b";
+        MakeFolders(temp.Path(), {L"m", L"b"});
+        WriteBytes(m + L"\\log.txt", first);
+        WriteBytes(b + L"\\log.txt", "old");
+        Age(b + L"\\log.txt", 3600);
+        StagedFaults faults;
+        // The writer appends while the first copy has read its first piece.
+        faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
+            if (point == FaultPoint::Progress && seen == 1 && EqualsNoCase(path, m + L"\\log.txt")) {
+                HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+                DWORD written = 0;
+                WriteFile(file, " second", 7, &written, nullptr);
+                CloseHandle(file);
+            }
+            return 0;
+        };
+        Batch run;
+        run.settings = {Pair(m, b)};
+        run.settings[0].Verify = verify;
+        run.Run(false);
+        EXPECT_EQ(run.Changes(), (Rows{L"更新 log.txt"}));
+        EXPECT_EQ(run.settings[0].Errors, 0);
+        EXPECT_EQ(run.settings[0].status.updated, 1);
+        EXPECT_EQ(ReadBytes(b + L"\\log.txt"), first + " second");
+        EXPECT_TRUE(Partials(b).empty());
+    }
 }
 
 TEST(FaultTest, PartialCopiesOfAnInterruptedRunAreRemovedAndNeverShown) {

@@ -219,7 +219,11 @@ TEST(MirrorWorkerTest, DeleteConfirmationAnswers) {
     EXPECT_EQ(left, 1);
     EXPECT_TRUE(FileExists(temp / L"b2\\4.txt"));
     EXPECT_TRUE(FileExists(temp / L"b2\\5.txt"));
-    EXPECT_EQ(run.host.RowTexts().back(), L"中止 ");
+    const Rows rows = run.host.RowTexts();
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[rows.size() - 2], L"中止 ");
+    // The setting's summary follows the row that says it stopped.
+    EXPECT_EQ(rows.back().rfind(L"集計 ", 0), 0u);
 }
 
 TEST(MirrorWorkerTest, ScheduleGateAppliesToAutomaticRunsOnly) {

@@ -168,8 +168,6 @@ TEST_F(MainWindowTest, CompareToolTextAndOpeningFolders) {
         opened.push_back(path);
         return true;
     };
-    SetEnvironmentVariableW(L"TANDREL_GUI", L"D:\\x");
-    View().SetupList();
     {
         MessageRecorder boxes({IDNO});
         Select({0, 2});

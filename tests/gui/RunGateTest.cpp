@@ -36,7 +36,7 @@ TEST_F(MainWindowTest, RunsAskedForWhileASheetIsOpenStartWhenItCloses) {
         o.DetectMediaAction = 4;
     });
     View().dialogs.editSetting = [this](HWND owner, FolderSetting& setting, CommandList& commands, Rect&) {
-        return EditFolderSetting(owner, options, setting, commands, false);
+        return EditFolderSetting(owner, options, setting, commands, false, TargetPrompts::Dialogs());
     };
     size_t startedWhileOpen = 99;
     bool optionsWhileOpen = true, exitWhileOpen = true;

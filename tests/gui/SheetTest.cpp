@@ -31,7 +31,7 @@ void Type(HWND sheet, int id, const std::wstring& text) {
 TEST_F(MainWindowTest, AddAndEditThroughTheSheetLeaveTheirRows) {
     Open(SettingsText());
     View().dialogs.editSetting = [this](HWND owner, FolderSetting& setting, CommandList& commands, Rect& placement) {
-        const bool ok = EditFolderSetting(owner, options, setting, commands, false);
+        const bool ok = EditFolderSetting(owner, options, setting, commands, false, TargetPrompts::Dialogs());
         placement = options.FolderSettingDialog;
         return ok;
     };
