@@ -104,6 +104,12 @@ bool CMainFrame::Create(const std::wstring& title) {
 }
 
 void CMainFrame::OnIdle() {
+    // The worker leaves its after-completion step without a message: the
+    // commands it held back come back on the next idle turn.
+    if (view_ && view_->Busy() != busyAtLastIdle_) {
+        busyAtLastIdle_ = view_->Busy();
+        RequestCommandUpdate();
+    }
     commandUpdate_.OnIdle();
     if (view_) view_->ServeWaitingRuns();
 }

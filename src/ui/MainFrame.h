@@ -125,6 +125,7 @@ private:
     std::wstring shownStatus_;
     bool prompting_ = false;
     int menuDepth_ = 0;
+    bool busyAtLastIdle_ = false;
     int progressWidth_ = 0;
     int flashes_ = 0;
     TaskbarButton taskbar_;

@@ -893,8 +893,9 @@ void CTandrelView::OnTimer(UINT_PTR id) {
         const bool shown = host_->Refresh();
         ShowProgress(false);
         // The timer goes on while a run does: the progress pane moves even
-        // while one large file is copied.
-        if (!shown && !batch_.running && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
+        // while one large file is copied. Its ticks also wake the message
+        // loop once the worker has left its after-completion step.
+        if (!shown && !Busy() && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
     }
 }
 

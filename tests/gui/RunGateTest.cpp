@@ -153,6 +153,8 @@ TEST_F(MainWindowTest, RunCommandsWaitForTheWorkersAfterCompletionStep) {
     JoinBatch(View().Batch());
     Pump();
     for (UINT id : {ID_RUN_TEST, ID_RUN_ALL_UPDATE, ID_OPTIONS, ID_APP_EXIT}) EXPECT_TRUE(Enabled(id)) << id;
+    // The toolbar follows without any other event.
+    EXPECT_TRUE(SendMessageW(frame->Toolbar(), TB_ISBUTTONENABLED, ID_RUN_ALL_UPDATE, 0));
     EXPECT_EQ(frame->StatusText().find(L"応答を待っています"), std::wstring::npos);
     EXPECT_TRUE(FileExists(backup + L"\\a.txt"));
 }
