@@ -109,39 +109,40 @@ private:
 };
 
 // This test program started again with only the test above, its output
-// passed on; its exit code.
+// passed on; its exit code. The output goes through a file, not a pipe: a
+// Wine service the copy starts would inherit a pipe and keep it open.
 DWORD RunScaleTestAt(DWORD dpi) {
     LogPixels scale(dpi);
+    TempDir dir;
+    const std::wstring output = dir / L"output.txt";
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) +
                            L"\" --gtest_brief=1 --gtest_filter=MainWindowTest.AtThisScaleTheColumnsFitAndSizesFollow";
     SetEnvironmentVariableW(L"TANDREL_EXPECTED_DPI", std::to_wstring(dpi).c_str());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE read = nullptr, write = nullptr;
-    CreatePipe(&read, &write, &inherit, 0);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    HANDLE file = CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = write;
+    si.hStdOutput = si.hStdError = file;
     PROCESS_INFORMATION pi{};
     const BOOL started = CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     SetEnvironmentVariableW(L"TANDREL_EXPECTED_DPI", nullptr);
-    CloseHandle(write);
-    if (!started) {
-        CloseHandle(read);
-        return static_cast<DWORD>(-1);
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0) std::fwrite(buffer, 1, got, stdout);
-    CloseHandle(read);
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(file);
+    if (!started) return static_cast<DWORD>(-1);
+    // The copy's own waits end it; only a hang reaches this deadline.
     DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
+    if (WaitForSingleObject(pi.hProcess, 3 * kPatience) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(pi.hProcess, &code);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, kPatience);
+    }
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    const std::string text = ReadBytes(output);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return code;
 }
 

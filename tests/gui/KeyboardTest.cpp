@@ -23,8 +23,10 @@ protected:
         SetFocus(SetupList());
         Pump();
     }
-    // The key pressed and released as the keyboard does it, with Shift held when asked.
-    void Press(WORD key, bool shift = false) {
+    // The key pressed and released as the keyboard does it, with Shift held
+    // when asked; false when the window never got it.
+    [[nodiscard]] bool Press(WORD key, bool shift = false) {
+        const SHORT toggled = GetKeyState(key) & 1;
         std::vector<INPUT> inputs;
         const auto add = [&](WORD vk, bool up) {
             INPUT input{};
@@ -38,9 +40,12 @@ protected:
         add(key, true);
         if (shift) add(VK_SHIFT, true);
         SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-        // Handled once the release of the last key has come through.
-        PumpUntil([&] { return !(GetKeyState(shift ? VK_SHIFT : key) & 0x8000); });
-        Pump();
+        // Handled once the key went down (its toggle bit turns) and up again,
+        // and the Shift key with it.
+        return PumpUntil([&] {
+            return (GetKeyState(key) & 1) != toggled && !(GetKeyState(key) & 0x8000) &&
+                   !(GetKeyState(VK_SHIFT) & 0x8000);
+        });
     }
     // Runs open (which opens a popup menu and returns when it closes) while a
     // second thread notes the menu's place and size and closes it.
@@ -85,27 +90,27 @@ TEST_F(KeyboardTest, TabAndF6GoThroughTheBarAndBothLists) {
     ASSERT_EQ(GetFocus(), SetupList());
     std::vector<HWND> visited;
     for (int i = 0; i < 5; ++i) {
-        Press(VK_TAB);
+        ASSERT_TRUE(Press(VK_TAB));
         visited.push_back(GetFocus());
     }
     EXPECT_EQ(visited, (std::vector<HWND>{ReportList(), projects, edit, after, SetupList()}));
-    Press(VK_TAB, true);
+    ASSERT_TRUE(Press(VK_TAB, true));
     EXPECT_EQ(GetFocus(), after);
 
     // F6 goes pane by pane; a disabled control is passed over.
     SetFocus(SetupList());
     visited.clear();
     for (int i = 0; i < 3; ++i) {
-        Press(VK_F6);
+        ASSERT_TRUE(Press(VK_F6));
         visited.push_back(GetFocus());
     }
     EXPECT_EQ(visited, (std::vector<HWND>{ReportList(), projects, SetupList()}));
-    Press(VK_F6, true);
+    ASSERT_TRUE(Press(VK_F6, true));
     EXPECT_EQ(GetFocus(), projects);
     Select({0});
     Command(ID_RUN_UPDATE);
     SetFocus(ReportList());
-    Press(VK_F6);
+    ASSERT_TRUE(Press(VK_F6));
     EXPECT_EQ(GetFocus(), after);
 }
 
@@ -113,7 +118,7 @@ TEST_F(KeyboardTest, ShiftF10AndTheMenuKeyOpenTheListsMenusAtTheFocusedRow) {
     OpenInFront();
     Select({2});
     listview::SetFocused(SetupList(), 2);
-    const Popup setup = WatchPopup([&] { Press(VK_F10, true); });
+    const Popup setup = WatchPopup([&] { EXPECT_TRUE(Press(VK_F10, true)); });
     ASSERT_TRUE(setup.shown);
     EXPECT_EQ(setup.items, 18);
     const POINT corner = RowCorner(SetupList(), 2);
@@ -126,11 +131,11 @@ TEST_F(KeyboardTest, ShiftF10AndTheMenuKeyOpenTheListsMenusAtTheFocusedRow) {
         View().Host().AddReportRow({L"作成", L"b.txt", {}, {}, {}});
     });
     ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 2; }));
-    Press(VK_TAB);
+    ASSERT_TRUE(Press(VK_TAB));
     ASSERT_EQ(GetFocus(), ReportList());
-    Press(VK_DOWN);
-    Press(VK_DOWN);
-    const Popup report = WatchPopup([&] { Press(VK_APPS); });
+    ASSERT_TRUE(Press(VK_DOWN));
+    ASSERT_TRUE(Press(VK_DOWN));
+    const Popup report = WatchPopup([&] { EXPECT_TRUE(Press(VK_APPS)); });
     ASSERT_TRUE(report.shown);
     EXPECT_EQ(report.items, 2);
     const int focused = static_cast<int>(SendMessageW(ReportList(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));

@@ -8,6 +8,7 @@
 #include <dbt.h>
 
 #include <atomic>
+#include <functional>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -194,6 +195,15 @@ TEST_F(MainWindowTest, DeleteConfirmationKeepsTheFileOnAStrayEnter) {
         answered = true;
     });
     HWND dialog = nullptr;
+    // Whatever fails below, the dialog is closed and the worker joined.
+    struct AtExit {
+        std::function<void()> run;
+        ~AtExit() { run(); }
+    } joiner{[&] {
+        if (!answered && dialog) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        PumpUntil([&] { return answered.load(); });
+        worker.join();
+    }};
     ASSERT_TRUE(PumpUntil([&] {
         dialog = FindWindowW(L"#32770", L"ファイル削除確認");
         return dialog && IsWindowVisible(dialog);
@@ -213,8 +223,7 @@ TEST_F(MainWindowTest, DeleteConfirmationKeepsTheFileOnAStrayEnter) {
     ASSERT_NE(info.hwndFocus, nullptr);
     PostMessageW(info.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
     PostMessageW(info.hwndFocus, WM_KEYUP, VK_RETURN, 0);
-    EXPECT_TRUE(PumpUntil([&] { return answered.load(); }));
-    worker.join();
+    ASSERT_TRUE(PumpUntil([&] { return answered.load(); }));
     EXPECT_EQ(choice, DeleteChoice::Skip);
 }
 
