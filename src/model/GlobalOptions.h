@@ -90,6 +90,9 @@ struct GlobalOptions {
     bool useRegistry = false;
     bool registryAllowed = false;
     bool loaded = false;
+    // The settings file exists but could not be read at start (the system's
+    // error code): nothing is written to it while the program runs.
+    unsigned long settingsReadError = 0;
     bool autoStart = false;
     bool startIconic = false;
     bool noSave = false;

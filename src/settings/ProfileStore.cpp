@@ -52,6 +52,28 @@ long long ParseLeadingInt64(const std::wstring& text) {
     return value == limit ? LLONG_MIN : -static_cast<long long>(value);
 }
 
+// The text a value is stored as, so that the system's reader gives back
+// what was written: a line end in it (CR LF, CR or LF) would start a new
+// line and becomes one blank; a value the reader would change (blanks round
+// it, or a pair of quotes round it) goes inside one more pair of double
+// quotes, which the reader drops.
+std::wstring StoredValue(const std::wstring& value) {
+    std::wstring text;
+    text.reserve(value.size() + 2);
+    for (size_t i = 0; i < value.size(); ++i) {
+        const wchar_t c = value[i];
+        if (c == L'\r' || c == L'\n') {
+            if (c == L'\r' && i + 1 < value.size() && value[i + 1] == L'\n') ++i;
+            text += L' ';
+        } else {
+            text += c;
+        }
+    }
+    const bool quoted = text.size() >= 2 && (text[0] == L'"' || text[0] == L'\'') && text.back() == text[0];
+    if (quoted || TrimBlanks(text).size() != text.size()) text = L'"' + text + L'"';
+    return text;
+}
+
 // A default handed back for a missing key loses its trailing blanks and is
 // cut like a stored value.
 std::wstring DefaultText(const std::wstring& value) {
@@ -215,10 +237,11 @@ bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& ke
 }
 
 bool ProfileStore::WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value) {
+    if (IniHeld()) return true;
     if (!key) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveSection(section); }) || true;
     if (!value) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveKey(section, key); }) || true;
     return ini::Change(options_.iniPath, [&](IniDocument& doc) {
-        doc.Set(section, key, value);
+        doc.Set(section, key, StoredValue(value));
         return true;
     });
 }
@@ -273,19 +296,16 @@ bool SectionWriter::Commit() {
         }
         return true;
     }
+    if (store_.IniHeld()) return true;
     return ini::Change(store_.options_.iniPath, [&](IniDocument& doc) {
-        for (const Entry& e : entries_) doc.Set(section_, e.key, e.text);
+        for (const Entry& e : entries_) doc.Set(section_, e.key, StoredValue(e.text));
         return true;
     });
 }
 
 bool ProfileStore::EnsureIniFile(bool recreate) {
+    if (IniHeld()) return true;
     return ini::Create(options_.iniPath, recreate);
-}
-
-void ReportIniFileError(const std::wstring& file, unsigned long error) {
-    const std::wstring errorText = SystemErrorText(error);
-    ShowMessageFormat(nullptr, IDS_INI_OPEN_FAILED, IDS_INI_OPEN, MB_OK | MB_ICONSTOP, file, &errorText);
 }
 
 void ProfileStore::ReadRect(const std::wstring& key, Rect& rect) const {

@@ -24,6 +24,9 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // gathers many writes into one.
 // Reads never fail: anything missing or unreadable gives the default.
 // Writes return false on failure; a failed INI write has told the user.
+// A settings file that could not be read at start (settingsReadError) is
+// never written: its writes succeed without touching it, the user having
+// been told once.
 class ProfileStore {
 public:
     explicit ProfileStore(GlobalOptions& options) : options_(options) {}
@@ -63,6 +66,7 @@ private:
     friend class SectionWriter;
 
     bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
+    bool IniHeld() const { return options_.settingsReadError != 0; }
     bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);
 
     GlobalOptions& options_;
@@ -120,8 +124,6 @@ private:
 // value type gives the default.
 int ReadRegistryDword(HKEY root, const std::wstring& subkey, const std::wstring& name, int defaultValue);
 bool FileExists(const std::wstring& path);
-// Message 63210: the settings file cannot be opened or written.
-void ReportIniFileError(const std::wstring& file, unsigned long error);
 
 // The SaveRegistory value kept in the registry profile, or in the older
 // program's profile when the first has none; -1 when neither has one.

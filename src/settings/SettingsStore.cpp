@@ -8,7 +8,6 @@
 #include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
-#include "settings/SettingsLocation.h"
 
 namespace tandrel {
 
@@ -302,6 +301,9 @@ bool SaveOptions(GlobalOptions& o, unsigned groups) {
 namespace {
 
 bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
+    // A /logoff start made up its options, layout and project list: the
+    // stored ones stay, and changes live in memory only.
+    if (o.noSave) groups &= GroupSettings;
     // The file always records its last writer.
     o.IniVersion = o.programVersion;
     ProfileStore store(o);
@@ -318,8 +320,7 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
                         store.WriteInt(kOptionsSection, L"DivideY", o.DivideY);
         if (!ok) return false;
     }
-    // The list a /logoff start shows is made up; the stored one stays.
-    if ((groups & GroupProjects) && !o.noSave && !SaveProjectList(o, store)) return false;
+    if ((groups & GroupProjects) && !SaveProjectList(o, store)) return false;
     if (groups & GroupSettings) {
         for (int p = 0; p < o.projects.Count(); ++p) {
             const Project& project = o.projects.At(p);
@@ -424,8 +425,7 @@ bool SetProjectCount(GlobalOptions& o, int count) {
            store.WriteInt(kOptionsSection, L"ProjectCount", count) && batch.Commit();
 }
 
-bool SaveAtExit(GlobalOptions& o) {
-    if (o.noSave || !o.loaded) return true;
+bool RecordStorageChoice(GlobalOptions& o) {
     ini::Batch batch(o.iniPath);
     ProfileStore store(o);
     const int chosen = o.useRegistry ? 1 : 0;
@@ -438,11 +438,30 @@ bool SaveAtExit(GlobalOptions& o) {
     }
     if ((iniValuePresent || !o.useRegistry) && !store.WriteInt(kSaveSection, kSaveRegistoryKey, chosen, true))
         return false;
-    return SaveOptionGroups(o, kStartGroups) && batch.Commit();
+    return batch.Commit();
+}
+
+bool SaveAtExit(GlobalOptions& o) {
+    if (o.noSave || !o.loaded || o.settingsReadError) return true;
+    ini::Batch batch(o.iniPath);
+    return RecordStorageChoice(o) && SaveOptionGroups(o, kStartGroups) && batch.Commit();
+}
+
+unsigned ProjectListLock(const GlobalOptions& o) {
+    if (o.settingsReadError) return IDS_LOCKED_UNREAD;
+    if (o.noSave) return IDS_LOCKED_BY_LOGOFF;
+    return 0;
 }
 
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
+    if (ProjectListLock(options)) {
+        // What was never loaded is read now, or the export fails.
+        const unsigned long error = options.useRegistry ? 0 : ini::ReadError(options.iniPath);
+        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return false;
+        source.ActiveProject = -1;
+        LoadOptions(source, kStartGroups);
+    }
     LoadOptions(source, GroupSettings);
     GlobalOptions target = WorkingCopy(source, GroupAll);
     target.iniPath = file;
@@ -479,7 +498,7 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
                             std::wstring* fileVersion) {
     // Another program's file, or one that cannot be read, would read as
     // empty settings and replace everything.
-    if (!IsSettingsFile(file)) return ImportFailed;
+    if (ProjectListLock(options) || !IsSettingsFile(file)) return ImportFailed;
     const GlobalOptions before = WorkingCopy(options, GroupAll);
     GlobalOptions target = WorkingCopy(options, GroupAll & ~GroupSettings);
     target.useRegistry = false;
@@ -513,6 +532,8 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     }
     if (ok) {
         options.useRegistry = false;
+        // A crash before the exit save must not bring the registry back.
+        RecordStorageChoice(options);
         LoadAtStart(options);
         return ImportDone;
     }

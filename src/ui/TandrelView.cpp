@@ -179,11 +179,19 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
             state.enabled = idle && any;
             state.text = CompareToolMenuText(options_, mainMenu);
             break;
+        case ID_PROJECT_EDIT:
+        case ID_IMPORT:
+            // Either would write a project list that was never read.
+            if (const unsigned lock = ProjectListLock(options_)) {
+                state.enabled = false;
+                state.prompt = LoadText(lock);
+                break;
+            }
+            state.enabled = idle;
+            break;
         case ID_SETTING_SELECT:
         case ID_SELECT_ALL:
-        case ID_PROJECT_EDIT:
         case ID_OPTIONS:
-        case ID_IMPORT:
         case ID_EXPORT:
         case ID_APP_EXIT: state.enabled = idle; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;

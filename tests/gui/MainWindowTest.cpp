@@ -7,6 +7,7 @@
 #include "framework/CommandUI.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
+#include "platform/Strings.h"
 #include "resource.h"
 #include "ui/UserMessages.h"
 
@@ -222,6 +223,31 @@ TEST_F(MainWindowTest, MediaDetectionMenuMarksTheStoredChoiceAndStaysGreyed) {
     EXPECT_TRUE(GetMenuState(menu, ID_MEDIA_NONE, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(menu, ID_MEDIA_TEST, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(Enabled(ID_MEDIA_ENABLE));
+}
+
+TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy) {
+    const struct {
+        std::function<void(GlobalOptions&)> lock;
+        unsigned why;
+    } cases[] = {
+        {[](GlobalOptions& o) { o.noSave = true; }, IDS_LOCKED_BY_LOGOFF},
+        {[](GlobalOptions& o) { o.settingsReadError = ERROR_SHARING_VIOLATION; }, IDS_LOCKED_UNREAD},
+    };
+    for (const auto& c : cases) {
+        frame.reset();
+        Open(SettingsText(), c.lock);
+        EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+        EXPECT_FALSE(Enabled(ID_IMPORT));
+        EXPECT_TRUE(Enabled(ID_EXPORT));
+        EXPECT_TRUE(Enabled(ID_OPTIONS));
+        Pump();
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame->ControlBar(), IDC_PROJECT_EDIT)));
+        // Pointing at the greyed item in the menu shows why.
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(ID_IMPORT, MF_GRAYED),
+                     reinterpret_cast<LPARAM>(GetMenu(frame->Handle())));
+        EXPECT_EQ(frame->StatusText(), LoadText(c.why));
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    }
 }
 
 }  // namespace tandrel::test

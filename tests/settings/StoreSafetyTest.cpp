@@ -4,6 +4,7 @@
 
 #include "SettingsFixture.h"
 #include "platform/Paths.h"
+#include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsLocation.h"
@@ -76,7 +77,7 @@ TEST_F(StoreSafetyTest, OnlyASettingsFileImportsAndAFailedImportChangesNothing) 
     EXPECT_EQ(settings[0].Name, L"日本語の設定");
 }
 
-TEST_F(StoreSafetyTest, ALogoffStartNeverWritesTheProjectList) {
+TEST_F(StoreSafetyTest, ALogoffStartWritesNothingItMadeUp) {
     WriteIni(test::FullSettingsText());
     GlobalOptions o = NewOptions();
     o.noSave = o.iniForced = true;
@@ -89,6 +90,127 @@ TEST_F(StoreSafetyTest, ALogoffStartNeverWritesTheProjectList) {
     EXPECT_EQ(Value(L"Options", L"ProjectName"), L"仕事");
     EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
     EXPECT_EQ(Value(L"Options", L"ActiveProject"), L"2");
+
+    // The options sheet's OK: its values live in memory only.
+    o.RecycleBinFileCount = 5;
+    ASSERT_TRUE(SaveOptions(o, GroupVersion | GroupLayout | GroupSheet));
+    EXPECT_EQ(Value(L"Options", L"IgnoreSystemFolderNames"), L"RECYCLER");
+    EXPECT_EQ(Value(L"Options", L"RecycleBinFileCount"), L"77");
+    EXPECT_EQ(Value(L"Options", L"ExecToolCount"), L"2");
+    EXPECT_EQ(Value(L"Window", L"MainWindow"), L"10 20 810 620");
+
+    // Export writes the stored options and project names, not the made-up ones.
+    const std::wstring exported = dir / L"export.ini";
+    ASSERT_TRUE(ExportSettings(o, exported));
+    EXPECT_EQ(Value(L"Options", L"ProjectCount", exported), L"3");
+    EXPECT_EQ(Value(L"Options", L"ProjectName", exported), L"仕事");
+    EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName", exported), L"趣味");
+    EXPECT_EQ(Value(L"Options", L"IgnoreSystemFolderNames", exported), L"RECYCLER");
+    EXPECT_EQ(Value(L"Project\\002\\Define 0", L"Name", exported), L"日本語の設定");
+
+    // Import and the project editor would renumber stored projects.
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_BY_LOGOFF));
+    const std::string stored = test::ReadBytes(iniPath);
+    EXPECT_EQ(ImportSettings(o, exported, true), ImportFailed);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
+    WriteIni(test::FullSettingsText());
+    const std::string stored = test::ReadBytes(iniPath);
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    {
+        // Held by another program while the program starts.
+        test::HeldFile held(iniPath);
+        MessageRecorder boxes;
+        EXPECT_TRUE(ChooseStorage(o));
+        OpenSettings(o);
+        // Neither a first-run question nor a conversion.
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_FALSE(o.useRegistry);
+    }
+    // Readable again: the view's save, the options sheet, the project list,
+    // a storage switch and the exit save all leave it as it is.
+    MessageRecorder boxes;
+    std::vector<FolderSetting> none;
+    CommandList commands;
+    EXPECT_TRUE(SaveProjectSettings(o, none, commands, 0, -1, PartAll));
+    EXPECT_TRUE(SaveOptions(o, GroupVersion | GroupSheet | GroupProjects));
+    EXPECT_FALSE(SwitchStorage(o, true));
+    EXPECT_FALSE(o.useRegistry);
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(RegistryText(L"Project\\002\\Define 0", L"Name"), L"<missing>");
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_UNREAD));
+    EXPECT_EQ(ImportSettings(o, iniPath, true), ImportFailed);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+
+    // Told once: which file, why, and that changes will not be saved.
+    ReportUnreadSettings(o);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, L"INI ファイルのオープン");
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"変更は保存されません"), std::wstring::npos);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"ファイル名: " + iniPath + L"\r\nエラー: "), std::wstring::npos);
+    EXPECT_GT(boxes.Boxes()[0].text.size(), boxes.Boxes()[0].text.find(L"エラー: ") + 6);
+
+    // The next start reads it again.
+    GlobalOptions next = NewOptions();
+    EXPECT_TRUE(ChooseStorage(next));
+    OpenSettings(next);
+    EXPECT_EQ(next.settingsReadError, 0u);
+    EXPECT_EQ(next.projects.Name(1), L"趣味");
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(StoreSafetyTest, AFolderThatCannotBeReachedIsNoFirstRun) {
+    // A share not yet connected: the folder is not there, so neither is "no file".
+    GlobalOptions o = NewOptions();
+    o.iniPath = dir / L"share\\Tandrel.ini";
+    MessageRecorder boxes;
+    EXPECT_TRUE(ChooseStorage(o));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    OpenSettings(o);
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(o.settingsReadError, static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
+    // In a folder that is there, a missing file is a first run.
+    o = NewOptions();
+    MessageRecorder first({IDCANCEL});
+    EXPECT_FALSE(ChooseStorage(o));
+    EXPECT_EQ(first.Boxes().size(), 1u);
+}
+
+TEST_F(StoreSafetyTest, TheStorageChoiceIsRecordedAsSoonAsTheSwitchCommits) {
+    WriteIni(L"[Options]\r\nProjectCount=1\r\nListCount=1\r\n[Define 0]\r\nName=一番\r\n");
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    MessageRecorder boxes;
+    ASSERT_TRUE(ChooseStorage(o));
+    OpenSettings(o);
+    ASSERT_TRUE(SwitchStorage(o, true));
+    // The program dies before its exit save; the next start finds the registry.
+    GlobalOptions next = NewOptions();
+    next.registryAllowed = true;
+    ASSERT_TRUE(ChooseStorage(next));
+    EXPECT_TRUE(next.useRegistry);
+
+    // An import in registry mode goes back to the INI file at once.
+    WriteIni(L"[Options]\r\nIniVersion=1.000\r\nProjectCount=1\r\nListCount=1\r\n[Define 0]\r\nName=取込\r\n",
+             dir / L"import.ini");
+    OpenSettings(next);
+    ASSERT_EQ(ImportSettings(next, dir / L"import.ini", false), ImportDone);
+    GlobalOptions after = NewOptions();
+    after.registryAllowed = true;
+    ASSERT_TRUE(ChooseStorage(after));
+    EXPECT_FALSE(after.useRegistry);
+    OpenSettings(after);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    ASSERT_EQ(LoadProjectSettings(after, settings, commands, 0), 1);
+    EXPECT_EQ(settings[0].Name, L"取込");
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(StoreSafetyTest, TheOldFileNamedInAnotherSpellingIsTheSettingsFileItself) {
