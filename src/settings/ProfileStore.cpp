@@ -11,6 +11,7 @@
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/IniFile.h"
+#include "settings/RegistryJournal.h"
 
 namespace tandrel {
 
@@ -83,27 +84,6 @@ std::wstring DefaultText(const std::wstring& value) {
     return text;
 }
 
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool Open(HKEY root, const std::wstring& path, REGSAM access) {
-        return RegOpenKeyExW(root, path.c_str(), 0, access, &key_) == ERROR_SUCCESS;
-    }
-    bool Create(HKEY root, const std::wstring& path) {
-        return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key_, nullptr) == ERROR_SUCCESS;
-    }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 std::wstring RegistryPath(const GlobalOptions& options, const std::wstring& section) {
     std::wstring path = options.registryKey + L"\\" + section;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -173,7 +153,7 @@ long long ProfileStore::ReadInt64(const std::wstring& section, const std::wstrin
 std::wstring ProfileStore::ReadString(const std::wstring& section, const std::wstring& key,
                                       const std::wstring& defaultValue) const {
     if (UseRegistry(false)) {
-        RegKey k;
+        registry::Key k;
         if (!k.Open(HKEY_CURRENT_USER, RegistryPath(options_, section), KEY_QUERY_VALUE)) return defaultValue;
         DWORD type = 0, size = 0;
         if (RegQueryValueExW(k.Get(), key.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
@@ -196,12 +176,9 @@ bool ProfileStore::WriteInt(const std::wstring& section, const std::wstring& key
 }
 
 bool ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    if (UseRegistry(false)) {
-        RegKey k;
-        if (!k.Create(HKEY_CURRENT_USER, RegistryPath(options_, section))) return false;
-        return RegSetValueExW(k.Get(), key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    }
+    if (UseRegistry(false))
+        return registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
+                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     return WriteIni(section, key.c_str(), value.c_str());
 }
 
@@ -212,27 +189,17 @@ bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& k
 }
 
 bool ProfileStore::WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value) {
-    RegKey k;
-    if (!k.Create(HKEY_CURRENT_USER, RegistryPath(options_, section))) return false;
     const DWORD data = static_cast<DWORD>(value);
-    return RegSetValueExW(k.Get(), key.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-           ERROR_SUCCESS;
+    return registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
 }
 
 bool ProfileStore::DeleteSection(const std::wstring& section) {
-    if (UseRegistry(false)) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, RegistryPath(options_, section).c_str());
-        return true;
-    }
+    if (UseRegistry(false)) return registry::DeleteTree(RegistryPath(options_, section)) == ERROR_SUCCESS;
     return WriteIni(section, nullptr, nullptr);
 }
 
 bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& key) {
-    if (UseRegistry(false)) {
-        RegKey k;
-        if (k.Open(HKEY_CURRENT_USER, RegistryPath(options_, section), KEY_SET_VALUE)) RegDeleteValueW(k.Get(), key.c_str());
-        return true;
-    }
+    if (UseRegistry(false)) return registry::DeleteValue(RegistryPath(options_, section), key) == ERROR_SUCCESS;
     return WriteIni(section, key.c_str(), nullptr);
 }
 
@@ -328,7 +295,7 @@ bool ProfileStore::WriteWidths(const std::wstring& key, const ColumnWidths& w) {
 }
 
 int ReadRegistryDword(HKEY root, const std::wstring& subkey, const std::wstring& name, int defaultValue) {
-    RegKey k;
+    registry::Key k;
     if (!k.Open(root, subkey, KEY_QUERY_VALUE)) return defaultValue;
     DWORD type = 0, value = 0, size = sizeof value;
     if (RegQueryValueExW(k.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
@@ -367,6 +334,15 @@ std::wstring ListCountKey(int project) {
 std::wstring SettingSection(int project, int index) {
     if (project == 0) return Format(L"Define%2d", index);
     return Format(L"Project\\%03d\\Define%2d", project, index);
+}
+
+StoreBatch::StoreBatch(const GlobalOptions& options) : ini_(options.iniPath), registry_(options.registryKey) {}
+
+bool StoreBatch::Commit() {
+    // Both always end; the registry side is put back when the file failed.
+    const bool written = ini_.Commit();
+    if (!written) return false;
+    return registry_.Commit();
 }
 
 }  // namespace tandrel

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "model/GlobalOptions.h"
+#include "settings/IniFile.h"
+#include "settings/RegistryJournal.h"
 
 namespace tandrel {
 
@@ -20,8 +22,8 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // options.iniPath or, when options.useRegistry is set, under
 // HKEY_CURRENT_USER\<options.registryKey>, where a section is a subkey path.
 // The INI file is kept as one document in memory (settings/IniFile.h): a
-// single write rewrites the whole file safely; an ini::Batch on iniPath
-// gathers many writes into one.
+// single write rewrites the whole file safely; a StoreBatch gathers many
+// writes into one and puts the registry back when a save fails.
 // Reads never fail: anything missing or unreadable gives the default.
 // Writes return false on failure; a failed INI write has told the user.
 // A settings file that could not be read at start (settingsReadError) is
@@ -118,6 +120,20 @@ private:
     ProfileStore& store_;
     std::wstring section_;
     std::vector<Entry> entries_;
+};
+
+// Holds a multi-value save together on both sides: the INI file is written
+// once, at the outermost Commit (ini::Batch); the registry profile keeps an
+// undo log (registry::Scope). A batch ended without Commit, or whose file
+// could not be written, leaves the file and the profile as they were.
+class StoreBatch {
+public:
+    explicit StoreBatch(const GlobalOptions& options);
+    bool Commit();
+
+private:
+    ini::Batch ini_;
+    registry::Scope registry_;
 };
 
 // A DWORD value read straight from the registry; any failure or another

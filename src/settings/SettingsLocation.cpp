@@ -221,7 +221,7 @@ bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()
     o.useRegistry = toRegistry;
     // The INI side takes every project in one write; a failure leaves the
     // settings where they were, and the choice with them.
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     bool ok = true;
     for (int p = 0; ok && p < static_cast<int>(projects.size()); ++p)
         ok = SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll);

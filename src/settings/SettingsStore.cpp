@@ -293,7 +293,7 @@ void LoadOptions(GlobalOptions& o, unsigned groups) {
 }
 
 bool SaveOptions(GlobalOptions& o, unsigned groups) {
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     if (!SaveOptionGroups(o, groups)) return false;
     return batch.Commit();
 }
@@ -384,7 +384,7 @@ bool SaveSetting(GlobalOptions& o, const FolderSetting& setting, const CommandLi
 bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& settings, const CommandList& commands,
                          int project, int index, unsigned parts) {
     const int count = std::min(static_cast<int>(settings.size()), kMaxSettingsPerProject);
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     bool ok = true;
     int first = 0, end = count;
     if (index < 0) {
@@ -405,7 +405,7 @@ bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& set
 }
 
 bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     ProfileStore store(o);
     bool ok = true;
     // The stored names are the project list, which a /logoff start keeps.
@@ -419,14 +419,14 @@ bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
 bool SetProjectCount(GlobalOptions& o, int count) {
     if (o.ActiveProject >= count) o.ActiveProject = -1;
     if (o.noSave) return true;
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     ProfileStore store(o);
     return store.WriteInt(kOptionsSection, L"ActiveProject", o.ActiveProject) &&
            store.WriteInt(kOptionsSection, L"ProjectCount", count) && batch.Commit();
 }
 
 bool RecordStorageChoice(GlobalOptions& o) {
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     ProfileStore store(o);
     const int chosen = o.useRegistry ? 1 : 0;
     bool iniValuePresent = true;
@@ -443,7 +443,7 @@ bool RecordStorageChoice(GlobalOptions& o) {
 
 bool SaveAtExit(GlobalOptions& o) {
     if (o.noSave || !o.loaded || o.settingsReadError) return true;
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     return RecordStorageChoice(o) && SaveOptionGroups(o, kStartGroups) && batch.Commit();
 }
 
@@ -517,7 +517,7 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     // Everything reaches the settings file in one write, or nothing does.
     bool ok = true;
     {
-        ini::Batch batch(target.iniPath);
+        StoreBatch batch(target);
         // Setting sections beyond a project's new count may stay: the count
         // key bounds every load.
         ProfileStore store(target);

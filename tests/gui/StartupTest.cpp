@@ -441,10 +441,12 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     EXPECT_EQ(ExitCodeWithin(process), 0u);
 }
 
-// Waits until the window is gone.
-bool WaitGoneWindow(HWND window) {
-    for (int waited = 0; waited < 30000 && IsWindow(window); waited += 100) Sleep(100);
-    return !IsWindow(window);
+// Whether the project editor's button is enabled, once it is as expected
+// (the command states follow the program's state when it is idle).
+bool ProjectEditorOffered(HWND window, bool expected) {
+    HWND edit = FindControl(window, IDC_PROJECT_EDIT);
+    test::WaitUntil([&] { return (IsWindowEnabled(edit) != FALSE) == expected; });
+    return IsWindowEnabled(edit) != FALSE;
 }
 
 // Three folder settings of project 0 and a second project.
@@ -482,13 +484,10 @@ TEST(StartupTest, ASettingsFileHeldAtStartIsToldOnceAndNeverWrittenOver) {
     HWND window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
     // The project editor is not offered: it would write a list never read.
-    HWND edit = FindControl(window, IDC_PROJECT_EDIT);
-    ASSERT_NE(edit, nullptr);
-    for (int waited = 0; waited < 30000 && IsWindowEnabled(edit); waited += 100) Sleep(100);
-    EXPECT_FALSE(IsWindowEnabled(edit));
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
     // The file is readable now; closing saves the view and the options.
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
     EXPECT_EQ(test::ReadBytes(ini), stored);
     // The next start reads it again.
     HANDLE again = program.Start(L"");
@@ -496,11 +495,9 @@ TEST(StartupTest, ASettingsFileHeldAtStartIsToldOnceAndNeverWrittenOver) {
     window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(FindWindowW(L"#32770", L"INI ファイルのオープン"), nullptr);
-    edit = FindControl(window, IDC_PROJECT_EDIT);
-    for (int waited = 0; waited < 30000 && !IsWindowEnabled(edit); waited += 100) Sleep(100);
-    EXPECT_TRUE(IsWindowEnabled(edit));
+    EXPECT_TRUE(ProjectEditorOffered(window, true));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(again, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(again), 0u);
 }
 
 TEST(StartupTest, AnAutomaticRunOnAHeldSettingsFileEndsWithCodeThreeAndNoBox) {
@@ -516,7 +513,7 @@ TEST(StartupTest, AnAutomaticRunOnAHeldSettingsFileEndsWithCodeThreeAndNoBox) {
         test::HeldFile held(ini);
         HANDLE process = program.Start(L"/auto");
         ASSERT_NE(process, nullptr);
-        EXPECT_EQ(ExitCodeWithin(process, 60000), 3u);
+        EXPECT_EQ(ExitCodeWithin(process), 3u);
     }
     EXPECT_FALSE(test::FileExists(data / L"b\\a.txt"));
     EXPECT_EQ(test::ReadBytes(ini), stored);
@@ -529,19 +526,16 @@ TEST(StartupTest, ALogoffStartKeepsTheStoredOptionsAndProjects) {
     ASSERT_NE(process, nullptr);
     HWND window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
-    HWND edit = FindControl(window, IDC_PROJECT_EDIT);
-    ASSERT_NE(edit, nullptr);
-    for (int waited = 0; waited < 30000 && IsWindowEnabled(edit); waited += 100) Sleep(100);
-    EXPECT_FALSE(IsWindowEnabled(edit));
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
 
     // The options sheet opened from the menu and confirmed unchanged.
     PostMessageW(window, WM_COMMAND, ID_OPTIONS, 0);
     HWND sheet = WaitForBox(L"オプション");
     ASSERT_NE(sheet, nullptr);
     PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-    EXPECT_TRUE(WaitGoneWindow(sheet));
+    EXPECT_TRUE(test::WaitGone(sheet));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(process, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
     // The view saved its own project's folder settings; the options and
     // the project list are the stored ones.
     const std::wstring saved = test::ReadUtf16File(ini);
@@ -585,10 +579,10 @@ TEST(StartupTest, TheSameSettingsFileByAnotherNameIsTheSameInstance) {
     // Tandrel.ini beside the program, named.
     HANDLE named = program.Start(L"/ini=Tandrel");
     ASSERT_NE(named, nullptr);
-    EXPECT_EQ(ExitCodeWithin(named, 30000), 0u);
+    EXPECT_EQ(ExitCodeWithin(named), 0u);
     EXPECT_EQ(WaitForSingleObject(plain, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitCodeWithin(plain, 15000), 0u);
+    EXPECT_EQ(ExitCodeWithin(plain), 0u);
 }
 
 }  // namespace

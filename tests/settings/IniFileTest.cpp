@@ -304,13 +304,20 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_EQ(ProfileStore(o).ReadInt(L"Options", L"DivideY", 0), 5);
 }
 
-// Saves two different projects in turn for ever, until killed.
-TEST(IniKillChild, DISABLED_SavesForEver) {
+// The options of a child on the file its parent named.
+GlobalOptions ChildOptions() {
     wchar_t path[MAX_PATH] = {};
-    ASSERT_GT(GetEnvironmentVariableW(L"TANDREL_KILL_FILE", path, MAX_PATH), 0u);
+    GetEnvironmentVariableW(L"TANDREL_KILL_FILE", path, MAX_PATH);
     GlobalOptions o;
     o.Reset(L"1.000");
     o.iniPath = path;
+    return o;
+}
+
+// Saves two different projects in turn for ever, until killed.
+TEST(IniKillChild, DISABLED_SavesForEver) {
+    GlobalOptions o = ChildOptions();
+    ASSERT_FALSE(o.iniPath.empty());
     CommandList commands;
     const auto first = Settings(L"first", 300, commands), second = Settings(L"second", 300, commands);
     for (unsigned round = 0;; ++round) SaveProjectSettings(o, round % 2 ? second : first, commands, 0, -1, PartAll);
@@ -318,11 +325,8 @@ TEST(IniKillChild, DISABLED_SavesForEver) {
 
 // Saves once into a folder that refuses the last rename, and ends.
 TEST(IniKillChild, DISABLED_SavesOnceButCannotPutTheFileInPlace) {
-    wchar_t path[MAX_PATH] = {};
-    ASSERT_GT(GetEnvironmentVariableW(L"TANDREL_KILL_FILE", path, MAX_PATH), 0u);
-    GlobalOptions o;
-    o.Reset(L"1.000");
-    o.iniPath = path;
+    GlobalOptions o = ChildOptions();
+    ASSERT_FALSE(o.iniPath.empty());
     CommandList commands;
     ini::SetPlaceFault([](const std::wstring&) { return static_cast<unsigned long>(ERROR_ACCESS_DENIED); });
     MessageRecorder boxes;

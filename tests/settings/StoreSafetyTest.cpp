@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 
 #include "SettingsFixture.h"
 #include "platform/Paths.h"
 #include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
+#include "settings/RegistryJournal.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 
@@ -269,6 +271,86 @@ TEST_F(StoreSafetyTest, AFailedStorageSwitchKeepsChoiceAndData) {
     }
     EXPECT_TRUE(o.useRegistry);
     EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+// Every key and value below a registry key, as text: one entry per key
+// ("path\") and per value ("path\name=type:bytes").
+std::set<std::wstring> RegistryTree(const std::wstring& path) {
+    std::set<std::wstring> tree;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return tree;
+    tree.insert(path + L"\\");
+    wchar_t name[1024];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 1024, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &length, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        std::wstring text = path + L"\\" + name + L"=" + std::to_wstring(type) + L":";
+        for (DWORD b = 0; b < size; ++b) text += std::to_wstring(data[b]) + L" ";
+        tree.insert(text);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 1024;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.emplace_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& sub : subkeys) tree.merge(RegistryTree(path + L"\\" + sub));
+    return tree;
+}
+
+// Fails every registry change of one value (or key) name for as long as it lives.
+class RegistryRefuses {
+public:
+    explicit RegistryRefuses(std::wstring name) {
+        registry::SetWriteFault([name](const std::wstring& path, const std::wstring& value) {
+            const std::wstring whole = path + L"\\" + value;
+            return whole.size() >= name.size() && whole.compare(whole.size() - name.size(), name.size(), name) == 0
+                       ? static_cast<LSTATUS>(ERROR_ACCESS_DENIED)
+                       : static_cast<LSTATUS>(ERROR_SUCCESS);
+        });
+    }
+    ~RegistryRefuses() { registry::SetWriteFault({}); }
+};
+
+TEST_F(StoreSafetyTest, AFailedRegistrySaveLeavesTheProfileAsItWas) {
+    GlobalOptions o = NewOptions();
+    o.useRegistry = o.registryAllowed = true;
+    std::vector<FolderSetting> settings(5);
+    for (int i = 0; i < 5; ++i) settings[static_cast<size_t>(i)].Reset(L"前" + std::to_wstring(i));
+    CommandList commands;
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 3, -1, PartAll));
+    const std::set<std::wstring> before = RegistryTree(registryKey);
+    ASSERT_GT(before.size(), 100u);
+
+    // Seven settings where five were; the fourth's name cannot be written.
+    std::vector<FolderSetting> more(7);
+    for (int i = 0; i < 7; ++i) more[static_cast<size_t>(i)].Reset(L"後" + std::to_wstring(i));
+    {
+        RegistryRefuses refuses(L"Define 3\\Name");
+        EXPECT_FALSE(SaveProjectSettings(o, more, commands, 0, -1, PartAll));
+        // Removing project 3 fails at its last section: its name and count come back.
+        RegistryRefuses refusesDelete(L"Project\\003\\Define 4\\");
+        EXPECT_FALSE(DeleteProjectKeys(o, 5, 3));
+    }
+    EXPECT_EQ(RegistryTree(registryKey), before);
+
+    // A switch into the registry that fails leaves nothing of it there.
+    WriteIni(test::FullSettingsText());
+    GlobalOptions file = NewOptions();
+    file.registryAllowed = true;
+    LoadAtStart(file);
+    RegDeleteTreeW(HKEY_CURRENT_USER, registryKey.c_str());
+    {
+        RegistryRefuses refuses(L"Project\\002\\Define 0\\Master");
+        MessageRecorder boxes;
+        EXPECT_FALSE(SwitchStorage(file, true));
+    }
+    EXPECT_FALSE(file.useRegistry);
+    for (const std::wstring& entry : RegistryTree(registryKey))
+        EXPECT_EQ(entry.find(L"Define"), std::wstring::npos) << test::Utf8(entry);
 }
 
 TEST_F(StoreSafetyTest, TimesBeyond2038RoundTripAndOldValuesRead) {
