@@ -171,7 +171,12 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     if (iniNamed) options_.iniPath = ResolveIniPath(options_, parsed.iniName, L".ini");
     std::vector<std::wstring> mutexNames{MutexName(options_.iniPath, iniNamed)};
     for (std::wstring& name : SettingsMutexNames(options_)) mutexNames.push_back(std::move(name));
-    if (!TakeSingleInstance(mutexNames)) return false;
+    if (!TakeSingleInstance(mutexNames)) {
+        // An automatic run that another instance keeps from running has not
+        // run: its exit code says so.
+        if (options_.autoStart) options_.exitCode = ExitAborted;
+        return false;
+    }
 
     if (options_.oldIniPath.empty()) options_.oldIniPath = options_.iniPath;
     if (!ChooseStorage(options_)) {
@@ -179,15 +184,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         return false;
     }
     OpenSettings(options_);
-    if (options_.settingsReadError) {
-        // A run nobody watches never runs on settings it could not read,
-        // and no box waits for anyone.
-        if (options_.autoStart) {
-            options_.exitCode = ExitAborted;
-            return false;
-        }
-        ReportUnreadSettings(options_);
-    }
+    if (UnattendedOnUnreadSettings()) return false;
+    ReportUnreadSettings(options_);
     // Also for the boxes a run shows from its own thread.
     UseDialogFontOf(options_);
 
@@ -235,9 +233,19 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     // A shortcut set to "minimised" starts in the tray.
     if (CMainFrame::StartsMinimised(showCommand)) options_.startIconic = true;
     frame_->InitialUpdate();
+    // The active project's settings may not have been readable just now.
+    if (UnattendedOnUnreadSettings()) return false;
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
     UpdateWindow(frame_->Handle());
     DragAcceptFiles(frame_->Handle(), TRUE);
+    return true;
+}
+
+bool CTandrelApp::UnattendedOnUnreadSettings() {
+    // A run nobody watches never runs on settings it could not read, and no
+    // box waits for anyone.
+    if (!options_.settingsReadError || !options_.autoStart) return false;
+    options_.exitCode = ExitAborted;
     return true;
 }
 

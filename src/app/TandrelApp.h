@@ -53,6 +53,9 @@ private:
     // brought to the front.
     bool TakeSingleInstance(const std::vector<std::wstring>& names);
     void ReleaseSingleInstance();
+    // True, with exit code 3, when an automatic start meets a settings file
+    // that could not be read.
+    bool UnattendedOnUnreadSettings();
 
     GlobalOptions& options_;
     std::vector<HANDLE> mutexes_;

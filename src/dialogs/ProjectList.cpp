@@ -48,6 +48,8 @@ int RemoveProjects(ProjectCollection& projects, const std::vector<int>& rows) {
 }
 
 bool CommitProjectList(GlobalOptions& options, EditedProjects edited) {
+    // Projects read while the file could not be read hold no settings.
+    if (ProjectListLock(options)) return false;
     ProjectCollection& projects = edited.projects;
     if (projects.Empty()) projects.Add(LoadText(IDS_DEFAULT_PROJECT));
     // The whole list reaches the settings file in one write or not at all.

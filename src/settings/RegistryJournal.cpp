@@ -186,7 +186,7 @@ LSTATUS DeleteTree(const std::wstring& path) {
     return Absent(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()));
 }
 
-Scope::Scope(std::wstring root) : root_(FoldName(root)) {
+Scope::Scope(const std::wstring& root) : root_(FoldName(root)) {
     std::lock_guard<std::mutex> lock(Lock());
     ++Journals()[root_].depth;
 }

@@ -45,7 +45,7 @@ LSTATUS DeleteTree(const std::wstring& path);
 // since the outermost one opened.
 class Scope {
 public:
-    explicit Scope(std::wstring root);
+    explicit Scope(const std::wstring& root);
     ~Scope();
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;

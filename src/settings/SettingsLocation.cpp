@@ -28,14 +28,6 @@ bool IsRelative(const std::wstring& path) {
     return !(path.size() >= 2 && path[1] == L':');
 }
 
-// Records a settings file that is there but cannot be read; returns what
-// the read gave (ERROR_FILE_NOT_FOUND when there is no file).
-unsigned long CheckSettingsFile(GlobalOptions& o) {
-    const unsigned long error = ini::ReadError(o.iniPath);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && !o.settingsReadError) o.settingsReadError = error;
-    return error;
-}
-
 // The profile functions look for a relative name in the Windows folder,
 // while the user meant the current one. With always, absolute names are
 // normalised too ("/" and "..").
@@ -130,7 +122,7 @@ bool ChooseStorage(GlobalOptions& o) {
         if (o.useRegistry) return true;
     }
     // Only a missing file is a first run; one that cannot be read is not.
-    if (CheckSettingsFile(o) != ERROR_FILE_NOT_FOUND || settled || choice != -1) return true;
+    if (CheckStoreReadable(o) != ERROR_FILE_NOT_FOUND || settled || choice != -1) return true;
     const int answer = ShowMessage(nullptr, LoadText(IDS_FIRST_RUN), LoadText(IDS_APP_TITLE),
                                    MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (answer == IDCANCEL) {
@@ -143,7 +135,7 @@ bool ChooseStorage(GlobalOptions& o) {
 }
 
 void OpenSettings(GlobalOptions& o) {
-    if (!o.useRegistry) CheckSettingsFile(o);
+    CheckStoreReadable(o);
     if (o.useRegistry || o.settingsReadError) {
         LoadAtStart(o);
         return;
@@ -202,17 +194,14 @@ void ReportUnreadSettings(const GlobalOptions& o) {
 
 bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()>& applySheetValues) {
     if (!o.registryAllowed || toRegistry == o.useRegistry) return true;
-    // Settings that were never read are not moved anywhere; the sheet's
-    // values live in memory only.
-    if (o.settingsReadError) {
-        if (applySheetValues) applySheetValues();
-        return false;
-    }
     // Every project keeps its own command list, with ids of its own.
     std::vector<Project> projects(static_cast<size_t>(o.projects.Count()));
     for (int p = 0; p < o.projects.Count(); ++p)
         LoadProjectSettings(o, projects[p].settings, projects[p].commands, p);
     if (applySheetValues) applySheetValues();
+    // Settings that could not be read are moved nowhere; the sheet's values
+    // live in memory only.
+    if (o.settingsReadError) return false;
     if (!SaveOptions(o, GroupVersion | GroupSheet)) return false;
     // Reload only: a conversion made at start must not run a second time.
     const std::wstring oldIni = std::exchange(o.oldIniPath, o.iniPath);

@@ -337,7 +337,15 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
 
 }  // namespace
 
+unsigned long CheckStoreReadable(GlobalOptions& o) {
+    if (o.useRegistry) return ERROR_SUCCESS;
+    const unsigned long error = ini::ReadError(o.iniPath);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && !o.settingsReadError) o.settingsReadError = error;
+    return error;
+}
+
 int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, CommandList& commands, int project) {
+    CheckStoreReadable(o);
     ProfileStore store(o);
     const int count = StoredSettingCount(store, project);
     commands.Clear();
@@ -455,14 +463,16 @@ unsigned ProjectListLock(const GlobalOptions& o) {
 
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
+    // What cannot be read now would be exported as empty.
+    CheckStoreReadable(source);
+    if (source.settingsReadError) return false;
+    // What was never loaded is read now.
     if (ProjectListLock(options)) {
-        // What was never loaded is read now, or the export fails.
-        const unsigned long error = options.useRegistry ? 0 : ini::ReadError(options.iniPath);
-        if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return false;
         source.ActiveProject = -1;
         LoadOptions(source, kStartGroups);
     }
     LoadOptions(source, GroupSettings);
+    if (source.settingsReadError) return false;
     GlobalOptions target = WorkingCopy(source, GroupAll);
     target.iniPath = file;
     target.useRegistry = false;
@@ -513,6 +523,7 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     }
     LoadAtStart(source);
     LoadOptions(source, GroupSettings);
+    if (source.settingsReadError) return ImportFailed;
 
     // Everything reaches the settings file in one write, or nothing does.
     bool ok = true;

@@ -28,8 +28,16 @@ void LoadOptions(GlobalOptions& options, unsigned groups);
 // Writes the given groups, stopping at the first failed write.
 bool SaveOptions(GlobalOptions& options, unsigned groups);
 
+// Whether the store options point at can be read now: 0, or
+// ERROR_FILE_NOT_FOUND when there is no settings file, or the system error
+// that kept it from being read. Such a file would seem to hold nothing, so
+// this also sets settingsReadError: nothing is written over it for the rest
+// of the run.
+unsigned long CheckStoreReadable(GlobalOptions& options);
+
 // Reads project p's folder settings (resized to their stored count, at most
-// 1000) and the commands they refer to; returns the count.
+// 1000) and the commands they refer to; returns the count. A settings file
+// that cannot be read gives none and sets settingsReadError.
 int LoadProjectSettings(GlobalOptions& options, std::vector<FolderSetting>& settings, CommandList& commands,
                         int project);
 // A negative index writes the count and every setting; otherwise only that

@@ -19,6 +19,7 @@
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
 #include "ui/MainFrame.h"
@@ -108,7 +109,10 @@ void CTandrelView::OnInitialUpdate() {
 }
 
 void CTandrelView::LoadActiveProject() {
+    const bool wasReadable = !options_.settingsReadError;
     LoadProjectSettings(options_, settings_, commands_, options_.ActiveProject);
+    // The file could not be read just now: nothing is saved from here on.
+    if (wasReadable && options_.settingsReadError && !options_.autoStart) ReportUnreadSettings(options_);
     Refill();
 }
 

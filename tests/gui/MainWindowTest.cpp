@@ -225,6 +225,33 @@ TEST_F(MainWindowTest, MediaDetectionMenuMarksTheStoredChoiceAndStaysGreyed) {
     EXPECT_FALSE(Enabled(ID_MEDIA_ENABLE));
 }
 
+TEST_F(MainWindowTest, AProjectThatCannotBeReadIsToldOnceAndNeverWrittenBack) {
+    Open(SettingsText());
+    // Another program replaces the file and holds it while the user picks
+    // the other project.
+    const std::wstring text = SettingsText() + L"; changed elsewhere\r\n";
+    ASSERT_TRUE(WriteBytes(iniPath, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)));
+    const std::string stored = ReadBytes(iniPath);
+    MessageRecorder boxes;
+    {
+        HeldFile held(iniPath);
+        HWND combo = GetDlgItem(frame->ControlBar(), IDC_PROJECT_COMBO);
+        SendMessageW(combo, CB_SETCURSEL, 1, 0);
+        SendMessageW(frame->Handle(), WM_COMMAND, MAKEWPARAM(IDC_PROJECT_COMBO, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        Pump();
+    }
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"変更は保存されません"), std::wstring::npos);
+    EXPECT_TRUE(View().Settings().empty());
+    EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+    // Readable again: closing stores the view, and the project that seemed
+    // empty stays as it is on disk.
+    frame.reset();
+    EXPECT_EQ(ReadBytes(iniPath), stored);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
 TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy) {
     const struct {
         std::function<void(GlobalOptions&)> lock;

@@ -444,9 +444,11 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
 // Whether the project editor's button is enabled, once it is as expected
 // (the command states follow the program's state when it is idle).
 bool ProjectEditorOffered(HWND window, bool expected) {
-    HWND edit = FindControl(window, IDC_PROJECT_EDIT);
-    test::WaitUntil([&] { return (IsWindowEnabled(edit) != FALSE) == expected; });
-    return IsWindowEnabled(edit) != FALSE;
+    // Shown only after its first update of the command states.
+    WaitVisible(window);
+    const auto offered = [window] { return IsWindowEnabled(FindControl(window, IDC_PROJECT_EDIT)) != FALSE; };
+    test::WaitUntil([&] { return offered() == expected; });
+    return offered();
 }
 
 // Three folder settings of project 0 and a second project.
@@ -494,8 +496,8 @@ TEST(StartupTest, ASettingsFileHeldAtStartIsToldOnceAndNeverWrittenOver) {
     ASSERT_NE(again, nullptr);
     window = WaitForWindow(L"Tandrel Unicode");
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(FindWindowW(L"#32770", L"INI ファイルのオープン"), nullptr);
     EXPECT_TRUE(ProjectEditorOffered(window, true));
+    EXPECT_EQ(FindWindowW(L"#32770", L"INI ファイルのオープン"), nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(again), 0u);
 }
@@ -580,6 +582,10 @@ TEST(StartupTest, TheSameSettingsFileByAnotherNameIsTheSameInstance) {
     HANDLE named = program.Start(L"/ini=Tandrel");
     ASSERT_NE(named, nullptr);
     EXPECT_EQ(ExitCodeWithin(named), 0u);
+    // A scheduled run that cannot run beside it says so.
+    HANDLE automatic = program.Start(L"/auto");
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(ExitCodeWithin(automatic), 3u);
     EXPECT_EQ(WaitForSingleObject(plain, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(plain), 0u);

@@ -166,6 +166,33 @@ TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
     EXPECT_EQ(boxes.Boxes().size(), 1u);
 }
 
+TEST_F(StoreSafetyTest, ASettingsFileThatCannotBeReadLaterInTheRunIsNotWrittenEither) {
+    WriteIni(test::FullSettingsText());
+    GlobalOptions o = NewOptions();
+    MessageRecorder boxes;
+    ASSERT_TRUE(ChooseStorage(o));
+    OpenSettings(o);
+    ASSERT_EQ(o.settingsReadError, 0u);
+    // Another program replaces the file and holds it while a project is read.
+    WriteIni(test::FullSettingsText() + L"; changed elsewhere\r\n");
+    const std::string stored = test::ReadBytes(iniPath);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    {
+        test::HeldFile held(iniPath);
+        EXPECT_EQ(LoadProjectSettings(o, settings, commands, 2), 0);
+        EXPECT_NE(o.settingsReadError, 0u);
+        EXPECT_FALSE(ExportSettings(o, dir / L"export.ini"));
+    }
+    // Released: the project that seemed empty is not written back, nor is
+    // anything else.
+    EXPECT_TRUE(SaveProjectSettings(o, settings, commands, 2, -1, PartAll));
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_UNREAD));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST_F(StoreSafetyTest, AFolderThatCannotBeReachedIsNoFirstRun) {
     // A share not yet connected: the folder is not there, so neither is "no file".
     GlobalOptions o = NewOptions();
