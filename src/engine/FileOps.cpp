@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <optional>
 
 #include "engine/FaultSeam.h"
 #include "platform/Environment.h"
@@ -69,47 +70,25 @@ bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned ca
 
 namespace {
 
-// A copy moves its data in pieces of this size: 中止 and the progress see
-// each piece, and a read past the cache takes whole sectors of it.
-constexpr DWORD kCopyPiece = 1 << 20;
+// Verify compares in pieces of this size; a read past the cache takes whole
+// sectors of it.
+constexpr DWORD kVerifyPiece = 1 << 20;
 
-// The attributes a copy takes from its source, as the system's copy does.
-constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// What a copy compares of its open source, and carries over.
+// Size and last-write time: what a copy compares of its source before and
+// after it.
 struct SourceState {
     std::uint64_t size = 0;
-    FILETIME creation{}, access{}, write{};
-    DWORD attributes = 0;
+    FILETIME write{};
+
+    bool operator==(const SourceState& other) const {
+        return size == other.size && CompareFileTime(&write, &other.write) == 0;
+    }
 };
 
-FILETIME FileTimeOf(const LARGE_INTEGER& time) {
-    return FILETIME{static_cast<DWORD>(time.QuadPart), static_cast<DWORD>(time.QuadPart >> 32)};
-}
-
-// Two queries the system answers from the open file (no name lookup).
-bool ReadState(HANDLE file, SourceState& state) {
-    FILE_BASIC_INFO basic{};
-    FILE_STANDARD_INFO standard{};
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
-        return false;
-    }
-    state.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-    state.creation = FileTimeOf(basic.CreationTime);
-    state.access = FileTimeOf(basic.LastAccessTime);
-    state.write = FileTimeOf(basic.LastWriteTime);
-    state.attributes = basic.FileAttributes;
-    return true;
-}
-
-bool SameTime(const FILETIME& a, const FILETIME& b) {
-    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
-
-bool SameState(const SourceState& a, const SourceState& b) {
-    return a.size == b.size && SameTime(a.write, b.write);
+std::optional<SourceState> ReadState(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return SourceState{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, data.ftLastWriteTime};
 }
 
 // One read of a piece; a file gives less only at its end. (A second read
@@ -121,137 +100,128 @@ bool ReadPiece(HANDLE file, char* buffer, DWORD wanted, DWORD& got) {
 
 }  // namespace
 
+// What the system's copy tells its progress routine about one copy.
+struct FileOps::CopyProgress {
+    FileOps& ops;
+    const std::wstring& source;
+    bool reported = false;
+    bool cancelled = false;
+    DWORD fault = 0;
+};
+
+DWORD CALLBACK FileOps::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                                       DWORD, HANDLE, HANDLE, void* data) {
+    auto& copy = *static_cast<CopyProgress*>(data);
+    return copy.ops.Progressed(copy, static_cast<std::uint64_t>(transferred.QuadPart)) ? PROGRESS_CONTINUE
+                                                                                       : PROGRESS_CANCEL;
+}
+
+bool FileOps::Progressed(CopyProgress& copy, std::uint64_t transferred) {
+    copy.reported = true;
+    if (progress_) progress_->Copying(transferred);
+    if ((copy.fault = InjectedFault(FaultPoint::Progress, copy.source))) return false;
+    copy.cancelled = policy_.Cancelled();
+    return !copy.cancelled;
+}
+
 FileOps::~FileOps() {
     if (buffers_) VirtualFree(buffers_, 0, MEM_RELEASE);
 }
 
 char* FileOps::Buffer(int which) {
     if (!buffers_) {
-        buffers_ = VirtualAlloc(nullptr, 2 * kCopyPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        buffers_ = VirtualAlloc(nullptr, 2 * kVerifyPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!buffers_) throw std::bad_alloc();
     }
-    return static_cast<char*>(buffers_) + static_cast<size_t>(which) * kCopyPiece;
+    return static_cast<char*>(buffers_) + static_cast<size_t>(which) * kVerifyPiece;
 }
 
-HANDLE FileOps::CreatePartial(const std::wstring& destination, std::wstring& partial, DWORD& error) {
-    const std::wstring folder = FolderOf(destination);
-    unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
-    for (int attempt = 0; attempt < 64; ++attempt, ++number) {
-        partial = folder + PartialCopyName(number);
-        const HANDLE file = CreateFileW(LongPath(partial).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (file != INVALID_HANDLE_VALUE) return file;
-        error = GetLastError();
-        // Someone else's partial copy under that name: never touched.
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-    }
-    partial.clear();
-    return INVALID_HANDLE_VALUE;
-}
-
-FileOps::CopyResult FileOps::CopyData(HANDLE from, HANDLE to, const std::wstring& source, std::uint64_t size,
-                                      std::uint64_t& moved, DWORD& error) {
-    char* buffer = Buffer(0);
-    moved = 0;
-    // No further than the size at the start: a file that grows as fast as
-    // it is read would otherwise be chased for ever. What it grew by shows
-    // in its size afterwards.
-    while (moved < size) {
-        const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(kCopyPiece, size - moved));
-        DWORD got = 0;
-        if (!ReadPiece(from, buffer, wanted, got)) {
-            error = GetLastError();
-            return CopyResult::Failed;
-        }
-        if (got == 0) return CopyResult::Done;
-        DWORD written = 0;
-        if (!WriteFile(to, buffer, got, &written, nullptr) || written != got) {
-            error = written != got && GetLastError() == 0 ? ERROR_WRITE_FAULT : GetLastError();
-            return CopyResult::Failed;
-        }
-        moved += got;
-        if (progress_) progress_->Copying(moved);
-        if ((error = InjectedFault(FaultPoint::Progress, source))) return CopyResult::Failed;
-        if (policy_.Cancelled()) return CopyResult::Cancelled;
-    }
-    return CopyResult::Done;
-}
-
-FileOps::CopyResult FileOps::Verify(HANDLE from, const std::wstring& partial, DWORD& error) {
-    const std::wstring path = LongPath(partial);
-    constexpr DWORD share = FILE_SHARE_READ;
+FileOps::CopyResult FileOps::Verify(const std::wstring& source, const std::wstring& partial, DWORD& error) {
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle master(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     // Past the cache where the file system allows it, so what is compared
     // is what reached the disk.
-    UniqueHandle copy(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+    const std::wstring path = LongPath(partial);
+    UniqueHandle copy(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!copy) copy = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    const LARGE_INTEGER start{};
-    if (!copy || !SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
+    if (!copy) {
+        copy = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    }
+    if (!master || !copy) {
         error = GetLastError();
         return CopyResult::Failed;
     }
     char* theirs = Buffer(0);
     char* ours = Buffer(1);
     for (;;) {
-        DWORD copied = 0, master = 0;
-        if (!ReadPiece(copy.Get(), ours, kCopyPiece, copied) || !ReadPiece(from, theirs, kCopyPiece, master)) {
+        DWORD copied = 0, read = 0;
+        if (!ReadPiece(copy.Get(), ours, kVerifyPiece, copied) || !ReadPiece(master.Get(), theirs, kVerifyPiece, read)) {
             error = GetLastError();
             return CopyResult::Failed;
         }
-        if (copied != master || std::memcmp(ours, theirs, copied) != 0) return CopyResult::Mismatch;
+        if (copied != read || std::memcmp(ours, theirs, copied) != 0) return CopyResult::Mismatch;
         if (copied == 0) return CopyResult::Done;
         if (policy_.Cancelled()) return CopyResult::Cancelled;
     }
 }
 
 FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination,
-                                           const FindEntry* listed, bool flush, std::wstring& partial,
-                                           std::uint64_t& moved, DWORD& error) {
-    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    SourceState before, after;
-    if (!from || !ReadState(from.Get(), before)) {
+                                           const FindEntry* listed, std::wstring& partial, std::uint64_t& copied,
+                                           DWORD& error) {
+    // What the run decided on: the listing's figures, or the file's own
+    // where there was no listing (a link's listing describes the link).
+    std::optional<SourceState> before;
+    if (listed && !(listed->attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        before = SourceState{listed->size, listed->write};
+    } else {
+        before = ReadState(source);
+    }
+    CopyProgress progress{*this, source};
+    const std::wstring folder = FolderOf(destination);
+    unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
+    for (int attempt = 0;; ++attempt, ++number) {
+        partial = folder + PartialCopyName(number);
+        // The system's copy: data, attributes, last-write time, and on
+        // Windows also the alternate streams, encryption and sparseness;
+        // its progress routine sees each piece and can stop it.
+        if (CopyFileExW(LongPath(source).c_str(), LongPath(partial).c_str(), OnCopyProgress, &progress, nullptr,
+                        COPY_FILE_FAIL_IF_EXISTS)) {
+            break;
+        }
         error = GetLastError();
+        if (progress.cancelled) return CopyResult::Cancelled;
+        if (progress.fault) error = progress.fault;
+        // Someone else's partial copy under that name: never touched.
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            if (attempt < 63) continue;
+            partial.clear();
+        }
+        // What a failed copy left under its name is removed by the caller.
         return CopyResult::Failed;
     }
-    UniqueHandle to(CreatePartial(destination, partial, error));
-    if (!to) return CopyResult::Failed;
-    const bool verify = setting_ && setting_->Verify;
-    CopyResult result = CopyData(from.Get(), to.Get(), source, before.size, moved, error);
-    if (result != CopyResult::Done) return result;
-    if (!ReadState(from.Get(), after)) {
-        error = GetLastError();
+    // A copy whose progress the system did not report has its end as its
+    // progress: the bytes are shown and 中止 is heard once per file.
+    const std::optional<SourceState> after = ReadState(source);
+    if (!progress.reported && !Progressed(progress, after ? after->size : 0)) {
+        if (progress.cancelled) return CopyResult::Cancelled;
+        error = progress.fault;
         return CopyResult::Failed;
     }
-    // A source that a program writes to while it is read is a mix of two
-    // states; one that differs from its listing was decided on by figures
-    // that are no longer true.
-    // (A link's listing describes the link, not the file it names.)
-    const bool fromListing = listed && !(listed->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    const bool changed = !SameState(before, after) ||
-                         (fromListing && (listed->size != before.size || !SameTime(listed->write, before.write)));
-    if ((flush || verify) && !FlushFileBuffers(to.Get())) {
-        error = GetLastError();
-        return CopyResult::Failed;
-    }
-    const bool allTimes = setting_ && setting_->CopyFileTimeAll;
-    if (!SetFileTime(to.Get(), allTimes ? &before.creation : nullptr, allTimes ? &before.access : nullptr,
-                     &before.write)) {
-        error = GetLastError();
-        return CopyResult::Failed;
-    }
-    to.Reset();
     if ((error = InjectedFault(FaultPoint::Copy, destination))) return CopyResult::Failed;
     if ((error = InjectedFault(FaultPoint::Written, partial))) return CopyResult::Failed;
-    if (changed) return CopyResult::Changed;
-    if (verify && (result = Verify(from.Get(), partial, error)) != CopyResult::Done) return result;
-    const DWORD attributes = before.attributes & kCopiedAttributes;
-    if (attributes != FILE_ATTRIBUTE_ARCHIVE && !SetFileAttributesW(LongPath(partial).c_str(),
-                                                                    attributes ? attributes : FILE_ATTRIBUTE_NORMAL)) {
-        error = GetLastError();
-        return CopyResult::Failed;
+    if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
+    // A source that a program wrote to while it was read is a mix of two
+    // states; one that differs from what the run decided on was judged by
+    // figures that are no longer true. (Asked after the progress above,
+    // where a test changes the file as a writer would.)
+    const std::optional<SourceState> now = progress.reported ? ReadState(source) : after;
+    if (!before || !now || !(*before == *now)) return CopyResult::Changed;
+    copied = now->size;
+    if (setting_ && setting_->Verify) {
+        FlushToDisk(partial);
+        return Verify(source, partial, error);
     }
     return CopyResult::Done;
 }
@@ -309,14 +279,13 @@ bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, 
         // one, whenever the copy stops.
         std::wstring partial;
         DWORD error = 0;
-        std::uint64_t moved = 0;
-        const bool verify = setting_ && setting_->Verify;
-        const CopyResult result = CopyToPartial(source, destination, copiedAgain ? nullptr : listed,
-                                                !destinationMissing, partial, moved, error);
-        if (result == CopyResult::Done &&
-            PutInPlace(partial, destination, destinationMissing, !destinationMissing || verify, error)) {
+        std::uint64_t copied = 0;
+        const bool verified = setting_ && setting_->Verify;
+        const CopyResult result =
+            CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
+        if (result == CopyResult::Done && PutInPlace(partial, destination, destinationMissing, verified, error)) {
             if (progress_) progress_->Copying(0);
-            copiedBytes_ += moved;
+            copiedBytes_ += copied;
             return true;
         }
         if (!partial.empty()) RemovePartial(partial);

@@ -121,16 +121,21 @@ private:
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
     bool ReportBadName(const std::wstring& path);
     enum class CopyResult { Done, Failed, Changed, Mismatch, Cancelled };
+    // The system's copy of the source into a new partial copy beside the
+    // destination, then the checks: changed since the run looked, Verify.
     CopyResult CopyToPartial(const std::wstring& source, const std::wstring& destination, const FindEntry* listed,
-                             bool flush, std::wstring& partial, std::uint64_t& moved, DWORD& error);
-    // Creates a new partial copy's file beside the destination.
-    HANDLE CreatePartial(const std::wstring& destination, std::wstring& partial, DWORD& error);
-    CopyResult CopyData(HANDLE from, HANDLE to, const std::wstring& source, std::uint64_t size, std::uint64_t& moved,
-                        DWORD& error);
+                             std::wstring& partial, std::uint64_t& copied, DWORD& error);
+    struct CopyProgress;
+    static DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
+                                         LARGE_INTEGER streamTransferred, DWORD stream, DWORD reason, HANDLE from,
+                                         HANDLE to, void* data);
+    // A piece of a copy has arrived: shown, and the copy goes on unless a
+    // test's seam fails it or 中止 was chosen.
+    bool Progressed(CopyProgress& copy, std::uint64_t transferred);
     // Reads the partial copy back past the cache and compares it with the
-    // source, read again from its start.
-    CopyResult Verify(HANDLE from, const std::wstring& partial, DWORD& error);
-    // The copy's two buffers, allocated once and aligned for reads past the cache.
+    // source, read again.
+    CopyResult Verify(const std::wstring& source, const std::wstring& partial, DWORD& error);
+    // Verify's two buffers, allocated once and aligned for reads past the cache.
     char* Buffer(int which);
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
                     DWORD& error);

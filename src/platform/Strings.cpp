@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cwchar>
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace tandrel {
@@ -86,6 +87,17 @@ int ParseLeadingInt(const std::wstring& text) {
     if (value > INT_MAX) value = INT_MAX;
     if (value < INT_MIN) value = INT_MIN;
     return static_cast<int>(value);
+}
+
+int CompareVersions(const std::wstring& a, const std::wstring& b) {
+    const auto parts = [](const std::wstring& text) -> std::pair<int, int> {
+        const size_t dot = text.find(L'.');
+        if (dot == std::wstring::npos || dot == 0) return {0, 0};
+        return {ParseLeadingInt(text.substr(0, dot)), ParseLeadingInt(text.substr(dot + 1))};
+    };
+    const auto pa = parts(a), pb = parts(b);
+    if (pa == pb) return 0;
+    return pa < pb ? -1 : 1;
 }
 
 }  // namespace tandrel

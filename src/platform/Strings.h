@@ -24,4 +24,9 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
 // (optional sign; no digits give 0; out of range saturates).
 int ParseLeadingInt(const std::wstring& text);
 
+// -1, 0 or 1 as version text a is lower than, equal to or higher than b,
+// comparing "major.minor" numerically part by part; a text without a major
+// number before its "." counts as 0.0.
+int CompareVersions(const std::wstring& a, const std::wstring& b);
+
 }  // namespace tandrel

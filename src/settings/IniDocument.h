@@ -13,12 +13,14 @@ namespace tandrel {
 // (comments, blank lines, keys of other versions, line ends) is written back
 // as it was read.
 //
-// Reading rules: lines end at "\n"; blanks (and "\r", ^Z) around a line are
-// ignored; a line starting with "[" that holds a "]" starts a section named
-// by the text up to the last "]", without blanks round it; any other line is a key, with the value
-// after the first "=" (blanks round key and value dropped) or with no value
-// at all. Names compare without regard to case; of sections or keys of one
-// name the first wins; a key without "=" wins too, and reads as missing.
+// Reading rules: a line ends at "\r\n", "\n" or a lone "\r"; blanks (and ^Z)
+// around a line are ignored; a line starting with "[" that holds a "]"
+// starts a section named by the text up to the last "]", without blanks
+// round it; any other line is a key, with the value after the first "="
+// (blanks round key and value dropped) or with no value at all. A NUL ends
+// a name or a value. Names compare without regard to case; of sections or
+// keys of one name the first wins; a key without "=" wins too, and reads as
+// missing; a section without a name is not listed.
 class IniDocument {
 public:
     IniDocument() = default;

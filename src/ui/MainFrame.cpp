@@ -271,7 +271,7 @@ void CMainFrame::UpdateCommandUI() {
     view_->HoldSelection(false);
     const bool idle = !view_->Running();
     EnableWindow(GetDlgItem(bar_, IDC_PROJECT_COMBO), idle);
-    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), idle);
+    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), QueryCommand(ID_PROJECT_EDIT).enabled);
     EnableWindow(GetDlgItem(bar_, IDC_AFTER_LIST), !options_.autoStart);
 }
 
@@ -552,7 +552,8 @@ void CMainFrame::ShowStatus(const wchar_t* status, const wchar_t* detail) {
 }
 
 void CMainFrame::ShowPrompt(UINT id) {
-    const std::wstring prompt = CommandTextLine(id, 0);
+    const std::wstring why = QueryCommand(id).prompt;
+    const std::wstring prompt = why.empty() ? CommandTextLine(id, 0) : why;
     prompting_ = true;
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(prompt.c_str()));
 }

@@ -20,6 +20,7 @@
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
 #include "ui/MainFrame.h"
@@ -114,7 +115,10 @@ void CTandrelView::OnInitialUpdate() {
 }
 
 void CTandrelView::LoadActiveProject() {
+    const bool wasReadable = !options_.settingsReadError;
     LoadProjectSettings(options_, settings_, commands_, options_.ActiveProject);
+    // The file could not be read just now: nothing is saved from here on.
+    if (wasReadable && options_.settingsReadError && !options_.autoStart) ReportUnreadSettings(options_);
     Refill();
 }
 
@@ -189,12 +193,20 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
             state.enabled = idle && any;
             state.text = CompareToolMenuText(options_, mainMenu);
             break;
+        case ID_PROJECT_EDIT:
+        case ID_IMPORT:
+            // Either would write a project list that was never read.
+            if (const unsigned lock = ProjectListLock(options_)) {
+                state.enabled = false;
+                state.prompt = LoadText(lock);
+                break;
+            }
+            state.enabled = id == ID_IMPORT ? unblocked : idle;
+            break;
         case ID_SETTING_SELECT:
         case ID_SELECT_ALL:
-        case ID_PROJECT_EDIT:
         case ID_EXPORT: state.enabled = idle; break;
         case ID_OPTIONS:
-        case ID_IMPORT:
         case ID_APP_EXIT: state.enabled = unblocked; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:

@@ -7,6 +7,7 @@
 #include "framework/CommandUI.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
+#include "platform/Strings.h"
 #include "resource.h"
 #include "ui/UserMessages.h"
 
@@ -232,6 +233,58 @@ TEST_F(MainWindowTest, MediaDetectionMenuChoosesTheActionAndMarksIt) {
     EXPECT_EQ(Stored(L"Options", L"ExecIfDetectMedia"), L"0");
     Command(ID_MEDIA_ENABLE);
     EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
+}
+
+TEST_F(MainWindowTest, AProjectThatCannotBeReadIsToldOnceAndNeverWrittenBack) {
+    Open(SettingsText());
+    // Another program replaces the file and holds it while the user picks
+    // the other project.
+    const std::wstring text = SettingsText() + L"; changed elsewhere\r\n";
+    ASSERT_TRUE(WriteBytes(iniPath, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)));
+    const std::string stored = ReadBytes(iniPath);
+    MessageRecorder boxes;
+    {
+        HeldFile held(iniPath);
+        HWND combo = GetDlgItem(frame->ControlBar(), IDC_PROJECT_COMBO);
+        SendMessageW(combo, CB_SETCURSEL, 1, 0);
+        SendMessageW(frame->Handle(), WM_COMMAND, MAKEWPARAM(IDC_PROJECT_COMBO, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        Pump();
+    }
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"変更は保存されません"), std::wstring::npos);
+    EXPECT_TRUE(View().Settings().empty());
+    EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+    // Readable again: closing stores the view, and the project that seemed
+    // empty stays as it is on disk.
+    frame.reset();
+    EXPECT_EQ(ReadBytes(iniPath), stored);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy) {
+    const struct {
+        std::function<void(GlobalOptions&)> lock;
+        unsigned why;
+    } cases[] = {
+        {[](GlobalOptions& o) { o.noSave = true; }, IDS_LOCKED_BY_LOGOFF},
+        {[](GlobalOptions& o) { o.settingsReadError = ERROR_SHARING_VIOLATION; }, IDS_LOCKED_UNREAD},
+    };
+    for (const auto& c : cases) {
+        frame.reset();
+        Open(SettingsText(), c.lock);
+        EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+        EXPECT_FALSE(Enabled(ID_IMPORT));
+        EXPECT_TRUE(Enabled(ID_EXPORT));
+        EXPECT_TRUE(Enabled(ID_OPTIONS));
+        Pump();
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame->ControlBar(), IDC_PROJECT_EDIT)));
+        // Pointing at the greyed item in the menu shows why.
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(ID_IMPORT, MF_GRAYED),
+                     reinterpret_cast<LPARAM>(GetMenu(frame->Handle())));
+        EXPECT_EQ(frame->StatusText(), LoadText(c.why));
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    }
 }
 
 }  // namespace tandrel::test

@@ -28,7 +28,7 @@ void ShiftTime(const std::wstring& path, int seconds) {
     CloseHandle(file);
 }
 
-// Holds the copy of one file after its first piece until the test lets it
+// Holds the copy of one file at its first progress report until the test lets it
 // go, and fails the copies of another; installed for as long as it lives.
 class CopyGate : public FaultSeam {
 public:
@@ -102,7 +102,7 @@ TEST_F(RunProgressTest, ThePaneFollowsTheRunAndKeepsItsFinalFigures) {
     Click(ID_RUN_ALL_UPDATE);
     ASSERT_TRUE(PumpUntil([&] { return gate.holding.load(); }));
     // While the large file is on its way: the first setting of two, the
-    // files before it counted, its first piece among the bytes, and a time.
+    // files before it counted, the bytes it reported, and a time.
     std::wstring during;
     ASSERT_TRUE(PumpUntil([&] {
         during = frame->ProgressText();

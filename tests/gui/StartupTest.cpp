@@ -9,6 +9,9 @@
 #include "resource.h"
 
 #include <commctrl.h>
+#include <prsht.h>
+
+#include "resource.h"
 
 namespace tandrel {
 namespace {
@@ -335,6 +338,156 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt"); }));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(process), 0u);
+}
+
+// Whether the project editor's button is enabled, once it is as expected
+// (the command states follow the program's state when it is idle).
+bool ProjectEditorOffered(HWND window, bool expected) {
+    // Shown only after its first update of the command states.
+    WaitVisible(window);
+    const auto offered = [window] { return IsWindowEnabled(FindControl(window, IDC_PROJECT_EDIT)) != FALSE; };
+    test::WaitUntil([&] { return offered() == expected; });
+    return offered();
+}
+
+// Three folder settings of project 0 and a second project.
+std::wstring ThreeSettings() {
+    std::wstring text = L"[Options]\r\nIniVersion=0.400\r\nProjectCount=2\r\nProjectName=仕事\r\nListCount=3\r\n"
+                        L"IgnoreSystemFolderNames=RECYCLER\r\nExecToolCount=1\r\nExecToolName0=全体\r\n"
+                        L"ExecToolPath0=c0.exe\r\n[Project\\001\\]\r\nProjectName=趣味\r\n";
+    for (int i = 0; i < 3; ++i)
+        text += L"[Define " + std::to_wstring(i) + L"]\r\nName=設定" + std::to_wstring(i) + L"\r\nMaster=C:\\m" +
+                std::to_wstring(i) + L"\r\n";
+    return text;
+}
+
+TEST(StartupTest, ASettingsFileHeldAtStartIsToldOnceAndNeverWrittenOver) {
+    ProgramCopy program(true, ThreeSettings());
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    const std::string stored = test::ReadBytes(ini);
+    HANDLE process = nullptr;
+    HWND box = nullptr;
+    {
+        // Another program (a sync client, a virus scanner) holds it while
+        // the program starts, and lets go a little later.
+        test::HeldFile held(ini);
+        process = program.Start(L"");
+        ASSERT_NE(process, nullptr);
+        box = WaitForBox(L"INI ファイルのオープン");
+        ASSERT_NE(box, nullptr);
+        const std::wstring text = BoxText(box);
+        EXPECT_NE(text.find(L"INI ファイルを読み込めませんでした。"), std::wstring::npos) << test::Utf8(text);
+        EXPECT_NE(text.find(L"変更は保存されません"), std::wstring::npos) << test::Utf8(text);
+        EXPECT_NE(text.find(L"ファイル名: " + ini), std::wstring::npos) << test::Utf8(text);
+        EXPECT_EQ(FindWindowW(L"#32770", L"Tandrel Unicode"), nullptr);  // no first-run question
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    // The project editor is not offered: it would write a list never read.
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
+    // The file is readable now; closing saves the view and the options.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
+    EXPECT_EQ(test::ReadBytes(ini), stored);
+    // The next start reads it again.
+    HANDLE again = program.Start(L"");
+    ASSERT_NE(again, nullptr);
+    window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(ProjectEditorOffered(window, true));
+    EXPECT_EQ(FindWindowW(L"#32770", L"INI ファイルのオープン"), nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(again), 0u);
+}
+
+TEST(StartupTest, AnAutomaticRunOnAHeldSettingsFileEndsWithCodeThreeAndNoBox) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n[Define 0]\r\nName=S\r\nMaster=" + master +
+                                  L"\r\nBackup=" + (data / L"b") + L"\r\n");
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    const std::string stored = test::ReadBytes(ini);
+    {
+        test::HeldFile held(ini);
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(ExitCodeWithin(process), 3u);
+    }
+    EXPECT_FALSE(test::FileExists(data / L"b\\a.txt"));
+    EXPECT_EQ(test::ReadBytes(ini), stored);
+}
+
+TEST(StartupTest, ALogoffStartKeepsTheStoredOptionsAndProjects) {
+    ProgramCopy program(true, ThreeSettings());
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    HANDLE process = program.Start(L"/logoff");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
+
+    // The options sheet opened from the menu and confirmed unchanged.
+    PostMessageW(window, WM_COMMAND, ID_OPTIONS, 0);
+    HWND sheet = WaitForBox(L"オプション");
+    ASSERT_NE(sheet, nullptr);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_TRUE(test::WaitGone(sheet));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
+    // The view saved its own project's folder settings; the options and
+    // the project list are the stored ones.
+    const std::wstring saved = test::ReadUtf16File(ini);
+    for (const wchar_t* kept : {L"IgnoreSystemFolderNames=RECYCLER\r\n", L"ExecToolCount=1\r\n",
+                                L"ExecToolName0=全体\r\n", L"ProjectCount=2\r\n", L"ProjectName=仕事\r\n",
+                                L"[Project\\001\\]\r\nProjectName=趣味\r\n", L"IniVersion=0.400\r\n"})
+        EXPECT_NE(saved.find(kept), std::wstring::npos) << test::Utf8(kept) << " in\n" << test::Utf8(saved);
+    EXPECT_EQ(saved.find(L"ActiveProject="), std::wstring::npos);
+    EXPECT_EQ(saved.find(L"デフォルト"), std::wstring::npos);
+}
+
+TEST(StartupTest, ACurrentFileSavedAsUtf8KeepsEveryProject) {
+    ProgramCopy program(false);
+    std::wstring text = L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nIniVersion=0.400\r\nProjectCount=40\r\n"
+                        L"ProjectName=仕事\r\nProject\\039\\ListCount=1\r\n[Project\\039\\]\r\nProjectName=四十番目\r\n"
+                        L"[Project\\039\\Define 0]\r\nName=最後の設定\r\nMaster=C:\\m\r\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    ASSERT_TRUE(test::WriteBytes(ini, "\xEF\xBB\xBF" + utf8));
+
+    HANDLE process = program.Start(L"");
+    ASSERT_NE(process, nullptr);
+    CloseMainWindow(process);
+    EXPECT_EQ(test::ReadBytes(ini).substr(0, 2), "\xFF\xFE");
+    const std::wstring saved = test::ReadUtf16File(ini);
+    EXPECT_NE(saved.find(L"ProjectCount=40\r\n"), std::wstring::npos) << test::Utf8(saved);
+    EXPECT_NE(saved.find(L"[Project\\039\\]\r\nProjectName=四十番目\r\n"), std::wstring::npos);
+    EXPECT_NE(saved.find(L"[Project\\039\\Define 0]\r\nName=最後の設定\r\n"), std::wstring::npos);
+    EXPECT_NE(saved.find(L"Project\\039\\ListCount=1\r\n"), std::wstring::npos);
+}
+
+TEST(StartupTest, TheSameSettingsFileByAnotherNameIsTheSameInstance) {
+    ProgramCopy program;
+    HANDLE plain = program.Start(L"");
+    ASSERT_NE(plain, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    // Tandrel.ini beside the program, named.
+    HANDLE named = program.Start(L"/ini=Tandrel");
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(ExitCodeWithin(named), 0u);
+    // A scheduled run that cannot run beside it says so.
+    HANDLE automatic = program.Start(L"/auto");
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(ExitCodeWithin(automatic), 3u);
+    EXPECT_EQ(WaitForSingleObject(plain, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(plain), 0u);
 }
 
 }  // namespace
