@@ -120,7 +120,8 @@ std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const GlobalOptions& o
     return names;
 }
 
-bool CTandrelApp::TakeSingleInstance(const std::vector<std::wstring>& names) {
+bool CTandrelApp::TakeSingleInstance(const std::vector<std::wstring>& names,
+                                     const std::vector<std::wstring>& windowTitles) {
     // A null DACL lets every user open the mutexes, so instances of other
     // users on the same settings file see them too.
     SECURITY_DESCRIPTOR descriptor;
@@ -142,10 +143,15 @@ bool CTandrelApp::TakeSingleInstance(const std::vector<std::wstring>& names) {
         alone = i > 0 && mutex == nullptr && error != ERROR_ACCESS_DENIED;
     }
     if (alone) return true;
-    // Only a main window counts: a message box may carry the same title.
-    if (HWND other = FindWindowW(CMainFrame::kClassName, LoadText(IDS_APP_TITLE).c_str())) {
-        ShowWindow(other, SW_SHOWNORMAL);
-        SetForegroundWindow(other);
+    // The other instance's main window is the one titled as a window on
+    // these settings is (only a main window counts: a message box may carry
+    // the same title).
+    for (const std::wstring& title : windowTitles) {
+        if (HWND other = FindWindowW(CMainFrame::kClassName, title.c_str())) {
+            ShowWindow(other, SW_SHOWNORMAL);
+            SetForegroundWindow(other);
+            break;
+        }
     }
     ReleaseSingleInstance();
     return false;
@@ -171,7 +177,15 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     if (iniNamed) options_.iniPath = ResolveIniPath(options_, parsed.iniName, L".ini");
     std::vector<std::wstring> mutexNames{MutexName(options_.iniPath, iniNamed)};
     for (std::wstring& name : SettingsMutexNames(options_)) mutexNames.push_back(std::move(name));
-    if (!TakeSingleInstance(mutexNames)) {
+    // The titles a window on these settings may carry: the settings file's,
+    // or, without /ini=, the registry's when that instance moved there.
+    std::vector<std::wstring> titles{WindowTitle(options_, defaultIniName_)};
+    if (options_.registryAllowed && !iniNamed) {
+        GlobalOptions registry = options_;
+        registry.useRegistry = true;
+        titles.push_back(WindowTitle(registry, defaultIniName_));
+    }
+    if (!TakeSingleInstance(mutexNames, titles)) {
         // An automatic run that another instance keeps from running has not
         // run: its exit code says so.
         if (options_.autoStart) options_.exitCode = ExitAborted;

@@ -49,9 +49,9 @@ public:
     CMainFrame* MainFrame() { return frame_.get(); }
 
 private:
-    // False when another instance holds one of the mutexes; that instance is
-    // brought to the front.
-    bool TakeSingleInstance(const std::vector<std::wstring>& names);
+    // False when another instance holds one of the mutexes; that instance's
+    // main window, known by the titles it may carry, is brought to the front.
+    bool TakeSingleInstance(const std::vector<std::wstring>& names, const std::vector<std::wstring>& windowTitles);
     void ReleaseSingleInstance();
     // True, with exit code 3, when an automatic start meets a settings file
     // that could not be read.

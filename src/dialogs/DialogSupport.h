@@ -40,9 +40,6 @@ void AcceptDrops(HWND control, std::function<void(const std::vector<std::wstring
 // ignored. master is asked at the time of the drop.
 void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master = {});
 
-// The text split at ";" without empty pieces, and joined again.
-std::vector<std::wstring> SplitList(const std::wstring& text);
-std::wstring JoinList(const std::vector<std::wstring>& items);
 // A picked or dropped name as a list entry: the lists keep their entries
 // joined by ";", so a name holding one would come back as two entries; "?"
 // still matches it.

@@ -100,4 +100,25 @@ int CompareVersions(const std::wstring& a, const std::wstring& b) {
     return pa < pb ? -1 : 1;
 }
 
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(L';', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
+std::wstring JoinList(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) {
+        if (!text.empty()) text += L';';
+        text += entry;
+    }
+    return text;
+}
+
 }  // namespace tandrel

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace tandrel {
 
@@ -28,5 +29,10 @@ int ParseLeadingInt(const std::wstring& text);
 // comparing "major.minor" numerically part by part; a text without a major
 // number before its "." counts as 0.0.
 int CompareVersions(const std::wstring& a, const std::wstring& b);
+
+// The entries of a list kept as one text joined by ";" (target lists),
+// empty entries left out; and joined again.
+std::vector<std::wstring> SplitList(const std::wstring& list);
+std::wstring JoinList(const std::vector<std::wstring>& entries);
 
 }  // namespace tandrel

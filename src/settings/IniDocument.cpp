@@ -155,10 +155,6 @@ std::optional<std::wstring> IniDocument::Find(std::wstring_view section, std::ws
     return std::wstring(*line.value);
 }
 
-bool IniDocument::HasSection(std::wstring_view section) const {
-    return FindSection(section) != nullptr;
-}
-
 std::vector<std::pair<std::wstring, std::optional<std::wstring>>> IniDocument::Entries(std::wstring_view section) const {
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> entries;
     const Section* s = FindSection(section);

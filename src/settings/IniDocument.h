@@ -29,7 +29,6 @@ public:
     // The value as stored (blanks trimmed, quotes kept); none when the key is
     // missing or its line has no "=".
     std::optional<std::wstring> Find(std::wstring_view section, std::wstring_view key) const;
-    bool HasSection(std::wstring_view section) const;
     // The keys of a section in file order with their values (none for lines
     // without "="); empty when the section is missing.
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> Entries(std::wstring_view section) const;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/Environment.h"
+#include "platform/Handle.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "resource.h"
@@ -32,16 +33,8 @@ struct CachedFile {
     bool failed = false;  // a batch ended without Commit
 };
 
-class Lock {
-public:
-    Lock() { AcquireSRWLockExclusive(&lock_); }
-    ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    static inline SRWLOCK lock_ = SRWLOCK_INIT;
-};
+// Guards every cached file.
+SRWLOCK filesLock = SRWLOCK_INIT;
 
 std::map<std::wstring, CachedFile>& Files() {
     static std::map<std::wstring, CachedFile> files;
@@ -389,17 +382,17 @@ void Report(const std::wstring& path, DWORD error) {
 }  // namespace
 
 std::optional<std::wstring> Read(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.Find(section, key);
 }
 
 Entries ReadSection(const std::wstring& path, const std::wstring& section) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.Entries(section);
 }
 
 std::vector<std::wstring> SectionNames(const std::wstring& path) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.SectionNames();
 }
 
@@ -424,12 +417,12 @@ DWORD ReadErrorOf(const CachedFile& file) {
 }  // namespace
 
 unsigned long ReadError(const std::wstring& path) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return ReadErrorOf(Current(SystemPath(NormalisedPath(path))));
 }
 
 std::optional<Encoding> EncodingOf(const std::wstring& path) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     const CachedFile& file = Current(SystemPath(NormalisedPath(path)));
     if (ReadErrorOf(file) != ERROR_SUCCESS) return std::nullopt;
     return file.encoding;
@@ -438,7 +431,7 @@ std::optional<Encoding> EncodingOf(const std::wstring& path) {
 bool Reencode(const std::wstring& path, Encoding encoding) {
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         error = ReadErrorOf(file);
@@ -455,7 +448,7 @@ bool Reencode(const std::wstring& path, Encoding encoding) {
 bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change) {
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (file.readError != ERROR_SUCCESS) {
@@ -472,7 +465,7 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
 bool Create(const std::wstring& path, bool empty) {
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (empty || (!file.stamp.exists && !file.dirty && file.readError == ERROR_SUCCESS)) {
@@ -490,13 +483,13 @@ bool Create(const std::wstring& path, bool empty) {
 }
 
 Batch::Batch(std::wstring path) : path_(std::move(path)), system_(SystemPath(NormalisedPath(path_))) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     ++Current(system_).depth;
 }
 
 Batch::~Batch() {
     if (!open_) return;
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     CachedFile& file = Slot(system_);
     file.failed = true;
     if (--file.depth > 0) return;
@@ -508,7 +501,7 @@ bool Batch::Commit() {
     open_ = false;
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         CachedFile& file = Slot(system_);
         if (--file.depth > 0) return !file.failed;
         if (file.failed) {
@@ -522,12 +515,12 @@ bool Batch::Commit() {
 }
 
 void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     Fault() = std::move(fault);
 }
 
 void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     PlaceFault() = std::move(fault);
 }
 

@@ -33,12 +33,19 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     ASSERT_NE(first, nullptr);
     HWND firstWindow = WaitForWindow(workTitle);
     ASSERT_NE(firstWindow, nullptr);
+    // Put away, so that the second start has something to bring forward.
+    ASSERT_TRUE(WaitVisible(firstWindow));
+    ShowWindow(firstWindow, SW_MINIMIZE);
+    ASSERT_TRUE(test::WaitUntil([&] { return IsIconic(firstWindow) != FALSE; }));
 
     HANDLE second = program.Start(L"/ini=work");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(ExitCodeWithin(second), 0u);
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(FindWindowW(L"TandrelMainFrame", workTitle.c_str()), firstWindow);
+    // The window on the same settings file came back, though its title is
+    // not the plain one.
+    EXPECT_TRUE(test::WaitUntil([&] { return !IsIconic(firstWindow) && IsWindowVisible(firstWindow); }));
     // The same file in other spellings is the same instance.
     for (const wchar_t* same : {L"/ini=WORK", L"/ini=.\\work.ini", L"/ini=sub/../Work"}) {
         HANDLE again = program.Start(same);

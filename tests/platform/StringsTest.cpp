@@ -15,5 +15,11 @@ TEST(CompareVersionsTest, MajorThenMinorAsNumbers) {
     EXPECT_EQ(CompareVersions(L"2", L"1.0"), -1);
 }
 
+TEST(ListTextTest, EntriesSplitAtSemicolonsWithoutEmptyOnesAndJoinAgain) {
+    EXPECT_EQ(SplitList(L"a;;b\\c;"), (std::vector<std::wstring>{L"a", L"b\\c"}));
+    EXPECT_TRUE(SplitList(L"").empty());
+    EXPECT_EQ(JoinList({L"a", L"b\\c"}), L"a;b\\c");
+}
+
 }  // namespace
 }  // namespace tandrel
