@@ -23,7 +23,6 @@
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
-#include "ui/MainFrame.h"
 #include "ui/ProgressText.h"
 #include "ui/UserMessages.h"
 
@@ -77,7 +76,7 @@ bool ShellOpen(HWND, const std::wstring& path) {
 
 }  // namespace
 
-CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
+CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
       options_(options),
@@ -95,7 +94,7 @@ bool CTandrelView::Create(HWND parent) {
 }
 
 HWND CTandrelView::FrameHandle() const {
-    return frame_.Handle();
+    return frame_.FrameWindow();
 }
 
 void CTandrelView::OnInitialUpdate() {

@@ -17,11 +17,10 @@
 #include "ui/ReportListCtrl.h"
 #include "ui/SetupListCtrl.h"
 #include "ui/TrayIcon.h"
+#include "ui/ViewFrame.h"
 #include "ui/WindowEngineHost.h"
 
 namespace tandrel {
-
-class CMainFrame;
 
 // Who asked for a run: the user, the command line, or a medium plugged in
 // (a run the program starts by itself, which never ends the program).
@@ -53,7 +52,7 @@ public:
     static constexpr UINT_PTR kAutoStartTimer = 1001;
     static constexpr UINT_PTR kRefreshTimer = 1002;
 
-    CTandrelView(GlobalOptions& options, CMainFrame& frame);
+    CTandrelView(GlobalOptions& options, ViewFrame& frame);
     ~CTandrelView() override;
 
     bool Create(HWND parent);
@@ -174,7 +173,7 @@ private:
     int Scaled(int size) const;
 
     GlobalOptions& options_;
-    CMainFrame& frame_;
+    ViewFrame& frame_;
     std::vector<FolderSetting> settings_;
     CommandList commands_;
     int divider_ = 0;
