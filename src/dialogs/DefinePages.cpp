@@ -20,12 +20,11 @@
 
 namespace tandrel {
 
-namespace {
-
-
 void SetSpin(HWND page, int spin, int low, int high) {
     SendDlgItemMessageW(page, spin, UDM_SETRANGE32, low, high);
 }
+
+namespace {
 
 std::vector<std::wstring> ListItems(HWND list) {
     std::vector<std::wstring> items;

@@ -65,16 +65,16 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return ok;
 }
 
-int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
-             const std::wstring* second = nullptr) {
-    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
-}
-
 bool ShellOpen(HWND, const std::wstring& path) {
     return LaunchTool(path, L"", WindowNormal, false);
 }
 
 }  // namespace
+
+int CTandrelView::AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                           const std::wstring* second) {
+    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
+}
 
 CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
     : startBatch(StartBatch),
@@ -825,6 +825,49 @@ void CTandrelView::DrawDragFeedback() {
     ReleaseDC(Handle(), dc);
 }
 
+std::optional<LRESULT> CTandrelView::DividerMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
+                POINT at{};
+                GetCursorPos(&at);
+                ScreenToClient(Handle(), &at);
+                const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
+                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
+                return TRUE;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            SetCapture(Handle());
+            DrawDragFeedback();
+            dragging_ = true;
+            return 0;
+        case WM_MOUSEMOVE:
+            if (dragging_) {
+                DrawDragFeedback();
+                SetDivider(GET_Y_LPARAM(lParam));
+                DrawDragFeedback();
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (dragging_) {
+                DrawDragFeedback();
+                ReleaseCapture();
+                dragging_ = false;
+                Layout();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
+                DrawDragFeedback();
+                dragging_ = false;
+                Layout();
+            }
+            return 0;
+    }
+    return std::nullopt;
+}
+
 void CTandrelView::OnNotify(NMHDR& header) {
     if (header.hwndFrom == reportList_.Handle()) {
         if (header.code == LVN_GETDISPINFOW) reportList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
@@ -946,42 +989,12 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             SetFocus(setupList_.Handle());
             return 0;
         case WM_SETCURSOR:
-            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
-                POINT at{};
-                GetCursorPos(&at);
-                ScreenToClient(Handle(), &at);
-                const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
-                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
-                return TRUE;
-            }
-            break;
         case WM_LBUTTONDOWN:
-            SetCapture(Handle());
-            DrawDragFeedback();
-            dragging_ = true;
-            return 0;
         case WM_MOUSEMOVE:
-            if (dragging_) {
-                DrawDragFeedback();
-                SetDivider(GET_Y_LPARAM(lParam));
-                DrawDragFeedback();
-            }
-            return 0;
         case WM_LBUTTONUP:
-            if (dragging_) {
-                DrawDragFeedback();
-                ReleaseCapture();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
         case WM_CAPTURECHANGED:
-            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
-                DrawDragFeedback();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
+            if (const std::optional<LRESULT> result = DividerMouse(message, wParam, lParam)) return *result;
+            break;
         case WM_NOTIFY:
             OnNotify(*reinterpret_cast<NMHDR*>(lParam));
             return 0;

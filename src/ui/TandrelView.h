@@ -166,9 +166,15 @@ private:
     void OnTimer(UINT_PTR id);
     void Paint();
     void DrawDragFeedback();
+    // The divider's cursor and its dragging; nothing for a message the
+    // divider leaves alone.
+    std::optional<LRESULT> DividerMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void UpdateCommands();
     HWND FrameHandle() const;
+    // A yes-or-no question about a number of settings (the text's first insert).
+    static int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                        const std::wstring* second = nullptr);
     // A size at 96 dots per inch at the window's scale.
     int Scaled(int size) const;
 
