@@ -65,6 +65,10 @@ std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const s
     return cut == std::wstring::npos ? result : result.substr(cut + 1);
 }
 
+void SetSpin(HWND page, int spin, int low, int high) {
+    SendDlgItemMessageW(page, spin, UDM_SETRANGE32, low, high);
+}
+
 namespace {
 
 using DropHandler = std::function<void(const std::vector<std::wstring>&)>;

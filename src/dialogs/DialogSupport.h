@@ -23,6 +23,8 @@ void ConfirmAndDeleteLogs(HWND owner, const std::function<LogCleanup(bool countO
 // outside min..max is refused with the program's message, and the field
 // gets the focus back.
 bool ValidateIntField(HWND dialog, int id, int min, int max, int& value);
+// The range of a page's spin control.
+void SetSpin(HWND page, int spin, int low, int high);
 
 // How a dropped path is turned into the text a control takes.
 enum class DropForm { Plain, FolderOnly, FileNameOnly };

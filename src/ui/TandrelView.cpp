@@ -5,25 +5,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
 #include "framework/Background.h"
 #include "framework/Control.h"
 #include "framework/ListView.h"
-#include "platform/DateFormat.h"
-#include "platform/WaitCursor.h"
 #include "platform/Drives.h"
-#include "platform/Environment.h"
-#include "platform/LogFiles.h"
+#include "platform/WaitCursor.h"
 #include "platform/Messages.h"
-#include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
-#include "ui/MainFrame.h"
 #include "ui/ProgressText.h"
 #include "ui/UserMessages.h"
 
@@ -31,12 +25,6 @@ namespace tandrel {
 
 namespace {
 
-// Sizes at 96 dots per inch: the divider strip, the nearest the divider
-// comes to the top and to the bottom, and the frame round each pane.
-constexpr int kDividerHeight = 5;
-constexpr int kDividerTop = 8;
-constexpr int kDividerBottom = 13;
-constexpr int kPaneFrame = 1;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
 // Report rows and the status line reach the screen at most this often.
@@ -66,18 +54,18 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return ok;
 }
 
-int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
-             const std::wstring* second = nullptr) {
-    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
-}
-
 bool ShellOpen(HWND, const std::wstring& path) {
     return LaunchTool(path, L"", WindowNormal, false);
 }
 
 }  // namespace
 
-CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
+int CTandrelView::AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                           const std::wstring* second) {
+    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
+}
+
+CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
       options_(options),
@@ -95,7 +83,7 @@ bool CTandrelView::Create(HWND parent) {
 }
 
 HWND CTandrelView::FrameHandle() const {
-    return frame_.Handle();
+    return frame_.FrameWindow();
 }
 
 void CTandrelView::OnInitialUpdate() {
@@ -464,124 +452,6 @@ void CTandrelView::SelectRows(bool all) {
     listview::SetFocused(list, 0);
 }
 
-void CTandrelView::OpenFolders(int side) {
-    const std::vector<int> rows = Selected();
-    if (rows.empty()) return;
-    const bool master = side == SideMaster;
-    if (rows.size() > 1 && AskYesNo(FrameHandle(), master ? IDS_OPEN_MASTER_ASK : IDS_OPEN_BACKUP_ASK,
-                                     LoadText(master ? IDS_OPEN_MASTER_CAPTION : IDS_OPEN_BACKUP_CAPTION),
-                                     rows.size()) != IDYES)
-        return;
-    WaitCursor wait;
-    const HWND frame = FrameHandle();
-    // A run's status comes back afterwards; only an idle window goes idle.
-    const auto [runStatus, runDetail] = frame_.KeptStatus();
-    const StatusTextSink status = [frame](const std::wstring& text) {
-        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
-    };
-    for (int row : rows) {
-        const std::wstring path = DetectDriveForOpen(settings_[static_cast<size_t>(row)], side, frame, status);
-        if (path.empty()) break;
-        openInShell(Handle(), path);
-    }
-    if (batch_.running) {
-        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(runStatus.c_str()),
-                     reinterpret_cast<LPARAM>(runDetail.c_str()));
-    } else {
-        SendMessageW(frame, WM_TANDREL_STATUS, 0, 0);
-    }
-}
-
-bool CTandrelView::OpenLog(const std::wstring& name, const FolderSetting* setting) {
-    const ProjectSlot project = ActiveProjectOf(options_);
-    const std::wstring file = FindNewestLog(name, project);
-    if (file.empty()) {
-        ShowMessageIds(FrameHandle(), IDS_LOG_NOT_FOUND, IDS_LOG_OPEN, MB_ICONHAND);
-        return false;
-    }
-    if (options_.LogViewToolPath.empty()) {
-        openInShell(Handle(), file);
-        return true;
-    }
-    const std::wstring param = options_.LogViewToolParam.empty() ? LoadText(IDS_LOGVIEW_PARAM) : options_.LogViewToolParam;
-    const ToolCommandLine line =
-        ExpandToolCommandLine(options_.LogViewToolPath, param, project, file, setting, std::time(nullptr));
-    if (LaunchTool(line.program, line.parameters, WindowNormal, false)) return true;
-    const std::wstring error = LastErrorText();
-    ShowMessageFormat(FrameHandle(), IDS_LOGVIEW_FAILED, IDS_LOG_OPEN, MB_ICONHAND, options_.LogViewToolPath, &error);
-    return false;
-}
-
-void CTandrelView::OpenLogs() {
-    const std::vector<int> rows = Selected();
-    if (rows.size() > 1 &&
-        AskYesNo(FrameHandle(), IDS_OPEN_LOGS_ASK, LoadText(IDS_OPEN_LOGS_CAPTION), rows.size()) != IDYES)
-        return;
-    WaitCursor wait;
-    if (rows.empty()) {
-        if (options_.OutputLog) OpenLog(options_.LogFileName, nullptr);
-        return;
-    }
-    bool globalOpened = false;
-    for (int row : rows) {
-        const FolderSetting& s = settings_[static_cast<size_t>(row)];
-        if (s.OutputLog) {
-            OpenLog(s.LogFileName, &s);
-        } else if (options_.OutputLog && !globalOpened) {
-            OpenLog(options_.LogFileName, &s);
-            globalOpened = true;
-        }
-    }
-}
-
-void CTandrelView::CompareTool() {
-    if (options_.CompareToolPath.empty()) {
-        ShowMessageIds(FrameHandle(), IDS_COMPARE_NOT_SET, IDS_COMPARE_START, MB_ICONEXCLAMATION);
-        return;
-    }
-    const std::vector<int> rows = Selected();
-    if (rows.empty()) return;
-    if (rows.size() > 1) {
-        const std::wstring caption = Format(LoadText(IDS_COMPARE_CAPTION).c_str(), options_.CompareToolName.c_str());
-        if (AskYesNo(FrameHandle(), IDS_COMPARE_ASK, caption, rows.size(), &options_.CompareToolName) != IDYES) return;
-    }
-    for (int row : rows) {
-        const ToolCommandLine line =
-            ExpandToolCommandLine(options_.CompareToolPath, options_.CompareToolParam, ActiveProjectOf(options_), L"",
-                                  &settings_[static_cast<size_t>(row)], std::time(nullptr));
-        LaunchTool(line.program, line.parameters, WindowNormal, false);
-    }
-}
-
-void CTandrelView::ShowHelp(int page, int anchor) {
-    WaitCursor wait;
-    const PathParts program = SplitPath(ModulePath());
-    const std::wstring base = program.drive + program.directory + program.baseName;
-    bool shown = false;
-    for (const wchar_t* extension : {L".chm", L".mhtml", L".mhtm", L".mht", L".html", L".htm", L".txt"}) {
-        const std::wstring file = base + extension;
-        if (GetFileAttributesW(LongPath(file).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        if (std::wstring(extension) == L".chm") {
-            std::wstring topic = file;
-            if (page >= 0) {
-                topic += anchor >= 0 ? Format(L"::html/Zelk_%02d.html#%02d", page, anchor)
-                                     : Format(L"::html/Zelk_%02d.html", page);
-            }
-            using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-            if (HMODULE help = LoadLibraryW(L"hhctrl.ocx")) {
-                auto show = reinterpret_cast<HtmlHelpFunction>(
-                    reinterpret_cast<void*>(GetProcAddress(help, "HtmlHelpW")));
-                constexpr UINT kDisplayTopic = 0;
-                shown = show && show(GetDesktopWindow(), topic.c_str(), kDisplayTopic, 0) != nullptr;
-            }
-        } else {
-            shown = openInShell(Handle(), file);
-        }
-        break;
-    }
-    if (!shown) ShowMessageIds(FrameHandle(), IDS_HELP_NOT_FOUND, IDS_HELP_ERROR, MB_ICONHAND);
-}
-
 void CTandrelView::EditProjects() {
     if (options_.dirtyOrder) StoreAll();
     if (!dialogs.editProjects || !dialogs.editProjects(FrameHandle())) return;
@@ -729,35 +599,6 @@ void CTandrelView::SettingRunState(int state, FolderSetting* setting) {
     Store(row, PartAll);
 }
 
-int CTandrelView::Scaled(int size) const {
-    return frame_.Scaled(size);
-}
-
-void CTandrelView::Layout() {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    const int width = client.right, height = client.bottom;
-    const int inset = Scaled(kPaneFrame);
-    const auto place = [inset](HWND window, int left, int top, int right, int bottom) {
-        if (right - left > 0) left += inset, right -= inset;
-        if (bottom - top > 0) top += inset, bottom -= inset;
-        if (right < left || bottom < top) return;
-        MoveWindow(window, left, top, right - left, bottom - top, TRUE);
-    };
-    place(setupList_.Handle(), 0, 0, width, divider_);
-    place(reportList_.Handle(), 0, divider_ + Scaled(kDividerHeight), width, height);
-    InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-void CTandrelView::SetDivider(int y) {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    if (y < Scaled(kDividerTop)) y = 0;
-    if (y + Scaled(kDividerBottom) > client.bottom) y = client.bottom - Scaled(kDividerHeight);
-    divider_ = std::max(y, 0);
-    options_.DivideY = divider_;
-}
-
 void CTandrelView::ApplyListFonts(const FontChoice& fallback, UINT dpi) {
     // On a screen of another scale than the system's, the lists' own font would stay at the system's.
     const bool ownScale = dpi != GetDpiForSystem();
@@ -775,55 +616,6 @@ void CTandrelView::ScaleChanged(UINT from, UINT to) {
     options_.DivideY = divider_;
     setupList_.ScaleWidths(from, to);
     reportList_.ScaleWidths(from, to);
-}
-
-void CTandrelView::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    // The system's colours, so a high-contrast scheme reaches the divider and the frames.
-    HBRUSH frameBrush = GetSysColorBrush(COLOR_WINDOWFRAME);
-    const int stripHeight = Scaled(kDividerHeight);
-    RECT top{0, 0, client.right, divider_};
-    RECT bottom{0, divider_ + stripHeight, client.right, client.bottom};
-    for (int line = 0; line < Scaled(kPaneFrame); ++line) {
-        FrameRect(dc, &top, frameBrush);
-        FrameRect(dc, &bottom, frameBrush);
-        InflateRect(&top, -1, -1);
-        InflateRect(&bottom, -1, -1);
-    }
-    RECT strip{0, divider_, client.right, divider_ + stripHeight};
-    FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
-    HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
-    HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
-    HGDIOBJ old = SelectObject(dc, light);
-    MoveToEx(dc, 0, strip.bottom - 1, nullptr);
-    LineTo(dc, 0, strip.top);
-    LineTo(dc, strip.right - 1, strip.top);
-    SelectObject(dc, dark);
-    LineTo(dc, strip.right - 1, strip.bottom - 1);
-    LineTo(dc, 0, strip.bottom - 1);
-    SelectObject(dc, old);
-    DeleteObject(light);
-    DeleteObject(dark);
-    EndPaint(Handle(), &ps);
-}
-
-void CTandrelView::DrawDragFeedback() {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    // The view does not clip its children, so the lines cross both lists.
-    HDC dc = GetDC(Handle());
-    const int oldMode = SetROP2(dc, R2_XORPEN);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_PEN));
-    for (int i = 0; i < Scaled(kDividerHeight); ++i) {
-        MoveToEx(dc, 0, divider_ + i, nullptr);
-        LineTo(dc, client.right, divider_ + i);
-    }
-    SelectObject(dc, old);
-    SetROP2(dc, oldMode);
-    ReleaseDC(Handle(), dc);
 }
 
 void CTandrelView::OnNotify(NMHDR& header) {
@@ -947,42 +739,12 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             SetFocus(setupList_.Handle());
             return 0;
         case WM_SETCURSOR:
-            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
-                POINT at{};
-                GetCursorPos(&at);
-                ScreenToClient(Handle(), &at);
-                const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
-                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
-                return TRUE;
-            }
-            break;
         case WM_LBUTTONDOWN:
-            SetCapture(Handle());
-            DrawDragFeedback();
-            dragging_ = true;
-            return 0;
         case WM_MOUSEMOVE:
-            if (dragging_) {
-                DrawDragFeedback();
-                SetDivider(GET_Y_LPARAM(lParam));
-                DrawDragFeedback();
-            }
-            return 0;
         case WM_LBUTTONUP:
-            if (dragging_) {
-                DrawDragFeedback();
-                ReleaseCapture();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
         case WM_CAPTURECHANGED:
-            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
-                DrawDragFeedback();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
+            if (const std::optional<LRESULT> result = DividerMouse(message, wParam, lParam)) return *result;
+            break;
         case WM_NOTIFY:
             OnNotify(*reinterpret_cast<NMHDR*>(lParam));
             return 0;

@@ -17,11 +17,10 @@
 #include "ui/ReportListCtrl.h"
 #include "ui/SetupListCtrl.h"
 #include "ui/TrayIcon.h"
+#include "ui/ViewFrame.h"
 #include "ui/WindowEngineHost.h"
 
 namespace tandrel {
-
-class CMainFrame;
 
 // Who asked for a run: the user, the command line, or a medium plugged in
 // (a run the program starts by itself, which never ends the program).
@@ -53,7 +52,7 @@ public:
     static constexpr UINT_PTR kAutoStartTimer = 1001;
     static constexpr UINT_PTR kRefreshTimer = 1002;
 
-    CTandrelView(GlobalOptions& options, CMainFrame& frame);
+    CTandrelView(GlobalOptions& options, ViewFrame& frame);
     ~CTandrelView() override;
 
     bool Create(HWND parent);
@@ -167,14 +166,20 @@ private:
     void OnTimer(UINT_PTR id);
     void Paint();
     void DrawDragFeedback();
+    // The divider's cursor and its dragging; nothing for a message the
+    // divider leaves alone.
+    std::optional<LRESULT> DividerMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void UpdateCommands();
     HWND FrameHandle() const;
+    // A yes-or-no question about a number of settings (the text's first insert).
+    static int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                        const std::wstring* second = nullptr);
     // A size at 96 dots per inch at the window's scale.
     int Scaled(int size) const;
 
     GlobalOptions& options_;
-    CMainFrame& frame_;
+    ViewFrame& frame_;
     std::vector<FolderSetting> settings_;
     CommandList commands_;
     int divider_ = 0;
