@@ -9,6 +9,10 @@
 #define IDR_TRAY_POPUP           136
 #define IDB_TOOLBAR              134
 #define IDB_TOOLBAR_DISABLED     136
+#define IDB_TOOLBAR_30           137
+#define IDB_TOOLBAR_DISABLED_30  138
+#define IDB_TOOLBAR_40           139
+#define IDB_TOOLBAR_DISABLED_40  140
 #define IDD_CONTROL_BAR          128
 #define IDD_CONFIRM_DELETE       160
 
@@ -128,6 +132,7 @@
 #define IDS_TB_ALL_UPDATE        59159
 #define IDS_TB_CANCEL            59160
 #define IDS_DELETE_SIZE          59161
+#define IDS_WAITING_FOR_BOX      59162
 
 // The progress pane of the status line (59180-59189).
 #define IDS_PROGRESS_SETTING     59180
@@ -135,9 +140,9 @@
 #define IDS_PROGRESS_BOTH        59182
 #define IDS_PROGRESS_LEFT        59183
 
-// Texts kept for media detection, which the program offers greyed only
-// (its action words are the options page's IDS_MEDIA_TEST and IDS_MEDIA_UPDATE).
-#define IDS_MEDIA_DETECTING      61500
-#define IDS_MEDIA_CAPTION        61501
-#define IDS_MEDIA_CONFIRM        61502
-#define IDS_MEDIA_MORE           61503
+// Media detection (its action words are the options page's IDS_MEDIA_TEST
+// and IDS_MEDIA_UPDATE).
+#define IDS_MEDIA_DETECTING      59170
+#define IDS_MEDIA_CAPTION        59171
+#define IDS_MEDIA_CONFIRM        59172
+#define IDS_MEDIA_MORE           59173

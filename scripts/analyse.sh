@@ -16,6 +16,18 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 status=0
 
+echo "analyse: resource numbers"
+# Strings, commands, dialogs and the other kinds each share one numbering;
+# windres takes a number twice without a word and the program then shows
+# one text where another was meant. (Control numbers repeat across dialogs
+# by design and are not checked.)
+clashes="$(grep -hE '^#define +(IDS|ID|IDD|IDR|IDB|IDI|IDW)_[A-Za-z0-9_]+ +[0-9]+' "$root"/res/*.h |
+    awk '{ split($2, kind, "_"); key = kind[1] " " $3; if (key in seen) print $2 " and " seen[key] " are both " $3; else seen[key] = $2 }')"
+if [ -n "$clashes" ]; then
+    echo "$clashes"
+    status=1
+fi
+
 echo "analyse: cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --platform=win64 \
     --enable=warning,performance,portability --inline-suppr \

@@ -1,6 +1,7 @@
 #include "app/TandrelApp.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -13,9 +14,11 @@
 #include "dialogs/OptionsSheet.h"
 #include "dialogs/ImportExport.h"
 #include "dialogs/ProjectListDlg.h"
+#include "engine/MirrorBatch.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource.h"
+#include "settings/IniDocument.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/UserMessages.h"
@@ -23,14 +26,52 @@
 namespace tandrel {
 
 namespace {
-constexpr size_t kMutexNameLimit = 260;
+
+// The longest name the system gives a mutex.
+constexpr size_t kMutexNameLimit = MAX_PATH;
+
+// prefix + text, within the limit: a text too long keeps its end behind a
+// hash of the whole, so different texts still give different names.
+std::wstring BoundedName(const std::wstring& prefix, const std::wstring& text) {
+    if (prefix.size() + text.size() <= kMutexNameLimit) return prefix + text;
+    unsigned long long hash = 14695981039346656037ull;
+    for (wchar_t c : text) hash = (hash ^ static_cast<unsigned>(c)) * 1099511628211ull;
+    const std::wstring mark = Format(L"%016llx~", hash);
+    return prefix + mark + text.substr(text.size() - (kMutexNameLimit - prefix.size() - mark.size()));
 }
+
+std::wstring WithSlashes(std::wstring name) {
+    for (wchar_t& c : name) {
+        if (c == L'\\') c = L'/';
+    }
+    return name;
+}
+
+// The string form of the user's SID: the registry profile is the user's own.
+std::wstring UserSid() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return L"?";
+    std::wstring sid = L"?";
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    wchar_t* text = nullptr;
+    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        sid = text;
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+}  // namespace
 
 CTandrelApp::CTandrelApp(GlobalOptions& options)
     : options_(options), power_(std::make_unique<SystemPowerActions>()) {}
 
 CTandrelApp::~CTandrelApp() {
-    if (mutex_) CloseHandle(mutex_);
+    ReleaseSingleInstance();
 }
 
 std::wstring CTandrelApp::VersionString(const std::wstring& name) {
@@ -62,37 +103,63 @@ std::wstring CTandrelApp::WindowTitle(const GlobalOptions& o, bool defaultIniNam
 
 std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) {
     const std::wstring title = LoadText(IDS_APP_TITLE);
-    std::wstring name = title;
-    if (iniNamed) {
-        // Every spelling of one file gives one name.
-        std::wstring path = SettingsFileIdentity(iniPath);
-        if (title.size() + path.size() > kMutexNameLimit) path = path.substr(path.size() - (kMutexNameLimit - title.size()));
-        name = Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str());
-    }
-    for (wchar_t& c : name) {
-        if (c == L'\\') c = L'/';
-    }
-    return name;
+    if (!iniNamed) return title;
+    // Every spelling of one file gives one name.
+    std::wstring path = SettingsFileIdentity(iniPath);
+    const std::wstring name = Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str());
+    // As earlier versions do, a long path keeps its end, now within the limit.
+    if (name.size() > kMutexNameLimit) path = path.substr(name.size() - kMutexNameLimit);
+    return WithSlashes(Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str()));
 }
 
-bool CTandrelApp::TakeSingleInstance(const std::wstring& name) {
-    // A null DACL lets every user open the mutex, so instances of other users
-    // on the same settings file see it too.
+std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const GlobalOptions& o) {
+    const std::wstring prefix = L"Global\\" + LoadText(IDS_APP_TITLE) + L" ";
+    std::vector<std::wstring> names{BoundedName(prefix, WithSlashes(SettingsFileIdentity(o.iniPath)))};
+    if (o.registryAllowed)
+        names.push_back(BoundedName(prefix, WithSlashes(L"registry " + UserSid() + L"/" + FoldName(o.registryKey))));
+    return names;
+}
+
+bool CTandrelApp::TakeSingleInstance(const std::vector<std::wstring>& names,
+                                     const std::vector<std::wstring>& windowTitles) {
+    // A null DACL lets every user open the mutexes, so instances of other
+    // users on the same settings file see them too.
     SECURITY_DESCRIPTOR descriptor;
     InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, TRUE};
-    mutex_ = CreateMutexW(&attributes, FALSE, name.c_str());
-    const bool alreadyThere = GetLastError() == ERROR_ALREADY_EXISTS;
-    if (mutex_ && !alreadyThere) return true;
-    // Only a main window counts: a message box may carry the same title.
-    if (HWND other = FindWindowW(CMainFrame::kClassName, LoadText(IDS_APP_TITLE).c_str())) {
-        ShowWindow(other, SW_SHOWNORMAL);
-        SetForegroundWindow(other);
+    bool alone = true;
+    for (size_t i = 0; alone && i < names.size(); ++i) {
+        HANDLE mutex = CreateMutexW(&attributes, FALSE, names[i].c_str());
+        const DWORD error = GetLastError();
+        if (mutex && error != ERROR_ALREADY_EXISTS) {
+            mutexes_.push_back(mutex);
+            continue;
+        }
+        if (mutex) CloseHandle(mutex);
+        // The first name is the one earlier versions take: failing to make
+        // it counts as another instance, as it always did. The others are
+        // only missed when another instance holds them.
+        alone = i > 0 && mutex == nullptr && error != ERROR_ACCESS_DENIED;
     }
-    if (mutex_) CloseHandle(mutex_);
-    mutex_ = nullptr;
+    if (alone) return true;
+    // The other instance's main window is the one titled as a window on
+    // these settings is (only a main window counts: a message box may carry
+    // the same title).
+    for (const std::wstring& title : windowTitles) {
+        if (HWND other = FindWindowW(CMainFrame::kClassName, title.c_str())) {
+            ShowWindow(other, SW_SHOWNORMAL);
+            SetForegroundWindow(other);
+            break;
+        }
+    }
+    ReleaseSingleInstance();
     return false;
+}
+
+void CTandrelApp::ReleaseSingleInstance() {
+    for (HANDLE mutex : mutexes_) CloseHandle(mutex);
+    mutexes_.clear();
 }
 
 bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCommand) {
@@ -108,7 +175,22 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
 
     const bool iniNamed = !parsed.iniName.empty();
     if (iniNamed) options_.iniPath = ResolveIniPath(options_, parsed.iniName, L".ini");
-    if (!TakeSingleInstance(MutexName(options_.iniPath, iniNamed))) return false;
+    std::vector<std::wstring> mutexNames{MutexName(options_.iniPath, iniNamed)};
+    for (std::wstring& name : SettingsMutexNames(options_)) mutexNames.push_back(std::move(name));
+    // The titles a window on these settings may carry: the settings file's,
+    // or, without /ini=, the registry's when that instance moved there.
+    std::vector<std::wstring> titles{WindowTitle(options_, defaultIniName_)};
+    if (options_.registryAllowed && !iniNamed) {
+        GlobalOptions registry = options_;
+        registry.useRegistry = true;
+        titles.push_back(WindowTitle(registry, defaultIniName_));
+    }
+    if (!TakeSingleInstance(mutexNames, titles)) {
+        // An automatic run that another instance keeps from running has not
+        // run: its exit code says so.
+        if (options_.autoStart) options_.exitCode = ExitAborted;
+        return false;
+    }
 
     if (options_.oldIniPath.empty()) options_.oldIniPath = options_.iniPath;
     if (!ChooseStorage(options_)) {
@@ -116,6 +198,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         return false;
     }
     OpenSettings(options_);
+    if (UnattendedOnUnreadSettings()) return false;
+    ReportUnreadSettings(options_);
     // Also for the boxes a run shows from its own thread.
     UseDialogFontOf(options_);
 
@@ -143,7 +227,8 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
                                if (storageMoved) view.LoadActiveProject();
                                frame_->FillAfterCompletion();
                                view.RefreshDateFormat();
-                           });
+                           },
+                           [&view] { return view.MayApplyDialog(IDS_OPTIONS); });
     };
     view.dialogs.editProjects = [this](HWND owner) { return EditProjectList(owner, options_); };
     TransferHooks transfer;
@@ -151,6 +236,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         SendMessageW(frame_->Handle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text),
                      reinterpret_cast<LPARAM>(text ? L"" : nullptr));
     };
+    transfer.mayImport = [&view] { return view.MayApplyDialog(IDS_IMPORT); };
     transfer.imported = [this, &view](ImportResult result) {
         frame_->SetTitle(WindowTitle(options_, defaultIniName_));
         // A failed import left the store as it was; either way the view shows it.
@@ -163,9 +249,19 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     // A shortcut set to "minimised" starts in the tray.
     if (CMainFrame::StartsMinimised(showCommand)) options_.startIconic = true;
     frame_->InitialUpdate();
+    // The active project's settings may not have been readable just now.
+    if (UnattendedOnUnreadSettings()) return false;
     ShowWindow(frame_->Handle(), options_.startIconic ? SW_HIDE : showCommand);
     UpdateWindow(frame_->Handle());
     DragAcceptFiles(frame_->Handle(), TRUE);
+    return true;
+}
+
+bool CTandrelApp::UnattendedOnUnreadSettings() {
+    // A run nobody watches never runs on settings it could not read, and no
+    // box waits for anyone.
+    if (!options_.settingsReadError || !options_.autoStart) return false;
+    options_.exitCode = ExitAborted;
     return true;
 }
 
@@ -203,14 +299,10 @@ int CTandrelApp::ExitInstance() {
     if (windowMade_) {
         // A worker that posted the close may still be returning; it must be
         // gone before the settings are saved and its batch is freed.
-        const MirrorBatch& batch = frame_->View().Batch();
-        for (int waited = 0; waited < 5000 && batch.workerActive; waited += 10) Sleep(10);
+        JoinBatch(frame_->View().Batch());
     }
     SaveAtExit(options_);
-    if (mutex_) {
-        CloseHandle(mutex_);
-        mutex_ = nullptr;
-    }
+    ReleaseSingleInstance();
     PerformPowerAction(options_, *power_);
     return options_.exitCode;
 }

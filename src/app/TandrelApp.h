@@ -33,9 +33,15 @@ public:
     static std::wstring VersionString(const std::wstring& name = L"FileVersion");
     // Title of the main window for the current settings location.
     static std::wstring WindowTitle(const GlobalOptions& options, bool defaultIniName);
-    // Name of the single-instance mutex; the settings path joins it when
-    // "ini=" named a file.
+    // Name of the single-instance mutex that earlier versions also take: the
+    // title, joined by the settings path when "ini=" named a file; never
+    // longer than the system allows.
     static std::wstring MutexName(const std::wstring& iniPath, bool iniNamed);
+    // Names of the mutexes of the settings themselves, seen from every
+    // session: one from the settings file's identity, and with the registry
+    // allowed one from the user's registry profile. Two instances on the same
+    // settings meet here however they named them.
+    static std::vector<std::wstring> SettingsMutexNames(const GlobalOptions& options);
     // Decides and performs the power action at exit through actions.
     static void PerformPowerAction(GlobalOptions& options, PowerActions& actions);
 
@@ -43,12 +49,16 @@ public:
     CMainFrame* MainFrame() { return frame_.get(); }
 
 private:
-    // False when another instance holds the mutex; that instance is brought
-    // to the front.
-    bool TakeSingleInstance(const std::wstring& name);
+    // False when another instance holds one of the mutexes; that instance's
+    // main window, known by the titles it may carry, is brought to the front.
+    bool TakeSingleInstance(const std::vector<std::wstring>& names, const std::vector<std::wstring>& windowTitles);
+    void ReleaseSingleInstance();
+    // True, with exit code 3, when an automatic start meets a settings file
+    // that could not be read.
+    bool UnattendedOnUnreadSettings();
 
     GlobalOptions& options_;
-    HANDLE mutex_ = nullptr;
+    std::vector<HANDLE> mutexes_;
     bool defaultIniName_ = true;
     // The main window (with its view and run batch) was made.
     bool windowMade_ = false;

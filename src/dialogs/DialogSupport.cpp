@@ -65,6 +65,10 @@ std::wstring ConvertDroppedPath(const std::wstring& path, DropForm form, const s
     return cut == std::wstring::npos ? result : result.substr(cut + 1);
 }
 
+void SetSpin(HWND page, int spin, int low, int high) {
+    SendDlgItemMessageW(page, spin, UDM_SETRANGE32, low, high);
+}
+
 namespace {
 
 using DropHandler = std::function<void(const std::vector<std::wstring>&)>;
@@ -98,26 +102,6 @@ void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master
     });
 }
 
-std::vector<std::wstring> SplitList(const std::wstring& text) {
-    std::vector<std::wstring> items;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(L';', start);
-        if (end == std::wstring::npos) end = text.size();
-        if (end > start) items.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
-std::wstring JoinList(const std::vector<std::wstring>& items) {
-    std::wstring text;
-    for (const auto& item : items) {
-        if (!text.empty()) text += L';';
-        text += item;
-    }
-    return text;
-}
 
 void ConfirmAndDeleteLogs(HWND owner, const std::function<LogCleanup(bool countOnly)>& clear) {
     const LogCleanup counted = clear(true);

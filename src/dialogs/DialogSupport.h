@@ -23,6 +23,8 @@ void ConfirmAndDeleteLogs(HWND owner, const std::function<LogCleanup(bool countO
 // outside min..max is refused with the program's message, and the field
 // gets the focus back.
 bool ValidateIntField(HWND dialog, int id, int min, int max, int& value);
+// The range of a page's spin control.
+void SetSpin(HWND page, int spin, int low, int high);
 
 // How a dropped path is turned into the text a control takes.
 enum class DropForm { Plain, FolderOnly, FileNameOnly };
@@ -40,9 +42,6 @@ void AcceptDrops(HWND control, std::function<void(const std::vector<std::wstring
 // ignored. master is asked at the time of the drop.
 void MakeDropEdit(HWND edit, DropForm form, std::function<std::wstring()> master = {});
 
-// The text split at ";" without empty pieces, and joined again.
-std::vector<std::wstring> SplitList(const std::wstring& text);
-std::wstring JoinList(const std::vector<std::wstring>& items);
 // A picked or dropped name as a list entry: the lists keep their entries
 // joined by ";", so a name holding one would come back as two entries; "?"
 // still matches it.

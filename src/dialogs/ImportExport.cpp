@@ -38,6 +38,8 @@ bool ImportFolderSettings(HWND owner, GlobalOptions& options, const TransferHook
         return false;
     std::wstring file;
     if (!Pick(owner, hooks, file, false)) return false;
+    const auto mayImport = [&hooks] { return !hooks.mayImport || hooks.mayImport(); };
+    if (!mayImport()) return false;
 
     const std::wstring importing = LoadText(IDS_IMPORTING);
     Status(hooks, importing.c_str());
@@ -47,7 +49,7 @@ bool ImportFolderSettings(HWND owner, GlobalOptions& options, const TransferHook
         const int answer = ShowMessageFormatCaption(owner, IDS_IMPORT_NEWER_ASK, caption,
                                                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2,
                                                     options.programVersion, &fileVersion);
-        if (answer != IDYES) {
+        if (answer != IDYES || !mayImport()) {
             Status(hooks, nullptr);
             return false;
         }

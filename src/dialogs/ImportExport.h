@@ -16,6 +16,9 @@ struct TransferHooks {
     // Runs after an import reached the store (done or failed), before its
     // message box.
     std::function<void(ImportResult result)> imported;
+    // Asked once the file is picked and every question answered, before
+    // anything is written: false leaves the settings as they are.
+    std::function<bool()> mayImport;
     // Asks for the file; PickFile in the program folder when empty.
     std::function<bool(HWND owner, std::wstring& path, bool save)> pickFile;
 };

@@ -43,7 +43,7 @@ std::wstring ComboItem(HWND combo, int index) {
 // projects in order.
 bool AnyProjectHasLogs(const std::wstring& pattern, const ProjectCollection& projects) {
     for (int p = 0; p < projects.Count(); ++p) {
-        if (AnyLogExists(DateMask(pattern, {&projects, p}))) return true;
+        if (AnyLogExists(pattern, {&projects, p})) return true;
     }
     return false;
 }
@@ -142,8 +142,6 @@ void CDlgOptEnvironment::Load() {
         AddComboItem(h, IDC_OE_MEDIA_ACTION, LoadText(text));
     }
     SetComboIndex(h, IDC_OE_MEDIA_ACTION, std::clamp(o.DetectMediaAction, 1, 4) - 1);
-    // Media detection is switched from the main window; shown here only.
-    EnableItems({IDC_OE_MEDIA, IDC_OE_MEDIA_ACTION}, false);
     SetCheck(h, IDC_OE_LOG, o.OutputLog);
     SetText(h, IDC_OE_LOG_FILE, o.LogFileName);
     SetCheck(h, IDC_OE_LOG_IMMEDIATE, o.WriteLogImmediately);
@@ -162,6 +160,7 @@ void CDlgOptEnvironment::Load() {
 
 void CDlgOptEnvironment::UpdateEnabling() {
     HWND h = Handle();
+    EnableItem(IDC_OE_MEDIA_ACTION, GetCheck(h, IDC_OE_MEDIA));
     const bool on = GetCheck(h, IDC_OE_LOG);
     EnableItems({IDC_OE_LOG_FILE_LABEL, IDC_OE_LOG_FILE, IDC_OE_LOG_BROWSE, IDC_OE_LOG_HINT, IDC_OE_LOG_HINT2,
                  IDC_OE_LOG_IMMEDIATE, IDC_OE_LOG_ERROR_ONLY, IDC_OE_LOG_CLEAR},
@@ -192,6 +191,8 @@ bool CDlgOptEnvironment::Save() {
     context_.toRegistry = GetCheck(h, IDC_OE_REGISTRY);
     o.MinimizeOnTrayOnly = GetCheck(h, IDC_OE_TRAY_ONLY);
     o.AutoExitWhenError = GetCheck(h, IDC_OE_NO_ERROR_BOX);
+    o.ExecIfDetectMedia = GetCheck(h, IDC_OE_MEDIA);
+    o.DetectMediaAction = std::max(GetComboIndex(h, IDC_OE_MEDIA_ACTION), 0) + 1;
     o.OutputLog = GetCheck(h, IDC_OE_LOG);
     o.LogFileName = GetText(h, IDC_OE_LOG_FILE);
     o.WriteLogImmediately = GetCheck(h, IDC_OE_LOG_IMMEDIATE);
@@ -213,6 +214,7 @@ bool CDlgOptEnvironment::OnCommand(int id, int code) {
                            MB_OK | MB_ICONINFORMATION);
             MarkChanged();
             return true;
+        case IDC_OE_MEDIA:
         case IDC_OE_LOG:
         case IDC_OE_LOG_ERROR_ONLY:
             if (code != BN_CLICKED) return false;
@@ -237,6 +239,9 @@ bool CDlgOptEnvironment::OnCommand(int id, int code) {
         case IDC_OE_SYSTEM_DEFAULT:
             SetText(h, IDC_OE_SYSTEM_FOLDERS, LoadText(IDS_ALL_SYSTEM_FOLDERS));
             SetText(h, IDC_OE_SYSTEM_FILES, LoadText(IDS_ALL_SYSTEM_FILES));
+            return true;
+        case IDC_OE_MEDIA_ACTION:
+            if (code == CBN_SELCHANGE) MarkChanged();
             return true;
         case IDC_OE_SYSTEM_FOLDERS:
         case IDC_OE_SYSTEM_FILES:

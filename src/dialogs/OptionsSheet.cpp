@@ -114,7 +114,8 @@ bool TakeOverOptions(GlobalOptions& options, const GlobalOptions& edited, bool t
     return ok;
 }
 
-bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, const OptionsApplied& applied) {
+bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, const OptionsApplied& applied,
+                 const std::function<bool()>& mayTakeOver) {
     bool changed = false;
     int page = 0;
     for (;;) {
@@ -126,7 +127,7 @@ bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, co
             page = sheet.ReopenPage();
             continue;
         }
-        if (result == IDOK && sheet.ClosedByOk()) {
+        if (result == IDOK && sheet.ClosedByOk() && (!mayTakeOver || mayTakeOver())) {
             sheet.TakeOver();
             changed = true;
         }

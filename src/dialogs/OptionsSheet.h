@@ -16,8 +16,9 @@ using OptionsApplied = std::function<void(bool storageMoved)>;
 // font. OK and Apply take the copy over (TakeOverOptions); an Apply that
 // changed the dialog font reopens the sheet on the same page so the font
 // shows. True when options were taken over, also by an Apply before Cancel.
+// mayTakeOver is asked after OK closed the sheet: false drops the edits.
 bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help = {},
-                 const OptionsApplied& applied = {});
+                 const OptionsApplied& applied = {}, const std::function<bool()>& mayTakeOver = {});
 
 // Copies what the sheet edits from edited into options and stores it; when
 // the registry is allowed and toRegistry differs from the store in use, the

@@ -4,7 +4,7 @@
 
 #include "platform/Strings.h"
 #include "resource.h"
-#include "settings/IniFile.h"
+#include "settings/ProfileStore.h"
 #include "settings/SettingsStore.h"
 
 namespace tandrel {
@@ -48,10 +48,12 @@ int RemoveProjects(ProjectCollection& projects, const std::vector<int>& rows) {
 }
 
 bool CommitProjectList(GlobalOptions& options, EditedProjects edited) {
+    // Projects read while the file could not be read hold no settings.
+    if (ProjectListLock(options)) return false;
     ProjectCollection& projects = edited.projects;
     if (projects.Empty()) projects.Add(LoadText(IDS_DEFAULT_PROJECT));
     // The whole list reaches the settings file in one write or not at all.
-    ini::Batch batch(options.iniPath);
+    StoreBatch batch(options);
     bool ok = true;
     for (int p = 0; ok && p < static_cast<int>(edited.storedCounts.size()); ++p) {
         const int stored = edited.storedCounts[static_cast<size_t>(p)];

@@ -2,15 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/Environment.h"
 #include "platform/Strings.h"
 #include "resource.h"
 
 namespace tandrel {
-
-std::wstring WithoutFinalBreak(std::wstring text) {
-    if (text.ends_with(L"\r\n")) text.resize(text.size() - 2);
-    return text;
-}
 
 ErrorPolicy::ErrorPolicy(MirrorBatch& batch, RunLog& log) : batch_(batch), log_(log) {}
 

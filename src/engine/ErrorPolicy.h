@@ -97,6 +97,4 @@ inline void Bump(std::int32_t& counter) {
     if (counter < 0x3FFFFFFE) ++counter;
 }
 
-std::wstring WithoutFinalBreak(std::wstring text);
-
 }  // namespace tandrel

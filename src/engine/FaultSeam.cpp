@@ -2,28 +2,22 @@
 
 #include <atomic>
 
+#include "platform/Handle.h"
+
 namespace tandrel {
 
 namespace {
 std::atomic<FaultSeam*> installed{nullptr};
 SRWLOCK seamLock = SRWLOCK_INIT;
-
-class Exclusive {
-public:
-    Exclusive() { AcquireSRWLockExclusive(&seamLock); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&seamLock); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-};
 }  // namespace
 
 DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path) {
-    Exclusive one;
+    ExclusiveLock one(seamLock);
     return seam.Fail(point, path);
 }
 
 void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries) {
-    Exclusive one;
+    ExclusiveLock one(seamLock);
     seam.Listed(folder, entries);
 }
 

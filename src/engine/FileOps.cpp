@@ -607,13 +607,6 @@ bool FileOps::CheckListedName(const std::wstring& folder, const std::wstring& na
     return NameAccepted(name) || ReportBadName(folder + name);
 }
 
-bool FileOps::CheckName(const std::wstring& path) {
-    if (GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_INVALID_NAME) {
-        return true;
-    }
-    return ReportBadName(path);
-}
-
 bool FileOps::ReportBadName(const std::wstring& path) {
     const std::wstring text = LoadText(IDS_BAD_NAME);
     ReportCheckError(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text, text);

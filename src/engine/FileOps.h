@@ -105,9 +105,8 @@ public:
     // retries made when the listing still fails; one that came back is
     // logged as a notice.
     std::wstring RetryListing(const std::wstring& folder, FolderListing& listing);
-    // False when the name holds characters the file system refuses.
-    bool CheckName(const std::wstring& path);
-    // The same for a name that a listing of the folder returned.
+    // False when a name that a listing of the folder returned holds
+    // characters the file system refuses.
     bool CheckListedName(const std::wstring& folder, const std::wstring& name);
 
     // Deletions of a deletion pass go to the recycle bin in batches.

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <atomic>
 #include <ctime>
 #include <string>
@@ -30,6 +32,10 @@ struct MirrorBatch {
     bool autoOnly = false;
     // Started from the command line (schedule gate, unattended rules).
     bool startedAutomatically = false;
+    // The after-completion action may end the program (and power the machine
+    // off). A run the program started by itself, for a medium the user
+    // plugged in, leaves the program and the machine as they are.
+    bool mayEndProgram = true;
     // The program was started with "logoff": folder and log problems end the
     // batch without a box.
     bool logOffMode = false;
@@ -47,6 +53,8 @@ struct MirrorBatch {
     // A worker thread serves this batch; StartBatch refuses a second one.
     // (running may already be set by the view before StartBatch.)
     std::atomic<bool> workerActive{false};
+    // The worker thread of the last batch, until JoinBatch.
+    HANDLE thread = nullptr;
 
     // Outcome, valid once running is false again.
     int result = 1;             // 1 every processed setting finished, 0 the batch stopped
@@ -78,5 +86,7 @@ enum RunExitCode {
 // Starts the worker thread for a filled batch; false when a run is already
 // in progress or the thread cannot be started (running is then false).
 bool StartBatch(MirrorBatch& batch);
+// Waits until the worker thread of the last batch has returned.
+void JoinBatch(MirrorBatch& batch);
 
 }  // namespace tandrel

@@ -354,6 +354,10 @@ void MirrorWorker::EndAutomaticState() {
 void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batchStart) {
     const int action = options_.runMode;
     const bool closingFollowUp = Closing(options_.afterAction);
+    if (!batch_.mayEndProgram && (Closing(action) || closingFollowUp)) {
+        EndAutomaticState();
+        return;
+    }
     if (!clean) {
         if (options_.AutoExitWhenError && automatic && (Closing(action) || closingFollowUp)) {
             CloseProgram(false);
@@ -569,14 +573,23 @@ bool StartBatch(MirrorBatch& batch) {
     batch.worstLevel = 0;
     batch.cleanCompletion = false;
     batch.endAutomaticState = false;
+    // The previous worker cleared workerActive on its way out; only its return is left.
+    JoinBatch(batch);
     const uintptr_t thread = _beginthreadex(nullptr, 0, BatchThread, &batch, 0, nullptr);
     if (!thread) {
         batch.running = false;
         batch.workerActive = false;
         return false;
     }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    batch.thread = reinterpret_cast<HANDLE>(thread);
     return true;
+}
+
+void JoinBatch(MirrorBatch& batch) {
+    if (!batch.thread) return;
+    WaitForSingleObject(batch.thread, INFINITE);
+    CloseHandle(batch.thread);
+    batch.thread = nullptr;
 }
 
 }  // namespace tandrel

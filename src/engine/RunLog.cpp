@@ -26,13 +26,8 @@ std::string ToUtf8(const std::wstring& text) {
     return bytes;
 }
 
-std::wstring WithoutFinalLineBreak(std::wstring text) {
-    if (text.ends_with(L"\r\n")) text.resize(text.size() - 2);
-    return text;
-}
-
 LogMessage OpenFailure(unsigned textId, const std::wstring& path, DWORD error) {
-    const std::wstring detail = WithoutFinalLineBreak(SystemErrorText(error));
+    const std::wstring detail = WithoutFinalBreak(SystemErrorText(error));
     return {InsertArgs(LoadText(textId), path, &detail), LoadText(IDS_LOG_OPEN), MB_TOPMOST | MB_ICONHAND};
 }
 
@@ -182,7 +177,7 @@ void RunLog::WriteDriveDetection(const std::wstring& side, const std::wstring& l
 }
 
 void RunLog::WriteErrorBlock(int level, const std::wstring& heading, const std::wstring& body) {
-    Write(level, Format(LoadText(IDS_LOG_ERROR_BLOCK).c_str(), heading.c_str(), WithoutFinalLineBreak(body).c_str()));
+    Write(level, Format(LoadText(IDS_LOG_ERROR_BLOCK).c_str(), heading.c_str(), WithoutFinalBreak(body).c_str()));
 }
 
 }  // namespace tandrel

@@ -60,18 +60,6 @@ static_assert(kPolynomialRegex, "the target filters need libstdc++'s polynomial 
 constexpr auto kRegexFlags = std::regex_constants::ECMAScript | std::regex_constants::icase |
                              std::regex_constants::__polynomial | std::regex_constants::nosubs;
 
-std::vector<std::wstring> SplitList(const std::wstring& list) {
-    std::vector<std::wstring> entries;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(L';', start);
-        if (end == std::wstring::npos) end = list.size();
-        if (end > start) entries.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
-}
-
 std::wstring FolderPiecePattern(const std::wstring& piece, bool legacy) {
     if (piece.starts_with(L"re:")) return piece.substr(3);
     const bool hasBackslash = piece.find(L'\\') != std::wstring::npos;
@@ -279,14 +267,9 @@ FilterOutcome TargetFilters::FolderOutcome(const std::wstring& relativeFolder) c
 bool SkipsForSize(const FolderSetting& setting, std::uint64_t size) {
     const TargetFileSize& limit = setting.TargetFileSize;
     if (!setting.SkipTargetFileSize || limit.number <= 0) return false;
-    // The full 64-bit product for every unit: "7GB" is 7 GiB, not a
-    // multiple of 4 GiB. A limit beyond 64 bits skips no file.
-    std::uint64_t bytes = static_cast<std::uint64_t>(limit.number);
-    for (int u = 0; u < limit.unit && u < 4; ++u) {
-        if (bytes > (UINT64_MAX >> 10)) return false;
-        bytes <<= 10;
-    }
-    return size >= bytes;
+    // A limit beyond 64 bits skips no file.
+    const std::optional<std::uint64_t> bytes = limit.Bytes();
+    return bytes && size >= *bytes;
 }
 
 bool SkipsForDate(const FolderSetting& setting, std::int64_t localTimeSeconds) {

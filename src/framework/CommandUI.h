@@ -6,13 +6,16 @@
 
 namespace tandrel {
 
-// What a command looks like right now. An empty text keeps the item's own.
+// What a command looks like right now. An empty text keeps the item's own,
+// an empty prompt the command's own status-line prompt.
 struct CommandState {
     bool enabled = true;
     bool checked = false;
     // Checked items of a group show a bullet instead of a check mark.
     bool radio = false;
     std::wstring text;
+    // Says why a command is not offered.
+    std::wstring prompt;
 };
 // Answers for every command id; one function decides, menus and toolbars follow.
 using CommandQuery = std::function<CommandState(UINT id)>;

@@ -34,12 +34,22 @@ void SetText(HWND list, int row, int column, const std::wstring& text) {
     SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
-int InsertRow(HWND list, int index, const std::wstring& text) {
+namespace {
+int Insert(HWND list, int index, wchar_t* text) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = index;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
+    item.pszText = text;
     return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+}  // namespace
+
+int InsertRow(HWND list, int index, const std::wstring& text) {
+    return Insert(list, index, const_cast<wchar_t*>(text.c_str()));
+}
+
+int InsertCallbackRow(HWND list, int index) {
+    return Insert(list, index, LPSTR_TEXTCALLBACKW);
 }
 
 namespace {
@@ -75,6 +85,32 @@ void AddColumn(HWND list, int column, const std::wstring& title, int width, int 
 
 int ColumnWidth(HWND list, int column) {
     return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+std::wstring ColumnTitle(HWND list, int column) {
+    wchar_t title[256] = {};
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = title;
+    c.cchTextMax = 256;
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
+    return title;
+}
+
+POINT ContextMenuPoint(HWND list, LPARAM lParam) {
+    if (lParam != -1) return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    POINT at{0, 0};
+    const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    RECT r{};
+    r.left = LVIR_LABEL;
+    if (row >= 0 && SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r))) {
+        RECT client{};
+        GetClientRect(list, &client);
+        // A row scrolled out of sight leaves the menu at the list's corner.
+        if (r.bottom > client.top && r.bottom <= client.bottom) at = {r.left, r.bottom};
+    }
+    ClientToScreen(list, &at);
+    return at;
 }
 
 }  // namespace tandrel::listview

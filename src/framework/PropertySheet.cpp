@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/DialogFont.h"
+#include "framework/Window.h"
 
 namespace tandrel {
 
@@ -406,21 +407,6 @@ LRESULT CALLBACK CBPropertySheet::SubclassProc(HWND hwnd, UINT message, WPARAM w
             break;
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
-RECT KeepOnWorkArea(const RECT& r) {
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return r;
-    const RECT& work = info.rcWork;
-    int dx = 0, dy = 0;
-    if (r.right > work.right) dx = work.right - r.right;
-    if (r.left + dx < work.left) dx = work.left - r.left;
-    if (r.bottom > work.bottom) dy = work.bottom - r.bottom;
-    if (r.top + dy < work.top) dy = work.top - r.top;
-    RECT out = r;
-    OffsetRect(&out, dx, dy);
-    return out;
 }
 
 }  // namespace tandrel

@@ -142,8 +142,4 @@ private:
     RECT* okRect_ = nullptr;
 };
 
-// The rectangle moved (not resized) as far as needed to lie on the work area
-// of the monitor nearest to it.
-RECT KeepOnWorkArea(const RECT& r);
-
 }  // namespace tandrel

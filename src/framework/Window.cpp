@@ -2,6 +2,31 @@
 
 namespace tandrel {
 
+RECT KeepOnWorkArea(const RECT& r) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return r;
+    const RECT& work = info.rcWork;
+    int dx = 0, dy = 0;
+    if (r.right > work.right) dx = work.right - r.right;
+    if (r.left + dx < work.left) dx = work.left - r.left;
+    if (r.bottom > work.bottom) dy = work.bottom - r.bottom;
+    if (r.top + dy < work.top) dy = work.top - r.top;
+    RECT out = r;
+    OffsetRect(&out, dx, dy);
+    return out;
+}
+
+UINT WindowDpi(HWND window) {
+    const UINT dpi = window ? GetDpiForWindow(window) : 0;
+    return dpi ? dpi : GetDpiForSystem();
+}
+
+RECT FindOnScreen(const RECT& r) {
+    return MonitorFromRect(&r, MONITOR_DEFAULTTONULL) ? r : KeepOnWorkArea(r);
+}
+
+
 Window::~Window() {
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -5,6 +5,21 @@
 
 namespace tandrel {
 
+// The dots per inch of the screen a window is on (the system's before it has one).
+UINT WindowDpi(HWND window);
+// A size given for 96 dots per inch at dpi.
+inline int ScaleToDpi(int size, UINT dpi) {
+    return MulDiv(size, static_cast<int>(dpi), 96);
+}
+
+// The rectangle moved (not resized) as far as needed to lie on the work area
+// of the monitor nearest to it.
+RECT KeepOnWorkArea(const RECT& r);
+// A remembered window rectangle that no monitor shows any more (an undocked
+// laptop, a screen taken away) moved onto the nearest work area; one that a
+// monitor shows, even in part, stays where the user put it.
+RECT FindOnScreen(const RECT& r);
+
 // Base of the program's top-level and child windows: one static window
 // procedure that keeps `this` with the window and hands every message to
 // the virtual HandleMessage.

@@ -36,9 +36,14 @@ std::wstring TargetFileSize::Format() const {
     return std::to_wstring(number) + kUnitSuffix[u];
 }
 
-std::uint64_t TargetFileSize::Bytes() const {
+std::optional<std::uint64_t> TargetFileSize::Bytes() const {
+    // The full 64-bit product for every unit: "7GB" is 7 GiB, not a multiple
+    // of 4 GiB.
     std::uint64_t bytes = number < 0 ? 0 : static_cast<std::uint64_t>(number);
-    for (int u = 0; u < unit && u < 4; ++u) bytes *= 1024;
+    for (int u = 0; u < unit && u < 4; ++u) {
+        if (bytes > (UINT64_MAX >> 10)) return std::nullopt;
+        bytes <<= 10;
+    }
     return bytes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tandrel {
@@ -12,8 +13,9 @@ struct TargetFileSize {
 
     static TargetFileSize Parse(const std::wstring& text);
     std::wstring Format() const;
-    // The limit in bytes; 0 when no limit is set.
-    std::uint64_t Bytes() const;
+    // The limit in bytes (0 when none is set); none when it lies beyond
+    // 64 bits.
+    std::optional<std::uint64_t> Bytes() const;
 };
 
 // Counters of the current or last run of one folder setting; never stored.

@@ -90,6 +90,10 @@ struct GlobalOptions {
     bool useRegistry = false;
     bool registryAllowed = false;
     bool loaded = false;
+    // The settings file exists but could not be read when it was needed (at
+    // start, or for a project's settings later; the system's error code):
+    // nothing is written to it while the program runs.
+    unsigned long settingsReadError = 0;
     bool autoStart = false;
     bool startIconic = false;
     bool noSave = false;

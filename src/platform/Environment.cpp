@@ -34,6 +34,11 @@ std::wstring SystemErrorText(unsigned long code) {
     return text;
 }
 
+std::wstring WithoutFinalBreak(std::wstring text) {
+    if (text.ends_with(L"\r\n")) text.resize(text.size() - 2);
+    return text;
+}
+
 std::wstring LastErrorText() {
     return SystemErrorText(GetLastError());
 }

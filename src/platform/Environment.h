@@ -9,6 +9,9 @@ std::wstring ExpandEnvironment(const std::wstring& text);
 std::wstring QuoteIfSpaced(const std::wstring& text, bool force = false);
 // The system's message for an error code, as the system words it.
 std::wstring SystemErrorText(unsigned long code);
+// A text without its final "\r\n" (the system's error texts end in one),
+// for a line or a box detail.
+std::wstring WithoutFinalBreak(std::wstring text);
 std::wstring LastErrorText();
 
 }  // namespace tandrel

@@ -75,8 +75,8 @@ std::wstring FindNewestLog(const std::wstring& pattern, const ProjectSlot& proje
     return newest ? newest->path : std::wstring();
 }
 
-bool AnyLogExists(const std::wstring& mask) {
-    return !ListLogs(mask).empty();
+bool AnyLogExists(const std::wstring& pattern, const ProjectSlot& project) {
+    return !ListLogs(LogMask(pattern, project)).empty();
 }
 
 LogDeletion DeleteLogs(const std::wstring& mask, bool countOnly) {

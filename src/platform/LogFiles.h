@@ -16,7 +16,7 @@ enum LogResult { LogsFound = 0, LogsNone = 1, LogsFailed = 2 };
 
 // The log of the pattern with the latest last-write time; empty when none.
 std::wstring FindNewestLog(const std::wstring& pattern, const ProjectSlot& project);
-bool AnyLogExists(const std::wstring& mask);
+bool AnyLogExists(const std::wstring& pattern, const ProjectSlot& project);
 
 struct LogDeletion {
     int result = LogsNone;

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cwchar>
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace tandrel {
@@ -104,6 +105,38 @@ std::vector<wchar_t> CaseMapTable(bool lower) {
         for (size_t i = 0; i < chars.size(); ++i) table[chars[i]] = mapped[i];
     }
     return table;
+}
+
+int CompareVersions(const std::wstring& a, const std::wstring& b) {
+    const auto parts = [](const std::wstring& text) -> std::pair<int, int> {
+        const size_t dot = text.find(L'.');
+        if (dot == std::wstring::npos || dot == 0) return {0, 0};
+        return {ParseLeadingInt(text.substr(0, dot)), ParseLeadingInt(text.substr(dot + 1))};
+    };
+    const auto pa = parts(a), pb = parts(b);
+    if (pa == pb) return 0;
+    return pa < pb ? -1 : 1;
+}
+
+std::vector<std::wstring> SplitList(const std::wstring& list) {
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(L';', start);
+        if (end == std::wstring::npos) end = list.size();
+        if (end > start) entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
+std::wstring JoinList(const std::vector<std::wstring>& entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) {
+        if (!text.empty()) text += L';';
+        text += entry;
+    }
+    return text;
 }
 
 }  // namespace tandrel

@@ -30,4 +30,14 @@ std::vector<wchar_t> CaseMapTable(bool lower);
 // (optional sign; no digits give 0; out of range saturates).
 int ParseLeadingInt(const std::wstring& text);
 
+// -1, 0 or 1 as version text a is lower than, equal to or higher than b,
+// comparing "major.minor" numerically part by part; a text without a major
+// number before its "." counts as 0.0.
+int CompareVersions(const std::wstring& a, const std::wstring& b);
+
+// The entries of a list kept as one text joined by ";" (target lists),
+// empty entries left out; and joined again.
+std::vector<std::wstring> SplitList(const std::wstring& list);
+std::wstring JoinList(const std::vector<std::wstring>& entries);
+
 }  // namespace tandrel

@@ -28,6 +28,11 @@ std::wstring_view Trim(std::wstring_view text) {
     return TrimBlanks(text);
 }
 
+// The system keeps names and values as C strings: a NUL ends them.
+std::wstring_view CutAtNul(std::wstring_view text) {
+    return text.substr(0, text.find(L'\0'));
+}
+
 struct ParsedLine {
     enum Kind { Blank, Header, Key } kind = Blank;
     std::wstring_view name;
@@ -46,22 +51,22 @@ ParsedLine Parse(std::wstring_view raw) {
         const size_t close = text.rfind(L']');
         if (close != std::wstring_view::npos) {
             line.kind = ParsedLine::Header;
-            line.name = TrimBlanks(text.substr(1, close - 1));
+            line.name = CutAtNul(TrimBlanks(text.substr(1, close - 1)));
             return line;
         }
     }
     line.kind = ParsedLine::Key;
     const size_t eq = text.find(L'=');
     if (eq == std::wstring_view::npos) {
-        line.name = text;
+        line.name = CutAtNul(text);
         return line;
     }
     size_t nameEnd = eq;
     while (nameEnd > 0 && IsBlank(text[nameEnd - 1])) --nameEnd;
-    line.name = text.substr(0, nameEnd);
+    line.name = CutAtNul(text.substr(0, nameEnd));
     size_t valueBegin = eq + 1;
     while (valueBegin < text.size() && IsBlank(text[valueBegin])) ++valueBegin;
-    line.value = text.substr(valueBegin);
+    line.value = CutAtNul(text.substr(valueBegin));
     line.valueStart = begin + eq + 1;
     return line;
 }
@@ -148,10 +153,6 @@ std::optional<std::wstring> IniDocument::Find(std::wstring_view section, std::ws
     const ParsedLine line = Parse(*raw);
     if (!line.value) return std::nullopt;
     return std::wstring(*line.value);
-}
-
-bool IniDocument::HasSection(std::wstring_view section) const {
-    return FindSection(section) != nullptr;
 }
 
 std::vector<std::pair<std::wstring, std::optional<std::wstring>>> IniDocument::Entries(std::wstring_view section) const {
@@ -268,8 +269,9 @@ std::wstring IniDocument::Text() const {
 
 std::vector<std::wstring> IniDocument::SectionNames() const {
     std::vector<std::wstring> names;
+    // A section without a name is none to the system.
     for (const Section& s : sections_) {
-        if (s.headed) names.push_back(s.name);
+        if (s.headed && !s.name.empty()) names.push_back(s.name);
     }
     return names;
 }

@@ -13,12 +13,14 @@ namespace tandrel {
 // (comments, blank lines, keys of other versions, line ends) is written back
 // as it was read.
 //
-// Reading rules: lines end at "\n"; blanks (and "\r", ^Z) around a line are
-// ignored; a line starting with "[" that holds a "]" starts a section named
-// by the text up to the last "]", without blanks round it; any other line is a key, with the value
-// after the first "=" (blanks round key and value dropped) or with no value
-// at all. Names compare without regard to case; of sections or keys of one
-// name the first wins; a key without "=" wins too, and reads as missing.
+// Reading rules: a line ends at "\r\n", "\n" or a lone "\r"; blanks (and ^Z)
+// around a line are ignored; a line starting with "[" that holds a "]"
+// starts a section named by the text up to the last "]", without blanks
+// round it; any other line is a key, with the value after the first "="
+// (blanks round key and value dropped) or with no value at all. A NUL ends
+// a name or a value. Names compare without regard to case; of sections or
+// keys of one name the first wins; a key without "=" wins too, and reads as
+// missing; a section without a name is not listed.
 class IniDocument {
 public:
     IniDocument() = default;
@@ -27,7 +29,6 @@ public:
     // The value as stored (blanks trimmed, quotes kept); none when the key is
     // missing or its line has no "=".
     std::optional<std::wstring> Find(std::wstring_view section, std::wstring_view key) const;
-    bool HasSection(std::wstring_view section) const;
     // The keys of a section in file order with their values (none for lines
     // without "="); empty when the section is missing.
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> Entries(std::wstring_view section) const;

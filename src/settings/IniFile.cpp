@@ -2,16 +2,18 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 
+#include "platform/Environment.h"
+#include "platform/Handle.h"
+#include "platform/Messages.h"
 #include "platform/Paths.h"
-#include "settings/ProfileStore.h"
+#include "resource.h"
 
 namespace tandrel::ini {
 
 namespace {
-
-enum class Encoding { Utf16, Utf16BigEndian, Utf8, Ansi };
 
 struct Stamp {
     bool exists = false;
@@ -31,16 +33,8 @@ struct CachedFile {
     bool failed = false;  // a batch ended without Commit
 };
 
-class Lock {
-public:
-    Lock() { AcquireSRWLockExclusive(&lock_); }
-    ~Lock() { ReleaseSRWLockExclusive(&lock_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    static inline SRWLOCK lock_ = SRWLOCK_INIT;
-};
+// Guards every cached file.
+SRWLOCK filesLock = SRWLOCK_INIT;
 
 std::map<std::wstring, CachedFile>& Files() {
     static std::map<std::wstring, CachedFile> files;
@@ -52,8 +46,15 @@ CachedFile& Slot(const std::wstring& systemPath) {
     return Files()[FoldName(systemPath)];
 }
 
-std::function<unsigned long(const std::wstring&)>& Fault() {
-    static std::function<unsigned long(const std::wstring&)> fault;
+using FaultHook = std::function<unsigned long(const std::wstring&)>;
+
+FaultHook& Fault() {
+    static FaultHook fault;
+    return fault;
+}
+
+FaultHook& PlaceFault() {
+    static FaultHook fault;
     return fault;
 }
 
@@ -75,37 +76,61 @@ Stamp StampOf(const std::wstring& systemPath) {
     return stamp;
 }
 
-std::wstring Decode(const std::string& bytes, Encoding& encoding) {
+// UTF-16 without its mark shows in its zero bytes: the high bytes of the
+// ASCII characters every settings file is full of, at one parity only. A
+// file of another encoding has none, or (a tail of zeros left by a crash)
+// as many at both parities.
+Encoding Sniff(const std::string& bytes) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto widen = [&](UINT codePage, size_t skip) {
-        const int length = static_cast<int>(bytes.size() - skip);
-        const int n = MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, nullptr, 0);
-        std::wstring text(static_cast<size_t>(n), L'\0');
-        if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, text.data(), n);
-        return text;
-    };
-    if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        encoding = Encoding::Utf8;
-        return widen(CP_UTF8, 3);
+    if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) return Encoding::Utf8;
+    if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) return Encoding::Utf16;
+    if (bytes.size() >= 2 && data[0] == 0xFE && data[1] == 0xFF) return Encoding::Utf16BigEndian;
+    size_t even = 0, odd = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        even += data[i] == 0;
+        odd += data[i + 1] == 0;
     }
-    if (bytes.size() >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) {
-        const bool swapped = data[0] == 0xFE;
-        encoding = swapped ? Encoding::Utf16BigEndian : Encoding::Utf16;
-        std::wstring text((bytes.size() - 2) / 2, L'\0');
+    const size_t characters = bytes.size() / 2;
+    if (odd * 4 >= characters && even * 4 < odd) return Encoding::Utf16Unmarked;
+    if (even * 4 >= characters && odd * 4 < even) return Encoding::Utf16BigEndianUnmarked;
+    return Encoding::Ansi;
+}
+
+bool IsBigEndian(Encoding encoding) {
+    return encoding == Encoding::Utf16BigEndian || encoding == Encoding::Utf16BigEndianUnmarked;
+}
+
+bool IsUtf16(Encoding encoding) {
+    return encoding != Encoding::Utf8 && encoding != Encoding::Ansi;
+}
+
+std::wstring Decode(const std::string& bytes, Encoding& encoding) {
+    encoding = Sniff(bytes);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (IsUtf16(encoding)) {
+        const bool swapped = IsBigEndian(encoding);
+        const size_t skip = encoding == Encoding::Utf16 || encoding == Encoding::Utf16BigEndian ? 2 : 0;
+        std::wstring text((bytes.size() - skip) / 2, L'\0');
         for (size_t i = 0; i < text.size(); ++i) {
-            const unsigned char a = data[2 + 2 * i], b = data[3 + 2 * i];
+            const unsigned char a = data[skip + 2 * i], b = data[skip + 2 * i + 1];
             text[i] = static_cast<wchar_t>(swapped ? (a << 8) | b : (b << 8) | a);
         }
         return text;
     }
-    encoding = Encoding::Ansi;
-    return widen(CP_ACP, 0);
+    const size_t skip = encoding == Encoding::Utf8 ? 3 : 0;
+    const UINT codePage = encoding == Encoding::Utf8 ? CP_UTF8 : CP_ACP;
+    const int length = static_cast<int>(bytes.size() - skip);
+    const int n = MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, nullptr, 0);
+    std::wstring text(static_cast<size_t>(std::max(n, 0)), L'\0');
+    if (n > 0) MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, text.data(), n);
+    return text;
 }
 
 std::string Encode(const std::wstring& text, Encoding encoding) {
     std::string bytes;
-    if (encoding == Encoding::Utf16 || encoding == Encoding::Utf16BigEndian) {
-        const bool swapped = encoding == Encoding::Utf16BigEndian;
+    // UTF-16 is always written with its mark, which the system's reader needs.
+    if (IsUtf16(encoding)) {
+        const bool swapped = IsBigEndian(encoding);
         bytes.resize(2 + text.size() * 2);
         bytes[0] = static_cast<char>(swapped ? 0xFE : 0xFF);
         bytes[1] = static_cast<char>(swapped ? 0xFF : 0xFE);
@@ -128,47 +153,110 @@ std::string Encode(const std::wstring& text, Encoding encoding) {
     return bytes;
 }
 
-// Removes the new files that saves of processes now gone left beside the
-// settings file (<name>.<pid>-<n>.tmp) when they were killed half-way.
-void SweepLeftovers(const std::wstring& systemPath) {
+// A new file of a save: written as <name>.<pid>-<n>.tmp and renamed to
+// <name>.<pid>-<n>.new once it is whole and flushed, so that a .new file is
+// always complete.
+constexpr const wchar_t* kWritingSuffix = L".tmp";
+constexpr const wchar_t* kCompleteSuffix = L".new";
+
+struct Leftover {
+    std::wstring path;
+    bool complete = false;
+    ULONGLONG written = 0;
+};
+
+// Whether the process that wrote a new file is gone. Another user's process
+// cannot be asked and counts as running: it may still be saving.
+bool ProcessGone(DWORD pid) {
+    if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+        const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        CloseHandle(process);
+        return !running;
+    }
+    return GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+// The new files that saves of processes now gone left beside the settings
+// file.
+std::vector<Leftover> LeftoversOf(const std::wstring& systemPath) {
+    std::vector<Leftover> found;
     const size_t slash = systemPath.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return;
-    const std::wstring prefix = systemPath.substr(slash + 1) + L".";
+    if (slash == std::wstring::npos) return found;
+    const std::wstring prefix = FoldName(systemPath.substr(slash + 1) + L".");
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((systemPath + L".*-*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    HANDLE find = FindFirstFileW((systemPath + L".*-*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
     do {
         const std::wstring name = data.cFileName;
-        if (name.size() <= prefix.size() || FoldName(name.substr(0, prefix.size())) != FoldName(prefix)) continue;
-        wchar_t* end = nullptr;
-        const DWORD pid = wcstoul(name.c_str() + prefix.size(), &end, 10);
-        if (!end || *end != L'-') continue;
-        if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
-            const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-            CloseHandle(process);
-            if (running) continue;
-        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
-            continue;  // another user's process, perhaps still saving
-        }
-        DeleteFileW((systemPath.substr(0, slash + 1) + name).c_str());
+        if (name.size() <= prefix.size() || FoldName(name.substr(0, prefix.size())) != prefix) continue;
+        const std::wstring rest = name.substr(prefix.size());
+        const size_t dash = rest.find(L'-'), dot = rest.find(L'.');
+        if (dash == 0 || dash == std::wstring::npos || dot == std::wstring::npos || dot <= dash + 1) continue;
+        if (rest.find_first_not_of(L"0123456789") != dash ||
+            rest.find_first_not_of(L"0123456789", dash + 1) != dot)
+            continue;
+        const std::wstring suffix = FoldName(rest.substr(dot));
+        if (suffix != kWritingSuffix && suffix != kCompleteSuffix) continue;
+        if (!ProcessGone(static_cast<DWORD>(wcstoul(rest.c_str(), nullptr, 10)))) continue;
+        found.push_back({systemPath.substr(0, slash + 1) + name, suffix == kCompleteSuffix,
+                         Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)});
     } while (FindNextFileW(find, &data));
     FindClose(find);
+    return found;
+}
+
+// Only "file not found" is no file, and "path not found" while the folder is
+// there; a folder that cannot be reached (a share not yet connected) hides a
+// file that may well exist.
+bool IsMissing(DWORD error, const std::wstring& systemPath) {
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    if (error != ERROR_PATH_NOT_FOUND) return false;
+    const size_t slash = systemPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    const DWORD attributes = GetFileAttributesW(systemPath.substr(0, slash).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A settings file that is missing while a save that did not finish left a
+// complete new one: the newest such file takes its place.
+bool PutUnplacedSaveInPlace(const std::wstring& systemPath) {
+    const Leftover* newest = nullptr;
+    const std::vector<Leftover> leftovers = LeftoversOf(systemPath);
+    for (const Leftover& l : leftovers) {
+        if (l.complete && (!newest || l.written > newest->written)) newest = &l;
+    }
+    // Without replacing: a file that appeared meanwhile wins.
+    return newest && MoveFileExW(newest->path.c_str(), systemPath.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
+// While the settings file exists, what gone processes left beside it is of
+// no use. Without it nothing is deleted: a new file may be the only copy.
+void SweepLeftovers(const std::wstring& systemPath) {
+    for (const Leftover& l : LeftoversOf(systemPath)) DeleteFileW(l.path.c_str());
+}
+
+HANDLE OpenForReading(const std::wstring& systemPath) {
+    return CreateFileW(systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void Load(CachedFile& file, const std::wstring& systemPath) {
     file = CachedFile{};
     file.loaded = true;
-    SweepLeftovers(systemPath);
-    HANDLE handle = CreateFileW(systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = OpenForReading(systemPath);
+    DWORD openError = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (handle == INVALID_HANDLE_VALUE && IsMissing(openError, systemPath) && PutUnplacedSaveInPlace(systemPath)) {
+        handle = OpenForReading(systemPath);
+        openError = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            file.readError = error;
+        if (!IsMissing(openError, systemPath)) {
+            file.readError = openError;
             file.stamp = StampOf(systemPath);
         }
         return;
     }
+    SweepLeftovers(systemPath);
     BY_HANDLE_FILE_INFORMATION info{};
     std::string bytes;
     bool ok = GetFileInformationByHandle(handle, &info) != 0;
@@ -221,19 +309,30 @@ DWORD WriteAll(HANDLE handle, const char* data, size_t size) {
     return ERROR_SUCCESS;
 }
 
-// Writes the whole document beside the file and puts it in place.
+// What the settings file's attributes say of it rather than of its storage.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Writes the whole document beside the file and renames it over the file in
+// one step, which the file system carries out whole or not at all.
 DWORD Write(CachedFile& file, const std::wstring& systemPath) {
+    WIN32_FILE_ATTRIBUTE_DATA old{};
+    const bool hadFile = GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &old) != 0;
+    // A read-only file is one the user keeps as it is.
+    if (hadFile && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     const std::string bytes = Encode(file.doc.Text(), file.encoding);
     static LONG counter = 0;
-    std::wstring temp;
+    std::wstring base;
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = systemPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(InterlockedIncrement(&counter)) + L".tmp";
-        handle = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        base = systemPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(InterlockedIncrement(&counter));
+        handle = CreateFileW((base + kWritingSuffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
     }
     if (handle == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
+    const std::wstring writing = base + kWritingSuffix, complete = base + kCompleteSuffix;
     DWORD error = Fault() ? Fault()(systemPath) : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) {
         WriteAll(handle, bytes.data(), bytes.size() / 2);
@@ -241,18 +340,25 @@ DWORD Write(CachedFile& file, const std::wstring& systemPath) {
         error = WriteAll(handle, bytes.data(), bytes.size());
     }
     if (error == ERROR_SUCCESS && !FlushFileBuffers(handle)) error = GetLastError();
+    if (error == ERROR_SUCCESS && hadFile) SetFileTime(handle, &old.ftCreationTime, nullptr, nullptr);
     CloseHandle(handle);
-    if (error == ERROR_SUCCESS) {
-        const bool replaced = file.stamp.exists &&
-                              ReplaceFileW(systemPath.c_str(), temp.c_str(), nullptr,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                                           nullptr);
-        if (!replaced && !MoveFileExW(temp.c_str(), systemPath.c_str(),
-                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            error = GetLastError();
-    }
+    // Half a file is never of use.
+    if (error == ERROR_SUCCESS && !MoveFileExW(writing.c_str(), complete.c_str(), MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
     if (error != ERROR_SUCCESS) {
-        DeleteFileW(temp.c_str());
+        DeleteFileW(writing.c_str());
+        return error;
+    }
+    if (hadFile && (old.dwFileAttributes & kKeptAttributes))
+        SetFileAttributesW(complete.c_str(), old.dwFileAttributes & kKeptAttributes);
+    error = PlaceFault() ? PlaceFault()(systemPath) : ERROR_SUCCESS;
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExW(complete.c_str(), systemPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        // Without the settings file the new one may be the only copy; the
+        // next read puts it in place.
+        if (StampOf(systemPath).exists) DeleteFileW(complete.c_str());
         return error;
     }
     file.stamp = StampOf(systemPath);
@@ -276,17 +382,17 @@ void Report(const std::wstring& path, DWORD error) {
 }  // namespace
 
 std::optional<std::wstring> Read(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.Find(section, key);
 }
 
 Entries ReadSection(const std::wstring& path, const std::wstring& section) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.Entries(section);
 }
 
 std::vector<std::wstring> SectionNames(const std::wstring& path) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     return Current(SystemPath(NormalisedPath(path))).doc.SectionNames();
 }
 
@@ -301,17 +407,48 @@ std::wstring NormalisedPath(const std::wstring& path) {
     return full;
 }
 
-unsigned long ReadError(const std::wstring& path) {
-    Lock lock;
-    const CachedFile& file = Current(SystemPath(NormalisedPath(path)));
+namespace {
+
+DWORD ReadErrorOf(const CachedFile& file) {
     if (file.readError != ERROR_SUCCESS) return file.readError;
     return file.stamp.exists || file.dirty ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+}  // namespace
+
+unsigned long ReadError(const std::wstring& path) {
+    ExclusiveLock lock(filesLock);
+    return ReadErrorOf(Current(SystemPath(NormalisedPath(path))));
+}
+
+std::optional<Encoding> EncodingOf(const std::wstring& path) {
+    ExclusiveLock lock(filesLock);
+    const CachedFile& file = Current(SystemPath(NormalisedPath(path)));
+    if (ReadErrorOf(file) != ERROR_SUCCESS) return std::nullopt;
+    return file.encoding;
+}
+
+bool Reencode(const std::wstring& path, Encoding encoding) {
+    DWORD error = ERROR_SUCCESS;
+    {
+        ExclusiveLock lock(filesLock);
+        const std::wstring systemPath = SystemPath(NormalisedPath(path));
+        CachedFile& file = Current(systemPath);
+        error = ReadErrorOf(file);
+        if (error == ERROR_SUCCESS) {
+            file.encoding = encoding;
+            file.dirty = true;
+            error = Settle(file, systemPath);
+        }
+    }
+    Report(path, error);
+    return error == ERROR_SUCCESS;
 }
 
 bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change) {
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (file.readError != ERROR_SUCCESS) {
@@ -328,7 +465,7 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
 bool Create(const std::wstring& path, bool empty) {
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         const std::wstring systemPath = SystemPath(NormalisedPath(path));
         CachedFile& file = Current(systemPath);
         if (empty || (!file.stamp.exists && !file.dirty && file.readError == ERROR_SUCCESS)) {
@@ -346,13 +483,13 @@ bool Create(const std::wstring& path, bool empty) {
 }
 
 Batch::Batch(std::wstring path) : path_(std::move(path)), system_(SystemPath(NormalisedPath(path_))) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     ++Current(system_).depth;
 }
 
 Batch::~Batch() {
     if (!open_) return;
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     CachedFile& file = Slot(system_);
     file.failed = true;
     if (--file.depth > 0) return;
@@ -364,7 +501,7 @@ bool Batch::Commit() {
     open_ = false;
     DWORD error = ERROR_SUCCESS;
     {
-        Lock lock;
+        ExclusiveLock lock(filesLock);
         CachedFile& file = Slot(system_);
         if (--file.depth > 0) return !file.failed;
         if (file.failed) {
@@ -378,8 +515,22 @@ bool Batch::Commit() {
 }
 
 void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault) {
-    Lock lock;
+    ExclusiveLock lock(filesLock);
     Fault() = std::move(fault);
 }
 
+void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault) {
+    ExclusiveLock lock(filesLock);
+    PlaceFault() = std::move(fault);
+}
+
 }  // namespace tandrel::ini
+
+namespace tandrel {
+
+void ReportIniFileError(const std::wstring& file, unsigned long error) {
+    const std::wstring errorText = SystemErrorText(error);
+    ShowMessageFormat(nullptr, IDS_INI_OPEN_FAILED, IDS_INI_OPEN, MB_OK | MB_ICONSTOP, file, &errorText);
+}
+
+}  // namespace tandrel

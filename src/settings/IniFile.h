@@ -11,19 +11,28 @@ namespace tandrel::ini {
 
 // Settings files are held in memory, one document per file, read again only
 // when the file changed on disk since. Every change is written as a whole
-// new file beside the old one, flushed, and then put in its place, so that
-// a reader, a crash or a full disk leaves the old file or the new one.
-// UTF-16 files (FF FE) stay UTF-16, files without a mark stay in the ANSI
-// code page; a new file is UTF-16.
+// new file beside the old one (<name>.<pid>-<n>.tmp), flushed, marked
+// complete by its name (.new) and renamed over the old one in one step, so
+// that a reader, a crash or a full disk leaves the old file or the new one.
+// A read that finds no file but a complete new one of a save that did not
+// finish puts that one in place. Files keep the encoding they were read in
+// (a UTF-16 file without its mark gets one); a new file is UTF-16.
+
+// How a file's bytes are text: by its mark, by its zero bytes (UTF-16
+// without a mark), else the ANSI code page.
+enum class Encoding { Utf16, Utf16BigEndian, Utf16Unmarked, Utf16BigEndianUnmarked, Utf8, Ansi };
 
 using Entries = std::vector<std::pair<std::wstring, std::optional<std::wstring>>>;
 
 std::optional<std::wstring> Read(const std::wstring& path, const std::wstring& section, const std::wstring& key);
 Entries ReadSection(const std::wstring& path, const std::wstring& section);
 std::vector<std::wstring> SectionNames(const std::wstring& path);
-// 0 when the file is there and could be read, else the system error code
-// (ERROR_FILE_NOT_FOUND for a missing file).
+// 0 when the file is there and could be read, ERROR_FILE_NOT_FOUND when
+// there is no file (its folder exists), else the system error that kept it
+// from being read: such a file is never written over.
 unsigned long ReadError(const std::wstring& path);
+// The encoding of a file that could be read.
+std::optional<Encoding> EncodingOf(const std::wstring& path);
 
 // Applies change, which tells whether it changed anything, and writes the
 // file unless a batch is open on it. False, after telling the user, when the
@@ -32,6 +41,9 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
 // Starts the file anew as an empty UTF-16 file, or, without empty, only
 // when it does not exist yet.
 bool Create(const std::wstring& path, bool empty);
+// Writes a file that could be read again in another encoding, every line
+// as it was.
+bool Reencode(const std::wstring& path, Encoding encoding);
 
 // Holds back the writes to one file until Commit, which writes them in one
 // go; batches nest, and the outermost writes. A batch ended without Commit,
@@ -55,9 +67,18 @@ private:
 // "\\?\" name stays as it is.
 std::wstring NormalisedPath(const std::wstring& path);
 
-// A stand-in for the disk in tests: called before each file is put in
-// place; a non-zero system error code fails that write after half the new
-// file is written.
+// Stand-ins for the disk in tests, asked with the settings file's path. A
+// non-zero system error code from the write fault fails a write after half
+// the new file is written; one from the place fault fails the rename that
+// puts the complete new file in place.
 void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault);
+void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault);
 
 }  // namespace tandrel::ini
+
+namespace tandrel {
+
+// Message 63210: the settings file cannot be opened or written.
+void ReportIniFileError(const std::wstring& file, unsigned long error);
+
+}  // namespace tandrel

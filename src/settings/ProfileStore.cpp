@@ -11,6 +11,7 @@
 #include "platform/Strings.h"
 #include "resource.h"
 #include "settings/IniFile.h"
+#include "settings/RegistryJournal.h"
 
 namespace tandrel {
 
@@ -52,6 +53,28 @@ long long ParseLeadingInt64(const std::wstring& text) {
     return value == limit ? LLONG_MIN : -static_cast<long long>(value);
 }
 
+// The text a value is stored as, so that the system's reader gives back
+// what was written: a line end in it (CR LF, CR or LF) would start a new
+// line and becomes one blank; a value the reader would change (blanks round
+// it, or a pair of quotes round it) goes inside one more pair of double
+// quotes, which the reader drops.
+std::wstring StoredValue(const std::wstring& value) {
+    std::wstring text;
+    text.reserve(value.size() + 2);
+    for (size_t i = 0; i < value.size(); ++i) {
+        const wchar_t c = value[i];
+        if (c == L'\r' || c == L'\n') {
+            if (c == L'\r' && i + 1 < value.size() && value[i + 1] == L'\n') ++i;
+            text += L' ';
+        } else {
+            text += c;
+        }
+    }
+    const bool quoted = text.size() >= 2 && (text[0] == L'"' || text[0] == L'\'') && text.back() == text[0];
+    if (quoted || TrimBlanks(text).size() != text.size()) text = L'"' + text + L'"';
+    return text;
+}
+
 // A default handed back for a missing key loses its trailing blanks and is
 // cut like a stored value.
 std::wstring DefaultText(const std::wstring& value) {
@@ -60,27 +83,6 @@ std::wstring DefaultText(const std::wstring& value) {
     if (text.size() >= kStringLimit) text.resize(kStringLimit - 1);
     return text;
 }
-
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool Open(HKEY root, const std::wstring& path, REGSAM access) {
-        return RegOpenKeyExW(root, path.c_str(), 0, access, &key_) == ERROR_SUCCESS;
-    }
-    bool Create(HKEY root, const std::wstring& path) {
-        return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key_, nullptr) == ERROR_SUCCESS;
-    }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::wstring RegistryPath(const GlobalOptions& options, const std::wstring& section) {
     std::wstring path = options.registryKey + L"\\" + section;
@@ -151,7 +153,7 @@ long long ProfileStore::ReadInt64(const std::wstring& section, const std::wstrin
 std::wstring ProfileStore::ReadString(const std::wstring& section, const std::wstring& key,
                                       const std::wstring& defaultValue) const {
     if (UseRegistry(false)) {
-        RegKey k;
+        registry::Key k;
         if (!k.Open(HKEY_CURRENT_USER, RegistryPath(options_, section), KEY_QUERY_VALUE)) return defaultValue;
         DWORD type = 0, size = 0;
         if (RegQueryValueExW(k.Get(), key.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
@@ -174,12 +176,9 @@ bool ProfileStore::WriteInt(const std::wstring& section, const std::wstring& key
 }
 
 bool ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    if (UseRegistry(false)) {
-        RegKey k;
-        if (!k.Create(HKEY_CURRENT_USER, RegistryPath(options_, section))) return false;
-        return RegSetValueExW(k.Get(), key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    }
+    if (UseRegistry(false))
+        return registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
+                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     return WriteIni(section, key.c_str(), value.c_str());
 }
 
@@ -190,35 +189,26 @@ bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& k
 }
 
 bool ProfileStore::WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value) {
-    RegKey k;
-    if (!k.Create(HKEY_CURRENT_USER, RegistryPath(options_, section))) return false;
     const DWORD data = static_cast<DWORD>(value);
-    return RegSetValueExW(k.Get(), key.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-           ERROR_SUCCESS;
+    return registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
 }
 
 bool ProfileStore::DeleteSection(const std::wstring& section) {
-    if (UseRegistry(false)) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, RegistryPath(options_, section).c_str());
-        return true;
-    }
+    if (UseRegistry(false)) return registry::DeleteTree(RegistryPath(options_, section)) == ERROR_SUCCESS;
     return WriteIni(section, nullptr, nullptr);
 }
 
 bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& key) {
-    if (UseRegistry(false)) {
-        RegKey k;
-        if (k.Open(HKEY_CURRENT_USER, RegistryPath(options_, section), KEY_SET_VALUE)) RegDeleteValueW(k.Get(), key.c_str());
-        return true;
-    }
+    if (UseRegistry(false)) return registry::DeleteValue(RegistryPath(options_, section), key) == ERROR_SUCCESS;
     return WriteIni(section, key.c_str(), nullptr);
 }
 
 bool ProfileStore::WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value) {
+    if (IniHeld()) return true;
     if (!key) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveSection(section); }) || true;
     if (!value) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveKey(section, key); }) || true;
     return ini::Change(options_.iniPath, [&](IniDocument& doc) {
-        doc.Set(section, key, value);
+        doc.Set(section, key, StoredValue(value));
         return true;
     });
 }
@@ -273,19 +263,16 @@ bool SectionWriter::Commit() {
         }
         return true;
     }
+    if (store_.IniHeld()) return true;
     return ini::Change(store_.options_.iniPath, [&](IniDocument& doc) {
-        for (const Entry& e : entries_) doc.Set(section_, e.key, e.text);
+        for (const Entry& e : entries_) doc.Set(section_, e.key, StoredValue(e.text));
         return true;
     });
 }
 
 bool ProfileStore::EnsureIniFile(bool recreate) {
+    if (IniHeld()) return true;
     return ini::Create(options_.iniPath, recreate);
-}
-
-void ReportIniFileError(const std::wstring& file, unsigned long error) {
-    const std::wstring errorText = SystemErrorText(error);
-    ShowMessageFormat(nullptr, IDS_INI_OPEN_FAILED, IDS_INI_OPEN, MB_OK | MB_ICONSTOP, file, &errorText);
 }
 
 void ProfileStore::ReadRect(const std::wstring& key, Rect& rect) const {
@@ -308,7 +295,7 @@ bool ProfileStore::WriteWidths(const std::wstring& key, const ColumnWidths& w) {
 }
 
 int ReadRegistryDword(HKEY root, const std::wstring& subkey, const std::wstring& name, int defaultValue) {
-    RegKey k;
+    registry::Key k;
     if (!k.Open(root, subkey, KEY_QUERY_VALUE)) return defaultValue;
     DWORD type = 0, value = 0, size = sizeof value;
     if (RegQueryValueExW(k.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
@@ -347,6 +334,15 @@ std::wstring ListCountKey(int project) {
 std::wstring SettingSection(int project, int index) {
     if (project == 0) return Format(L"Define%2d", index);
     return Format(L"Project\\%03d\\Define%2d", project, index);
+}
+
+StoreBatch::StoreBatch(const GlobalOptions& options) : ini_(options.iniPath), registry_(options.registryKey) {}
+
+bool StoreBatch::Commit() {
+    // Both always end; the registry side is put back when the file failed.
+    const bool written = ini_.Commit();
+    if (!written) return false;
+    return registry_.Commit();
 }
 
 }  // namespace tandrel

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "model/GlobalOptions.h"
+#include "settings/IniFile.h"
+#include "settings/RegistryJournal.h"
 
 namespace tandrel {
 
@@ -20,10 +22,13 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // options.iniPath or, when options.useRegistry is set, under
 // HKEY_CURRENT_USER\<options.registryKey>, where a section is a subkey path.
 // The INI file is kept as one document in memory (settings/IniFile.h): a
-// single write rewrites the whole file safely; an ini::Batch on iniPath
-// gathers many writes into one.
+// single write rewrites the whole file safely; a StoreBatch gathers many
+// writes into one and puts the registry back when a save fails.
 // Reads never fail: anything missing or unreadable gives the default.
 // Writes return false on failure; a failed INI write has told the user.
+// A settings file that could not be read at start (settingsReadError) is
+// never written: its writes succeed without touching it, the user having
+// been told once.
 class ProfileStore {
 public:
     explicit ProfileStore(GlobalOptions& options) : options_(options) {}
@@ -63,6 +68,7 @@ private:
     friend class SectionWriter;
 
     bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
+    bool IniHeld() const { return options_.settingsReadError != 0; }
     bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);
 
     GlobalOptions& options_;
@@ -116,12 +122,24 @@ private:
     std::vector<Entry> entries_;
 };
 
+// Holds a multi-value save together on both sides: the INI file is written
+// once, at the outermost Commit (ini::Batch); the registry profile keeps an
+// undo log (registry::Scope). A batch ended without Commit, or whose file
+// could not be written, leaves the file and the profile as they were.
+class StoreBatch {
+public:
+    explicit StoreBatch(const GlobalOptions& options);
+    bool Commit();
+
+private:
+    ini::Batch ini_;
+    registry::Scope registry_;
+};
+
 // A DWORD value read straight from the registry; any failure or another
 // value type gives the default.
 int ReadRegistryDword(HKEY root, const std::wstring& subkey, const std::wstring& name, int defaultValue);
 bool FileExists(const std::wstring& path);
-// Message 63210: the settings file cannot be opened or written.
-void ReportIniFileError(const std::wstring& file, unsigned long error);
 
 // The SaveRegistory value kept in the registry profile, or in the older
 // program's profile when the first has none; -1 when neither has one.

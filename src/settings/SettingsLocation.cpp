@@ -1,8 +1,10 @@
 #include "settings/SettingsLocation.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "platform/Environment.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -24,22 +26,6 @@ constexpr int kConvertedProjects = 32;
 bool IsRelative(const std::wstring& path) {
     if (!path.empty() && (path[0] == L'\\' || path[0] == L'/')) return false;
     return !(path.size() >= 2 && path[1] == L':');
-}
-
-enum class Encoding { Utf16, Other, Unreadable };
-
-Encoding FileEncoding(const std::wstring& path, unsigned long& error) {
-    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        return Encoding::Unreadable;
-    }
-    unsigned char mark[2] = {};
-    DWORD read = 0;
-    const BOOL ok = ReadFile(file, mark, sizeof mark, &read, nullptr);
-    CloseHandle(file);
-    return ok && read == 2 && mark[0] == 0xFF && mark[1] == 0xFE ? Encoding::Utf16 : Encoding::Other;
 }
 
 // The profile functions look for a relative name in the Windows folder,
@@ -125,27 +111,32 @@ std::wstring SettingsFileIdentity(const std::wstring& iniPath) {
 
 bool ChooseStorage(GlobalOptions& o) {
     o.useRegistry = false;
-    if (o.noSave || o.iniForced) return true;
-    int choice = o.registryAllowed ? RegistryStorageChoice(o) : -1;
-    if (choice == -1) choice = ProfileStore(o).ReadInt(kSaveSection, kSaveRegistoryKey, -1, true);
-    if (choice == -1 && !FileExists(o.iniPath)) {
-        const int answer = ShowMessage(nullptr, LoadText(IDS_FIRST_RUN), LoadText(IDS_APP_TITLE),
-                                       MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
-        if (answer == IDCANCEL) {
-            o.noSave = true;
-            return false;
-        }
-        // An installation of the older program leaves its settings beside us.
-        if (answer == IDOK) o.oldIniPath = o.exeDirectory + LoadText(IDS_OLD_INI_NAME);
-        return true;
+    // With these switches the command line has settled it: the INI file.
+    const bool settled = o.noSave || o.iniForced;
+    int choice = -1;
+    if (!settled) {
+        choice = o.registryAllowed ? RegistryStorageChoice(o) : -1;
+        if (choice == -1) choice = ProfileStore(o).ReadInt(kSaveSection, kSaveRegistoryKey, -1, true);
+        // Without the switch the INI file is used whatever was stored.
+        o.useRegistry = o.registryAllowed && choice == 1;
+        if (o.useRegistry) return true;
     }
-    // Without the switch the INI file is used whatever was stored.
-    o.useRegistry = o.registryAllowed && choice == 1;
+    // Only a missing file is a first run; one that cannot be read is not.
+    if (CheckStoreReadable(o) != ERROR_FILE_NOT_FOUND || settled || choice != -1) return true;
+    const int answer = ShowMessage(nullptr, LoadText(IDS_FIRST_RUN), LoadText(IDS_APP_TITLE),
+                                   MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer == IDCANCEL) {
+        o.noSave = true;
+        return false;
+    }
+    // An installation of the older program leaves its settings beside us.
+    if (answer == IDOK) o.oldIniPath = o.exeDirectory + LoadText(IDS_OLD_INI_NAME);
     return true;
 }
 
 void OpenSettings(GlobalOptions& o) {
-    if (o.useRegistry) {
+    CheckStoreReadable(o);
+    if (o.useRegistry || o.settingsReadError) {
         LoadAtStart(o);
         return;
     }
@@ -158,16 +149,19 @@ void OpenSettings(GlobalOptions& o) {
     std::wstring backup;
     if (FileExists(newPath)) {
         LoadAtStart(o);
-        if (!convertOld) {
-            unsigned long error = 0;
-            const Encoding encoding = FileEncoding(newPath, error);
-            if (encoding == Encoding::Unreadable) ReportIniFileError(newPath, error);
-            if (encoding != Encoding::Other || o.noSave) return;
-        }
-        // Without a copy the old file would be lost: keep using it unconverted.
+        const std::optional<ini::Encoding> encoding = ini::EncodingOf(newPath);
+        const bool ansi = encoding == ini::Encoding::Ansi;
+        if (!convertOld && (!encoding || encoding == ini::Encoding::Utf16 || o.noSave)) return;
+        // Without a copy the old file would be lost: keep using it as it is.
         backup = BackupPath(newPath);
         if (!CopyFileW(LongPath(newPath).c_str(), LongPath(backup).c_str(), FALSE)) {
             ReportIniFileError(backup, GetLastError());
+            return;
+        }
+        // A current file an editor saved in another encoding only changes
+        // its encoding: every project and line stays.
+        if (!convertOld && !ansi) {
+            ini::Reencode(newPath, ini::Encoding::Utf16);
             return;
         }
         source = backup;
@@ -192,15 +186,10 @@ void OpenSettings(GlobalOptions& o) {
     ShowMessageFormat(nullptr, IDS_INI_CONVERTED, IDS_INI_OPEN, MB_OK | MB_ICONINFORMATION, source, &o.iniPath);
 }
 
-int CompareVersions(const std::wstring& a, const std::wstring& b) {
-    const auto parts = [](const std::wstring& text) -> std::pair<int, int> {
-        const size_t dot = text.find(L'.');
-        if (dot == std::wstring::npos || dot == 0) return {0, 0};
-        return {ParseLeadingInt(text.substr(0, dot)), ParseLeadingInt(text.substr(dot + 1))};
-    };
-    const auto pa = parts(a), pb = parts(b);
-    if (pa == pb) return 0;
-    return pa < pb ? -1 : 1;
+void ReportUnreadSettings(const GlobalOptions& o) {
+    if (!o.settingsReadError) return;
+    const std::wstring reason = SystemErrorText(o.settingsReadError);
+    ShowMessageFormat(nullptr, IDS_INI_UNREADABLE, IDS_INI_OPEN, MB_OK | MB_ICONEXCLAMATION, o.iniPath, &reason);
 }
 
 bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()>& applySheetValues) {
@@ -210,6 +199,9 @@ bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()
     for (int p = 0; p < o.projects.Count(); ++p)
         LoadProjectSettings(o, projects[p].settings, projects[p].commands, p);
     if (applySheetValues) applySheetValues();
+    // Settings that could not be read are moved nowhere; the sheet's values
+    // live in memory only.
+    if (o.settingsReadError) return false;
     if (!SaveOptions(o, GroupVersion | GroupSheet)) return false;
     // Reload only: a conversion made at start must not run a second time.
     const std::wstring oldIni = std::exchange(o.oldIniPath, o.iniPath);
@@ -218,11 +210,15 @@ bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()
     o.useRegistry = toRegistry;
     // The INI side takes every project in one write; a failure leaves the
     // settings where they were, and the choice with them.
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     bool ok = true;
     for (int p = 0; ok && p < static_cast<int>(projects.size()); ++p)
         ok = SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll);
-    if (ok && batch.Commit()) return true;
+    if (ok && batch.Commit()) {
+        // A crash before the exit save must not bring the old store back.
+        RecordStorageChoice(o);
+        return true;
+    }
     o.useRegistry = !toRegistry;
     return false;
 }

@@ -16,21 +16,25 @@ std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, co
 // spelling of the same file.
 std::wstring SettingsFileIdentity(const std::wstring& iniPath);
 
-// Settles INI file or registry at start. On the very first run asks whether
-// to go on; false (with noSave set) when the user declines, and the program
-// is to end without writing anything.
+// Settles INI file or registry at start. On the very first run (no settings
+// file, no stored choice) asks whether to go on; false (with noSave set)
+// when the user declines, and the program is to end without writing
+// anything. A settings file that is there but cannot be read is no first
+// run: it sets settingsReadError instead.
 bool ChooseStorage(GlobalOptions& options);
 
 // Loads the settings from where ChooseStorage settled them. A settings file
 // in the ANSI code page, or the file named by oldIniPath, is first converted
-// into a fresh UTF-16 settings file; a file that is replaced is kept as a
-// dated ".bak" copy beside it, and the conversion is skipped when that copy
-// cannot be made.
+// into a fresh UTF-16 settings file; a current file in another encoding
+// (UTF-8, UTF-16 big-endian or without its mark) is written back as UTF-16
+// with every line kept. A file that is replaced is kept as a dated ".bak"
+// copy beside it, and nothing is replaced when that copy cannot be made.
+// Nothing is converted from, or written into, a file that could not be read.
 void OpenSettings(GlobalOptions& options);
 
-// -1, 0 or 1 as version text a is lower than, equal to or higher than b,
-// comparing "major.minor" numerically part by part.
-int CompareVersions(const std::wstring& a, const std::wstring& b);
+// Tells the user, once, that the settings file could not be read and that
+// changes made now will not be saved.
+void ReportUnreadSettings(const GlobalOptions& options);
 
 // Moves every project's folder settings to the other store when the user
 // changed the choice and the registry is allowed. applySheetValues puts the

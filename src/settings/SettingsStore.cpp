@@ -8,7 +8,6 @@
 #include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
-#include "settings/SettingsLocation.h"
 
 namespace tandrel {
 
@@ -294,7 +293,7 @@ void LoadOptions(GlobalOptions& o, unsigned groups) {
 }
 
 bool SaveOptions(GlobalOptions& o, unsigned groups) {
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     if (!SaveOptionGroups(o, groups)) return false;
     return batch.Commit();
 }
@@ -302,6 +301,9 @@ bool SaveOptions(GlobalOptions& o, unsigned groups) {
 namespace {
 
 bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
+    // A /logoff start made up its options, layout and project list: the
+    // stored ones stay, and changes live in memory only.
+    if (o.noSave) groups &= GroupSettings;
     // The file always records its last writer.
     o.IniVersion = o.programVersion;
     ProfileStore store(o);
@@ -318,8 +320,7 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
                         store.WriteInt(kOptionsSection, L"DivideY", o.DivideY);
         if (!ok) return false;
     }
-    // The list a /logoff start shows is made up; the stored one stays.
-    if ((groups & GroupProjects) && !o.noSave && !SaveProjectList(o, store)) return false;
+    if ((groups & GroupProjects) && !SaveProjectList(o, store)) return false;
     if (groups & GroupSettings) {
         for (int p = 0; p < o.projects.Count(); ++p) {
             const Project& project = o.projects.At(p);
@@ -336,7 +337,15 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
 
 }  // namespace
 
+unsigned long CheckStoreReadable(GlobalOptions& o) {
+    if (o.useRegistry) return ERROR_SUCCESS;
+    const unsigned long error = ini::ReadError(o.iniPath);
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && !o.settingsReadError) o.settingsReadError = error;
+    return error;
+}
+
 int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, CommandList& commands, int project) {
+    CheckStoreReadable(o);
     ProfileStore store(o);
     const int count = StoredSettingCount(store, project);
     commands.Clear();
@@ -383,7 +392,7 @@ bool SaveSetting(GlobalOptions& o, const FolderSetting& setting, const CommandLi
 bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& settings, const CommandList& commands,
                          int project, int index, unsigned parts) {
     const int count = std::min(static_cast<int>(settings.size()), kMaxSettingsPerProject);
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     bool ok = true;
     int first = 0, end = count;
     if (index < 0) {
@@ -404,7 +413,7 @@ bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& set
 }
 
 bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     ProfileStore store(o);
     bool ok = true;
     // The stored names are the project list, which a /logoff start keeps.
@@ -418,15 +427,14 @@ bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
 bool SetProjectCount(GlobalOptions& o, int count) {
     if (o.ActiveProject >= count) o.ActiveProject = -1;
     if (o.noSave) return true;
-    ini::Batch batch(o.iniPath);
+    StoreBatch batch(o);
     ProfileStore store(o);
     return store.WriteInt(kOptionsSection, L"ActiveProject", o.ActiveProject) &&
            store.WriteInt(kOptionsSection, L"ProjectCount", count) && batch.Commit();
 }
 
-bool SaveAtExit(GlobalOptions& o) {
-    if (o.noSave || !o.loaded) return true;
-    ini::Batch batch(o.iniPath);
+bool RecordStorageChoice(GlobalOptions& o) {
+    StoreBatch batch(o);
     ProfileStore store(o);
     const int chosen = o.useRegistry ? 1 : 0;
     bool iniValuePresent = true;
@@ -438,12 +446,33 @@ bool SaveAtExit(GlobalOptions& o) {
     }
     if ((iniValuePresent || !o.useRegistry) && !store.WriteInt(kSaveSection, kSaveRegistoryKey, chosen, true))
         return false;
-    return SaveOptionGroups(o, kStartGroups) && batch.Commit();
+    return batch.Commit();
+}
+
+bool SaveAtExit(GlobalOptions& o) {
+    if (o.noSave || !o.loaded || o.settingsReadError) return true;
+    StoreBatch batch(o);
+    return RecordStorageChoice(o) && SaveOptionGroups(o, kStartGroups) && batch.Commit();
+}
+
+unsigned ProjectListLock(const GlobalOptions& o) {
+    if (o.settingsReadError) return IDS_LOCKED_UNREAD;
+    if (o.noSave) return IDS_LOCKED_BY_LOGOFF;
+    return 0;
 }
 
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
+    // What cannot be read now would be exported as empty.
+    CheckStoreReadable(source);
+    if (source.settingsReadError) return false;
+    // What was never loaded is read now.
+    if (ProjectListLock(options)) {
+        source.ActiveProject = -1;
+        LoadOptions(source, kStartGroups);
+    }
     LoadOptions(source, GroupSettings);
+    if (source.settingsReadError) return false;
     GlobalOptions target = WorkingCopy(source, GroupAll);
     target.iniPath = file;
     target.useRegistry = false;
@@ -479,7 +508,7 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
                             std::wstring* fileVersion) {
     // Another program's file, or one that cannot be read, would read as
     // empty settings and replace everything.
-    if (!IsSettingsFile(file)) return ImportFailed;
+    if (ProjectListLock(options) || !IsSettingsFile(file)) return ImportFailed;
     const GlobalOptions before = WorkingCopy(options, GroupAll);
     GlobalOptions target = WorkingCopy(options, GroupAll & ~GroupSettings);
     target.useRegistry = false;
@@ -494,11 +523,12 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     }
     LoadAtStart(source);
     LoadOptions(source, GroupSettings);
+    if (source.settingsReadError) return ImportFailed;
 
     // Everything reaches the settings file in one write, or nothing does.
     bool ok = true;
     {
-        ini::Batch batch(target.iniPath);
+        StoreBatch batch(target);
         // Setting sections beyond a project's new count may stay: the count
         // key bounds every load.
         ProfileStore store(target);
@@ -513,6 +543,8 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     }
     if (ok) {
         options.useRegistry = false;
+        // A crash before the exit save must not bring the registry back.
+        RecordStorageChoice(options);
         LoadAtStart(options);
         return ImportDone;
     }

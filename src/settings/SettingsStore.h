@@ -28,8 +28,16 @@ void LoadOptions(GlobalOptions& options, unsigned groups);
 // Writes the given groups, stopping at the first failed write.
 bool SaveOptions(GlobalOptions& options, unsigned groups);
 
+// Whether the store options point at can be read now: 0, or
+// ERROR_FILE_NOT_FOUND when there is no settings file, or the system error
+// that kept it from being read. Such a file would seem to hold nothing, so
+// this also sets settingsReadError: nothing is written over it for the rest
+// of the run.
+unsigned long CheckStoreReadable(GlobalOptions& options);
+
 // Reads project p's folder settings (resized to their stored count, at most
-// 1000) and the commands they refer to; returns the count.
+// 1000) and the commands they refer to; returns the count. A settings file
+// that cannot be read gives none and sets settingsReadError.
 int LoadProjectSettings(GlobalOptions& options, std::vector<FolderSetting>& settings, CommandList& commands,
                         int project);
 // A negative index writes the count and every setting; otherwise only that
@@ -46,12 +54,22 @@ bool DeleteProjectKeys(GlobalOptions& options, int count, int project);
 bool SetProjectCount(GlobalOptions& options, int count);
 
 // The save when the program ends: the storage choice under "Save", then the
-// options, layout and project list. Writes nothing with noSave or before a
-// load.
+// options, layout and project list. Writes nothing with noSave, before a
+// load, or when the settings file could not be read.
 bool SaveAtExit(GlobalOptions& options);
+// Records where the settings live under "Save": in the INI file, and in the
+// registry profile when the registry is allowed.
+bool RecordStorageChoice(GlobalOptions& options);
+
+// Why the stored project list may not be changed now, as the string that
+// says so (a /logoff start, a settings file that could not be read); 0 when
+// it may. The project editor and import are then not offered.
+unsigned ProjectListLock(const GlobalOptions& options);
 
 // Writes a complete settings file with every project's folder settings; the
-// running program's own settings stay as they are.
+// running program's own settings stay as they are. After a /logoff start or
+// with a settings file that could not be read, the options and project list
+// in memory are made up: the stored ones are read for the export instead.
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file);
 // A file this program can import: it can be read and holds IniVersion,
 // ProjectCount or ListCount in section "Options", or a folder-setting
@@ -59,7 +77,8 @@ bool ExportSettings(const GlobalOptions& options, const std::wstring& file);
 bool IsSettingsFile(const std::wstring& file);
 // Replaces the stored settings with those of a settings file, always into the
 // INI file, in one write: a failure leaves the store and options as they
-// were. A file of a newer version needs newerConfirmed: without it nothing
+// were; refused while the project list is locked. A file of a newer
+// version needs newerConfirmed: without it nothing
 // changes and fileVersion receives the file's version.
 ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bool newerConfirmed,
                             std::wstring* fileVersion = nullptr);

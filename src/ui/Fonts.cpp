@@ -16,12 +16,9 @@ FontChoice EffectiveFont(const FontSlot& slot, const FontChoice& fallback) {
     return {slot.face.empty() ? fallback.face : slot.face, slot.size > 0 ? slot.size : fallback.size};
 }
 
-void OwnedFont::Apply(HWND window, const FontChoice& choice, bool children) {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
+void OwnedFont::Apply(HWND window, const FontChoice& choice, UINT dpi, bool children) {
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(choice.size, dpi, 720);
+    font.lfHeight = -MulDiv(choice.size, static_cast<int>(dpi), 720);
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(font.lfFaceName, choice.face.c_str(), LF_FACESIZE);
     HFONT created = CreateFontIndirectW(&font);

@@ -25,9 +25,9 @@ public:
     ~OwnedFont() { Reset(); }
     OwnedFont(const OwnedFont&) = delete;
     OwnedFont& operator=(const OwnedFont&) = delete;
-    // Creates the font and hands it to window (and, with children, to every
-    // child of it), redrawing.
-    void Apply(HWND window, const FontChoice& choice, bool children = false);
+    // Creates the font for the window's dots per inch and hands it to window
+    // (and, with children, to every child of it), redrawing.
+    void Apply(HWND window, const FontChoice& choice, UINT dpi, bool children = false);
     HFONT Get() const { return font_; }
     bool Custom() const { return font_ != nullptr; }
     void Reset();

@@ -7,6 +7,9 @@
 
 namespace tandrel {
 
+// A time whose text is as wide as any in a list's date columns.
+constexpr std::time_t kSampleTime = 1230778088;  // 2009/01/01 02:08:08 UTC
+
 // "1,234,567".
 std::wstring GroupedNumber(std::uint64_t n);
 // "1,023 B", "1.5 KB", "1,023.9 KB", "5.0 GB": one truncated decimal.

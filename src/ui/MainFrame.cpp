@@ -1,6 +1,7 @@
 #include "ui/MainFrame.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -14,8 +15,18 @@ namespace tandrel {
 
 namespace {
 
-constexpr int kToolbarImage = 20;
 constexpr int kToolbarButtonWidth = 48;
+
+// The toolbar's image strips for a scale: 20 pixels up to 149 %, 30 up to
+// 174 %, 40 beyond (no strip is stretched on the screen).
+struct ToolbarImages {
+    int size, normal, disabled;
+};
+ToolbarImages ToolbarImagesFor(UINT dpi) {
+    if (dpi >= 168) return {40, IDB_TOOLBAR_40, IDB_TOOLBAR_DISABLED_40};
+    if (dpi >= 144) return {30, IDB_TOOLBAR_30, IDB_TOOLBAR_DISABLED_30};
+    return {20, IDB_TOOLBAR, IDB_TOOLBAR_DISABLED};
+}
 
 struct ToolbarButton {
     int command;
@@ -31,8 +42,8 @@ constexpr ToolbarButton kButtons[] = {
     {ID_RUN_CANCEL, 8, IDS_TB_CANCEL},
 };
 
-HIMAGELIST LoadToolbarImages(int bitmap) {
-    HIMAGELIST list = ImageList_Create(kToolbarImage, kToolbarImage, ILC_COLOR24 | ILC_MASK, 13, 0);
+HIMAGELIST LoadToolbarImages(int bitmap, int size) {
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 13, 0);
     HBITMAP image = static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (image) {
@@ -83,12 +94,43 @@ bool CMainFrame::Create(const std::wstring& title) {
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     accelerators_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME));
-    const Rect& r = options_.MainWindow;
-    const bool placed = r.left != 0 && r.top != 0 && r.right != 0 && r.bottom != 0;
+    const Rect& stored = options_.MainWindow;
+    const bool placed = stored.left != 0 && stored.top != 0 && stored.right != 0 && stored.bottom != 0;
+    const RECT r = FindOnScreen({stored.left, stored.top, stored.right, stored.bottom});
     return Window::Create(kClassName, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
                           placed ? r.left : CW_USEDEFAULT, placed ? r.top : CW_USEDEFAULT,
                           placed ? r.right - r.left : CW_USEDEFAULT, placed ? r.bottom - r.top : CW_USEDEFAULT, nullptr,
                           menu, icon);
+}
+
+void CMainFrame::OnIdle() {
+    // The worker leaves its after-completion step without a message: the
+    // commands it held back come back on the next idle turn.
+    if (view_ && view_->Busy() != busyAtLastIdle_) {
+        busyAtLastIdle_ = view_->Busy();
+        RequestCommandUpdate();
+    }
+    commandUpdate_.OnIdle();
+    if (view_) view_->ServeWaitingRuns();
+}
+
+bool CMainFrame::ModalOpen() const {
+    if (!Handle()) return false;
+    if (!IsWindowEnabled(Handle())) return true;
+    bool open = false;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(Handle(), nullptr),
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (IsWindowVisible(window) && wcscmp(name, L"#32770") == 0) {
+                *reinterpret_cast<bool*>(found) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    return open;
 }
 
 void CMainFrame::InitialUpdate() {
@@ -96,7 +138,50 @@ void CMainFrame::InitialUpdate() {
     UpdateCommandUI();
 }
 
+void CMainFrame::MoveFocus(bool forward, bool byPane) {
+    // Panes in order; the control bar's entries are its enabled tab stops.
+    std::vector<std::vector<HWND>> panes(1);
+    for (HWND child = GetWindow(bar_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) && IsWindowEnabled(child))
+            panes[0].push_back(child);
+    }
+    panes.push_back({view_->SetupList().Handle()});
+    panes.push_back({view_->ReportList().Handle()});
+    std::erase_if(panes, [](const std::vector<HWND>& pane) { return pane.empty(); });
+    if (panes.empty()) return;
+    const HWND focus = GetFocus();
+    int pane = -1, entry = 0;
+    for (int p = 0; p < static_cast<int>(panes.size()) && pane < 0; ++p) {
+        for (int e = 0; e < static_cast<int>(panes[p].size()); ++e) {
+            if (focus == panes[p][e] || IsChild(panes[p][e], focus)) {
+                pane = p;
+                entry = e;
+                break;
+            }
+        }
+    }
+    const int count = static_cast<int>(panes.size());
+    HWND next = nullptr;
+    if (pane < 0) {
+        // From anywhere else the keyboard starts at the setting list.
+        next = view_->SetupList().Handle();
+    } else if (byPane) {
+        next = panes[(pane + (forward ? 1 : count - 1)) % count].front();
+    } else if (forward) {
+        next = entry + 1 < static_cast<int>(panes[pane].size()) ? panes[pane][entry + 1]
+                                                                : panes[(pane + 1) % count].front();
+    } else {
+        next = entry > 0 ? panes[pane][entry - 1] : panes[(pane + count - 1) % count].back();
+    }
+    SetFocus(next);
+}
+
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_F6) && view_ &&
+        !(GetKeyState(VK_CONTROL) & 0x8000) && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
+        MoveFocus(!(GetKeyState(VK_SHIFT) & 0x8000), msg.wParam == VK_F6);
+        return true;
+    }
     if (msg.message == WM_MOUSEWHEEL && view_) {
         // The list under the mouse scrolls, not the one with the focus.
         const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
@@ -186,7 +271,7 @@ void CMainFrame::UpdateCommandUI() {
     view_->HoldSelection(false);
     const bool idle = !view_->Running();
     EnableWindow(GetDlgItem(bar_, IDC_PROJECT_COMBO), idle);
-    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), idle);
+    EnableWindow(GetDlgItem(bar_, IDC_PROJECT_EDIT), QueryCommand(ID_PROJECT_EDIT).enabled);
     EnableWindow(GetDlgItem(bar_, IDC_AFTER_LIST), !options_.autoStart);
 }
 
@@ -225,12 +310,15 @@ void CMainFrame::SelectAfterCompletion() {
 }
 
 void CMainFrame::ApplyFonts() {
-    barFont_.Apply(bar_, EffectiveFont(options_.fonts[FontProjectList], defaultFont_), true);
+    barFont_.Apply(bar_, EffectiveFont(options_.fonts[FontProjectList], defaultFont_), dpi_, true);
     LayoutControlBar();
+    // On a screen of another scale than the system's, a control's own font would stay at the system's.
+    const bool ownScale = dpi_ != GetDpiForSystem();
     const FontSlot& status = options_.fonts[FontStatusBar];
-    if (status.IsSet() || statusFont_.Custom()) statusFont_.Apply(statusBar_, EffectiveFont(status, defaultFont_));
+    if (status.IsSet() || statusFont_.Custom() || ownScale)
+        statusFont_.Apply(statusBar_, EffectiveFont(status, defaultFont_), dpi_);
     Layout();
-    view_->ApplyListFonts(defaultFont_);
+    view_->ApplyListFonts(defaultFont_, dpi_);
 }
 
 void CMainFrame::LayoutControlBar() {
@@ -263,7 +351,7 @@ void CMainFrame::LayoutControlBar() {
         const int height = r.bottom - r.top;
         return height + (height & 1);
     };
-    const int scroll = GetSystemMetrics(SM_CXVSCROLL);
+    const int scroll = GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_);
     HWND projectLabel = GetDlgItem(bar_, IDC_PROJECT_LABEL), projects = GetDlgItem(bar_, IDC_PROJECT_COMBO),
          edit = GetDlgItem(bar_, IDC_PROJECT_EDIT), afterLabel = GetDlgItem(bar_, IDC_AFTER_LABEL),
          after = GetDlgItem(bar_, IDC_AFTER_LIST);
@@ -274,32 +362,33 @@ void CMainFrame::LayoutControlBar() {
     };
     Part parts[] = {
         {projectLabel, textSize(windowText(projectLabel)), true},
-        {projects, {std::max(textSize(L"WWWWWWWWWWWWWWWWWWWW").cx, widestEntry(projects)) + scroll + 6, comboHeight(projects)}, false},
-        {edit, {textSize(windowText(edit)).cx, comboHeight(projects) + 2}, false},
+        {projects, {std::max(textSize(L"WWWWWWWWWWWWWWWWWWWW").cx, widestEntry(projects)) + scroll + Scaled(6), comboHeight(projects)}, false},
+        {edit, {textSize(windowText(edit)).cx, comboHeight(projects) + Scaled(2)}, false},
         {afterLabel, textSize(windowText(afterLabel)), true},
-        {after, {widestEntry(after) + scroll + 6, comboHeight(after)}, false},
+        {after, {widestEntry(after) + scroll + Scaled(6), comboHeight(after)}, false},
     };
     SelectObject(dc, old);
     ReleaseDC(bar_, dc);
 
-    int height = 24;
+    int height = Scaled(24);
     for (Part& part : parts) {
-        part.size.cx = std::clamp<LONG>(part.size.cx, 68, 400);
-        part.size.cy = std::min<LONG>(part.size.cy, 64);
+        part.size.cx = std::clamp<LONG>(part.size.cx, Scaled(68), Scaled(400));
+        part.size.cy = std::min<LONG>(part.size.cy, Scaled(64));
         height = std::max<int>(height, part.size.cy);
     }
-    int x = 4;
+    const int gap = Scaled(4);
+    int x = gap;
     for (const Part& part : parts) {
         // A combo box's window height is that of its closed box; its list drops below.
         const bool combo = part.window == projects || part.window == after;
-        const int y = (height - part.size.cy + 4) / 2;
-        MoveWindow(part.window, x, y, part.size.cx, combo ? part.size.cy + 200 : part.size.cy, FALSE);
-        x += part.label ? part.size.cx - 4 : part.size.cx + 4;
+        const int y = (height - part.size.cy + gap) / 2;
+        MoveWindow(part.window, x, y, part.size.cx, combo ? part.size.cy + Scaled(200) : part.size.cy, FALSE);
+        x += part.label ? part.size.cx - gap : part.size.cx + gap;
     }
     if (x != barWidth_ || height != barHeight_) {
         barWidth_ = x;
         barHeight_ = height;
-        MoveWindow(GetDlgItem(bar_, IDC_BAR_BACKGROUND), 0, 0, barWidth_, barHeight_ + 4, FALSE);
+        MoveWindow(GetDlgItem(bar_, IDC_BAR_BACKGROUND), 0, 0, barWidth_, barHeight_ + gap, FALSE);
         Layout();
     }
     InvalidateRect(bar_, nullptr, TRUE);
@@ -317,7 +406,7 @@ void CMainFrame::Layout() {
     const int toolbarHeight = r.bottom - r.top;
     GetWindowRect(statusBar_, &r);
     const int statusHeight = r.bottom - r.top;
-    const int barHeight = barHeight_ + 4;
+    const int barHeight = barHeight_ + Scaled(4);
     MoveWindow(bar_, 0, toolbarHeight, client.right, barHeight, TRUE);
     const int top = toolbarHeight + barHeight;
     MoveWindow(view_->Handle(), 0, top, client.right, std::max(0, static_cast<int>(client.bottom) - top - statusHeight),
@@ -330,47 +419,74 @@ void CMainFrame::CreateToolbar() {
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0, Handle(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_TOOLBAR)), instance, nullptr);
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    images_ = LoadToolbarImages(IDB_TOOLBAR);
-    disabledImages_ = LoadToolbarImages(IDB_TOOLBAR_DISABLED);
-    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
-    SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabledImages_));
-    std::vector<std::wstring> texts;
-    texts.reserve(std::size(kButtons));
+    buttonTexts_.clear();
+    buttonTexts_.reserve(std::size(kButtons));
     std::vector<TBBUTTON> buttons;
     for (const ToolbarButton& b : kButtons) {
         TBBUTTON button{};
         if (b.command == 0) {
             button.fsStyle = BTNS_SEP;
         } else {
-            texts.push_back(LoadText(b.text));
+            buttonTexts_.push_back(LoadText(b.text));
             button.iBitmap = b.image;
             button.idCommand = b.command;
             button.fsState = TBSTATE_ENABLED;
             button.fsStyle = BTNS_BUTTON;
-            button.iString = reinterpret_cast<INT_PTR>(texts.back().c_str());
+            button.iString = reinterpret_cast<INT_PTR>(buttonTexts_.back().c_str());
         }
         buttons.push_back(button);
     }
     SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    // The toolbar keeps its own font unset: the icon-title font sizes the buttons.
+    SizeToolbar();
+}
+
+void CMainFrame::SizeToolbar() {
+    const ToolbarImages strips = ToolbarImagesFor(dpi_);
+    HIMAGELIST images = LoadToolbarImages(strips.normal, strips.size);
+    HIMAGELIST disabled = LoadToolbarImages(strips.disabled, strips.size);
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(toolbar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(disabled));
+    if (images_) ImageList_Destroy(images_);
+    if (disabledImages_) ImageList_Destroy(disabledImages_);
+    images_ = images;
+    disabledImages_ = disabled;
+    // The icon-title font sizes the buttons (the toolbar's own, at the window's scale).
     LOGFONTW iconFont{};
-    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof iconFont, &iconFont, 0);
-    const int height = std::abs(static_cast<int>(iconFont.lfHeight)) + 32;
-    // Wider faces than the usual Japanese UI font would cut the labels short.
-    int width = kToolbarButtonWidth;
+    SystemParametersInfoForDpi(SPI_GETICONTITLELOGFONT, sizeof iconFont, &iconFont, 0, dpi_);
     HFONT font = CreateFontIndirectW(&iconFont);
+    if (dpi_ != GetDpiForSystem() || toolbarFont_.Custom()) {
+        const int points = MulDiv(std::abs(static_cast<int>(iconFont.lfHeight)), 720, static_cast<int>(dpi_));
+        toolbarFont_.Apply(toolbar_, {iconFont.lfFaceName, points}, dpi_);
+    }
+    const int height = std::abs(static_cast<int>(iconFont.lfHeight)) + strips.size + Scaled(12);
+    // Wider faces than the usual Japanese UI font would cut the labels short.
+    int width = Scaled(kToolbarButtonWidth);
     HDC dc = GetDC(toolbar_);
     HGDIOBJ old = SelectObject(dc, font);
-    for (const std::wstring& text : texts) {
+    for (const std::wstring& text : buttonTexts_) {
         SIZE size{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        width = std::max(width, static_cast<int>(size.cx) + 8);
+        width = std::max(width, static_cast<int>(size.cx) + Scaled(8));
     }
     SelectObject(dc, old);
     ReleaseDC(toolbar_, dc);
     DeleteObject(font);
+    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(strips.size, strips.size));
     SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width, height));
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void CMainFrame::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT old = dpi_;
+    dpi_ = dpi;
+    view_->ScaleChanged(old, dpi_);
+    SizeToolbar();
+    // The bar is laid out anew from its font.
+    barWidth_ = 0;
+    ApplyFonts();
+    SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
 }
 
 void CMainFrame::CreateControlBar() {
@@ -396,9 +512,10 @@ void CMainFrame::RememberPlacement() {
 }
 
 void CMainFrame::ApplyStoredPlacement() {
-    const Rect& r = options_.MainWindow;
-    if (r.left == 0 || r.top == 0 || r.right == 0 || r.bottom == 0) return;
+    const Rect& stored = options_.MainWindow;
+    if (stored.left == 0 || stored.top == 0 || stored.right == 0 || stored.bottom == 0) return;
     if (IsIconic(Handle()) || IsZoomed(Handle())) return;
+    const RECT r = FindOnScreen({stored.left, stored.top, stored.right, stored.bottom});
     SetWindowPos(Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -435,7 +552,8 @@ void CMainFrame::ShowStatus(const wchar_t* status, const wchar_t* detail) {
 }
 
 void CMainFrame::ShowPrompt(UINT id) {
-    const std::wstring prompt = CommandTextLine(id, 0);
+    const std::wstring why = QueryCommand(id).prompt;
+    const std::wstring prompt = why.empty() ? CommandTextLine(id, 0) : why;
     prompting_ = true;
     SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(prompt.c_str()));
 }
@@ -482,6 +600,7 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_CREATE:
+            dpi_ = WindowDpi(Handle());
             CreateToolbar();
             CreateControlBar();
             statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
@@ -521,9 +640,22 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MENUSELECT:
             if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(wParam));
             return 0;
+        case WM_ENTERMENULOOP:
+            ++menuDepth_;
+            return 0;
         case WM_EXITMENULOOP:
+            menuDepth_ = std::max(menuDepth_ - 1, 0);
             EndPrompt();
             return 0;
+        case WM_DEVICECHANGE: {
+            // A volume arrived, or a medium in a drive that was there (not a network drive).
+            const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+            if (wParam == DBT_DEVICEARRIVAL && header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && view_) {
+                const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam);
+                if (!(volume->dbcv_flags & DBTF_NET)) view_->MediaArrived(volume->dbcv_unitmask);
+            }
+            return TRUE;
+        }
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
             if (header->hwndFrom == toolbar_ && header->code == TBN_HOTITEMCHANGE) {
@@ -550,9 +682,10 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             return SendMessageW(view_->Handle(), message, wParam, lParam);
         case WM_CLOSE:
-            // The worker still uses the settings and the windows; it ends first.
-            // (It ends its batch before it posts a closing action's WM_CLOSE.)
-            if (view_ && view_->Running()) return 0;
+            // The worker still uses the settings and the windows; it ends
+            // first. Its own close (a closing after-completion action) comes
+            // when it no longer needs either.
+            if (view_ && view_->Busy() && lParam != kCloseFromRun) return 0;
             DestroyWindow(Handle());
             return 0;
         case WM_QUERYENDSESSION:
@@ -596,6 +729,29 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
             RequestCommandUpdate();
             return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE: {
+            // Only top-level windows hear of it; the common controls below
+            // take their colours and metrics from it.
+            const MSG change{Handle(), message, wParam, lParam, 0, {}};
+            EnumChildWindows(
+                Handle(),
+                [](HWND child, LPARAM m) -> BOOL {
+                    const MSG* c = reinterpret_cast<const MSG*>(m);
+                    SendMessageW(child, c->message, c->wParam, c->lParam);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&change));
+            if (message == WM_SETTINGCHANGE && (wParam == SPI_SETNONCLIENTMETRICS || wParam == SPI_SETICONTITLELOGFONT)) {
+                defaultFont_ = SystemCaptionFont();
+                ApplyFonts();
+            }
+            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+            return 0;
+        }
         case WM_DESTROY:
             barFont_.Reset();
             statusFont_.Reset();

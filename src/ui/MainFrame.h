@@ -12,12 +12,13 @@
 #include "ui/Fonts.h"
 #include "ui/TandrelView.h"
 #include "ui/TaskbarProgress.h"
+#include "ui/ViewFrame.h"
 
 namespace tandrel {
 
 // The main window: menu, toolbar, the control bar with the project selector
 // and the after-completion list, the status line, and the view.
-class CMainFrame : public Window {
+class CMainFrame : public Window, public ViewFrame {
 public:
     static constexpr const wchar_t* kClassName = L"TandrelMainFrame";
 
@@ -40,38 +41,48 @@ public:
     std::wstring StatusText() const;
     // The progress pane beside the status text (a run's counts, bytes and
     // times); an empty text leaves the status text alone in the line.
-    void ShowProgress(const std::wstring& text);
+    void ShowProgress(const std::wstring& text) override;
     std::wstring ProgressText() const;
-    TaskbarButton& Taskbar() { return taskbar_; }
+    TaskbarButton& Taskbar() override { return taskbar_; }
     // How often the taskbar button was made to flash for a box that waited.
     int Flashes() const { return flashes_; }
 
     // The one place that says which command is enabled, checked or renamed.
-    CommandState QueryCommand(UINT id, bool mainMenu = true) const;
+    CommandState QueryCommand(UINT id, bool mainMenu = true) const override;
     void UpdateCommandUI();
     // Asks for UpdateCommandUI when the message loop is next idle.
-    void RequestCommandUpdate() { commandUpdate_.Request(); }
-    // The message loop has nothing waiting.
-    void OnIdle() { commandUpdate_.OnIdle(); }
+    void RequestCommandUpdate() override { commandUpdate_.Request(); }
+    // The message loop has nothing waiting: command states, then the runs
+    // that waited for a quiet moment.
+    void OnIdle();
+    // A modal window of the program is open: a dialog or box of the window
+    // thread, or one of another thread that disabled the window.
+    bool ModalOpen() const override;
+    // A menu (the window's or a popup) is being shown.
+    bool InMenu() const override { return menuDepth_ > 0; }
     // The status and detail texts the status line keeps.
-    std::pair<std::wstring, std::wstring> KeptStatus() const { return {status_, detail_}; }
+    std::pair<std::wstring, std::wstring> KeptStatus() const override { return {status_, detail_}; }
     // Whether a start with this show command goes to the tray (a shortcut
     // set to "minimised", or the startup information saying so).
     static bool StartsMinimised(int showCommand);
-    void FillProjectSelector();
-    void FillAfterCompletion();
-    void ApplyFonts();
+    void FillProjectSelector() override;
+    void FillAfterCompletion() override;
+    void ApplyFonts() override;
     // The window's rectangle into MainWindow unless minimised or maximised.
-    void RememberPlacement();
+    void RememberPlacement() override;
     // MainWindow back onto the window (after an import).
-    void ApplyStoredPlacement();
+    void ApplyStoredPlacement() override;
     // Shows the window again (tray icon, "メイン画面を表示").
-    void Restore();
+    void Restore() override;
 
     CTandrelView& View() { return *view_; }
     HWND Toolbar() const { return toolbar_; }
     HWND ControlBar() const { return bar_; }
     HWND StatusBar() const { return statusBar_; }
+    // The dots per inch of the screen the window is on.
+    UINT Dpi() const { return dpi_; }
+    int Scaled(int size) const override { return ScaleToDpi(size, dpi_); }
+    HWND FrameWindow() const override { return Handle(); }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -79,9 +90,15 @@ protected:
 private:
     bool OnCommand(UINT id, UINT code, HWND control);
     void CreateToolbar();
+    // Images and button size of the toolbar for the window's scale.
+    void SizeToolbar();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void CreateControlBar();
     void SelectAfterCompletion();
     void LayoutControlBar();
+    // Tab and Shift+Tab step through the control bar's controls and the two
+    // lists; F6 and Shift+F6 step between the three panes.
+    void MoveFocus(bool forward, bool byPane);
     void ShowStatus(const wchar_t* status, const wchar_t* detail);
     void LayoutStatusParts();
     // A box of the run waits: the button flashes unless the window is in front.
@@ -100,12 +117,17 @@ private:
     HACCEL accelerators_ = nullptr;
     HIMAGELIST images_ = nullptr;
     HIMAGELIST disabledImages_ = nullptr;
+    std::vector<std::wstring> buttonTexts_;
+    OwnedFont toolbarFont_;
+    UINT dpi_ = 96;
     UINT taskbarCreated_ = 0;
     std::vector<AfterCompletionEntry> afterEntries_;
     std::wstring afterTipText_;
     std::wstring status_, detail_;
     std::wstring shownStatus_;
     bool prompting_ = false;
+    int menuDepth_ = 0;
+    bool busyAtLastIdle_ = false;
     int progressWidth_ = 0;
     int flashes_ = 0;
     TaskbarButton taskbar_;

@@ -32,13 +32,11 @@ std::time_t ToTime(const std::optional<FILETIME>& time) {
 
 bool CReportListCtrl::Create(HWND parent) {
     if (!CreateControl(WC_LISTVIEWW,
-                       WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                       WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                           LVS_NOSORTHEADER,
                        0, parent, IDC_REPORT_LIST))
         return false;
-    for (int c = 0; c < kColumns; ++c) {
-        listview::AddColumn(Handle(), c, LoadText(kColumnTitles[c]), options_.ReportList[c],
-                            c == 4 ? LVCFMT_RIGHT : LVCFMT_LEFT);
-    }
+    AddColumns(kColumnTitles, 4);
     Clear();
     SetDateFormat(L"");
     return true;
@@ -91,8 +89,15 @@ void CReportListCtrl::Clear() {
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void CReportListCtrl::ApplyWidths() {
-    for (int c = 0; c < kColumns; ++c) SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, c, options_.ReportList[c]);
+std::wstring CReportListCtrl::SampleText(int column) const {
+    std::lock_guard lock(mutex_);
+    switch (column) {
+        case 0: return LoadText(IDS_ROW_FOLDER_DELETE);
+        case 2:
+        case 3: return ListTime(kSampleTime, dateFormat_, blankDate_);
+        case 4: return SizeText((1ull << 40) - 1);
+    }
+    return {};
 }
 
 size_t CReportListCtrl::RowCount() const {
@@ -141,11 +146,12 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             TrackCommandPopup(IDR_REPORT_POPUP, at, commandTarget, commandQuery);
             return 0;
         }
-        case WM_PAINT: {
-            const LRESULT result = Default(message, wParam, lParam);
-            for (int c = 0; c < kColumns; ++c) options_.ReportList[c] = listview::ColumnWidth(Handle(), c);
-            return result;
-        }
+        // The keyboard's way to the same menu (the mouse's ends above).
+        case WM_CONTEXTMENU:
+            if (commandTarget)
+                TrackCommandPopup(IDR_REPORT_POPUP, listview::ContextMenuPoint(Handle(), lParam), commandTarget,
+                                  commandQuery);
+            return 0;
         case WM_TANDREL_MEASURE: {
             const auto* text = reinterpret_cast<const wchar_t*>(lParam);
             HDC dc = GetDC(Handle());
@@ -160,7 +166,7 @@ LRESULT CReportListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             Clear();
             return 0;
     }
-    return Default(message, wParam, lParam);
+    return CColumnList::HandleMessage(message, wParam, lParam);
 }
 
 std::wstring CReportListCtrl::RowsAsText() const {

@@ -10,9 +10,8 @@
 
 #include "engine/EngineHost.h"
 #include "framework/CommandUI.h"
-#include "framework/Control.h"
 #include "model/GlobalOptions.h"
-#include "ui/Fonts.h"
+#include "ui/ColumnList.h"
 
 namespace tandrel {
 
@@ -20,9 +19,9 @@ namespace tandrel {
 // live here, not in the control: the list view only asks for the texts of
 // the rows it paints. The worker appends under a lock without waiting for
 // the window; the window takes the new rows in with Refresh.
-class CReportListCtrl : public SubclassedControl {
+class CReportListCtrl : public CColumnList {
 public:
-    explicit CReportListCtrl(GlobalOptions& options) : options_(options) {}
+    CReportListCtrl(ColumnWidths& widths, const ColumnWidths& defaults) : CColumnList(widths, defaults) {}
 
     bool Create(HWND parent);
     // The options' format and its blank form; the defaults for an empty one.
@@ -38,9 +37,6 @@ public:
     int MeasureText(const std::wstring& text);
     // Window thread: no rows any more.
     void Clear();
-    void ApplyWidths();
-    void ApplyFont(const FontChoice& choice) { font_.Apply(Handle(), choice); }
-    bool HasCustomFont() const { return font_.Custom(); }
     size_t RowCount() const;
     std::wstring CellText(size_t row, int column) const;
     // Every row as text: the columns separated by tabs, rows by CR LF.
@@ -54,6 +50,7 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::wstring SampleText(int column) const override;
 
 private:
     struct Row {
@@ -68,9 +65,7 @@ private:
     // The text of a cell; the caller holds the lock.
     std::wstring Cell(const Row& row, int column) const;
 
-    GlobalOptions& options_;
     std::wstring dateFormat_, blankDate_;
-    OwnedFont font_;
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     // How many rows the control was told about (window thread only).

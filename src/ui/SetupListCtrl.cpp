@@ -21,7 +21,7 @@ bool CSetupListCtrl::Create(HWND parent) {
         return false;
     const LPARAM ex = SendMessageW(Handle(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
     SendMessageW(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES);
-    for (int c = 0; c < 5; ++c) listview::AddColumn(Handle(), c, LoadText(kColumnTitles[c]), options_.SetupList[c]);
+    AddColumns(kColumnTitles);
     SetDateFormat(L"");
     return true;
 }
@@ -46,7 +46,7 @@ void CSetupListCtrl::Fill(const std::vector<FolderSetting>& settings, int scroll
 void CSetupListCtrl::AddRow(const FolderSetting& setting) {
     const bool wasSuppressed = suppressNotify;
     suppressNotify = true;
-    const int row = listview::InsertRow(Handle(), listview::RowCount(Handle()), L"");
+    const int row = listview::InsertCallbackRow(Handle(), listview::RowCount(Handle()));
     UpdateRow(row, setting);
     if (setting.runSelection == 1) {
         listview::SetSelected(Handle(), row, true);
@@ -101,8 +101,17 @@ void CSetupListCtrl::SelectOnly(const std::vector<int>& rows) {
     suppressNotify = wasSuppressed;
 }
 
-void CSetupListCtrl::ApplyWidths() {
-    for (int c = 0; c < 5; ++c) SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, c, options_.SetupList[c]);
+std::wstring CSetupListCtrl::SampleText(int column) const {
+    // The longest result: a time in the list's format and errors.
+    return column == 4 ? ResultText(99, kSampleTime, dateFormat_, blankDate_) : std::wstring();
+}
+
+void CSetupListCtrl::OnGetDispInfo(NMLVDISPINFOW& info, const std::vector<FolderSetting>& settings) const {
+    LVITEMW& item = info.item;
+    if (item.iSubItem != 0 || !(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    item.pszText[0] = L'\0';
+    if (painting_ || item.iItem < 0 || item.iItem >= static_cast<int>(settings.size())) return;
+    lstrcpynW(item.pszText, settings[static_cast<size_t>(item.iItem)].Name.c_str(), item.cchTextMax);
 }
 
 int CSetupListCtrl::ToggledRow(const NMLISTVIEW& change) const {
@@ -116,21 +125,22 @@ int CSetupListCtrl::ToggledRow(const NMLISTVIEW& change) const {
 
 LRESULT CSetupListCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_PAINT: {
-            // Widths the user dragged are stored with the options.
-            const LRESULT result = Default(message, wParam, lParam);
-            for (int c = 0; c < 5; ++c) options_.SetupList[c] = listview::ColumnWidth(Handle(), c);
+        case WM_CONTEXTMENU:
+            if (commandTarget)
+                TrackCommandPopup(IDR_SETUP_POPUP, listview::ContextMenuPoint(Handle(), lParam), commandTarget,
+                                  commandQuery);
+            return 0;
+        case WM_PAINT:
+        case WM_PRINTCLIENT: {
+            // The first column's text is the setting's name for screen
+            // readers; on screen the column shows the check box alone.
+            painting_ = true;
+            const LRESULT result = CColumnList::HandleMessage(message, wParam, lParam);
+            painting_ = false;
             return result;
         }
-        case WM_CONTEXTMENU: {
-            // Only the mouse opens the menu, not the keyboard's menu key.
-            if (lParam == -1 || !commandTarget) return 0;
-            TrackCommandPopup(IDR_SETUP_POPUP, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, commandTarget,
-                              commandQuery);
-            return 0;
-        }
     }
-    return Default(message, wParam, lParam);
+    return CColumnList::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace tandrel

@@ -5,18 +5,17 @@
 #include <vector>
 
 #include "framework/CommandUI.h"
-#include "framework/Control.h"
 #include "model/GlobalOptions.h"
-#include "ui/Fonts.h"
+#include "ui/ColumnList.h"
 
 namespace tandrel {
 
 // The folder-setting list (top pane): one row per setting of the active
 // project, the check box showing AutoExec. Rows mirror the view's records;
 // the list never changes a record itself.
-class CSetupListCtrl : public SubclassedControl {
+class CSetupListCtrl : public CColumnList {
 public:
-    explicit CSetupListCtrl(GlobalOptions& options) : options_(options) {}
+    CSetupListCtrl(ColumnWidths& widths, const ColumnWidths& defaults) : CColumnList(widths, defaults) {}
 
     bool Create(HWND parent);
     // Dates of the result column: the options' format or the default.
@@ -30,9 +29,10 @@ public:
     // Selection and check boxes from the records' runSelection and AutoExec.
     void Resynchronise(const std::vector<FolderSetting>& settings);
     void SelectOnly(const std::vector<int>& rows);
-    void ApplyWidths();
-    void ApplyFont(const FontChoice& choice) { font_.Apply(Handle(), choice); }
-    bool HasCustomFont() const { return font_.Custom(); }
+
+    // The first column's text (LVN_GETDISPINFO): the setting's name, except
+    // while the list paints itself.
+    void OnGetDispInfo(NMLVDISPINFOW& info, const std::vector<FolderSetting>& settings) const;
 
     // The row whose check box the user changed (-1 for other changes).
     int ToggledRow(const NMLISTVIEW& change) const;
@@ -45,12 +45,12 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    std::wstring SampleText(int column) const override;
 
 private:
     void SetChecked(int row, bool checked);
-    GlobalOptions& options_;
     std::wstring dateFormat_, blankDate_;
-    OwnedFont font_;
+    bool painting_ = false;
 };
 
 }  // namespace tandrel

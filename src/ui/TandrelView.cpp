@@ -5,23 +5,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
+#include "framework/Background.h"
 #include "framework/Control.h"
 #include "framework/ListView.h"
-#include "platform/DateFormat.h"
-#include "platform/WaitCursor.h"
 #include "platform/Drives.h"
-#include "platform/Environment.h"
-#include "platform/LogFiles.h"
+#include "platform/WaitCursor.h"
 #include "platform/Messages.h"
-#include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource.h"
+#include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
-#include "ui/MainFrame.h"
 #include "ui/ProgressText.h"
 #include "ui/UserMessages.h"
 
@@ -29,7 +25,6 @@ namespace tandrel {
 
 namespace {
 
-constexpr int kDividerHeight = 5;
 constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
 // Report rows and the status line reach the screen at most this often.
@@ -59,25 +54,25 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return ok;
 }
 
-int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
-             const std::wstring* second = nullptr) {
-    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
-}
-
 bool ShellOpen(HWND, const std::wstring& path) {
     return LaunchTool(path, L"", WindowNormal, false);
 }
 
 }  // namespace
 
-CTandrelView::CTandrelView(GlobalOptions& options, CMainFrame& frame)
+int CTandrelView::AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                           const std::wstring* second) {
+    return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
+}
+
+CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
       options_(options),
       frame_(frame),
       divider_(options.DivideY),
-      setupList_(options),
-      reportList_(options) {}
+      setupList_(options.SetupList, GlobalOptions().SetupList),
+      reportList_(options.ReportList, GlobalOptions().ReportList) {}
 
 CTandrelView::~CTandrelView() = default;
 
@@ -88,7 +83,7 @@ bool CTandrelView::Create(HWND parent) {
 }
 
 HWND CTandrelView::FrameHandle() const {
-    return frame_.Handle();
+    return frame_.FrameWindow();
 }
 
 void CTandrelView::OnInitialUpdate() {
@@ -108,7 +103,10 @@ void CTandrelView::OnInitialUpdate() {
 }
 
 void CTandrelView::LoadActiveProject() {
+    const bool wasReadable = !options_.settingsReadError;
     LoadProjectSettings(options_, settings_, commands_, options_.ActiveProject);
+    // The file could not be read just now: nothing is saved from here on.
+    if (wasReadable && options_.settingsReadError && !options_.autoStart) ReportUnreadSettings(options_);
     Refill();
 }
 
@@ -151,6 +149,10 @@ std::vector<int> CTandrelView::Selected() const {
 
 std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) const {
     const bool idle = !batch_.running;
+    // The worker's after-completion step still reads the batch and the options.
+    const bool free = !Busy();
+    // Reached through the tray icon also while a dialog of the program is open.
+    const bool unblocked = free && !frame_.ModalOpen();
     const std::vector<int> selected = Selected();
     const bool any = !selected.empty();
     const int count = static_cast<int>(settings_.size());
@@ -159,13 +161,13 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_SETTING_ADD: state.enabled = idle && count < kMaxSettingsPerProject; break;
         case ID_SETTING_DELETE:
         case ID_SETTING_EDIT:
-        case ID_SETTING_DUPLICATE:
+        case ID_SETTING_DUPLICATE: state.enabled = idle && any; break;
         case ID_RUN_TEST:
-        case ID_RUN_UPDATE: state.enabled = idle && any; break;
+        case ID_RUN_UPDATE: state.enabled = free && any; break;
         case ID_SETTING_UP: state.enabled = idle && any && selected.front() > 0; break;
         case ID_SETTING_DOWN: state.enabled = idle && any && selected.back() < count - 1; break;
         case ID_RUN_ALL_TEST:
-        case ID_RUN_ALL_UPDATE: state.enabled = idle && count > 0; break;
+        case ID_RUN_ALL_UPDATE: state.enabled = free && count > 0; break;
         case ID_RUN_CANCEL: state.enabled = batch_.running && !batch_.cancelRequested; break;
         case ID_OPEN_MASTER:
         case ID_OPEN_BACKUP: state.enabled = any; break;
@@ -179,26 +181,31 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
             state.enabled = idle && any;
             state.text = CompareToolMenuText(options_, mainMenu);
             break;
+        case ID_PROJECT_EDIT:
+        case ID_IMPORT:
+            // Either would write a project list that was never read.
+            if (const unsigned lock = ProjectListLock(options_)) {
+                state.enabled = false;
+                state.prompt = LoadText(lock);
+                break;
+            }
+            state.enabled = id == ID_IMPORT ? unblocked : idle;
+            break;
         case ID_SETTING_SELECT:
         case ID_SELECT_ALL:
-        case ID_PROJECT_EDIT:
+        case ID_EXPORT: state.enabled = idle; break;
         case ID_OPTIONS:
-        case ID_IMPORT:
-        case ID_EXPORT:
-        case ID_APP_EXIT: state.enabled = idle; break;
+        case ID_APP_EXIT: state.enabled = unblocked; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:
         case ID_TRAY_SHOW: break;
         case ID_EDIT_COPY: state.enabled = reportList_.RowCount() > 0; break;
-        // Media detection is configured but never offered: the items stay
-        // greyed and only mark the stored choice.
-        case ID_MEDIA_ENABLE: state.enabled = false; break;
+        case ID_MEDIA_ENABLE: break;
         case ID_MEDIA_NONE:
         case ID_MEDIA_TEST_ASK:
         case ID_MEDIA_UPDATE_ASK:
         case ID_MEDIA_TEST:
         case ID_MEDIA_UPDATE:
-            state.enabled = false;
             state.radio = true;
             state.checked = id == (options_.ExecIfDetectMedia
                                        ? static_cast<UINT>(ID_MEDIA_NONE + options_.DetectMediaAction)
@@ -220,6 +227,12 @@ bool CTandrelView::OnCommand(UINT id) {
         case ID_SETTING_DUPLICATE: Duplicate(); break;
         case ID_SETTING_UP: Move(-1); break;
         case ID_SETTING_DOWN: Move(1); break;
+        case ID_MEDIA_ENABLE:
+        case ID_MEDIA_NONE:
+        case ID_MEDIA_TEST_ASK:
+        case ID_MEDIA_UPDATE_ASK:
+        case ID_MEDIA_TEST:
+        case ID_MEDIA_UPDATE: ChooseMediaAction(id); break;
         case ID_RUN_TEST: StartRun(true, false); break;
         case ID_RUN_ALL_TEST: StartRun(true, true); break;
         case ID_RUN_UPDATE: StartRun(false, false); break;
@@ -258,8 +271,9 @@ void CTandrelView::MarkSelection() {
     for (int row : Selected()) settings_[static_cast<size_t>(row)].runSelection = 1;
 }
 
-void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
-    if (batch_.running) return;
+void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
+    // A worker still finishing the last run reads the batch: it is not rewritten under it.
+    if (Busy()) return;
     reportList_.SetDateFormat(options_.FormatReportFileTime);
     if (allSettings) {
         for (FolderSetting& s : settings_) s.runSelection = 0;
@@ -271,7 +285,8 @@ void CTandrelView::StartRun(bool test, bool allSettings, bool automatic) {
     batch_.running = true;
     batch_.testMode = test;
     batch_.autoOnly = allSettings;
-    batch_.startedAutomatically = automatic;
+    batch_.startedAutomatically = origin == RunOrigin::CommandLine;
+    batch_.mayEndProgram = origin != RunOrigin::Media;
     // Started with "logoff": the folder and log checks ask no questions.
     batch_.logOffMode = options_.noSave;
     batch_.settings = &settings_;
@@ -317,15 +332,13 @@ void CTandrelView::Cancel() {
 }
 
 void CTandrelView::EndSession(bool final) {
-    if (batch_.running) {
-        host_->AnswerBoxesUnasked(true);
-        Cancel();
-    }
+    if (Busy()) host_->AnswerBoxesUnasked(true);
+    if (batch_.running) Cancel();
     if (!final) return;
     // The worker stops at its next file; the messages it sends on its way
     // out (results, status) are served meanwhile.
     const DWORD start = GetTickCount();
-    while (batch_.running && GetTickCount() - start < kSessionEndWaitMs) {
+    while (Busy() && GetTickCount() - start < kSessionEndWaitMs) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -343,7 +356,7 @@ void CTandrelView::AddSetting(const std::wstring& master, const std::wstring& ba
     if (!backup.empty()) setting.Backup = backup;
     CommandList commands = commands_;
     Rect placement = options_.FolderSettingDialog;
-    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement) || !MayApplyDialog(IDS_FOLDER_SETTING)) return;
     settings_.push_back(setting);
     commands_ = std::move(commands);
     setupList_.AddRow(settings_.back());
@@ -359,7 +372,7 @@ void CTandrelView::Edit() {
     FolderSetting setting = settings_[static_cast<size_t>(row)];
     CommandList commands = commands_;
     Rect placement = options_.FolderSettingDialog;
-    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement)) return;
+    if (!dialogs.editSetting(FrameHandle(), setting, commands, placement) || !MayApplyDialog(IDS_FOLDER_SETTING)) return;
     settings_[static_cast<size_t>(row)] = setting;
     commands_ = std::move(commands);
     setupList_.UpdateRow(row, setting);
@@ -376,7 +389,7 @@ void CTandrelView::Delete() {
                                                       MB_ICONQUESTION | MB_YESNO,
                                                       settings_[static_cast<size_t>(rows.front())].Name)
                            : AskYesNo(FrameHandle(), IDS_DELETE_MANY_ASK, caption, rows.size());
-    if (answer != IDYES) return;
+    if (answer != IDYES || !MayApplyDialog(IDS_DELETE_CAPTION)) return;
     setupList_.suppressNotify = true;
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         const FolderSetting& s = settings_[static_cast<size_t>(*it)];
@@ -439,124 +452,6 @@ void CTandrelView::SelectRows(bool all) {
     listview::SetFocused(list, 0);
 }
 
-void CTandrelView::OpenFolders(int side) {
-    const std::vector<int> rows = Selected();
-    if (rows.empty()) return;
-    const bool master = side == SideMaster;
-    if (rows.size() > 1 && AskYesNo(FrameHandle(), master ? IDS_OPEN_MASTER_ASK : IDS_OPEN_BACKUP_ASK,
-                                     LoadText(master ? IDS_OPEN_MASTER_CAPTION : IDS_OPEN_BACKUP_CAPTION),
-                                     rows.size()) != IDYES)
-        return;
-    WaitCursor wait;
-    const HWND frame = FrameHandle();
-    // A run's status comes back afterwards; only an idle window goes idle.
-    const auto [runStatus, runDetail] = frame_.KeptStatus();
-    const StatusTextSink status = [frame](const std::wstring& text) {
-        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
-    };
-    for (int row : rows) {
-        const std::wstring path = DetectDriveForOpen(settings_[static_cast<size_t>(row)], side, frame, status);
-        if (path.empty()) break;
-        openInShell(Handle(), path);
-    }
-    if (batch_.running) {
-        SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(runStatus.c_str()),
-                     reinterpret_cast<LPARAM>(runDetail.c_str()));
-    } else {
-        SendMessageW(frame, WM_TANDREL_STATUS, 0, 0);
-    }
-}
-
-bool CTandrelView::OpenLog(const std::wstring& name, const FolderSetting* setting) {
-    const ProjectSlot project = ActiveProjectOf(options_);
-    const std::wstring file = FindNewestLog(name, project);
-    if (file.empty()) {
-        ShowMessageIds(FrameHandle(), IDS_LOG_NOT_FOUND, IDS_LOG_OPEN, MB_ICONHAND);
-        return false;
-    }
-    if (options_.LogViewToolPath.empty()) {
-        openInShell(Handle(), file);
-        return true;
-    }
-    const std::wstring param = options_.LogViewToolParam.empty() ? LoadText(IDS_LOGVIEW_PARAM) : options_.LogViewToolParam;
-    const ToolCommandLine line =
-        ExpandToolCommandLine(options_.LogViewToolPath, param, project, file, setting, std::time(nullptr));
-    if (LaunchTool(line.program, line.parameters, WindowNormal, false)) return true;
-    const std::wstring error = LastErrorText();
-    ShowMessageFormat(FrameHandle(), IDS_LOGVIEW_FAILED, IDS_LOG_OPEN, MB_ICONHAND, options_.LogViewToolPath, &error);
-    return false;
-}
-
-void CTandrelView::OpenLogs() {
-    const std::vector<int> rows = Selected();
-    if (rows.size() > 1 &&
-        AskYesNo(FrameHandle(), IDS_OPEN_LOGS_ASK, LoadText(IDS_OPEN_LOGS_CAPTION), rows.size()) != IDYES)
-        return;
-    WaitCursor wait;
-    if (rows.empty()) {
-        if (options_.OutputLog) OpenLog(options_.LogFileName, nullptr);
-        return;
-    }
-    bool globalOpened = false;
-    for (int row : rows) {
-        const FolderSetting& s = settings_[static_cast<size_t>(row)];
-        if (s.OutputLog) {
-            OpenLog(s.LogFileName, &s);
-        } else if (options_.OutputLog && !globalOpened) {
-            OpenLog(options_.LogFileName, &s);
-            globalOpened = true;
-        }
-    }
-}
-
-void CTandrelView::CompareTool() {
-    if (options_.CompareToolPath.empty()) {
-        ShowMessageIds(FrameHandle(), IDS_COMPARE_NOT_SET, IDS_COMPARE_START, MB_ICONEXCLAMATION);
-        return;
-    }
-    const std::vector<int> rows = Selected();
-    if (rows.empty()) return;
-    if (rows.size() > 1) {
-        const std::wstring caption = Format(LoadText(IDS_COMPARE_CAPTION).c_str(), options_.CompareToolName.c_str());
-        if (AskYesNo(FrameHandle(), IDS_COMPARE_ASK, caption, rows.size(), &options_.CompareToolName) != IDYES) return;
-    }
-    for (int row : rows) {
-        const ToolCommandLine line =
-            ExpandToolCommandLine(options_.CompareToolPath, options_.CompareToolParam, ActiveProjectOf(options_), L"",
-                                  &settings_[static_cast<size_t>(row)], std::time(nullptr));
-        LaunchTool(line.program, line.parameters, WindowNormal, false);
-    }
-}
-
-void CTandrelView::ShowHelp(int page, int anchor) {
-    WaitCursor wait;
-    const PathParts program = SplitPath(ModulePath());
-    const std::wstring base = program.drive + program.directory + program.baseName;
-    bool shown = false;
-    for (const wchar_t* extension : {L".chm", L".mhtml", L".mhtm", L".mht", L".html", L".htm", L".txt"}) {
-        const std::wstring file = base + extension;
-        if (GetFileAttributesW(LongPath(file).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        if (std::wstring(extension) == L".chm") {
-            std::wstring topic = file;
-            if (page >= 0) {
-                topic += anchor >= 0 ? Format(L"::html/Zelk_%02d.html#%02d", page, anchor)
-                                     : Format(L"::html/Zelk_%02d.html", page);
-            }
-            using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-            if (HMODULE help = LoadLibraryW(L"hhctrl.ocx")) {
-                auto show = reinterpret_cast<HtmlHelpFunction>(
-                    reinterpret_cast<void*>(GetProcAddress(help, "HtmlHelpW")));
-                constexpr UINT kDisplayTopic = 0;
-                shown = show && show(GetDesktopWindow(), topic.c_str(), kDisplayTopic, 0) != nullptr;
-            }
-        } else {
-            shown = openInShell(Handle(), file);
-        }
-        break;
-    }
-    if (!shown) ShowMessageIds(FrameHandle(), IDS_HELP_NOT_FOUND, IDS_HELP_ERROR, MB_ICONHAND);
-}
-
 void CTandrelView::EditProjects() {
     if (options_.dirtyOrder) StoreAll();
     if (!dialogs.editProjects || !dialogs.editProjects(FrameHandle())) return;
@@ -598,6 +493,73 @@ void CTandrelView::ExportSettings() {
     if (dialogs.exportSettings) dialogs.exportSettings(FrameHandle());
 }
 
+bool CTandrelView::MayApplyDialog(unsigned caption) {
+    if (!Busy()) return true;
+    ShowMessageIds(FrameHandle(), IDS_RUNNING_NO_CHANGE, caption, MB_ICONHAND);
+    return false;
+}
+
+bool CTandrelView::Quiet() const {
+    return !Busy() && !frame_.ModalOpen() && !frame_.InMenu();
+}
+
+void CTandrelView::ServeWaitingRuns() {
+    if ((!autoStartWaiting_ && !media_.Waiting()) || !Quiet()) return;
+    if (autoStartWaiting_) {
+        autoStartWaiting_ = false;
+        StartRun(false, true, options_.autoStart ? RunOrigin::CommandLine : RunOrigin::User);
+        return;
+    }
+    if (media_.Ready()) {
+        HandleMedia(media_.Take());
+        return;
+    }
+    if (const DWORD drives = media_.StartReading()) {
+        const std::wstring text = LoadText(IDS_MEDIA_DETECTING);
+        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
+                     reinterpret_cast<LPARAM>(L""));
+        PostWhenDone<std::vector<ArrivedVolume>>(Handle(), WM_TANDREL_MEDIA_READ, drives,
+                                                 [drives] { return ReadArrivedLabels(drives); });
+    }
+}
+
+void CTandrelView::ChooseMediaAction(UINT id) {
+    if (id == ID_MEDIA_ENABLE) {
+        options_.ExecIfDetectMedia = !options_.ExecIfDetectMedia;
+    } else {
+        options_.ExecIfDetectMedia = id != ID_MEDIA_NONE;
+        if (id != ID_MEDIA_NONE) options_.DetectMediaAction = static_cast<int>(id - ID_MEDIA_NONE);
+    }
+    SaveOptions(options_, GroupSheet);
+}
+
+void CTandrelView::MediaArrived(DWORD drives) {
+    if (!options_.ExecIfDetectMedia) return;
+    if (media_.Arrive(drives)) ServeWaitingRuns();
+}
+
+void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
+    const std::vector<int> rows = options_.ExecIfDetectMedia ? SettingsForMedia(settings_, volumes) : std::vector<int>{};
+    const int action = options_.DetectMediaAction;
+    const bool test = action != 2 && action != 4;
+    bool run = !rows.empty();
+    // Anything but an immediate run asks first.
+    if (run && action != 3 && action != 4) {
+        std::vector<std::wstring> names;
+        for (int row : rows) names.push_back(settings_[static_cast<size_t>(row)].Name);
+        run = ShowMessage(FrameHandle(), MediaQuestion(test, volumes, names), LoadText(IDS_MEDIA_CAPTION),
+                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
+    media_.Handled();
+    if (!run) {
+        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+        return;
+    }
+    // The settings that run are selected, as for a run of selected settings.
+    setupList_.SelectOnly(rows);
+    StartRun(test, false, RunOrigin::Media);
+}
+
 void CTandrelView::ToggleAutoExec(int row) {
     if (row < 0 || row >= static_cast<int>(settings_.size())) return;
     FolderSetting& s = settings_[static_cast<size_t>(row)];
@@ -637,80 +599,23 @@ void CTandrelView::SettingRunState(int state, FolderSetting* setting) {
     Store(row, PartAll);
 }
 
-void CTandrelView::Layout() {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    const int width = client.right, height = client.bottom;
-    const auto place = [](HWND window, int left, int top, int right, int bottom) {
-        if (right - left > 0) ++left, --right;
-        if (bottom - top > 0) ++top, --bottom;
-        if (right < left || bottom < top) return;
-        MoveWindow(window, left, top, right - left, bottom - top, TRUE);
-    };
-    place(setupList_.Handle(), 0, 0, width, divider_);
-    place(reportList_.Handle(), 0, divider_ + kDividerHeight, width, height);
-    InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-void CTandrelView::SetDivider(int y) {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    if (y < 8) y = 0;
-    if (y + 13 > client.bottom) y = client.bottom - kDividerHeight;
-    divider_ = std::max(y, 0);
-    options_.DivideY = divider_;
-}
-
-void CTandrelView::ApplyListFonts(const FontChoice& fallback) {
+void CTandrelView::ApplyListFonts(const FontChoice& fallback, UINT dpi) {
+    // On a screen of another scale than the system's, the lists' own font would stay at the system's.
+    const bool ownScale = dpi != GetDpiForSystem();
     const FontSlot& setup = options_.fonts[FontSetupList];
-    if (setup.IsSet() || setupList_.HasCustomFont()) setupList_.ApplyFont(EffectiveFont(setup, fallback));
+    if (setup.IsSet() || setupList_.HasCustomFont() || ownScale) setupList_.ApplyFont(EffectiveFont(setup, fallback), dpi);
     const FontSlot& report = options_.fonts[FontReportList];
-    if (report.IsSet() || reportList_.HasCustomFont()) reportList_.ApplyFont(EffectiveFont(report, fallback));
+    if (report.IsSet() || reportList_.HasCustomFont() || ownScale)
+        reportList_.ApplyFont(EffectiveFont(report, fallback), dpi);
+    setupList_.FitDefaults(dpi);
+    reportList_.FitDefaults(dpi);
 }
 
-void CTandrelView::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    RECT top{0, 0, client.right, divider_};
-    RECT bottom{0, divider_ + kDividerHeight, client.right, client.bottom};
-    FrameRect(dc, &top, black);
-    FrameRect(dc, &bottom, black);
-    RECT strip{0, divider_, client.right, divider_ + kDividerHeight};
-    HBRUSH grey = CreateSolidBrush(RGB(192, 192, 192));
-    FillRect(dc, &strip, grey);
-    DeleteObject(grey);
-    HPEN light = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-    HPEN dark = CreatePen(PS_SOLID, 1, RGB(96, 96, 96));
-    HGDIOBJ old = SelectObject(dc, light);
-    MoveToEx(dc, 0, strip.bottom - 1, nullptr);
-    LineTo(dc, 0, strip.top);
-    LineTo(dc, strip.right - 1, strip.top);
-    SelectObject(dc, dark);
-    LineTo(dc, strip.right - 1, strip.bottom - 1);
-    LineTo(dc, 0, strip.bottom - 1);
-    SelectObject(dc, old);
-    DeleteObject(light);
-    DeleteObject(dark);
-    EndPaint(Handle(), &ps);
-}
-
-void CTandrelView::DrawDragFeedback() {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    // The view does not clip its children, so the lines cross both lists.
-    HDC dc = GetDC(Handle());
-    const int oldMode = SetROP2(dc, R2_XORPEN);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(WHITE_PEN));
-    for (int i = 0; i < kDividerHeight; ++i) {
-        MoveToEx(dc, 0, divider_ + i, nullptr);
-        LineTo(dc, client.right, divider_ + i);
-    }
-    SelectObject(dc, old);
-    SetROP2(dc, oldMode);
-    ReleaseDC(Handle(), dc);
+void CTandrelView::ScaleChanged(UINT from, UINT to) {
+    divider_ = MulDiv(divider_, static_cast<int>(to), static_cast<int>(from));
+    options_.DivideY = divider_;
+    setupList_.ScaleWidths(from, to);
+    reportList_.ScaleWidths(from, to);
 }
 
 void CTandrelView::OnNotify(NMHDR& header) {
@@ -720,6 +625,9 @@ void CTandrelView::OnNotify(NMHDR& header) {
     }
     if (header.hwndFrom != setupList_.Handle()) return;
     switch (header.code) {
+        case LVN_GETDISPINFOW:
+            setupList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header), settings_);
+            return;
         case LVN_ITEMCHANGED: {
             if (setupList_.suppressNotify) return;
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
@@ -747,40 +655,51 @@ void CTandrelView::OnDropFiles(HDROP drop) {
     UpdateCommands();
 }
 
-void CTandrelView::OnTray(LPARAM event) {
-    switch (event) {
+void CTandrelView::OnTray(WPARAM wParam, LPARAM lParam) {
+    // The low word is the event in both protocols of the shell.
+    switch (LOWORD(lParam)) {
         case WM_LBUTTONDBLCLK:
+        case NIN_KEYSELECT:
             frame_.Restore();
             break;
-        case WM_RBUTTONDOWN: {
-            POINT at{};
-            GetCursorPos(&at);
-            HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_POPUP));
-            HMENU popup = GetSubMenu(menu, 0);
-            UpdateMenuCommands(popup, [this](UINT id) { return frame_.QueryCommand(id, false); });
-            SetForegroundWindow(Handle());
-            TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, FrameHandle(), nullptr);
-            SetForegroundWindow(Handle());
-            PostMessageW(Handle(), WM_NULL, 0, 0);
-            DestroyMenu(menu);
+        case WM_CONTEXTMENU:
+            if (tray_.Version4()) ShowTrayMenu({GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
             break;
-        }
+        case WM_RBUTTONDOWN:
+            // The newer protocol follows the button with WM_CONTEXTMENU.
+            if (!tray_.Version4()) {
+                POINT at{};
+                GetCursorPos(&at);
+                ShowTrayMenu(at);
+            }
+            break;
     }
+}
+
+void CTandrelView::ShowTrayMenu(POINT at) {
+    // A menu of a window in front closes when the user clicks elsewhere.
+    SetForegroundWindow(Handle());
+    TrackCommandPopup(IDR_TRAY_POPUP, at, FrameHandle(), [this](UINT id) { return frame_.QueryCommand(id, false); });
+    SetForegroundWindow(Handle());
+    PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
 void CTandrelView::OnTimer(UINT_PTR id) {
     if (id == kAutoStartTimer) {
         KillTimer(Handle(), kAutoStartTimer);
-        StartRun(false, true, options_.autoStart);
+        autoStartWaiting_ = true;
+        ServeWaitingRuns();
     } else if (id == kAnimationTimer) {
         tray_.Tick(batch_.running);
         UpdateCommands();
+        ServeWaitingRuns();
     } else if (id == kRefreshTimer) {
         const bool shown = host_->Refresh();
         ShowProgress(false);
         // The timer goes on while a run does: the progress pane moves even
-        // while one large file is copied.
-        if (!shown && !batch_.running && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
+        // while one large file is copied. Its ticks also wake the message
+        // loop once the worker has left its after-completion step.
+        if (!shown && !Busy() && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
     }
 }
 
@@ -802,7 +721,8 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
             reportList_.commandTarget = FrameHandle();
             reportList_.commandQuery = setupList_.commandQuery;
-            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH);
+            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH,
+                                                        batch_);
             return 0;
         case WM_SIZE:
             if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
@@ -819,42 +739,12 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             SetFocus(setupList_.Handle());
             return 0;
         case WM_SETCURSOR:
-            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
-                POINT at{};
-                GetCursorPos(&at);
-                ScreenToClient(Handle(), &at);
-                const bool onDivider = at.y >= divider_ && at.y <= divider_ + kDividerHeight;
-                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
-                return TRUE;
-            }
-            break;
         case WM_LBUTTONDOWN:
-            SetCapture(Handle());
-            DrawDragFeedback();
-            dragging_ = true;
-            return 0;
         case WM_MOUSEMOVE:
-            if (dragging_) {
-                DrawDragFeedback();
-                SetDivider(GET_Y_LPARAM(lParam));
-                DrawDragFeedback();
-            }
-            return 0;
         case WM_LBUTTONUP:
-            if (dragging_) {
-                DrawDragFeedback();
-                ReleaseCapture();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
         case WM_CAPTURECHANGED:
-            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
-                DrawDragFeedback();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
+            if (const std::optional<LRESULT> result = DividerMouse(message, wParam, lParam)) return *result;
+            break;
         case WM_NOTIFY:
             OnNotify(*reinterpret_cast<NMHDR*>(lParam));
             return 0;
@@ -868,7 +758,7 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             OnTimer(wParam);
             return 0;
         case WM_TANDREL_TRAY:
-            OnTray(lParam);
+            OnTray(wParam, lParam);
             return 0;
         case WM_TANDREL_TOGGLE_AUTO:
             ToggleAutoExec(static_cast<int>(wParam));
@@ -882,6 +772,12 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);
+            return 0;
+        case WM_TANDREL_MEDIA_READ:
+            media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
+            // Nothing to run for: the search is over.
+            if (!media_.Ready() && !Busy()) SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+            ServeWaitingRuns();
             return 0;
         case WM_DESTROY:
             OnDestroy();

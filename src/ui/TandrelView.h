@@ -13,14 +13,18 @@
 #include "framework/Window.h"
 #include "model/GlobalOptions.h"
 #include "settings/SettingsStore.h"
+#include "ui/MediaDetection.h"
 #include "ui/ReportListCtrl.h"
 #include "ui/SetupListCtrl.h"
 #include "ui/TrayIcon.h"
+#include "ui/ViewFrame.h"
 #include "ui/WindowEngineHost.h"
 
 namespace tandrel {
 
-class CMainFrame;
+// Who asked for a run: the user, the command line, or a medium plugged in
+// (a run the program starts by itself, which never ends the program).
+enum class RunOrigin { User, CommandLine, Media };
 
 // The dialogs the view opens, supplied by whoever builds them. An empty
 // hook leaves its command without visible effect.
@@ -48,7 +52,7 @@ public:
     static constexpr UINT_PTR kAutoStartTimer = 1001;
     static constexpr UINT_PTR kRefreshTimer = 1002;
 
-    CTandrelView(GlobalOptions& options, CMainFrame& frame);
+    CTandrelView(GlobalOptions& options, ViewFrame& frame);
     ~CTandrelView() override;
 
     bool Create(HWND parent);
@@ -62,6 +66,21 @@ public:
     std::optional<CommandState> QueryCommand(UINT id, bool mainMenu = true) const;
 
     bool Running() const { return batch_.running; }
+    // A run is going, or its worker is still in its after-completion step
+    // (a box, a command): no run may start and the options stay as they are.
+    bool Busy() const { return batch_.running || batch_.workerActive; }
+    bool Finishing() const { return !batch_.running && batch_.workerActive; }
+    // Runs nobody asked for right now (the automatic start, a medium) start
+    // only when nothing else goes on: no run, no worker finishing one, no
+    // modal window of the program open.
+    bool Quiet() const;
+    // Starts what waited for a quiet moment; the message loop asks when idle.
+    void ServeWaitingRuns();
+    // Volumes arrived on the drives of the unit mask (bit 0 is A:).
+    void MediaArrived(DWORD drives);
+    // After a dialog: whether its result may still change the settings
+    // (the user is told why not, under the caption, when a run began meanwhile).
+    bool MayApplyDialog(unsigned caption);
     // While held, the selection is read once instead of by every query.
     void HoldSelection(bool hold);
     // Reloads the active project's settings and fills the list.
@@ -73,7 +92,7 @@ public:
     void SwitchProject(int project);
     // Stores every setting of the project with the given parts.
     bool StoreAll(unsigned parts = PartAll);
-    void StartRun(bool test, bool allSettings, bool automatic = false);
+    void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
     void Cancel();
     // The progress pane, the tray tip and the taskbar button from the
     // batch's counters, a few times a second (now: at once); after the run
@@ -91,7 +110,10 @@ public:
     void SetDivider(int y);
     int Divider() const { return divider_; }
     void Layout();
-    void ApplyListFonts(const FontChoice& fallback);
+    void ApplyListFonts(const FontChoice& fallback, UINT dpi);
+    // The window moved to a screen of another scale: the divider and the
+    // user's column widths follow.
+    void ScaleChanged(UINT from, UINT to);
     // The format of the result column changed: the list is filled again.
     void RefreshDateFormat();
     // Shows the help file (page and anchor -1: no topic).
@@ -134,19 +156,30 @@ private:
     void ImportSettings();
     void ExportSettings();
     void ToggleAutoExec(int row);
+    void ChooseMediaAction(UINT id);
+    void HandleMedia(const std::vector<ArrivedVolume>& volumes);
     void SettingRunState(int state, FolderSetting* setting);
     void OnNotify(NMHDR& header);
     void OnDropFiles(HDROP drop);
-    void OnTray(LPARAM event);
+    void OnTray(WPARAM wParam, LPARAM lParam);
+    void ShowTrayMenu(POINT at);
     void OnTimer(UINT_PTR id);
     void Paint();
     void DrawDragFeedback();
+    // The divider's cursor and its dragging; nothing for a message the
+    // divider leaves alone.
+    std::optional<LRESULT> DividerMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void UpdateCommands();
     HWND FrameHandle() const;
+    // A yes-or-no question about a number of settings (the text's first insert).
+    static int AskYesNo(HWND owner, unsigned textId, const std::wstring& caption, size_t count,
+                        const std::wstring* second = nullptr);
+    // A size at 96 dots per inch at the window's scale.
+    int Scaled(int size) const;
 
     GlobalOptions& options_;
-    CMainFrame& frame_;
+    ViewFrame& frame_;
     std::vector<FolderSetting> settings_;
     CommandList commands_;
     int divider_ = 0;
@@ -157,6 +190,8 @@ private:
     std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
     bool initialised_ = false;
+    bool autoStartWaiting_ = false;
+    MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
     DWORD lastProgress_ = 0;
     bool progressShown_ = false;

@@ -17,7 +17,8 @@ NOTIFYICONDATAW IconData(HWND owner, int resource, const std::wstring& tip) {
     data.cbSize = sizeof data;
     data.hWnd = owner;
     data.uID = kTrayId;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // The newer protocol shows the tip only when asked to.
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     data.uCallbackMessage = WM_TANDREL_TRAY;
     data.hIcon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
@@ -32,6 +33,9 @@ bool TrayIcon::Add(HWND owner) {
     frame_ = 0;
     NOTIFYICONDATAW data = IconData(owner, icon_, tip_);
     added_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    // Also the keyboard reaches the icon's menu and the window.
+    data.uVersion = NOTIFYICON_VERSION_4;
+    version4_ = added_ && Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
     return added_;
 }
 

@@ -16,6 +16,10 @@ public:
     // returns to the program's icon on the first tick after.
     void Tick(bool running);
     bool Added() const { return added_; }
+    // The shell speaks the newer protocol: lParam's low word is the event
+    // (the keyboard's NIN_KEYSELECT and WM_CONTEXTMENU too), wParam the
+    // icon's point on the screen.
+    bool Version4() const { return version4_; }
     int CurrentIcon() const { return icon_; }
     // The tip under the mouse: the progress line during a run, empty for
     // the program's name.
@@ -31,6 +35,7 @@ private:
     HWND owner_ = nullptr;
     std::wstring tip_, balloon_;
     bool added_ = false;
+    bool version4_ = false;
     int icon_ = 0;
     int frame_ = 0;
 };

@@ -38,5 +38,13 @@ constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_APP + 0x72;
 constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;
 // To the frame: a box of the run opens (wParam 1) or was answered (0).
 constexpr UINT WM_TANDREL_WAITING = WM_USER + 0x7C;
+// To the view: the labels of arrived drives were read. wParam the drives'
+// unit mask, lParam the volumes (taken with TakePosted).
+constexpr UINT WM_TANDREL_MEDIA_READ = WM_USER + 0x74;
+
+// lParam of the WM_CLOSE that a run's closing after-completion action posts:
+// the frame takes it also while the worker is finishing, since the worker
+// is done with the windows and the settings by then.
+constexpr LPARAM kCloseFromRun = 0x52554E;
 
 }  // namespace tandrel

@@ -22,7 +22,10 @@ protected:
         SetItemText(IDC_DELETE_NAME, file_.path);
         SetItemText(IDC_DELETE_TIME, file_.timeText);
         SetItemText(IDC_DELETE_SIZE, Format(LoadText(IDS_DELETE_SIZE).c_str(), GroupedNumber(file_.size).c_str()));
-        return true;
+        // A stray Enter keeps the backup file.
+        SendMessageW(Handle(), DM_SETDEFID, IDC_DELETE_SKIP, 0);
+        SetFocus(Item(IDC_DELETE_SKIP));
+        return false;
     }
     bool OnCommand(int id, int) override {
         switch (id) {
@@ -154,9 +157,16 @@ int CWindowEngineHost::ShowMessageBox(const std::wstring& text, const std::wstri
             default: return IDCANCEL;
         }
     }
+    // A box after the run (the after-completion step) is what the worker waits for.
+    const bool afterRun = !batch_.running && batch_.workerActive;
+    if (afterRun) {
+        const std::wstring waiting = Format(LoadText(IDS_WAITING_FOR_BOX).c_str(), caption.c_str());
+        SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(waiting.c_str()));
+    }
     Wait(true);
     const int answer = ShowMessage(view_, text, caption, style);
     Wait(false);
+    if (afterRun) SendMessageW(frame_, WM_TANDREL_STATUS, 0, reinterpret_cast<LPARAM>(L""));
     return answer;
 }
 
@@ -184,7 +194,7 @@ void CWindowEngineHost::StoreRunResults() {
 
 void CWindowEngineHost::PostClose() {
     Sync();
-    PostMessageW(frame_, WM_CLOSE, 0, 0);
+    PostMessageW(frame_, WM_CLOSE, 0, kCloseFromRun);
 }
 
 void CWindowEngineHost::EndAutomaticState() {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/EngineHost.h"
+#include "engine/MirrorBatch.h"
 
 namespace tandrel {
 
@@ -22,9 +23,11 @@ class CReportListCtrl;
 class CWindowEngineHost : public EngineHost {
 public:
     // The view is asked to refresh by kRefreshMessage: wParam 0 when it is to
-    // start its refresh timer, 1 when it is to refresh at once.
-    CWindowEngineHost(HWND frame, HWND view, CReportListCtrl& report, UINT refreshMessage)
-        : frame_(frame), view_(view), report_(report), refreshMessage_(refreshMessage) {}
+    // start its refresh timer, 1 when it is to refresh at once. A box the
+    // batch's worker shows after its run (the after-completion step) is
+    // named in the status line as what the worker waits for.
+    CWindowEngineHost(HWND frame, HWND view, CReportListCtrl& report, UINT refreshMessage, const MirrorBatch& batch)
+        : frame_(frame), view_(view), report_(report), refreshMessage_(refreshMessage), batch_(batch) {}
 
     void SetStatus(const wchar_t* text, const wchar_t* detail) override;
     void AddReportRow(const ReportRow& row) override;
@@ -63,6 +66,7 @@ private:
     HWND view_;
     CReportListCtrl& report_;
     UINT refreshMessage_;
+    const MirrorBatch& batch_;
     std::mutex mutex_;
     // The status calls since the last refresh, folded into one: a null text
     // keeps the one before, idle shows the idle text after taking them.

@@ -34,12 +34,40 @@ TEST(TandrelAppTest, MutexNameCarriesTheSettingsPath) {
     // Another letter case, "..", "/" or "." reach the same file and the same name.
     for (const wchar_t* other : {L"C:\\P\\Work.INI", L"c:/p/x/../work.ini", L"C:\\p\\.\\work.ini"})
         EXPECT_EQ(CTandrelApp::MutexName(other, true), L"Tandrel Unicode c:/p/work.ini");
-    // A long path keeps its end, so different files still differ.
-    const std::wstring longPath = L"C:\\" + std::wstring(400, L'a') + L"\\end.ini";
-    const std::wstring name = CTandrelApp::MutexName(longPath, true);
-    EXPECT_EQ(name.size(), 261u);
+}
+
+TEST(TandrelAppTest, MutexNamesOfLongPathsStayWithinTheLimitAndApart) {
+    GlobalOptions a, b;
+    a.iniPath = L"C:\\" + std::wstring(400, L'a') + L"\\end.ini";
+    b.iniPath = L"C:\\" + std::wstring(400, L'b') + L"\\end.ini";
+    const std::wstring name = CTandrelApp::MutexName(a.iniPath, true);
     EXPECT_EQ(name.substr(name.size() - 8), L"/end.ini");
     EXPECT_EQ(name.find(L'\\'), std::wstring::npos);
+    const std::wstring settings = CTandrelApp::SettingsMutexNames(a)[0];
+    EXPECT_NE(settings, CTandrelApp::SettingsMutexNames(b)[0]);
+    // A name the system refuses would end the program without a word.
+    for (const std::wstring& n : {name, settings}) {
+        EXPECT_LE(n.size(), static_cast<size_t>(MAX_PATH));
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, n.c_str());
+        EXPECT_NE(mutex, nullptr) << GetLastError();
+        if (mutex) CloseHandle(mutex);
+    }
+}
+
+TEST(TandrelAppTest, TheSettingsMutexFollowsTheFileWhateverItsName) {
+    GlobalOptions plain, named;
+    plain.iniPath = L"C:\\Prog\\Tandrel.ini";
+    named.iniPath = L"c:/prog/sub/../TANDREL.INI";
+    const std::vector<std::wstring> names = CTandrelApp::SettingsMutexNames(plain);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0], L"Global\\Tandrel Unicode c:/prog/tandrel.ini");
+    EXPECT_EQ(CTandrelApp::SettingsMutexNames(named), names);
+    // With the registry allowed, the user's profile is guarded too.
+    plain.registryAllowed = true;
+    const std::vector<std::wstring> withRegistry = CTandrelApp::SettingsMutexNames(plain);
+    ASSERT_EQ(withRegistry.size(), 2u);
+    EXPECT_EQ(withRegistry[1].rfind(L"Global\\Tandrel Unicode registry S-1-", 0), 0u) << test::Utf8(withRegistry[1]);
+    EXPECT_NE(withRegistry[1].find(L"/software/orrelin/tandrel unicode"), std::wstring::npos);
 }
 
 class RecordingPower : public PowerActions {

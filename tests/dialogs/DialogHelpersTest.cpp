@@ -43,8 +43,6 @@ TEST(DialogHelpersTest, DroppedPathsAndLists) {
     EXPECT_EQ(ConvertDroppedPath(file, DropForm::FolderOnly, L"C:\\elsewhere", true), L"sub");
     EXPECT_EQ(ConvertDroppedPath(dir.Path(), DropForm::FolderOnly, dir.Path(), true), L"");
 
-    EXPECT_EQ(SplitList(L"a;;b\\c;"), (std::vector<std::wstring>{L"a", L"b\\c"}));
-    EXPECT_EQ(JoinList({L"a", L"b\\c"}), L"a;b\\c");
     EXPECT_EQ(MissingParents(L"a\\b\\c", {}), (std::vector<std::wstring>{L"a", L"a\\b"}));
     EXPECT_EQ(MissingParents(L"a\\b\\c", {L"A"}), (std::vector<std::wstring>{L"a\\b"}));
     EXPECT_TRUE(MissingParents(L"\\x", {}).empty());

@@ -50,6 +50,7 @@ struct OptionsRun {
     int applied = 0;
     bool moved = false;
     HelpRequest help;
+    std::function<bool()> mayTakeOver;
 
     OptionsRun() {
         options.Reset(L"1.000");
@@ -85,10 +86,13 @@ struct OptionsRun {
                 },
                 test::kPatience, 50);
         });
-        const bool ok = EditOptions(nullptr, options, help, [&](bool storageMoved) {
-            ++applied;
-            moved = moved || storageMoved;
-        });
+        const bool ok = EditOptions(
+            nullptr, options, help,
+            [&](bool storageMoved) {
+                ++applied;
+                moved = moved || storageMoved;
+            },
+            mayTakeOver);
         done = true;
         driver.join();
         EXPECT_GT(opened.load(), 0);
@@ -166,6 +170,36 @@ TEST(OptionsSheetTest, OkStoresEveryPageAndRefusesBadCounts) {
     EXPECT_EQ(run.Stored(L"ExecToolCount"), L"2");
     EXPECT_EQ(run.Stored(L"ExecToolAction1"), L"3");
     EXPECT_EQ(run.Stored(L"ExecToolName1"), L"[新しいコマンド 2]");
+}
+
+TEST(OptionsSheetTest, MediaDetectionIsChosenHereAndOkAfterARunBeganKeepsTheOptions) {
+    OptionsRun run;
+    run.options.ExecIfDetectMedia = false;
+    run.options.DetectMediaAction = 1;
+    bool actionWhileOff = true, actionWhileOn = false;
+    ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+        HWND env = ShowPage(sheet, PageEnvironment);
+        actionWhileOff = Enabled(env, IDC_OE_MEDIA_ACTION);
+        Click(env, IDC_OE_MEDIA);
+        actionWhileOn = Enabled(env, IDC_OE_MEDIA_ACTION);
+        Choose(env, IDC_OE_MEDIA_ACTION, 3);  // "更新"
+        PressOk(sheet);
+    }));
+    EXPECT_FALSE(actionWhileOff);
+    EXPECT_TRUE(actionWhileOn);
+    EXPECT_TRUE(run.options.ExecIfDetectMedia);
+    EXPECT_EQ(run.options.DetectMediaAction, 4);
+    EXPECT_EQ(run.Stored(L"ExecIfDetectMedia"), L"1");
+    EXPECT_EQ(run.Stored(L"DetectMediaAction"), std::to_wstring(GlobalOptions::EncodeDetectMediaAction(4)));
+
+    // A run that began while the sheet was open: its OK takes nothing over.
+    run.mayTakeOver = [] { return false; };
+    EXPECT_FALSE(run.Run([&](HWND sheet, int) {
+        Click(ShowPage(sheet, PageEnvironment), IDC_OE_MEDIA);
+        PressOk(sheet);
+    }));
+    EXPECT_TRUE(run.options.ExecIfDetectMedia);
+    EXPECT_EQ(run.Stored(L"ExecIfDetectMedia"), L"1");
 }
 
 TEST(OptionsSheetTest, CommandListEditsInPlaceAndCancelKeepsEverything) {

@@ -223,6 +223,19 @@ TEST(ProjectListTest, ExportThenImportWithQuestions) {
         EXPECT_EQ(store.Settings(1), (std::vector<std::wstring>{L"P2-0/P2 command"}));
     }
 
+    // A run that began while the file was chosen: nothing is imported.
+    hooks.mayImport = [] { return false; };
+    {
+        const std::string before = test::ReadBytes(store.options.iniPath);
+        test::MessageRecorder boxes({IDYES});
+        results.clear();
+        EXPECT_FALSE(ImportFolderSettings(nullptr, store.options, hooks));
+        EXPECT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_TRUE(results.empty());
+        EXPECT_EQ(test::ReadBytes(store.options.iniPath), before);
+    }
+    hooks.mayImport = {};
+
     // A file that cannot be read leaves the settings as they were.
     pickFile = store.dir / L"missing.ini";
     {
@@ -269,7 +282,8 @@ TEST(ProjectListTest, ALogoffStartKeepsTheStoredNames) {
     StoredProjects store({{L"P1", 1}, {L"P2", 1}});
     store.options.noSave = true;
     LoadAtStart(store.options);
-    ASSERT_TRUE(CommitProjectList(store.options, ReadProjectsForEditing(store.options)));
+    // Its made-up list of 32 projects is never committed.
+    EXPECT_FALSE(CommitProjectList(store.options, ReadProjectsForEditing(store.options)));
     store.options.noSave = false;
     store.options.ActiveProject = -1;
     LoadAtStart(store.options);

@@ -133,7 +133,9 @@ TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
     LockedFile held(dir / L"log_写真_20240102.txt");
     test::MessageRecorder boxes({IDOK});
     bool offBlock = true, onBlock = false, skipWithErrorsOnly = true, deleteOn = false, deleteAfter = false;
-    bool deleteForMissing = true;
+    bool deleteForMissing = true, deleteWithVariable = false;
+    // A log folder named by an environment variable (as %USERPROFILE% or %TEMP%).
+    SetEnvironmentVariableW(L"USERTANDRELLOGS", dir.Path().c_str());
     ASSERT_TRUE(run.Run([&](HWND sheet) {
         HWND log = ShowPage(sheet, PageLog);
         offBlock = Enabled(log, IDC_LG_FILE) || Enabled(log, IDC_LG_BROWSE) || Enabled(log, IDC_LG_DELETE_NOW) ||
@@ -149,6 +151,9 @@ TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
         SetDlgItemTextW(log, IDC_LG_FILE, (dir / L"none_%Y.txt").c_str());
         SendMessageW(log, WM_COMMAND, MAKEWPARAM(IDC_LG_FILE, EN_KILLFOCUS), 0);
         deleteForMissing = Enabled(log, IDC_LG_DELETE_NOW);
+        SetDlgItemTextW(log, IDC_LG_FILE, L"%USERTANDRELLOGS%\\log_%P_%Y%m%d.txt");
+        SendMessageW(log, WM_COMMAND, MAKEWPARAM(IDC_LG_FILE, EN_KILLFOCUS), 0);
+        deleteWithVariable = Enabled(log, IDC_LG_DELETE_NOW);
         PressOk(sheet);
     }));
     EXPECT_FALSE(offBlock);
@@ -157,6 +162,8 @@ TEST(SheetPagesTest, LogPageEnablesItsBlockAndDeletesLogsNamingFailures) {
     EXPECT_FALSE(skipWithErrorsOnly);
     EXPECT_TRUE(deleteAfter);
     EXPECT_FALSE(deleteForMissing);
+    EXPECT_TRUE(deleteWithVariable);
+    SetEnvironmentVariableW(L"USERTANDRELLOGS", nullptr);
     ASSERT_EQ(boxes.Boxes().size(), 2u);
     EXPECT_EQ(boxes.Boxes()[0].caption, L"ログファイルの削除");
     EXPECT_EQ(boxes.Boxes()[0].text, L"3 個のログファイルを削除します。よろしいですか？");

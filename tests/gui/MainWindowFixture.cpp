@@ -11,7 +11,12 @@
 namespace tandrel::test {
 
 MainWindowTest::~MainWindowTest() {
-    if (frame) View().Batch().running = false;
+    if (frame) {
+        // A real worker ends before the window and its batch go.
+        PumpUntil([&] { return !View().Batch().workerActive; });
+        JoinBatch(View().Batch());
+        View().Batch().running = false;
+    }
     frame.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "framework/CommandUI.h"
 #include "framework/ListView.h"
 #include "platform/DateFormat.h"
+#include "platform/Strings.h"
 #include "resource.h"
 #include "ui/UserMessages.h"
 
@@ -204,24 +205,86 @@ TEST_F(MainWindowTest, MissingLogsAndHelpAreReported) {
 
 namespace tandrel::test {
 
-TEST_F(MainWindowTest, MediaDetectionMenuMarksTheStoredChoiceAndStaysGreyed) {
+TEST_F(MainWindowTest, MediaDetectionMenuChoosesTheActionAndMarksIt) {
     Open(SettingsText(1), [](GlobalOptions& o) {
         o.ExecIfDetectMedia = true;
         o.DetectMediaAction = 3;
     });
     HMENU menu = GetMenu(frame->Handle());
-    const auto update = [&] { UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); }); };
-    update();
-    for (UINT id = ID_MEDIA_NONE; id <= ID_MEDIA_UPDATE; ++id) {
-        const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
-        EXPECT_TRUE(state & MF_GRAYED) << id;
-        EXPECT_EQ((state & MF_CHECKED) != 0, id == ID_MEDIA_TEST) << id;
+    const auto marked = [&] {
+        UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); });
+        std::vector<UINT> ids;
+        for (UINT id = ID_MEDIA_NONE; id <= ID_MEDIA_UPDATE; ++id) {
+            const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+            EXPECT_FALSE(state & MF_GRAYED) << id;
+            if (state & MF_CHECKED) ids.push_back(id);
+        }
+        return ids;
+    };
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_TEST});
+    Command(ID_MEDIA_UPDATE_ASK);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
+    EXPECT_EQ(options.DetectMediaAction, 2);
+    EXPECT_EQ(Stored(L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptions::EncodeDetectMediaAction(2)));
+    // "なし" switches detection off and keeps the action for later.
+    Command(ID_MEDIA_NONE);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_NONE});
+    EXPECT_FALSE(options.ExecIfDetectMedia);
+    EXPECT_EQ(Stored(L"Options", L"ExecIfDetectMedia"), L"0");
+    Command(ID_MEDIA_ENABLE);
+    EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
+}
+
+TEST_F(MainWindowTest, AProjectThatCannotBeReadIsToldOnceAndNeverWrittenBack) {
+    Open(SettingsText());
+    // Another program replaces the file and holds it while the user picks
+    // the other project.
+    const std::wstring text = SettingsText() + L"; changed elsewhere\r\n";
+    ASSERT_TRUE(WriteBytes(iniPath, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)));
+    const std::string stored = ReadBytes(iniPath);
+    MessageRecorder boxes;
+    {
+        HeldFile held(iniPath);
+        HWND combo = GetDlgItem(frame->ControlBar(), IDC_PROJECT_COMBO);
+        SendMessageW(combo, CB_SETCURSEL, 1, 0);
+        SendMessageW(frame->Handle(), WM_COMMAND, MAKEWPARAM(IDC_PROJECT_COMBO, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        Pump();
     }
-    options.ExecIfDetectMedia = false;
-    update();
-    EXPECT_TRUE(GetMenuState(menu, ID_MEDIA_NONE, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(menu, ID_MEDIA_TEST, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(Enabled(ID_MEDIA_ENABLE));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"変更は保存されません"), std::wstring::npos);
+    EXPECT_TRUE(View().Settings().empty());
+    EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+    // Readable again: closing stores the view, and the project that seemed
+    // empty stays as it is on disk.
+    frame.reset();
+    EXPECT_EQ(ReadBytes(iniPath), stored);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy) {
+    const struct {
+        std::function<void(GlobalOptions&)> lock;
+        unsigned why;
+    } cases[] = {
+        {[](GlobalOptions& o) { o.noSave = true; }, IDS_LOCKED_BY_LOGOFF},
+        {[](GlobalOptions& o) { o.settingsReadError = ERROR_SHARING_VIOLATION; }, IDS_LOCKED_UNREAD},
+    };
+    for (const auto& c : cases) {
+        frame.reset();
+        Open(SettingsText(), c.lock);
+        EXPECT_FALSE(Enabled(ID_PROJECT_EDIT));
+        EXPECT_FALSE(Enabled(ID_IMPORT));
+        EXPECT_TRUE(Enabled(ID_EXPORT));
+        EXPECT_TRUE(Enabled(ID_OPTIONS));
+        Pump();
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame->ControlBar(), IDC_PROJECT_EDIT)));
+        // Pointing at the greyed item in the menu shows why.
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(ID_IMPORT, MF_GRAYED),
+                     reinterpret_cast<LPARAM>(GetMenu(frame->Handle())));
+        EXPECT_EQ(frame->StatusText(), LoadText(c.why));
+        SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    }
 }
 
 }  // namespace tandrel::test

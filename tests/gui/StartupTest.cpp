@@ -4,81 +4,26 @@
 
 #include <cstdio>
 
+#include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "resource.h"
 
 #include <commctrl.h>
+#include <prsht.h>
+
+#include "resource.h"
 
 namespace tandrel {
 namespace {
 
+using test::BoxText;
+using test::ExitCodeWithin;
+using test::FindControl;
+using test::ProgramCopy;
 using test::TempDir;
-
-// A copy of Tandrel.exe in its own folder, so its settings stay there.
-class ProgramCopy {
-public:
-    // A stored storage choice means no first-run question; more settings
-    // text may follow it.
-    explicit ProgramCopy(bool withSettings = true, const std::wstring& moreSettings = L"") {
-        exe_ = dir_ / L"Tandrel.exe";
-        CopyFileW((test::BuildFolder() + L"Tandrel.exe").c_str(), exe_.c_str(), FALSE);
-        if (!withSettings) return;
-        const std::wstring ini = L"\xFEFF[Save]\r\nSaveRegistory=0\r\n" + moreSettings;
-        std::string bytes(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
-        test::WriteBytes(dir_ / L"Tandrel.ini", bytes);
-    }
-    const TempDir& Dir() const { return dir_; }
-
-    // Starts the program with the arguments (and the window state a
-    // shortcut would ask for); returns its process handle.
-    HANDLE Start(const std::wstring& args, int show = -1) {
-        std::wstring commandLine = L"\"" + exe_ + L"\" " + args;
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        if (show >= 0) {
-            si.dwFlags = STARTF_USESHOWWINDOW;
-            si.wShowWindow = static_cast<WORD>(show);
-        }
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(exe_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.Path().c_str(),
-                            &si, &pi)) {
-            return nullptr;
-        }
-        CloseHandle(pi.hThread);
-        started_.push_back(pi.hProcess);
-        return pi.hProcess;
-    }
-
-    ~ProgramCopy() {
-        for (HANDLE process : started_) {
-            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
-            CloseHandle(process);
-        }
-    }
-
-private:
-    TempDir dir_;
-    std::wstring exe_;
-    std::vector<HANDLE> started_;
-};
-
-HWND WaitForWindow(const std::wstring& title) {
-    HWND window = nullptr;
-    test::WaitUntil([&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; });
-    return window;
-}
-
-bool WaitVisible(HWND window) {
-    return test::WaitUntil([&] { return IsWindowVisible(window) != FALSE; });
-}
-
-// The exit code once the process ended; STILL_ACTIVE when it hangs.
-DWORD ExitCodeWithin(HANDLE process) {
-    if (WaitForSingleObject(process, test::kPatience) != WAIT_OBJECT_0) return STILL_ACTIVE;
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process, &code);
-    return code;
-}
+using test::WaitForBox;
+using test::WaitForWindow;
+using test::WaitVisible;
 
 TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     ProgramCopy program;
@@ -88,12 +33,19 @@ TEST(StartupTest, SecondStartOnTheSameSettingsEndsAndLeavesTheFirstAlone) {
     ASSERT_NE(first, nullptr);
     HWND firstWindow = WaitForWindow(workTitle);
     ASSERT_NE(firstWindow, nullptr);
+    // Put away, so that the second start has something to bring forward.
+    ASSERT_TRUE(WaitVisible(firstWindow));
+    ShowWindow(firstWindow, SW_MINIMIZE);
+    ASSERT_TRUE(test::WaitUntil([&] { return IsIconic(firstWindow) != FALSE; }));
 
     HANDLE second = program.Start(L"/ini=work");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(ExitCodeWithin(second), 0u);
     EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(FindWindowW(L"TandrelMainFrame", workTitle.c_str()), firstWindow);
+    // The window on the same settings file came back, though its title is
+    // not the plain one.
+    EXPECT_TRUE(test::WaitUntil([&] { return !IsIconic(firstWindow) && IsWindowVisible(firstWindow); }));
     // The same file in other spellings is the same instance.
     for (const wchar_t* same : {L"/ini=WORK", L"/ini=.\\work.ini", L"/ini=sub/../Work"}) {
         HANDLE again = program.Start(same);
@@ -127,31 +79,6 @@ TEST(StartupTest, ASettingsNameWithSlashesIsSavedAndFound) {
     EXPECT_EQ(ExitCodeWithin(process), 0u);
     EXPECT_EQ(test::ReadBytes(file).substr(0, 2), "\xFF\xFE");
     EXPECT_NE(test::ReadUtf16File(file).find(L"IniVersion="), std::wstring::npos);
-}
-
-// The texts of a message box's static controls, joined.
-std::wstring BoxText(HWND box) {
-    std::wstring text;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            if (lstrcmpiW(cls, L"Static") == 0) {
-                wchar_t buffer[2048] = {};
-                GetWindowTextW(child, buffer, 2048);
-                *reinterpret_cast<std::wstring*>(param) += buffer;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-
-HWND WaitForBox(const std::wstring& caption) {
-    HWND box = nullptr;
-    test::WaitUntil([&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, test::kPatience, 100);
-    return box;
 }
 
 // Starts a program that has no settings yet and answers its first-run
@@ -397,24 +324,6 @@ TEST(StartupTest, ExitCodeOfAnAutomaticRunTellsHowItWent) {
     }
 }
 
-// A control of the window (at any depth) by its id.
-HWND FindControl(HWND window, int id) {
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (GetDlgCtrlID(child) != s->id) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     TempDir data;
     const std::wstring master = data / L"m";
@@ -436,6 +345,156 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     EXPECT_TRUE(test::WaitUntil([&] { return IsWindowEnabled(list) && test::FileExists(data / L"b\\a.txt"); }));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCodeWithin(process), 0u);
+}
+
+// Whether the project editor's button is enabled, once it is as expected
+// (the command states follow the program's state when it is idle).
+bool ProjectEditorOffered(HWND window, bool expected) {
+    // Shown only after its first update of the command states.
+    WaitVisible(window);
+    const auto offered = [window] { return IsWindowEnabled(FindControl(window, IDC_PROJECT_EDIT)) != FALSE; };
+    test::WaitUntil([&] { return offered() == expected; });
+    return offered();
+}
+
+// Three folder settings of project 0 and a second project.
+std::wstring ThreeSettings() {
+    std::wstring text = L"[Options]\r\nIniVersion=0.400\r\nProjectCount=2\r\nProjectName=仕事\r\nListCount=3\r\n"
+                        L"IgnoreSystemFolderNames=RECYCLER\r\nExecToolCount=1\r\nExecToolName0=全体\r\n"
+                        L"ExecToolPath0=c0.exe\r\n[Project\\001\\]\r\nProjectName=趣味\r\n";
+    for (int i = 0; i < 3; ++i)
+        text += L"[Define " + std::to_wstring(i) + L"]\r\nName=設定" + std::to_wstring(i) + L"\r\nMaster=C:\\m" +
+                std::to_wstring(i) + L"\r\n";
+    return text;
+}
+
+TEST(StartupTest, ASettingsFileHeldAtStartIsToldOnceAndNeverWrittenOver) {
+    ProgramCopy program(true, ThreeSettings());
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    const std::string stored = test::ReadBytes(ini);
+    HANDLE process = nullptr;
+    HWND box = nullptr;
+    {
+        // Another program (a sync client, a virus scanner) holds it while
+        // the program starts, and lets go a little later.
+        test::HeldFile held(ini);
+        process = program.Start(L"");
+        ASSERT_NE(process, nullptr);
+        box = WaitForBox(L"INI ファイルのオープン");
+        ASSERT_NE(box, nullptr);
+        const std::wstring text = BoxText(box);
+        EXPECT_NE(text.find(L"INI ファイルを読み込めませんでした。"), std::wstring::npos) << test::Utf8(text);
+        EXPECT_NE(text.find(L"変更は保存されません"), std::wstring::npos) << test::Utf8(text);
+        EXPECT_NE(text.find(L"ファイル名: " + ini), std::wstring::npos) << test::Utf8(text);
+        EXPECT_EQ(FindWindowW(L"#32770", L"Tandrel Unicode"), nullptr);  // no first-run question
+    }
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    // The project editor is not offered: it would write a list never read.
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
+    // The file is readable now; closing saves the view and the options.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
+    EXPECT_EQ(test::ReadBytes(ini), stored);
+    // The next start reads it again.
+    HANDLE again = program.Start(L"");
+    ASSERT_NE(again, nullptr);
+    window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(ProjectEditorOffered(window, true));
+    EXPECT_EQ(FindWindowW(L"#32770", L"INI ファイルのオープン"), nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(again), 0u);
+}
+
+TEST(StartupTest, AnAutomaticRunOnAHeldSettingsFileEndsWithCodeThreeAndNoBox) {
+    TempDir data;
+    const std::wstring master = data / L"m";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    ProgramCopy program(true, L"[Options]\r\nListCount=1\r\n[Define 0]\r\nName=S\r\nMaster=" + master +
+                                  L"\r\nBackup=" + (data / L"b") + L"\r\n");
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    const std::string stored = test::ReadBytes(ini);
+    {
+        test::HeldFile held(ini);
+        HANDLE process = program.Start(L"/auto");
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(ExitCodeWithin(process), 3u);
+    }
+    EXPECT_FALSE(test::FileExists(data / L"b\\a.txt"));
+    EXPECT_EQ(test::ReadBytes(ini), stored);
+}
+
+TEST(StartupTest, ALogoffStartKeepsTheStoredOptionsAndProjects) {
+    ProgramCopy program(true, ThreeSettings());
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    HANDLE process = program.Start(L"/logoff");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(ProjectEditorOffered(window, false));
+
+    // The options sheet opened from the menu and confirmed unchanged.
+    PostMessageW(window, WM_COMMAND, ID_OPTIONS, 0);
+    HWND sheet = WaitForBox(L"オプション");
+    ASSERT_NE(sheet, nullptr);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    EXPECT_TRUE(test::WaitGone(sheet));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(process), 0u);
+    // The view saved its own project's folder settings; the options and
+    // the project list are the stored ones.
+    const std::wstring saved = test::ReadUtf16File(ini);
+    for (const wchar_t* kept : {L"IgnoreSystemFolderNames=RECYCLER\r\n", L"ExecToolCount=1\r\n",
+                                L"ExecToolName0=全体\r\n", L"ProjectCount=2\r\n", L"ProjectName=仕事\r\n",
+                                L"[Project\\001\\]\r\nProjectName=趣味\r\n", L"IniVersion=0.400\r\n"})
+        EXPECT_NE(saved.find(kept), std::wstring::npos) << test::Utf8(kept) << " in\n" << test::Utf8(saved);
+    EXPECT_EQ(saved.find(L"ActiveProject="), std::wstring::npos);
+    EXPECT_EQ(saved.find(L"デフォルト"), std::wstring::npos);
+}
+
+TEST(StartupTest, ACurrentFileSavedAsUtf8KeepsEveryProject) {
+    ProgramCopy program(false);
+    std::wstring text = L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nIniVersion=0.400\r\nProjectCount=40\r\n"
+                        L"ProjectName=仕事\r\nProject\\039\\ListCount=1\r\n[Project\\039\\]\r\nProjectName=四十番目\r\n"
+                        L"[Project\\039\\Define 0]\r\nName=最後の設定\r\nMaster=C:\\m\r\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
+    const std::wstring ini = program.Dir() / L"Tandrel.ini";
+    ASSERT_TRUE(test::WriteBytes(ini, "\xEF\xBB\xBF" + utf8));
+
+    HANDLE process = program.Start(L"");
+    ASSERT_NE(process, nullptr);
+    CloseMainWindow(process);
+    EXPECT_EQ(test::ReadBytes(ini).substr(0, 2), "\xFF\xFE");
+    const std::wstring saved = test::ReadUtf16File(ini);
+    EXPECT_NE(saved.find(L"ProjectCount=40\r\n"), std::wstring::npos) << test::Utf8(saved);
+    EXPECT_NE(saved.find(L"[Project\\039\\]\r\nProjectName=四十番目\r\n"), std::wstring::npos);
+    EXPECT_NE(saved.find(L"[Project\\039\\Define 0]\r\nName=最後の設定\r\n"), std::wstring::npos);
+    EXPECT_NE(saved.find(L"Project\\039\\ListCount=1\r\n"), std::wstring::npos);
+}
+
+TEST(StartupTest, TheSameSettingsFileByAnotherNameIsTheSameInstance) {
+    ProgramCopy program;
+    HANDLE plain = program.Start(L"");
+    ASSERT_NE(plain, nullptr);
+    HWND window = WaitForWindow(L"Tandrel Unicode");
+    ASSERT_NE(window, nullptr);
+    // Tandrel.ini beside the program, named.
+    HANDLE named = program.Start(L"/ini=Tandrel");
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(ExitCodeWithin(named), 0u);
+    // A scheduled run that cannot run beside it says so.
+    HANDLE automatic = program.Start(L"/auto");
+    ASSERT_NE(automatic, nullptr);
+    EXPECT_EQ(ExitCodeWithin(automatic), 3u);
+    EXPECT_EQ(WaitForSingleObject(plain, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(plain), 0u);
 }
 
 }  // namespace

@@ -49,7 +49,12 @@ TEST_F(MainWindowTest, TrayIconHidesRestoresAndAnimatesDuringARun) {
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
     });
-    SendMessageW(View().Handle(), WM_TANDREL_TRAY, 1000, WM_RBUTTONDOWN);
+    // What the shell sends for a right click in its newer or older protocol.
+    if (View().Tray().Version4()) {
+        SendMessageW(View().Handle(), WM_TANDREL_TRAY, MAKEWPARAM(200, 200), MAKELPARAM(WM_CONTEXTMENU, 1000));
+    } else {
+        SendMessageW(View().Handle(), WM_TANDREL_TRAY, 1000, WM_RBUTTONDOWN);
+    }
     done = true;
     chooser.join();
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }));

@@ -1,7 +1,9 @@
 // Stands in for a user's command in tests.
-//   tandrel_test_helper [exit=N] [marker=PATH] [sleep=MS] [hold=PATH]
-// Writes its arguments into the marker file (UTF-8, one per line), holds
-// the named file open without sharing while it sleeps, then exits with N.
+//   tandrel_test_helper [exit=N] [marker=PATH] [append=PATH] [sleep=MS] [hold=PATH] [wait=PATH]
+// Writes its arguments into the marker file (UTF-8, one per line), adds a
+// line to the file named by append (one line per start), holds
+// the named file open without sharing while it sleeps and until the file
+// named by wait exists (two minutes at most), then exits with N.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,13 +13,15 @@
 int wmain(int argc, wchar_t** argv) {
     int exitCode = 0;
     DWORD sleepMs = 0;
-    std::wstring marker, hold;
+    std::wstring marker, hold, wait, append;
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a.rfind(L"exit=", 0) == 0) exitCode = _wtoi(a.c_str() + 5);
         else if (a.rfind(L"marker=", 0) == 0) marker = a.substr(7);
         else if (a.rfind(L"sleep=", 0) == 0) sleepMs = static_cast<DWORD>(_wtoi(a.c_str() + 6));
         else if (a.rfind(L"hold=", 0) == 0) hold = a.substr(5);
+        else if (a.rfind(L"wait=", 0) == 0) wait = a.substr(5);
+        else if (a.rfind(L"append=", 0) == 0) append = a.substr(7);
     }
     HANDLE held = INVALID_HANDLE_VALUE;
     if (!hold.empty()) {
@@ -38,7 +42,19 @@ int wmain(int argc, wchar_t** argv) {
             CloseHandle(f);
         }
     }
+    if (!append.empty()) {
+        HANDLE f = CreateFileW(append.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(f, "run\r\n", 5, &written, nullptr);
+            CloseHandle(f);
+        }
+    }
     if (sleepMs) Sleep(sleepMs);
+    for (int waited = 0; !wait.empty() && waited < 120000 && GetFileAttributesW(wait.c_str()) == INVALID_FILE_ATTRIBUTES;
+         waited += 20) {
+        Sleep(20);
+    }
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     return exitCode;
 }

@@ -23,6 +23,8 @@ TEST(TargetFileSizeTest, ParsesAndFormats) {
         EXPECT_EQ(size.Format(), c.formatted) << c.text;
     }
     EXPECT_EQ(TargetFileSize::Parse(L"2MB").Bytes(), 2u * 1024 * 1024);
+    EXPECT_EQ(TargetFileSize::Parse(L"7GB").Bytes(), 7ull << 30);
+    EXPECT_EQ(TargetFileSize::Parse(L"2147483647TB").Bytes(), std::nullopt);
 }
 
 TEST(FolderSettingTest, ResetGivesDefaults) {

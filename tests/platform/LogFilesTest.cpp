@@ -33,8 +33,13 @@ TEST(LogFilesTest, NewestLogIsTheLatestWrittenOfTheMasksLength) {
     ASSERT_TRUE(CreateDirectoryW((temp / L"log_20990101.txt").c_str(), nullptr));
 
     EXPECT_EQ(FindNewestLog(temp / L"log_%Y%m%d.txt", {}), temp / L"log_20240301.txt");
-    EXPECT_TRUE(AnyLogExists(temp / L"log_????????.txt"));
-    EXPECT_FALSE(AnyLogExists(temp / L"log_??.txt"));
+    EXPECT_TRUE(AnyLogExists(temp / L"log_%Y%m%d.txt", {}));
+    EXPECT_FALSE(AnyLogExists(temp / L"log_%y.txt", {}));
+    // Environment variables name the folder the log is written to, also
+    // when their names begin like date codes (%U, %T).
+    SetEnvironmentVariableW(L"USERTANDREL", temp.Path().c_str());
+    EXPECT_TRUE(AnyLogExists(L"%USERTANDREL%\\log_%Y%m%d.txt", {}));
+    SetEnvironmentVariableW(L"USERTANDREL", nullptr);
     EXPECT_EQ(FindNewestLog(temp / L"none_%Y.txt", {}), L"");
     EXPECT_EQ(FindNewestLog(L"", {}), L"");
 }

@@ -52,16 +52,6 @@ TEST(ResolveIniPathTest, NamesAndExtensions) {
     EXPECT_EQ(ResolveIniPath(o, L"C:\\data\\work", L".ini"), L"C:\\data\\work.ini");
 }
 
-TEST(CompareVersionsTest, MajorThenMinorAsNumbers) {
-    EXPECT_EQ(CompareVersions(L"0.360", L"0.36"), 1);
-    EXPECT_EQ(CompareVersions(L"0.36", L"0.360"), -1);
-    EXPECT_EQ(CompareVersions(L"1.0", L"0.999"), 1);
-    EXPECT_EQ(CompareVersions(L"0.350", L"0.350"), 0);
-    EXPECT_EQ(CompareVersions(L"?.??", L"0.0"), 0);
-    EXPECT_EQ(CompareVersions(L".5", L"0.0"), 0);
-    EXPECT_EQ(CompareVersions(L"2", L"1.0"), -1);
-}
-
 TEST_F(LocationTest, FirstRunAsksAndCancelWritesNothing) {
     GlobalOptions o = NewOptions();
     {
@@ -155,6 +145,59 @@ TEST_F(LocationTest, AnAnsiFileIsConvertedAndKeptAsABackup) {
     OpenSettings(again);
     EXPECT_TRUE(none.Boxes().empty());
     EXPECT_EQ(Backups(iniPath).size(), 1u);
+}
+
+// Text in another encoding, as an editor saves it.
+std::string Encoded(const std::wstring& text, const char* how) {
+    const std::string mode = how;
+    if (mode == "utf-8") {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                          nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(n), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n, nullptr,
+                            nullptr);
+        return "\xEF\xBB\xBF" + bytes;
+    }
+    const bool big = mode.find("be") != std::string::npos;
+    std::string bytes = mode.find("marked") != std::string::npos ? (big ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (wchar_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        bytes += big ? high : low;
+        bytes += big ? low : high;
+    }
+    return bytes;
+}
+
+TEST_F(LocationTest, ACurrentFileInAnotherEncodingKeepsEveryProject) {
+    const std::wstring text =
+        L"[Options]\r\nIniVersion=1.000\r\nProjectCount=40\r\nProjectName=仕事\r\nListCount=1\r\n"
+        L"Project\\039\\ListCount=1\r\n[Project\\039\\]\r\nProjectName=四十番目\r\n"
+        L"[Define 0]\r\nName=最初\r\n[Project\\039\\Define 0]\r\nName=最後\r\n; kept as it is\r\n";
+    for (const char* how : {"utf-8", "utf-16 be marked", "utf-16 le", "utf-16 be"}) {
+        const std::string bytes = Encoded(text, how);
+        ASSERT_TRUE(test::WriteBytes(iniPath, bytes));
+        GlobalOptions o = NewOptions();
+        MessageRecorder boxes;
+        OpenSettings(o);
+        EXPECT_TRUE(boxes.Boxes().empty()) << how;
+        ASSERT_EQ(o.projects.Count(), 40) << how;
+        EXPECT_EQ(o.projects.Name(39), L"四十番目") << how;
+        // Written back as UTF-16 with every line, the old bytes kept aside.
+        EXPECT_EQ(test::ReadBytes(iniPath), "\xFF\xFE" + Encoded(text, "utf-16 le")) << how;
+        const std::vector<std::wstring> backups = Backups(iniPath);
+        ASSERT_EQ(backups.size(), 1u) << how;
+        EXPECT_EQ(test::ReadBytes(backups[0]), bytes) << how;
+        DeleteFileW(backups[0].c_str());
+    }
+    // A file of the ANSI code page with a crash's zeros at its end is still
+    // that, and converted as one.
+    ASSERT_TRUE(test::WriteBytes(iniPath, kAnsiIni + std::string(64, '\0')));
+    GlobalOptions o = NewOptions();
+    MessageRecorder boxes;
+    OpenSettings(o);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Value(L"Options", L"ProjectName"), L"仕事");
+    EXPECT_EQ(Value(L"Options", L"ProjectCount"), L"32");
 }
 
 TEST_F(LocationTest, AnOlderFileByNameReplacesTheSettings) {

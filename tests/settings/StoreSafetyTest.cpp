@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 
 #include "SettingsFixture.h"
 #include "platform/Paths.h"
+#include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
+#include "settings/RegistryJournal.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 
@@ -76,7 +79,7 @@ TEST_F(StoreSafetyTest, OnlyASettingsFileImportsAndAFailedImportChangesNothing) 
     EXPECT_EQ(settings[0].Name, L"日本語の設定");
 }
 
-TEST_F(StoreSafetyTest, ALogoffStartNeverWritesTheProjectList) {
+TEST_F(StoreSafetyTest, ALogoffStartWritesNothingItMadeUp) {
     WriteIni(test::FullSettingsText());
     GlobalOptions o = NewOptions();
     o.noSave = o.iniForced = true;
@@ -89,6 +92,154 @@ TEST_F(StoreSafetyTest, ALogoffStartNeverWritesTheProjectList) {
     EXPECT_EQ(Value(L"Options", L"ProjectName"), L"仕事");
     EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
     EXPECT_EQ(Value(L"Options", L"ActiveProject"), L"2");
+
+    // The options sheet's OK: its values live in memory only.
+    o.RecycleBinFileCount = 5;
+    ASSERT_TRUE(SaveOptions(o, GroupVersion | GroupLayout | GroupSheet));
+    EXPECT_EQ(Value(L"Options", L"IgnoreSystemFolderNames"), L"RECYCLER");
+    EXPECT_EQ(Value(L"Options", L"RecycleBinFileCount"), L"77");
+    EXPECT_EQ(Value(L"Options", L"ExecToolCount"), L"2");
+    EXPECT_EQ(Value(L"Window", L"MainWindow"), L"10 20 810 620");
+
+    // Export writes the stored options and project names, not the made-up ones.
+    const std::wstring exported = dir / L"export.ini";
+    ASSERT_TRUE(ExportSettings(o, exported));
+    EXPECT_EQ(Value(L"Options", L"ProjectCount", exported), L"3");
+    EXPECT_EQ(Value(L"Options", L"ProjectName", exported), L"仕事");
+    EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName", exported), L"趣味");
+    EXPECT_EQ(Value(L"Options", L"IgnoreSystemFolderNames", exported), L"RECYCLER");
+    EXPECT_EQ(Value(L"Project\\002\\Define 0", L"Name", exported), L"日本語の設定");
+
+    // Import and the project editor would renumber stored projects.
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_BY_LOGOFF));
+    const std::string stored = test::ReadBytes(iniPath);
+    EXPECT_EQ(ImportSettings(o, exported, true), ImportFailed);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
+    WriteIni(test::FullSettingsText());
+    const std::string stored = test::ReadBytes(iniPath);
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    {
+        // Held by another program while the program starts.
+        test::HeldFile held(iniPath);
+        MessageRecorder boxes;
+        EXPECT_TRUE(ChooseStorage(o));
+        OpenSettings(o);
+        // Neither a first-run question nor a conversion.
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_FALSE(o.useRegistry);
+    }
+    // Readable again: the view's save, the options sheet, the project list,
+    // a storage switch and the exit save all leave it as it is.
+    MessageRecorder boxes;
+    std::vector<FolderSetting> none;
+    CommandList commands;
+    EXPECT_TRUE(SaveProjectSettings(o, none, commands, 0, -1, PartAll));
+    EXPECT_TRUE(SaveOptions(o, GroupVersion | GroupSheet | GroupProjects));
+    EXPECT_FALSE(SwitchStorage(o, true));
+    EXPECT_FALSE(o.useRegistry);
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(RegistryText(L"Project\\002\\Define 0", L"Name"), L"<missing>");
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_UNREAD));
+    EXPECT_EQ(ImportSettings(o, iniPath, true), ImportFailed);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+
+    // Told once: which file, why, and that changes will not be saved.
+    ReportUnreadSettings(o);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, L"INI ファイルのオープン");
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"変更は保存されません"), std::wstring::npos);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"ファイル名: " + iniPath + L"\r\nエラー: "), std::wstring::npos);
+    EXPECT_GT(boxes.Boxes()[0].text.size(), boxes.Boxes()[0].text.find(L"エラー: ") + 6);
+
+    // The next start reads it again.
+    GlobalOptions next = NewOptions();
+    EXPECT_TRUE(ChooseStorage(next));
+    OpenSettings(next);
+    EXPECT_EQ(next.settingsReadError, 0u);
+    EXPECT_EQ(next.projects.Name(1), L"趣味");
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+TEST_F(StoreSafetyTest, ASettingsFileThatCannotBeReadLaterInTheRunIsNotWrittenEither) {
+    WriteIni(test::FullSettingsText());
+    GlobalOptions o = NewOptions();
+    MessageRecorder boxes;
+    ASSERT_TRUE(ChooseStorage(o));
+    OpenSettings(o);
+    ASSERT_EQ(o.settingsReadError, 0u);
+    // Another program replaces the file and holds it while a project is read.
+    WriteIni(test::FullSettingsText() + L"; changed elsewhere\r\n");
+    const std::string stored = test::ReadBytes(iniPath);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    {
+        test::HeldFile held(iniPath);
+        EXPECT_EQ(LoadProjectSettings(o, settings, commands, 2), 0);
+        EXPECT_NE(o.settingsReadError, 0u);
+        EXPECT_FALSE(ExportSettings(o, dir / L"export.ini"));
+    }
+    // Released: the project that seemed empty is not written back, nor is
+    // anything else.
+    EXPECT_TRUE(SaveProjectSettings(o, settings, commands, 2, -1, PartAll));
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+    EXPECT_EQ(ProjectListLock(o), static_cast<unsigned>(IDS_LOCKED_UNREAD));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(StoreSafetyTest, AFolderThatCannotBeReachedIsNoFirstRun) {
+    // A share not yet connected: the folder is not there, so neither is "no file".
+    GlobalOptions o = NewOptions();
+    o.iniPath = dir / L"share\\Tandrel.ini";
+    MessageRecorder boxes;
+    EXPECT_TRUE(ChooseStorage(o));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    OpenSettings(o);
+    EXPECT_TRUE(SaveAtExit(o));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(o.settingsReadError, static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
+    // In a folder that is there, a missing file is a first run.
+    o = NewOptions();
+    MessageRecorder first({IDCANCEL});
+    EXPECT_FALSE(ChooseStorage(o));
+    EXPECT_EQ(first.Boxes().size(), 1u);
+}
+
+TEST_F(StoreSafetyTest, TheStorageChoiceIsRecordedAsSoonAsTheSwitchCommits) {
+    WriteIni(L"[Options]\r\nProjectCount=1\r\nListCount=1\r\n[Define 0]\r\nName=一番\r\n");
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    MessageRecorder boxes;
+    ASSERT_TRUE(ChooseStorage(o));
+    OpenSettings(o);
+    ASSERT_TRUE(SwitchStorage(o, true));
+    // The program dies before its exit save; the next start finds the registry.
+    GlobalOptions next = NewOptions();
+    next.registryAllowed = true;
+    ASSERT_TRUE(ChooseStorage(next));
+    EXPECT_TRUE(next.useRegistry);
+
+    // An import in registry mode goes back to the INI file at once.
+    WriteIni(L"[Options]\r\nIniVersion=1.000\r\nProjectCount=1\r\nListCount=1\r\n[Define 0]\r\nName=取込\r\n",
+             dir / L"import.ini");
+    OpenSettings(next);
+    ASSERT_EQ(ImportSettings(next, dir / L"import.ini", false), ImportDone);
+    GlobalOptions after = NewOptions();
+    after.registryAllowed = true;
+    ASSERT_TRUE(ChooseStorage(after));
+    EXPECT_FALSE(after.useRegistry);
+    OpenSettings(after);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    ASSERT_EQ(LoadProjectSettings(after, settings, commands, 0), 1);
+    EXPECT_EQ(settings[0].Name, L"取込");
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(StoreSafetyTest, TheOldFileNamedInAnotherSpellingIsTheSettingsFileItself) {
@@ -147,6 +298,86 @@ TEST_F(StoreSafetyTest, AFailedStorageSwitchKeepsChoiceAndData) {
     }
     EXPECT_TRUE(o.useRegistry);
     EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+// Every key and value below a registry key, as text: one entry per key
+// ("path\") and per value ("path\name=type:bytes").
+std::set<std::wstring> RegistryTree(const std::wstring& path) {
+    std::set<std::wstring> tree;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return tree;
+    tree.insert(path + L"\\");
+    wchar_t name[1024];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 1024, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &length, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        std::wstring text = path + L"\\" + name + L"=" + std::to_wstring(type) + L":";
+        for (DWORD b = 0; b < size; ++b) text += std::to_wstring(data[b]) + L" ";
+        tree.insert(text);
+    }
+    std::vector<std::wstring> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 1024;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subkeys.emplace_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::wstring& sub : subkeys) tree.merge(RegistryTree(path + L"\\" + sub));
+    return tree;
+}
+
+// Fails every registry change of one value (or key) name for as long as it lives.
+class RegistryRefuses {
+public:
+    explicit RegistryRefuses(std::wstring name) {
+        registry::SetWriteFault([name](const std::wstring& path, const std::wstring& value) {
+            const std::wstring whole = path + L"\\" + value;
+            return whole.size() >= name.size() && whole.compare(whole.size() - name.size(), name.size(), name) == 0
+                       ? static_cast<LSTATUS>(ERROR_ACCESS_DENIED)
+                       : static_cast<LSTATUS>(ERROR_SUCCESS);
+        });
+    }
+    ~RegistryRefuses() { registry::SetWriteFault({}); }
+};
+
+TEST_F(StoreSafetyTest, AFailedRegistrySaveLeavesTheProfileAsItWas) {
+    GlobalOptions o = NewOptions();
+    o.useRegistry = o.registryAllowed = true;
+    std::vector<FolderSetting> settings(5);
+    for (int i = 0; i < 5; ++i) settings[static_cast<size_t>(i)].Reset(L"前" + std::to_wstring(i));
+    CommandList commands;
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 3, -1, PartAll));
+    const std::set<std::wstring> before = RegistryTree(registryKey);
+    ASSERT_GT(before.size(), 100u);
+
+    // Seven settings where five were; the fourth's name cannot be written.
+    std::vector<FolderSetting> more(7);
+    for (int i = 0; i < 7; ++i) more[static_cast<size_t>(i)].Reset(L"後" + std::to_wstring(i));
+    {
+        RegistryRefuses refuses(L"Define 3\\Name");
+        EXPECT_FALSE(SaveProjectSettings(o, more, commands, 0, -1, PartAll));
+        // Removing project 3 fails at its last section: its name and count come back.
+        RegistryRefuses refusesDelete(L"Project\\003\\Define 4\\");
+        EXPECT_FALSE(DeleteProjectKeys(o, 5, 3));
+    }
+    EXPECT_EQ(RegistryTree(registryKey), before);
+
+    // A switch into the registry that fails leaves nothing of it there.
+    WriteIni(test::FullSettingsText());
+    GlobalOptions file = NewOptions();
+    file.registryAllowed = true;
+    LoadAtStart(file);
+    RegDeleteTreeW(HKEY_CURRENT_USER, registryKey.c_str());
+    {
+        RegistryRefuses refuses(L"Project\\002\\Define 0\\Master");
+        MessageRecorder boxes;
+        EXPECT_FALSE(SwitchStorage(file, true));
+    }
+    EXPECT_FALSE(file.useRegistry);
+    for (const std::wstring& entry : RegistryTree(registryKey))
+        EXPECT_EQ(entry.find(L"Define"), std::wstring::npos) << test::Utf8(entry);
 }
 
 TEST_F(StoreSafetyTest, TimesBeyond2038RoundTripAndOldValuesRead) {
