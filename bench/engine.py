@@ -1,19 +1,30 @@
 #!/usr/bin/env python3
 """Times the mirroring engine against the floor, as whole processes, in turn
-(window run, floor, headless engine, then again), and prints the medians and
-the ratios of each round. Called by bench/engine.sh, which builds the
-programs and sets up Wine and the display.
+(each program once per round), and prints the medians and the ratios of
+each round. Called by bench/engine.sh, which builds the programs and sets up
+Wine and the display.
+
+Programs: the window run (Tandrel.exe /auto), the engine alone (headless
+driver), the floor (bench/FloorMirror.cpp: one listing per folder per side,
+one thread) and xcopy (/E /D /Y /Q /I /C /H /K, the copy-what-is-newer line
+of backup batch files; Wine's own xcopy; it deletes nothing). With --before
+DIR, the window run and the engine of another build (DIR holds its
+Tandrel.exe and engine_driver.exe) run in the same rounds, so before and
+after are compared on the same machine at the same time.
 
 Memory is the peak resident set (the kernel's ru_maxrss, i.e. VmHWM) of the
 Wine process that runs the program, as /usr/bin/time reports it when the
 process ends: what the machine really had to give it, program and Wine's own
 libraries together, measured the same way for every program, so the floor's
 figure tells how much of it is Wine. (time is the parent because a process
-started straight from Python inherits Python's own peak across exec.)
+started straight from Python inherits Python's own peak across exec.) The
+window run is also measured on a 200-file tree in the same run: the goal is
+its peak on the largest tree against that.
 """
 import argparse
 import json
 import os
+import re
 import signal
 import statistics
 import subprocess
@@ -24,16 +35,24 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import trees  # noqa: E402
 
-GOALS = {"nochange": 0.7, "change": 1.0, "firstcopy": 1.1}
+TREE_SCENARIOS = ("nochange", "change", "firstcopy")
+LARGE_SCENARIOS = {"large8m": (40, 8), "large2g": (1, 2048)}  # files, MiB each
 TITLES = {
     "nochange": "no change",
     "change": "after 1 % / 0.5 % / 0.5 % change",
-    "firstcopy": "first copy into an empty backup",
+    "firstcopy": "first copy (Verify off)",
+    "large8m": "first copy, 40 × 8 MiB",
+    "large2g": "first copy, one 2 GiB file",
 }
-PROGRAMS = ("window", "floor", "engine")
-LABELS = {"window": "Tandrel /auto", "floor": "floor", "engine": "engine alone"}
-WINDOW_GOAL = 1.3
-MEMORY_GOAL_MIB = 32
+# Tandrel/floor time ratios (at most); large files: floor's time over ours
+# (the throughput ratio, at least).
+GOALS = {"nochange": 1.0, "change": 1.2, "firstcopy": 1.1, "large8m": 0.95, "large2g": 0.95}
+STRETCH = {"nochange": 0.7}
+WINDOW_GOAL = 1.15
+MEMORY_GOAL_MIB = 16  # over the window run's own peak on 200 files
+MEMORY_FILES = 200
+PROGRAMS = ("window", "engine", "floor", "xcopy")
+LABELS = {"window": "Tandrel /auto", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy"}
 
 
 def windows_path(path):
@@ -49,22 +68,41 @@ def write_ini(folder, master, backup):
         f.write(text.encode("utf-16-le"))
 
 
+def label(program):
+    base, _, build = program.partition("@")
+    return LABELS[base] + (f" ({build})" if build else "")
+
+
 class Runner:
     def __init__(self, args):
         self.args = args
-        self.build = args.build
-        self.app = os.path.join(args.work, "app")
-        os.makedirs(self.app, exist_ok=True)
-        # A copy of the program with its own settings file, as a user has it.
-        subprocess.run(["cp", "-p", os.path.join(self.build, "Tandrel.exe"), self.app], check=True)
+        self.apps = {}
+        # A copy of each Tandrel.exe with its own settings file, as a user has it.
+        for build, folder in self.builds().items():
+            app = os.path.join(args.work, "app" if build == "after" else f"app-{build}")
+            os.makedirs(app, exist_ok=True)
+            subprocess.run(["cp", "-p", os.path.join(folder, "Tandrel.exe"), app], check=True)
+            self.apps[build] = app
         self.log = open(os.path.join(args.work, "runs.log"), "a", encoding="utf-8", errors="replace")
 
+    def builds(self):
+        out = {"after": self.args.build}
+        if self.args.before:
+            out["before"] = self.args.before
+        return out
+
     def command(self, program, master, backup):
-        if program == "window":
-            write_ini(self.app, master, backup)
-            return [self.args.wine, os.path.join(self.app, "Tandrel.exe"), "/auto"], self.app
-        exe = "floor_mirror.exe" if program == "floor" else "engine_driver.exe"
-        return [self.args.wine, os.path.join(self.build, exe), windows_path(master), windows_path(backup)], None
+        base, _, build = program.partition("@")
+        build = build or "after"
+        if base == "window":
+            write_ini(self.apps[build], master, backup)
+            return [self.args.wine, os.path.join(self.apps[build], "Tandrel.exe"), "/auto"], self.apps[build]
+        if base == "xcopy":
+            return [self.args.wine, "xcopy", windows_path(master), windows_path(backup),
+                    "/E", "/D", "/Y", "/Q", "/I", "/C", "/H", "/K"], None
+        exe = "floor_mirror.exe" if base == "floor" else "engine_driver.exe"
+        return [self.args.wine, os.path.join(self.builds()[build], exe), windows_path(master),
+                windows_path(backup)], None
 
     def run(self, program, master, backup):
         figure = self.run_once(program, master, backup)
@@ -107,8 +145,13 @@ class Runner:
             seconds = time.monotonic() - start
             timer.cancel()
         code = None if timed_out.is_set() else proc.returncode
-        with open(out_path, encoding="utf-8", errors="replace") as f:
-            output = f.read()
+        # xcopy writes in the console's code page.
+        with open(out_path, "rb") as f:
+            raw = f.read()
+        try:
+            output = raw.decode("utf-8")
+        except UnicodeDecodeError:
+            output = raw.decode("cp932", errors="replace")
         try:
             with open(rss_path) as f:
                 rss = int(f.read().split()[-1])
@@ -137,26 +180,57 @@ def prepare(work, files, seed):
     return base, changed, os.path.join(work, f"t{files}", "backup"), counts
 
 
-def expected_counts(scenario, counts):
-    """What the floor and the engine must say they did: a no-change run that
-    copies anything read other time stamps than the generator wrote."""
+def prepare_large(work, scenario, seed):
+    count, mib = LARGE_SCENARIOS[scenario]
+    base = os.path.join(work, scenario, "base")
+    stamp = os.path.join(work, scenario, f"seed{seed}.json")
+    if not os.path.exists(stamp):
+        print(f"generating {count} × {mib} MiB (seed {seed}) …", flush=True)
+        trees.generate_large(base, count, mib, seed)
+        with open(stamp, "w") as f:
+            json.dump({"files": count, "changed": 0, "deleted": 0, "added": 0}, f)
+    return base, os.path.join(work, scenario, "backup"), count * (mib << 20)
+
+
+def expected_output(program, scenario, counts):
+    """What a program must say it did: a no-change run that copies anything
+    read other time stamps than the generator wrote."""
+    base = program.partition("@")[0]
     if scenario == "nochange":
-        return {"floor": "copied 0, deleted 0,", "engine": "created 0, updated 0, deleted 0,"}
-    if scenario == "change":
-        return {"floor": f"copied {counts['changed'] + counts['added']}, deleted {counts['deleted']},",
-                "engine": f"created {counts['added']}, updated {counts['changed']}, deleted {counts['deleted']},"}
-    return {"floor": f"copied {counts['files']}, deleted 0,", "engine": f"created {counts['files']}, updated 0, deleted 0,"}
+        copied, added, changed, deleted = 0, 0, 0, 0
+    elif scenario == "change":
+        copied, added, changed, deleted = counts["changed"] + counts["added"], counts["added"], counts["changed"], \
+            counts["deleted"]
+    else:
+        copied, added, changed, deleted = counts["files"], counts["files"], 0, 0
+    if base == "floor":
+        return f"copied {copied}, deleted {deleted},"
+    if base == "engine":
+        return f"created {added}, updated {changed}, deleted {deleted},"
+    if base == "xcopy":
+        return copied  # the number it prints first
+    return None
 
 
-def scenario_trees(scenario, base, changed, backup):
-    """(master, reset of the backup before a run)."""
-    if scenario == "firstcopy":
-        def empty():
-            subprocess.run(["rm", "-rf", backup], check=True)
-            os.makedirs(backup)
-        return base, empty
-    master = changed if scenario == "change" else base
-    return master, lambda: trees.sync(base, backup)
+def check(program, scenario, counts, figure, master, backup):
+    """What is wrong with a finished run, or None."""
+    if figure[2] is None:
+        return None  # killed: counted apart
+    base = program.partition("@")[0]
+    expected = expected_output(program, scenario, counts)
+    if base == "xcopy":
+        printed = re.match(r"\s*(\d+)", figure[3])
+        if not printed or int(printed.group(1)) != expected:
+            return f"expected {expected} files copied, printed {figure[3].strip()!r}"
+        # It deletes nothing: what the master lost stays in the backup.
+        diff = [d for d in trees.differences(master, backup) if not d.startswith("extra ")]
+    else:
+        if expected is not None and expected not in figure[3]:
+            return f"expected \"{expected}\", printed {figure[3].strip()!r}"
+        diff = trees.differences(master, backup)
+    if diff:
+        return f"backup differs from master: {diff[0]} (+{len(diff) - 1} more)"
+    return None
 
 
 def fmt_time(runs):
@@ -172,103 +246,172 @@ def fmt_time(runs):
     return f"{statistics.median(done):.2f} s ({min(done):.2f}–{max(done):.2f}){apart}"
 
 
-def median_ratio(a, b):
-    """Median of the ratios of the rounds in which both runs ended cleanly."""
-    ratios = [x[0] / y[0] for x, y in zip(a, b) if x[2] == 0 and y[2] == 0]
-    return f"{statistics.median(ratios):.2f}×" if ratios else "—"
+def ratios(a, b):
+    """The ratios of the rounds in which both runs ended cleanly."""
+    return [x[0] / y[0] for x, y in zip(a, b) if x[2] == 0 and y[2] == 0]
+
+
+def median_ratio(a, b, invert=False):
+    r = ratios(b, a) if invert else ratios(a, b)
+    return f"{statistics.median(r):.2f}×" if r else "—"
 
 
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--build", required=True)
+    p.add_argument("--before", default="", help="a folder with Tandrel.exe and engine_driver.exe of another build")
     p.add_argument("--work", required=True)
     p.add_argument("--wine", default="wine")
     p.add_argument("--files", default="20000,100000", help="tree sizes, comma separated (folders = files / 20)")
-    p.add_argument("--pairs", type=int, default=5, help="rounds of window, floor, engine per scenario")
-    p.add_argument("--scenarios", default="nochange,change,firstcopy")
-    p.add_argument("--programs", default="window,floor,engine")
+    p.add_argument("--pairs", type=int, default=3, help="rounds of every program per scenario")
+    p.add_argument("--scenarios", default="nochange,change,firstcopy,large8m,large2g")
+    p.add_argument("--programs", default="window,engine,floor,xcopy")
     p.add_argument("--timeout", type=float, default=1800, help="seconds one process may take")
     p.add_argument("--seed", type=int, default=10)
     args = p.parse_args()
 
-    programs = [x for x in PROGRAMS if x in args.programs.split(",")]
-    scenarios = [s for s in GOALS if s in args.scenarios.split(",")]
+    wanted = args.programs.split(",")
+    programs = [x for x in PROGRAMS if x in wanted]
+    if args.before:
+        programs += [f"{x}@before" for x in ("window", "engine") if x in wanted]
+    asked = args.scenarios.split(",")
+    scenarios = [s for s in TREE_SCENARIOS if s in asked]
+    large = [s for s in LARGE_SCENARIOS if s in asked]
     sizes = [int(x) for x in args.files.split(",") if x]
     os.makedirs(args.work, exist_ok=True)
     runner = Runner(args)
 
     # Warm-up on a small tree: Wine's services and every library in memory.
-    wb, _, wbackup, _ = prepare(args.work, 200, args.seed)
+    wb, _, wbackup, _ = prepare(args.work, MEMORY_FILES, args.seed)
     for program in programs:
         trees.sync(wb, wbackup)
         runner.run(program, wb, wbackup)
 
-    results = {}  # (size, scenario, program) -> [(seconds, rss, code)]
+    results = {}  # (size or None, scenario, program) -> [(seconds, rss, code, output)]
     wrong = []
-    for size in sizes:
+
+    def measure(size, scenario, master, backup, reset, counts, progs):
+        for round_ in range(args.pairs):
+            for program in progs:
+                reset()
+                figure = runner.run(program, master, backup)
+                results.setdefault((size, scenario, program), []).append(figure)
+                where = f"{label(program)}, {TITLES[scenario]}" + (f", {size:,} files" if size else "")
+                problem = check(program, scenario, counts, figure, master, backup)
+                if problem:
+                    wrong.append(f"{where}: {problem}")
+                print(f"  {where}, round {round_ + 1}: {figure[0]:.2f} s, peak {figure[1] / 1024:.0f} MiB, "
+                      f"exit {figure[2]}{', WRONG' if problem else ''}", flush=True)
+
+    def tree_reset(scenario, base, backup):
+        if scenario == "firstcopy":
+            def empty():
+                subprocess.run(["rm", "-rf", backup], check=True)
+                os.makedirs(backup)
+            return empty
+        return lambda: trees.sync(base, backup)
+
+    window_programs = [x for x in programs if x.startswith("window")]
+    for size in [MEMORY_FILES] + sizes:
         base, changed, backup, counts = prepare(args.work, size, args.seed)
         for scenario in scenarios:
-            master, reset = scenario_trees(scenario, base, changed, backup)
-            expected = expected_counts(scenario, counts)
-            for round_ in range(args.pairs):
-                for program in programs:
-                    reset()
-                    figure = runner.run(program, master, backup)
-                    results.setdefault((size, scenario, program), []).append(figure)
-                    diff = trees.differences(master, backup)
-                    where = f"{LABELS[program]}, {TITLES[scenario]}, {size:,} files"
-                    if diff and figure[2] is not None:
-                        wrong.append(f"{where}: backup differs from master: {diff[0]} (+{len(diff) - 1} more)")
-                    if program in expected and figure[2] is not None and expected[program] not in figure[3]:
-                        wrong.append(f"{where}: expected \"{expected[program]}\", printed {figure[3].strip()!r}")
-                    print(f"  {size:,} files, {TITLES[scenario]}, round {round_ + 1}: {LABELS[program]} "
-                          f"{figure[0]:.2f} s, peak {figure[1] / 1024:.0f} MiB, exit {figure[2]}"
-                          f"{'' if not diff else ', backup differs from master'}", flush=True)
+            master = changed if scenario == "change" else base
+            # The small tree is there for the window's memory only.
+            progs = window_programs if size == MEMORY_FILES else programs
+            measure(size, scenario, master, backup, tree_reset(scenario, base, backup), counts, progs)
+    for scenario in large:
+        base, backup, _ = prepare_large(args.work, scenario, args.seed)
+        progs = [x for x in programs if not x.startswith("xcopy")]
+        measure(None, scenario, base, backup, tree_reset("firstcopy", base, backup),
+                {"files": LARGE_SCENARIOS[scenario][0]}, progs)
+
+    def series(size, scenario, program):
+        return results.get((size, scenario, program), [])
+
+    builds = ["before", "after"] if args.before else ["after"]
+
+    def named(base, build):
+        return base if build == "after" else f"{base}@{build}"
 
     print()
     print(f"Medians of {args.pairs} rounds (min–max); ratios are medians of the ratios within each round.")
     print("Runs killed at the time-out or ended with a non-zero exit code count in no median.")
+    if "xcopy" in programs:
+        print("xcopy deletes nothing: after a change it leaves the deleted files in the backup; it is timed all the")
+        print("same, and checked only for what it copies.")
     print()
-    header = f"{'scenario':<42}{'files':>9}  " + "".join(f"{LABELS[x]:<27}" for x in programs)
-    extra = []
-    if "window" in programs and "floor" in programs:
-        extra.append("Tandrel/floor (goal)")
-    if "engine" in programs and "floor" in programs:
-        extra.append("engine/floor")
+    # (group, build, numerator, denominator), each a program's name.
+    columns = []
+    if "floor" in programs:
+        columns += [("Tandrel/floor", b, named("window", b), "floor") for b in builds if "window" in programs]
+        columns += [("engine/floor", b, named("engine", b), "floor") for b in builds if "engine" in programs]
     if "window" in programs and "engine" in programs:
-        extra.append("window/engine (goal)")
-    print(header + "  ".join(f"{e:<22}" for e in extra))
+        columns += [("window/engine", b, named("window", b), named("engine", b)) for b in builds]
+    if "xcopy" in programs and "floor" in programs:
+        columns.append(("xcopy/floor", "", "xcopy", "floor"))
+    width = 9
+    groups = []
+    for group, *_ in columns:
+        if not groups or groups[-1][0] != group:
+            groups.append([group, 0])
+        groups[-1][1] += 1
+    lead = f"{'':<36}{'':>9}  {'':<24}"
+    print(lead + "".join(f"{g:<{n * width}}" for g, n in groups))
+    print(f"{'scenario':<36}{'files':>9}  {'floor':<24}" + "".join(f"{c[1]:<{width}}" for c in columns) + "goal")
     for size in sizes:
         for scenario in scenarios:
-            row = f"{TITLES[scenario]:<42}{size:>9,}  "
-            data = {x: results[(size, scenario, x)] for x in programs}
-            for x in programs:
-                row += f"{fmt_time(data[x]):<27}"
-            cells = []
-            if "window" in programs and "floor" in programs:
-                cells.append(f"{median_ratio(data['window'], data['floor'])} (≤ {GOALS[scenario]}×)")
-            if "engine" in programs and "floor" in programs:
-                cells.append(median_ratio(data["engine"], data["floor"]))
-            if "window" in programs and "engine" in programs:
-                cells.append(f"{median_ratio(data['window'], data['engine'])} (≤ {WINDOW_GOAL}×)")
-            print(row + "  ".join(f"{c:<22}" for c in cells))
+            row = f"{TITLES[scenario]:<36}{size:>9,}  {fmt_time(series(size, scenario, 'floor')):<24}"
+            for _, _, a, b in columns:
+                row += f"{median_ratio(series(size, scenario, a), series(size, scenario, b)):<{width}}"
+            goal = f"Tandrel/floor ≤ {GOALS[scenario]}×" + (
+                f" (stretch ≤ {STRETCH[scenario]}×)" if scenario in STRETCH else "") + f", window/engine ≤ {WINDOW_GOAL}×"
+            print(row + goal)
+    for scenario in large:
+        row = f"{TITLES[scenario]:<36}{'':>9}  {fmt_time(series(None, scenario, 'floor')):<24}"
+        for _, _, a, b in columns:
+            if a == "xcopy":
+                row += f"{'':<{width}}"
+            elif b == "floor":
+                # Throughput against the floor's: its time over ours.
+                row += f"{median_ratio(series(None, scenario, a), series(None, scenario, b), True):<{width}}"
+            else:
+                row += f"{median_ratio(series(None, scenario, a), series(None, scenario, b)):<{width}}"
+        print(row + f"throughput ≥ {GOALS[scenario]}× the floor's (columns …/floor: the floor's time over ours)")
 
-    # Peak memory of the largest tree, over every run of each program there;
-    # the floor's figure is what Wine itself takes for such a walk.
-    size = max(sizes)
     print()
-    print(f"Peak resident set (VmHWM of the Wine process, /usr/bin/time %M), {size:,} files, largest of the runs:")
-    for scenario in scenarios:
-        peak = {x: max(f[1] for f in results[(size, scenario, x)]) / 1024 for x in programs}
-        for x in programs:
-            goal = f"  goal ≤ {MEMORY_GOAL_MIB} MiB" if x == "window" else ""
-            if not peak[x]:
-                print(f"  {TITLES[scenario]:<36} {LABELS[x]:<14} not known (every run killed){goal}")
+    print("Per-round ratios:")
+    for key in [(s, sc) for s in sizes for sc in scenarios] + [(None, sc) for sc in large]:
+        size, scenario = key
+        for group, build, a, b in columns:
+            if size is None and a == "xcopy":
                 continue
-            over = ""
-            if x != "floor" and peak.get("floor"):
-                over = f" ({peak[x] - peak['floor']:+.1f} MiB over the floor)"
-            print(f"  {TITLES[scenario]:<36} {LABELS[x]:<14} {peak[x]:7.1f} MiB{over}{goal}")
+            r = ratios(series(size, scenario, b), series(size, scenario, a)) \
+                if size is None and b == "floor" else ratios(series(size, scenario, a), series(size, scenario, b))
+            where = TITLES[scenario] + (f", {size:,} files" if size else "")
+            print(f"  {where:<48} {group + ' ' + build:<22} " + " ".join(f"{x:.2f}" for x in r))
+
+    # Peak memory: every program on the largest tree, and the window run
+    # against its own peak on the small tree in the same run.
+    big = max(sizes) if sizes else None
+    if big:
+        print()
+        print(f"Peak resident set (VmHWM of the Wine process, /usr/bin/time %M), largest of the runs:")
+        for scenario in scenarios:
+            floor = max((f[1] for f in series(big, scenario, "floor")), default=0) / 1024
+            for program in programs:
+                peak = max((f[1] for f in series(big, scenario, program)), default=0) / 1024
+                line = f"  {TITLES[scenario]:<36} {big:,} files  {label(program):<24} "
+                if not peak:
+                    print(line + "not known")
+                    continue
+                over = f" ({peak - floor:+.1f} MiB over the floor)" if floor and program != "floor" else ""
+                small = ""
+                if program.startswith("window"):
+                    own = max((f[1] for f in series(MEMORY_FILES, scenario, program)), default=0) / 1024
+                    if own:
+                        small = (f"; on {MEMORY_FILES} files {own:.1f} MiB, {peak - own:+.1f} MiB "
+                                 f"(goal ≤ +{MEMORY_GOAL_MIB} MiB)")
+                print(line + f"{peak:7.1f} MiB{over}{small}")
     if wrong:
         print()
         print("Wrong results:")

@@ -1,26 +1,35 @@
 #!/usr/bin/env bash
 # Times mirroring as whole processes against the floor (a plain mirror walk
 # with the same system calls): Tandrel.exe /auto with its window, the engine
-# alone (headless driver) and the floor, in turn, on generated trees, and
-# prints the medians, the ratios and the peak memory.
+# alone (headless driver), the floor and xcopy, in turn, on generated trees
+# and on large files, and prints the medians, the ratios of every round and
+# the peak memory (the window run's also on a 200-file tree). Every run is
+# checked: its counts and the backup it leaves.
 #
-#   bench/engine.sh            20,000 and 100,000 files, 5 rounds, every scenario
-#   bench/engine.sh --quick    20,000 files, 3 rounds
+#   bench/engine.sh            20,000 and 100,000 files, 3 rounds, every scenario
+#   bench/engine.sh --quick    20,000 files, 3 rounds, no large files
 #   bench/engine.sh [--quick] [--files 2000,20000] [--pairs N]
-#                   [--scenarios nochange,change,firstcopy]
-#                   [--programs window,floor,engine] [--timeout SECONDS]
+#                   [--scenarios nochange,change,firstcopy,large8m,large2g]
+#                   [--programs window,engine,floor,xcopy] [--timeout SECONDS]
+#                   [--before DIR]  (also time DIR's Tandrel.exe and
+#                                    engine_driver.exe, another build's, in
+#                                    the same rounds: before and after)
 #                   [--no-build]   (time the programs build/ already holds)
 #
 # The same settings come from the environment: BENCH_FILES, BENCH_PAIRS,
 # BENCH_SCENARIOS, BENCH_PROGRAMS, BENCH_TIMEOUT (seconds per process),
-# BENCH_WORK (where the trees go; default build/bench-engine).
+# BENCH_BEFORE, BENCH_WORK (where the trees go; default build/bench-engine).
+# A build to compare with: git worktree add ../before <commit>, then in it
+# source scripts/env.sh; tandrel_build Tandrel; tandrel_build engine_driver,
+# and --before ../before/build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 files="${BENCH_FILES:-}"
 pairs="${BENCH_PAIRS:-}"
-scenarios="${BENCH_SCENARIOS:-nochange,change,firstcopy}"
-programs="${BENCH_PROGRAMS:-window,floor,engine}"
+scenarios="${BENCH_SCENARIOS:-}"
+programs="${BENCH_PROGRAMS:-window,engine,floor,xcopy}"
+before="${BENCH_BEFORE:-}"
 timeout="${BENCH_TIMEOUT:-1800}"
 quick=0
 build=1
@@ -31,6 +40,7 @@ while (($#)); do
         --pairs) pairs="$2"; shift ;;
         --scenarios) scenarios="$2"; shift ;;
         --programs) programs="$2"; shift ;;
+        --before) before="$(cd "$2" && pwd)"; shift ;;
         --timeout) timeout="$2"; shift ;;
         --no-build) build=0 ;;
         -h|--help) awk 'NR > 1 && /^#/ { print; next } NR > 1 { exit }' "$0"; exit 0 ;;
@@ -40,10 +50,11 @@ while (($#)); do
 done
 if ((quick)); then
     files="${files:-20000}"
-    pairs="${pairs:-3}"
+    scenarios="${scenarios:-nochange,change,firstcopy}"
 fi
 files="${files:-20000,100000}"
-pairs="${pairs:-5}"
+pairs="${pairs:-3}"
+scenarios="${scenarios:-nochange,change,firstcopy,large8m,large2g}"
 
 scripts/setup.sh
 if ! command -v python3 >/dev/null || [ ! -x /usr/bin/time ]; then
@@ -66,4 +77,4 @@ if ! checks=$(python3 bench/trees_test.py 2>&1); then echo "$checks"; exit 1; fi
 
 echo "== mirroring against the floor: $files files, $pairs rounds, time-out ${timeout} s per process"
 python3 bench/engine.py --build "$TANDREL_BUILD" --work "$work" --files "$files" --pairs "$pairs" \
-    --scenarios "$scenarios" --programs "$programs" --timeout "$timeout"
+    --scenarios "$scenarios" --programs "$programs" --timeout "$timeout" ${before:+--before "$before"}

@@ -4,6 +4,7 @@ side (much faster than from inside Wine).
 
   trees.py generate DIR FILES FOLDERS [SEED]  a tree of FILES files of 1-8 KiB
                                               in FOLDERS folders
+  trees.py large DIR COUNT MIB [SEED]         COUNT files of MIB MiB each
   trees.py change BASE DIR [SEED]             DIR = BASE with 1 % of the files
                                               changed, 0.5 % deleted, 0.5 % added
   trees.py sync SRC DST                       make DST equal to SRC (names,
@@ -75,6 +76,30 @@ def generate(root, files, folders, seed):
         mtime = BASE_TIME + rng.randrange(YEAR)
         write_file(os.path.join(root, folder, file_name(i)), rng.randbytes(size), mtime)
     set_folder_times(root, names)
+
+
+def generate_large(root, count, mib, seed):
+    """COUNT files of MIB MiB in one folder. The bytes repeat a random block
+    of 16 MiB (cheap to make, and nothing a file system would take for
+    sparse or compress)."""
+    rng = random.Random(seed)
+    if os.path.exists(root):
+        shutil.rmtree(root)
+    os.makedirs(root)
+    block = rng.randbytes(16 << 20)
+    for i in range(count):
+        path = os.path.join(root, f"large{i:03d}.bin")
+        left = mib << 20
+        with open(path, "wb") as f:
+            offset = rng.randrange(len(block))
+            while left:
+                piece = block[offset:offset + left]
+                f.write(piece)
+                left -= len(piece)
+                offset = 0
+        mtime = BASE_TIME + rng.randrange(YEAR)
+        os.utime(path, ns=(mtime * 10**9, mtime * 10**9))
+    os.utime(root, ns=(BASE_TIME * 10**9,) * 2)
 
 
 def walk(root):
@@ -160,6 +185,8 @@ def main(argv):
     cmd, args = argv[1], argv[2:]
     if cmd == "generate":
         generate(args[0], int(args[1]), int(args[2]), int(args[3]) if len(args) > 3 else 10)
+    elif cmd == "large":
+        generate_large(args[0], int(args[1]), int(args[2]), int(args[3]) if len(args) > 3 else 10)
     elif cmd == "change":
         change(args[0], args[1], int(args[2]) if len(args) > 2 else 10)
     elif cmd == "sync":

@@ -85,5 +85,16 @@ class TreesTest(unittest.TestCase):
         self.assertEqual(trees.differences(src, dst), [])
 
 
+    def test_large_files_have_their_size_and_differ(self):
+        trees.generate_large(self.path("l"), 3, 2, 5)
+        tree = trees.walk(self.path("l"))
+        self.assertEqual(sorted(tree), ["large000.bin", "large001.bin", "large002.bin"])
+        self.assertTrue(all(size == 2 << 20 for _, size, _ in tree.values()))
+        data = snapshot(self.path("l"))
+        self.assertNotEqual(data["large000.bin"][0], data["large001.bin"][0])
+        trees.generate_large(self.path("m"), 3, 2, 5)
+        self.assertEqual(data, snapshot(self.path("m")))
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -301,7 +301,7 @@ bool FolderListing::ReadByFind(const std::wstring& folder) {
     return ok_;
 }
 
-void FolderLister::ReadInto(FolderListing& listing, const std::wstring& folder) {
+void ListingPool::ReadInto(FolderListing& listing, const std::wstring& folder) {
     try {
         listing.Read(folder);
     } catch (...) {
@@ -312,53 +312,110 @@ void FolderLister::ReadInto(FolderListing& listing, const std::wstring& folder) 
     }
 }
 
-FolderLister::~FolderLister() {
-    if (!thread_) return;
+ListingPool::ListingPool(unsigned threads, size_t window) : window_(window) {
+    for (unsigned i = 0; i < threads; ++i) {
+        // Without threads the walk reads everything itself.
+        if (HANDLE thread = CreateThread(nullptr, 0, Run, this, 0, nullptr)) threads_.push_back(thread);
+    }
+}
+
+ListingPool::~ListingPool() {
     AcquireSRWLockExclusive(&lock_);
     quit_ = true;
     ReleaseSRWLockExclusive(&lock_);
     WakeAllConditionVariable(&changed_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
+    for (HANDLE thread : threads_) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
 }
 
-void FolderLister::Start(const std::wstring& folder, FolderListing& listing) {
-    if (!thread_) thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    if (!thread_) {
-        // No second thread: the listing is read here, one after the other.
-        ReadInto(listing, folder);
-        return;
-    }
+void ListingPool::Ahead(const std::vector<std::wstring>& folders) {
+    if (threads_.empty() || folders.empty()) return;
     AcquireSRWLockExclusive(&lock_);
-    folder_ = folder;
-    asked_ = &listing;
-    done_ = false;
+    std::vector<std::shared_ptr<Request>> first;
+    for (const std::wstring& folder : folders) {
+        const auto asked = std::find_if(queue_.begin(), queue_.end(),
+                                        [&](const auto& request) { return request->folder == folder; });
+        if (asked != queue_.end()) {
+            first.push_back(*asked);
+            queue_.erase(asked);
+        } else {
+            first.push_back(std::make_shared<Request>());
+            first.back()->folder = folder;
+        }
+    }
+    queue_.insert(queue_.begin(), first.begin(), first.end());
     ReleaseSRWLockExclusive(&lock_);
     WakeAllConditionVariable(&changed_);
 }
 
-void FolderLister::Wait() {
+void ListingPool::Take(const std::wstring& folder, FolderListing& listing) {
     AcquireSRWLockExclusive(&lock_);
-    while (!done_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    const auto asked =
+        std::find_if(queue_.begin(), queue_.end(), [&](const auto& request) { return request->folder == folder; });
+    std::shared_ptr<Request> request;
+    if (asked != queue_.end()) {
+        request = *asked;
+        if (request->state == Request::State::Waiting) {
+            // Not begun: read here rather than wait for a thread.
+            queue_.erase(asked);
+            request.reset();
+        } else {
+            while (request->state != Request::State::Done) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+            queue_.erase(std::find(queue_.begin(), queue_.end(), request));
+        }
+    }
     ReleaseSRWLockExclusive(&lock_);
+    // Another folder may be read ahead in its place.
+    WakeAllConditionVariable(&changed_);
+    if (request) {
+        listing = std::move(request->listing);
+    } else {
+        ReadInto(listing, folder);
+    }
 }
 
-DWORD WINAPI FolderLister::Run(void* self) {
-    FolderLister& lister = *static_cast<FolderLister*>(self);
-    AcquireSRWLockExclusive(&lister.lock_);
-    for (;;) {
-        while (!lister.asked_ && !lister.quit_) SleepConditionVariableSRW(&lister.changed_, &lister.lock_, INFINITE, 0);
-        if (lister.quit_) break;
-        FolderListing& listing = *lister.asked_;
-        lister.asked_ = nullptr;
-        const std::wstring folder = lister.folder_;
-        ReleaseSRWLockExclusive(&lister.lock_);
-        ReadInto(listing, folder);
-        AcquireSRWLockExclusive(&lister.lock_);
-        lister.done_ = true;
-        WakeAllConditionVariable(&lister.changed_);
+void ListingPool::Drop(const std::wstring& prefix) {
+    AcquireSRWLockExclusive(&lock_);
+    for (auto it = queue_.begin(); it != queue_.end();) {
+        Request& request = **it;
+        // One being read is let go by its thread when it is read.
+        if (request.folder.size() > prefix.size() && request.folder.compare(0, prefix.size(), prefix) == 0) {
+            it = queue_.erase(it);
+        } else {
+            ++it;
+        }
     }
-    ReleaseSRWLockExclusive(&lister.lock_);
+    ReleaseSRWLockExclusive(&lock_);
+    WakeAllConditionVariable(&changed_);
+}
+
+std::shared_ptr<ListingPool::Request> ListingPool::NextToRead() {
+    const size_t ahead = std::min(queue_.size(), window_);
+    for (size_t i = 0; i < ahead; ++i) {
+        if (queue_[i]->state == Request::State::Waiting) return queue_[i];
+    }
+    return nullptr;
+}
+
+DWORD WINAPI ListingPool::Run(void* self) {
+    ListingPool& pool = *static_cast<ListingPool*>(self);
+    AcquireSRWLockExclusive(&pool.lock_);
+    for (;;) {
+        std::shared_ptr<Request> request;
+        while (!pool.quit_ && !(request = pool.NextToRead())) {
+            SleepConditionVariableSRW(&pool.changed_, &pool.lock_, INFINITE, 0);
+        }
+        if (pool.quit_) break;
+        request->state = Request::State::Reading;
+        ReleaseSRWLockExclusive(&pool.lock_);
+        ReadInto(request->listing, request->folder);
+        AcquireSRWLockExclusive(&pool.lock_);
+        request->state = Request::State::Done;
+        WakeAllConditionVariable(&pool.changed_);
+    }
+    ReleaseSRWLockExclusive(&pool.lock_);
     return 0;
 }
 

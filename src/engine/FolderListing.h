@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +69,7 @@ public:
     std::vector<CaseTwin> CaseTwins() const;
 
 private:
-    friend class FolderLister;
+    friend class ListingPool;
     enum class HandleRead { Done, Failed, Refused };
     HandleRead ReadByHandle(const std::wstring& folder);
     bool ReadByFind(const std::wstring& folder);
@@ -88,31 +90,44 @@ private:
     mutable std::vector<std::uint32_t> exact_, folded_;
 };
 
-// Reads one folder at a time on a thread of its own, so that the walk reads
-// the other tree's folder while it reads its own: the two listings then
-// take about as long as the slower one. The listing is the same as one read
-// in place, failures included.
-class FolderLister {
+// Reads folders ahead of the walk on a small pool of threads, in the order
+// the walk will want them, so that the walk seldom waits for a listing and
+// the two trees are read at once. A listing read ahead is the one the walk
+// would have read in place, failures included, and a folder is read once.
+// Only the first `window` folders asked for are read ahead, so the listings
+// held at a time stay few.
+class ListingPool {
 public:
-    FolderLister() = default;
-    ~FolderLister();
-    FolderLister(const FolderLister&) = delete;
-    FolderLister& operator=(const FolderLister&) = delete;
-    // Begins reading folder into listing, which must stay until Wait().
-    void Start(const std::wstring& folder, FolderListing& listing);
-    // Until the listing begun last has been read.
-    void Wait();
+    explicit ListingPool(unsigned threads = 2, size_t window = 8);
+    ~ListingPool();
+    ListingPool(const ListingPool&) = delete;
+    ListingPool& operator=(const ListingPool&) = delete;
+    // These folders, in this order, before every folder asked for earlier
+    // (the walk goes depth first); one asked for already moves up.
+    void Ahead(const std::vector<std::wstring>& folders);
+    // The listing of folder: the one read ahead (waited for while a thread
+    // of the pool reads it), else read now on the calling thread.
+    void Take(const std::wstring& folder, FolderListing& listing);
+    // The walk has left prefix: what lies below it is not wanted any more.
+    void Drop(const std::wstring& prefix);
 
 private:
+    struct Request {
+        std::wstring folder;
+        FolderListing listing;
+        enum class State { Waiting, Reading, Done } state = State::Waiting;
+    };
     static DWORD WINAPI Run(void* self);
     static void ReadInto(FolderListing& listing, const std::wstring& folder);
+    // Under the lock: the first request a thread of the pool may read.
+    std::shared_ptr<Request> NextToRead();
 
-    HANDLE thread_ = nullptr;
+    const size_t window_;
+    std::vector<HANDLE> threads_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    std::wstring folder_;
-    FolderListing* asked_ = nullptr;
-    bool done_ = true;
+    // In the order the walk will take them.
+    std::deque<std::shared_ptr<Request>> queue_;
     bool quit_ = false;
 };
 

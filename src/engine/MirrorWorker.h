@@ -132,6 +132,10 @@ private:
     // the conflict error where there is not.
     bool PutReplacementsInPlace();
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
+    // The copy pass asks for the listings of the sub-folders it will enter,
+    // on both sides, before it goes through the folder's files.
+    void ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
+                   const FolderListing* other);
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
@@ -174,8 +178,8 @@ private:
         bool cleared = false;
     };
     std::vector<Replacement> replacements_;
-    // Reads the other tree's folders beside the walk.
-    FolderLister lister_;
+    // Reads the folders of both trees ahead of the walk.
+    ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
     bool planning_ = false;

@@ -164,6 +164,23 @@ bool MirrorWorker::PutReplacementsInPlace() {
     return true;
 }
 
+void MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
+                             const FolderListing* other) {
+    // The sub-folders the walk will enter, as far as the listings tell, in
+    // its order; a folder the copy pass creates is not listed in the backup.
+    std::vector<std::wstring> ahead;
+    for (const FindEntry& entry : own.entries()) {
+        if (!entry.IsFolder() || entry.IsLink() || !NameAccepted(entry.name)) continue;
+        const std::wstring rel = relative + entry.name;
+        if (!IsTarget(filters_.FolderOutcome(rel))) continue;
+        const KnownEntry known = Lookup(other, entry.name);
+        if (known && *known && (*known)->IsLink()) continue;
+        ahead.push_back(folder + entry.name + L"\\");
+        if (removalDepth_ == 0 && known && *known && (*known)->IsFolder()) ahead.push_back(backupRoot_ + rel + L"\\");
+    }
+    pool_.Ahead(ahead);
+}
+
 void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
     for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
 }
@@ -241,22 +258,22 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     // backup holds nothing.
     const bool askOther = removalDepth_ == 0 && !(relative.empty() && backupRootPending_);
     const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
-    // Both sides are read at once: the other one on the lister's thread.
+    // Both sides are read at once, the other one on a thread of the pool,
+    // unless both were read ahead already.
     FolderListing own, otherListing;
-    bool ownRead = false;
-    if (askOther) {
-        lister_.Start(otherFolder, otherListing);
-        // The lister writes into otherListing: it is waited for even when
-        // reading this side throws.
-        struct Join {
-            FolderLister& lister;
-            ~Join() { lister.Wait(); }
-        } join{lister_};
-        ownRead = own.Read(folder);
-    } else {
-        ownRead = own.Read(folder);
-    }
-    if (!ownRead) {
+    if (askOther) pool_.Ahead({otherFolder});
+    pool_.Take(folder, own);
+    if (askOther) pool_.Take(otherFolder, otherListing);
+    // Whatever was read ahead below this folder is not wanted once it is done.
+    struct Drop {
+        ListingPool& pool;
+        const std::wstring &own, &other;
+        ~Drop() {
+            pool.Drop(own);
+            pool.Drop(other);
+        }
+    } drop{pool_, folder, otherFolder};
+    if (!own.ok()) {
         if (const std::wstring retries = ops_.RetryListing(folder, own); !own.ok()) {
             ReportListFailure(folder, own.error(), L"", retries);
             kept = true;
@@ -299,6 +316,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     };
 
     if (deletePass_) RemovePartials(folder, own);
+    if (!deletePass_ && work.SubDir) ListAhead(folder, relative, own, other);
 
     bool changed = false;
     if (!skipFiles) {

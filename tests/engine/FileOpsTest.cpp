@@ -263,6 +263,47 @@ TEST(FileOpsTest, ListingsCarryEachEntrysIdAndFailAsBefore) {
     EXPECT_TRUE(listing.entries().empty());
 }
 
+TEST(FileOpsTest, ListingsReadAheadAreTheListingsReadInPlace) {
+    TempDir temp;
+    std::vector<std::wstring> folders;
+    for (int i = 0; i < 12; ++i) {
+        const std::wstring folder = temp / (L"d" + std::to_wstring(i) + L"\\");
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        for (int j = 0; j < i; ++j) ASSERT_TRUE(test::WriteBytes(folder + std::to_wstring(j), ""));
+        folders.push_back(folder);
+    }
+    folders.insert(folders.begin() + 5, temp / L"missing\\");
+    ListingPool pool(2, 4);
+    pool.Ahead(folders);
+    // Taken in the order asked, out of it, and one never asked for: each is
+    // what a listing read here says, a failure included.
+    std::vector<std::wstring> order = folders;
+    std::swap(order[0], order[7]);
+    order.push_back(temp.Path() + L"\\");
+    for (const std::wstring& folder : order) {
+        FolderListing ahead, here;
+        pool.Take(folder, ahead);
+        const bool read = here.Read(folder);
+        EXPECT_EQ(ahead.ok(), read) << folder;
+        EXPECT_EQ(ahead.error(), here.error()) << folder;
+        ASSERT_EQ(ahead.entries().size(), here.entries().size()) << folder;
+        for (const FindEntry& entry : here.entries()) EXPECT_NE(ahead.Find(entry.name), nullptr) << entry.name;
+    }
+
+    // What the walk has left is read again when it is asked for once more.
+    const std::wstring sub = temp / L"d3\\";
+    pool.Ahead({sub});
+    FolderListing first;
+    pool.Take(sub, first);
+    pool.Ahead({sub});
+    ASSERT_TRUE(test::WriteBytes(sub + L"new", ""));
+    pool.Drop(temp.Path() + L"\\");
+    FolderListing again;
+    pool.Take(sub, again);
+    EXPECT_EQ(first.Find(L"new"), nullptr);
+    EXPECT_NE(again.Find(L"new"), nullptr);
+}
+
 TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
     TempDir temp;
     Rig rig;
