@@ -10,7 +10,9 @@ one thread) and xcopy (/E /D /Y /Q /I /C /H /K, the copy-what-is-newer line
 of backup batch files; Wine's own xcopy; it deletes nothing). With --before
 DIR, the window run and the engine of another build (DIR holds its
 Tandrel.exe and engine_driver.exe) run in the same rounds, so before and
-after are compared on the same machine at the same time.
+after are compared on the same machine at the same time. Every first copy
+(of a tree or of large files) also times the engine with Verify on, so the
+table shows what Verify costs.
 
 Memory is the peak resident set (the kernel's ru_maxrss, i.e. VmHWM) of the
 Wine process that runs the program, as /usr/bin/time reports it when the
@@ -40,7 +42,7 @@ LARGE_SCENARIOS = {"large8m": (40, 8), "large2g": (1, 2048)}  # files, MiB each
 TITLES = {
     "nochange": "no change",
     "change": "after 1 % / 0.5 % / 0.5 % change",
-    "firstcopy": "first copy (Verify off)",
+    "firstcopy": "first copy",
     "large8m": "first copy, 40 × 8 MiB",
     "large2g": "first copy, one 2 GiB file",
 }
@@ -52,7 +54,10 @@ WINDOW_GOAL = 1.15
 MEMORY_GOAL_MIB = 16  # over the window run's own peak on 200 files
 MEMORY_FILES = 200
 PROGRAMS = ("window", "engine", "floor", "xcopy")
-LABELS = {"window": "Tandrel /auto", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy"}
+LABELS = {"window": "Tandrel /auto", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy",
+          "verify": "engine alone, Verify on"}
+# Scenarios that copy everything, where Verify doubles the reading.
+COPY_SCENARIOS = ("firstcopy", "large8m", "large2g")
 
 
 def windows_path(path):
@@ -102,7 +107,7 @@ class Runner:
                     "/E", "/D", "/Y", "/Q", "/I", "/C", "/H", "/K"], None
         exe = "floor_mirror.exe" if base == "floor" else "engine_driver.exe"
         return [self.args.wine, os.path.join(self.builds()[build], exe), windows_path(master),
-                windows_path(backup)], None
+                windows_path(backup)] + (["--verify"] if base == "verify" else []), None
 
     def run(self, program, master, backup):
         figure = self.run_once(program, master, backup)
@@ -205,7 +210,7 @@ def expected_output(program, scenario, counts):
         copied, added, changed, deleted = counts["files"], counts["files"], 0, 0
     if base == "floor":
         return f"copied {copied}, deleted {deleted},"
-    if base == "engine":
+    if base in ("engine", "verify"):
         return f"created {added}, updated {changed}, deleted {deleted},"
     if base == "xcopy":
         return copied  # the number it prints first
@@ -274,6 +279,7 @@ def main():
     programs = [x for x in PROGRAMS if x in wanted]
     if args.before:
         programs += [f"{x}@before" for x in ("window", "engine") if x in wanted]
+    verify = ["verify"] if "engine" in wanted else []
     asked = args.scenarios.split(",")
     scenarios = [s for s in TREE_SCENARIOS if s in asked]
     large = [s for s in LARGE_SCENARIOS if s in asked]
@@ -317,11 +323,12 @@ def main():
         for scenario in scenarios:
             master = changed if scenario == "change" else base
             # The small tree is there for the window's memory only.
-            progs = window_programs if size == MEMORY_FILES else programs
+            progs = window_programs if size == MEMORY_FILES else programs + (
+                verify if scenario in COPY_SCENARIOS else [])
             measure(size, scenario, master, backup, tree_reset(scenario, base, backup), counts, progs)
     for scenario in large:
         base, backup, _ = prepare_large(args.work, scenario, args.seed)
-        progs = [x for x in programs if not x.startswith("xcopy")]
+        progs = [x for x in programs if not x.startswith("xcopy")] + verify
         measure(None, scenario, base, backup, tree_reset("firstcopy", base, backup),
                 {"files": LARGE_SCENARIOS[scenario][0]}, progs)
 
@@ -336,6 +343,8 @@ def main():
     print()
     print(f"Medians of {args.pairs} rounds (min–max); ratios are medians of the ratios within each round.")
     print("Runs killed at the time-out or ended with a non-zero exit code count in no median.")
+    print("Copies run with Verify off, but for \"engine alone, Verify on\" (column Verify on/off: its time over")
+    print("the engine's with Verify off).")
     if "xcopy" in programs:
         print("xcopy deletes nothing: after a change it leaves the deleted files in the backup; it is timed all the")
         print("same, and checked only for what it copies.")
@@ -349,7 +358,9 @@ def main():
         columns += [("window/engine", b, named("window", b), named("engine", b)) for b in builds]
     if "xcopy" in programs and "floor" in programs:
         columns.append(("xcopy/floor", "", "xcopy", "floor"))
-    width = 9
+    if verify:
+        columns.append(("Verify on/off", "", "verify", "engine"))
+    width = 14
     groups = []
     for group, *_ in columns:
         if not groups or groups[-1][0] != group:
@@ -387,6 +398,8 @@ def main():
                 continue
             r = ratios(series(size, scenario, b), series(size, scenario, a)) \
                 if size is None and b == "floor" else ratios(series(size, scenario, a), series(size, scenario, b))
+            if not r:
+                continue  # not timed in this scenario
             where = TITLES[scenario] + (f", {size:,} files" if size else "")
             print(f"  {where:<48} {group + ' ' + build:<22} " + " ".join(f"{x:.2f}" for x in r))
 

@@ -152,7 +152,7 @@ void CDlgOptEnvironment::Load() {
     for (int id : {IDC_OE_SYSTEM_FOLDERS, IDC_OE_SYSTEM_FILES}) SendDlgItemMessageW(h, id, EM_LIMITTEXT, 32000, 0);
     SetText(h, IDC_OE_SYSTEM_FOLDERS, o.IgnoreSystemFolderNames);
     SetText(h, IDC_OE_SYSTEM_FILES, o.IgnoreSystemFileNames);
-    SendDlgItemMessageW(h, IDC_OE_RECYCLE_SPIN, UDM_SETRANGE32, 1, INT_MAX);
+    SetSpin(h, IDC_OE_RECYCLE_SPIN, 1, INT_MAX);
     SetText(h, IDC_OE_RECYCLE_COUNT, std::to_wstring(o.RecycleBinFileCount));
     SetCheck(h, IDC_OE_RECYCLE_WAIT, o.CheckRecycleBin);
     UpdateEnabling();
