@@ -389,6 +389,15 @@ def main():
                 row += f"{median_ratio(series(None, scenario, a), series(None, scenario, b)):<{width}}"
         print(row + f"throughput ≥ {GOALS[scenario]}× the floor's (columns …/floor: the floor's time over ours)")
 
+    # What a window run costs whatever the tree: start-up, the automatic
+    # start's wait of 500 ms, the end. It is in every Tandrel/floor figure.
+    fixed = [(b, series(MEMORY_FILES, s, named("window", b))) for b in builds for s in scenarios[:1]]
+    if any(runs for _, runs in fixed):
+        print()
+        for build, runs in fixed:
+            print(f"Tandrel /auto on {MEMORY_FILES} files ({build}): {fmt_time(runs)}, of which 0.50 s is the automatic "
+                  "start's wait; its fixed cost, in every Tandrel/floor figure above.")
+
     print()
     print("Per-round ratios:")
     for key in [(s, sc) for s in sizes for sc in scenarios] + [(None, sc) for sc in large]:

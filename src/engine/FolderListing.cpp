@@ -391,6 +391,13 @@ void ListingPool::Drop(const std::wstring& prefix) {
     WakeAllConditionVariable(&changed_);
 }
 
+void ListingPool::Settle() {
+    AcquireSRWLockExclusive(&lock_);
+    queue_.clear();
+    while (reading_ > 0) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    ReleaseSRWLockExclusive(&lock_);
+}
+
 std::shared_ptr<ListingPool::Request> ListingPool::NextToRead() {
     const size_t ahead = std::min(queue_.size(), window_);
     for (size_t i = 0; i < ahead; ++i) {
@@ -409,9 +416,11 @@ DWORD WINAPI ListingPool::Run(void* self) {
         }
         if (pool.quit_) break;
         request->state = Request::State::Reading;
+        ++pool.reading_;
         ReleaseSRWLockExclusive(&pool.lock_);
         ReadInto(request->listing, request->folder);
         AcquireSRWLockExclusive(&pool.lock_);
+        --pool.reading_;
         request->state = Request::State::Done;
         WakeAllConditionVariable(&pool.changed_);
     }

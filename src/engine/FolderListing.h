@@ -110,6 +110,9 @@ public:
     void Take(const std::wstring& folder, FolderListing& listing);
     // The walk has left prefix: what lies below it is not wanted any more.
     void Drop(const std::wstring& prefix);
+    // Nothing asked for any more, and until no thread of the pool holds a
+    // folder open: a pass begins on a disk none of them is reading.
+    void Settle();
 
 private:
     struct Request {
@@ -128,6 +131,7 @@ private:
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     // In the order the walk will take them.
     std::deque<std::shared_ptr<Request>> queue_;
+    unsigned reading_ = 0;
     bool quit_ = false;
 };
 

@@ -59,6 +59,9 @@ bool MirrorWorker::RunPasses() {
     FolderSetting& work = *current_;
     replacements_.clear();
     const auto pass = [&](bool deletion) {
+        // Whatever the last pass left being read ahead is not waited on by
+        // anyone: it must not hold a folder open into this one.
+        pool_.Settle();
         deletePass_ = deletion;
         ops_.SetDeletePass(deletion);
         bool kept = false;

@@ -302,6 +302,17 @@ TEST(FileOpsTest, ListingsReadAheadAreTheListingsReadInPlace) {
     pool.Take(sub, again);
     EXPECT_EQ(first.Find(L"new"), nullptr);
     EXPECT_NE(again.Find(L"new"), nullptr);
+
+    // Once settled, no folder is held open by the pool: each can be moved.
+    pool.Ahead(folders);
+    pool.Settle();
+    for (int i = 0; i < 12; ++i) {
+        const std::wstring from = temp / (L"d" + std::to_wstring(i)), to = temp / (L"m" + std::to_wstring(i));
+        EXPECT_TRUE(MoveFileW(from.c_str(), to.c_str())) << i << L" " << GetLastError();
+    }
+    FolderListing gone;
+    pool.Take(folders[0], gone);
+    EXPECT_FALSE(gone.ok());
 }
 
 TEST(FileOpsTest, RecycleBinTakesDeletionsInBatches) {
