@@ -49,10 +49,12 @@ void CReportListCtrl::SetDateFormat(const std::wstring& format) {
 }
 
 void CReportListCtrl::AddRow(const ReportRow& r) {
-    Row row{r.action, r.path, ToTime(r.masterTime), ToTime(r.backupTime), r.size.value_or(0), false,
-            r.size.has_value()};
+    Row row{r.path, ToTime(r.masterTime), ToTime(r.backupTime), r.size.value_or(0), 0, false, r.size.has_value()};
     row.timed = row.master != 0 || row.backup != 0;
     std::lock_guard lock(mutex_);
+    const auto known = std::find(actions_.begin(), actions_.end(), r.action);
+    row.action = static_cast<std::uint32_t>(known - actions_.begin());
+    if (known == actions_.end()) actions_.push_back(r.action);
     rows_.push_back(std::move(row));
 }
 
@@ -107,7 +109,7 @@ size_t CReportListCtrl::RowCount() const {
 
 std::wstring CReportListCtrl::Cell(const Row& row, int column) const {
     switch (column) {
-        case 0: return row.action;
+        case 0: return actions_[row.action];
         case 1: return row.path;
         case 2: return row.timed ? ListTime(row.master, dateFormat_, blankDate_) : std::wstring();
         case 3: return row.timed ? ListTime(row.backup, dateFormat_, blankDate_) : std::wstring();
@@ -173,7 +175,7 @@ std::wstring CReportListCtrl::RowsAsText() const {
     std::lock_guard lock(mutex_);
     std::wstring text;
     size_t length = 0;
-    for (const Row& row : rows_) length += row.action.size() + row.path.size() + 48;
+    for (const Row& row : rows_) length += actions_[row.action].size() + row.path.size() + 48;
     text.reserve(length);
     for (const Row& row : rows_) {
         for (int c = 0; c < kColumns; ++c) {

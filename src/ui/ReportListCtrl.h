@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -53,12 +54,14 @@ protected:
     std::wstring SampleText(int column) const override;
 
 private:
+    // A run of 100,000 copies is 100,000 rows: a row keeps its path and
+    // figures, and its action as the number of a text held once.
     struct Row {
-        std::wstring action;
         std::wstring path;
         std::time_t master = 0;
         std::time_t backup = 0;
         std::uint64_t size = 0;
+        std::uint32_t action = 0;
         bool timed = false;
         bool sized = false;
     };
@@ -67,7 +70,9 @@ private:
 
     std::wstring dateFormat_, blankDate_;
     mutable std::mutex mutex_;
-    std::vector<Row> rows_;
+    // Grown in blocks: no copy of every row when it grows.
+    std::deque<Row> rows_;
+    std::vector<std::wstring> actions_;
     // How many rows the control was told about (window thread only).
     size_t shown_ = 0;
 };
