@@ -335,15 +335,16 @@ void ListingPool::Ahead(const std::vector<std::wstring>& folders) {
     AcquireSRWLockExclusive(&lock_);
     std::vector<std::shared_ptr<Request>> first;
     for (const std::wstring& folder : folders) {
-        const auto asked = std::find_if(queue_.begin(), queue_.end(),
-                                        [&](const auto& request) { return request->folder == folder; });
-        if (asked != queue_.end()) {
-            first.push_back(*asked);
-            queue_.erase(asked);
+        if (asked_.count(folder)) {
+            std::shared_ptr<Request> asked = Unqueue(folder);
+            // Named twice in this call: it is in first already.
+            if (!asked) continue;
+            first.push_back(std::move(asked));
         } else {
             first.push_back(std::make_shared<Request>());
             first.back()->folder = folder;
         }
+        asked_.insert(folder);
     }
     queue_.insert(queue_.begin(), first.begin(), first.end());
     ReleaseSRWLockExclusive(&lock_);
@@ -352,19 +353,11 @@ void ListingPool::Ahead(const std::vector<std::wstring>& folders) {
 
 void ListingPool::Take(const std::wstring& folder, FolderListing& listing) {
     AcquireSRWLockExclusive(&lock_);
-    const auto asked =
-        std::find_if(queue_.begin(), queue_.end(), [&](const auto& request) { return request->folder == folder; });
-    std::shared_ptr<Request> request;
-    if (asked != queue_.end()) {
-        request = *asked;
-        if (request->state == Request::State::Waiting) {
-            // Not begun: read here rather than wait for a thread.
-            queue_.erase(asked);
-            request.reset();
-        } else {
-            while (request->state != Request::State::Done) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-            queue_.erase(std::find(queue_.begin(), queue_.end(), request));
-        }
+    std::shared_ptr<Request> request = Unqueue(folder);
+    // Not begun: read here rather than wait for a thread.
+    if (request && request->state == Request::State::Waiting) request.reset();
+    while (request && request->state != Request::State::Done) {
+        SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     }
     ReleaseSRWLockExclusive(&lock_);
     // Another folder may be read ahead in its place.
@@ -376,24 +369,37 @@ void ListingPool::Take(const std::wstring& folder, FolderListing& listing) {
     }
 }
 
-void ListingPool::Drop(const std::wstring& prefix) {
+void ListingPool::Drop(const std::wstring& own, const std::wstring& other) {
+    const auto below = [](const std::wstring& folder, const std::wstring& prefix) {
+        return folder.size() > prefix.size() && folder.compare(0, prefix.size(), prefix) == 0;
+    };
     AcquireSRWLockExclusive(&lock_);
-    for (auto it = queue_.begin(); it != queue_.end();) {
-        Request& request = **it;
-        // One being read is let go by its thread when it is read.
-        if (request.folder.size() > prefix.size() && request.folder.compare(0, prefix.size(), prefix) == 0) {
-            it = queue_.erase(it);
-        } else {
-            ++it;
-        }
+    // Folders asked for below these were asked for after every folder
+    // still waiting elsewhere, so they lead the queue. One being read is
+    // let go by its thread when it is read.
+    while (!queue_.empty() && (below(queue_.front()->folder, own) || below(queue_.front()->folder, other))) {
+        asked_.erase(queue_.front()->folder);
+        queue_.pop_front();
     }
     ReleaseSRWLockExclusive(&lock_);
     WakeAllConditionVariable(&changed_);
 }
 
+std::shared_ptr<ListingPool::Request> ListingPool::Unqueue(const std::wstring& folder) {
+    if (!asked_.count(folder)) return nullptr;
+    // The walk asks for what lies near the front.
+    const auto at = std::find_if(queue_.begin(), queue_.end(), [&](const auto& r) { return r->folder == folder; });
+    if (at == queue_.end()) return nullptr;
+    std::shared_ptr<Request> request = std::move(*at);
+    queue_.erase(at);
+    asked_.erase(folder);
+    return request;
+}
+
 void ListingPool::Settle() {
     AcquireSRWLockExclusive(&lock_);
     queue_.clear();
+    asked_.clear();
     while (reading_ > 0) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     ReleaseSRWLockExclusive(&lock_);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -108,8 +109,9 @@ public:
     // The listing of folder: the one read ahead (waited for while a thread
     // of the pool reads it), else read now on the calling thread.
     void Take(const std::wstring& folder, FolderListing& listing);
-    // The walk has left prefix: what lies below it is not wanted any more.
-    void Drop(const std::wstring& prefix);
+    // The walk has left a folder and its counterpart in the other tree:
+    // what lies below them is not wanted any more.
+    void Drop(const std::wstring& own, const std::wstring& other);
     // Nothing asked for any more, and until no thread of the pool holds a
     // folder open: a pass begins on a disk none of them is reading.
     void Settle();
@@ -124,6 +126,9 @@ private:
     static void ReadInto(FolderListing& listing, const std::wstring& folder);
     // Under the lock: the first request a thread of the pool may read.
     std::shared_ptr<Request> NextToRead();
+    // Under the lock: the request for folder, taken out of the queue; none
+    // when it was not asked for.
+    std::shared_ptr<Request> Unqueue(const std::wstring& folder);
 
     const size_t window_;
     std::vector<HANDLE> threads_;
@@ -131,6 +136,8 @@ private:
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     // In the order the walk will take them.
     std::deque<std::shared_ptr<Request>> queue_;
+    // The folders in the queue, so a folder not asked for costs no search.
+    std::unordered_set<std::wstring> asked_;
     unsigned reading_ = 0;
     bool quit_ = false;
 };

@@ -271,10 +271,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     struct Drop {
         ListingPool& pool;
         const std::wstring &own, &other;
-        ~Drop() {
-            pool.Drop(own);
-            pool.Drop(other);
-        }
+        ~Drop() { pool.Drop(own, other); }
     } drop{pool_, folder, otherFolder};
     if (!own.ok()) {
         if (const std::wstring retries = ops_.RetryListing(folder, own); !own.ok()) {

@@ -80,7 +80,6 @@ public:
     HWND ControlBar() const { return bar_; }
     HWND StatusBar() const { return statusBar_; }
     // The dots per inch of the screen the window is on.
-    UINT Dpi() const { return dpi_; }
     int Scaled(int size) const override { return ScaleToDpi(size, dpi_); }
     HWND FrameWindow() const override { return Handle(); }
 

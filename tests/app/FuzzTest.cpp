@@ -48,7 +48,6 @@ const T& PickOf(Random& random, const T (&items)[N]) {
 
 // What the case in progress is, for a crash or a hang to name it.
 struct CaseInProgress {
-    std::atomic<DWORD> started{0};
     std::atomic<bool> running{false};
     char label[128] = {};
 };
@@ -89,10 +88,13 @@ class Fuzzer {
 public:
     explicit Fuzzer(unsigned seed) : seed_(seed) {
         handler_ = AddVectoredExceptionHandler(1, NameTheCrash);
+        // Woken at the end of every case: a case that no end follows within
+        // the patience of the suite is a hang, and is named.
         watchdog_ = std::thread([this] {
-            while (!stop_) {
-                Sleep(200);
-                if (g_case.running && GetTickCount() - g_case.started > kHang) {
+            for (;;) {
+                const DWORD woke = WaitForSingleObject(ended_, test::kPatience);
+                if (stop_) break;
+                if (woke == WAIT_TIMEOUT && g_case.running) {
                     std::fprintf(stderr, "[ fuzz ] hang in %s\n", g_case.label);
                     std::fflush(stderr);
                     ExitProcess(99);
@@ -102,7 +104,9 @@ public:
     }
     ~Fuzzer() {
         stop_ = true;
+        SetEvent(ended_);
         watchdog_.join();
+        CloseHandle(ended_);
         RemoveVectoredExceptionHandler(handler_);
     }
 
@@ -111,12 +115,12 @@ public:
         for (unsigned i = 0; i < count; ++i) {
             Random random(seed_ * 7919u + i * 104729u + static_cast<unsigned>(kinds_));
             std::snprintf(g_case.label, sizeof g_case.label, "%s case %u (seed %u)", kind, i, seed_);
-            g_case.started = GetTickCount();
             g_case.running = true;
             const auto begin = std::chrono::steady_clock::now();
             run(random, i);
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
             g_case.running = false;
+            SetEvent(ended_);
             ++cases_;
             if (ms >= 1000) ++overASecond_;
             if (ms > slowest_) {
@@ -133,7 +137,6 @@ public:
     }
 
 private:
-    static constexpr DWORD kHang = 60000;
     unsigned seed_;
     unsigned kinds_ = 0;
     unsigned cases_ = 0;
@@ -142,6 +145,7 @@ private:
     std::string slowestLabel_;
     PVOID handler_ = nullptr;
     std::atomic<bool> stop_{false};
+    HANDLE ended_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::thread watchdog_;
 };
 

@@ -297,7 +297,7 @@ TEST(FileOpsTest, ListingsReadAheadAreTheListingsReadInPlace) {
     pool.Take(sub, first);
     pool.Ahead({sub});
     ASSERT_TRUE(test::WriteBytes(sub + L"new", ""));
-    pool.Drop(temp.Path() + L"\\");
+    pool.Drop(temp.Path() + L"\\", temp.Path() + L"\\");
     FolderListing again;
     pool.Take(sub, again);
     EXPECT_EQ(first.Find(L"new"), nullptr);

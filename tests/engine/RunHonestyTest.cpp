@@ -62,6 +62,13 @@ struct OldBackup {
         WriteBytes(backup, before);
         Age(backup, 3600);
     }
+    // An update of the one file, errors left to the rows.
+    void Update(Batch& run, bool verify) const {
+        run.settings = {Pair(m, b)};
+        run.settings[0].Verify = verify;
+        run.settings[0].ErrorLeave = true;
+        run.Run(false);
+    }
 };
 
 std::vector<std::wstring> ErrorRows(const Batch& run) {
@@ -83,10 +90,7 @@ TEST(CopyIntegrityTest, VerifyReadsThePartialCopyBackAndKeepsTheOldFileOnAMismat
         return 0;
     };
     Batch run;
-    run.settings = {Pair(files.m, files.b)};
-    run.settings[0].Verify = true;
-    run.settings[0].ErrorLeave = true;
-    run.Run(false);
+    files.Update(run, true);
     EXPECT_EQ(ErrorRows(run), (std::vector<std::wstring>{L"ベリファイエラー: " + files.master}));
     EXPECT_EQ(run.settings[0].Errors, 1);
     EXPECT_EQ(run.settings[0].status.updated, 0);
@@ -125,9 +129,7 @@ TEST(CopyIntegrityTest, AMasterThatKeepsChangingIsAnErrorAndTheOldBackupStays) {
             return 0;
         };
         Batch run;
-        run.settings = {Pair(files.m, files.b)};
-        run.settings[0].ErrorLeave = true;
-        run.Run(false);
+        files.Update(run, false);
         EXPECT_EQ(ErrorRows(run), (std::vector<std::wstring>{L"コピー中に変更されました: " + files.master}));
         EXPECT_EQ(run.settings[0].Errors, 1);
         // Two copies were made, and neither took the old file's place.
@@ -160,10 +162,7 @@ TEST(CopyIntegrityTest, ARewriteThatKeepsSizeAndTimeIsCaughtOnlyByVerify) {
             return 0;
         };
         Batch run;
-        run.settings = {Pair(files.m, files.b)};
-        run.settings[0].Verify = verify;
-        run.settings[0].ErrorLeave = true;
-        run.Run(false);
+        files.Update(run, verify);
         if (verify) {
             EXPECT_EQ(ErrorRows(run), (std::vector<std::wstring>{L"ベリファイエラー: " + files.master}));
             EXPECT_EQ(ReadBytes(files.backup), "old");
