@@ -111,6 +111,7 @@
 #define IDS_CASE_TWIN_BODY           60747
 #define IDS_REPLACED_FOLDER          60748
 #define IDS_REPLACED_FILE            60749
+#define IDS_SHORT_NAME_HELD          60750
 
 // What a run tells of itself: copies that changed or did not verify, the
 // summary of a setting, the end of a batch (60770-60799).

@@ -5,12 +5,13 @@
 # backup tree holding two links to a third folder. The link targets hold
 # only expendable files that a test checks are still there. Beside them a
 # master whose names differ only in letter case, as a case-sensitive share
-# or folder holds them.
+# or folder holds them, and a backup that holds a folder in both spellings.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 root="$TANDREL_BUILD/testdrives/g/links"
 rm -rf "$root"
-mkdir -p "$root/master/sub" "$root/outside" "$root/outside-b" "$root/backup" "$root/cases/Data" "$root/cases/data"
+mkdir -p "$root/master/sub" "$root/outside" "$root/outside-b" "$root/backup" "$root/cases/Data" "$root/cases/data" \
+    "$root/twin-backup/Data" "$root/twin-backup/data"
 printf m >"$root/master/m.txt"
 printf s >"$root/master/sub/s.txt"
 printf keep >"$root/outside/precious.txt"
@@ -19,6 +20,7 @@ printf upper >"$root/cases/Report.txt"
 printf lower >"$root/cases/report.txt"
 printf x >"$root/cases/Data/x.txt"
 printf y >"$root/cases/data/y.txt"
+printf old >"$root/twin-backup/data/old.txt"
 ln -s "$root/master" "$root/master/loop"
 ln -s "$root/outside" "$root/master/out"
 ln -s "$root/outside-b" "$root/backup/inlink"

@@ -21,6 +21,11 @@ void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<Fin
     seam.Listed(folder, entries);
 }
 
+std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path) {
+    ExclusiveLock one(seamLock);
+    return seam.ShortNameHolder(path);
+}
+
 void SetFaultSeam(FaultSeam* seam) {
     installed.store(seam);
 }

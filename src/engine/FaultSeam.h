@@ -13,8 +13,11 @@ struct FindEntry;
 // existence check and a deletion. Two more let a test change files while a
 // copy runs: Progress after each piece of a copy's data (path: the master
 // file), Written once the data is in its partial file and before it is
-// checked (path: the partial file).
-enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written };
+// checked (path: the partial file). Flush: a copy's data written through
+// to the disk before it replaces an old copy or is verified (path: the
+// partial file). Query: each question of a listing read through the
+// folder's handle (path: the folder).
+enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written, Flush, Query };
 
 // Replaced by tests; the product installs none, so each operation pays one
 // pointer test.
@@ -29,6 +32,13 @@ public:
         (void)folder;
         (void)entries;
     }
+    // The long name of the entry in the same folder whose short (8.3) name
+    // is the last name of path, as a volume that makes short names would
+    // resolve it; empty for none. Wine makes no short names for Unix files.
+    virtual std::wstring ShortNameHolder(const std::wstring& path) {
+        (void)path;
+        return {};
+    }
 };
 
 // Installs the seam for the whole process; null removes it.
@@ -39,6 +49,7 @@ FaultSeam* CurrentFaultSeam();
 // on a thread of its own), so that it may keep counts without a lock.
 DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path);
 void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries);
+std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path);
 
 inline DWORD InjectedFault(FaultPoint point, const std::wstring& path) {
     FaultSeam* seam = CurrentFaultSeam();

@@ -23,26 +23,88 @@ std::wstring PathAndText(const std::wstring& path, DWORD error) {
     return Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), SystemErrorText(error).c_str());
 }
 
-void ClearAttributes(const std::wstring& path) {
-    SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+// Lifts the flags that refuse a deletion; what they were, for an entry
+// that stays after all.
+DWORD ClearAttributes(const std::wstring& path) {
+    const std::wstring target = LongPath(path);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return attributes;
+}
+
+void RestoreAttributes(const std::wstring& path, DWORD attributes) {
+    constexpr DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                               FILE_ATTRIBUTE_TEMPORARY;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & settable)) return;
+    SetFileAttributesW(LongPath(path).c_str(), attributes & settable);
 }
 
 // Writes a file's data through to the disk; a read-only file is opened by
-// lifting its flag for the moment.
-void FlushToDisk(const std::wstring& path) {
+// lifting its flag for the moment. The system's error when that could not
+// be done: the data may still be in the cache only.
+DWORD FlushToDisk(const std::wstring& path) {
+    if (const DWORD fault = InjectedFault(FaultPoint::Flush, path)) return fault;
     const std::wstring target = LongPath(path);
     const auto open = [&] {
         return UniqueHandle(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     };
-    if (UniqueHandle data = open()) {
-        FlushFileBuffers(data.Get());
-        return;
-    }
+    const auto flush = [](const UniqueHandle& data) {
+        return FlushFileBuffers(data.Get()) ? DWORD{0} : GetLastError();
+    };
+    if (UniqueHandle data = open()) return flush(data);
+    const DWORD error = GetLastError();
     const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return error;
     SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (UniqueHandle data = open()) FlushFileBuffers(data.Get());
+    DWORD result = error;
+    if (UniqueHandle data = open()) {
+        result = flush(data);
+    } else {
+        result = GetLastError();
+    }
     SetFileAttributesW(target.c_str(), attributes);
+    return result;
+}
+
+// Whether a test's seam makes the name another entry's short name, which
+// the system refuses to create as taken.
+bool StagedAsTaken(const std::wstring& path) {
+    const std::wstring resolved = ResolvedByName(path);
+    return resolved != path && GetFileAttributesW(LongPath(resolved).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A rename that replaces nothing.
+bool MoveNoReplace(const std::wstring& from, const std::wstring& to, DWORD& error) {
+    if (StagedAsTaken(to)) {
+        error = ERROR_ALREADY_EXISTS;
+        return false;
+    }
+    if (MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), 0)) return true;
+    error = GetLastError();
+    return false;
+}
+
+bool CreateNewFolder(const std::wstring& path, DWORD& error) {
+    if (StagedAsTaken(path)) {
+        error = ERROR_ALREADY_EXISTS;
+        return false;
+    }
+    if (CreateDirectoryW(LongPath(path).c_str(), nullptr)) return true;
+    error = GetLastError();
+    return false;
+}
+
+// The attributes of the entry of this very name: a name that reaches
+// another entry through its short name finds nothing.
+DWORD NamedAttributes(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(LongPath(ResolvedByName(path)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !MayReachShortName(path)) return attributes;
+    DWORD error = 0;
+    std::wstring heldBy;
+    if (ReadNamedEntry(path, error, &heldBy) || heldBy.empty()) return attributes;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -60,10 +122,14 @@ int SendToRecycleBin(const std::wstring& paths) {
 FileOps::FileOps(ErrorPolicy& policy, bool testRun) : policy_(policy), testRun_(testRun) {}
 
 bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned captionId) {
+    return Fail(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
+}
+
+bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
     ErrorCall call;
     call.level = level;
     call.body = body;
-    call.detail = WithoutFinalBreak(SystemErrorText(error));
+    call.detail = detail;
     call.title = LoadText(captionId);
     return policy_.RaiseFailure(call);
 }
@@ -220,42 +286,48 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
     if (!before || !now || !(*before == *now)) return CopyResult::Changed;
     copied = now->size;
     if (setting_ && setting_->Verify) {
-        FlushToDisk(partial);
+        if ((error = FlushToDisk(partial))) return CopyResult::Failed;
         return Verify(source, partial, error);
     }
     return CopyResult::Done;
 }
 
 bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
-                         bool flushed, DWORD& error) {
+                         bool flushed, DWORD& error, std::wstring& reason) {
     if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
     if (destinationMissing) {
         // A rename that replaces nothing: no question about an old file.
         // Should one have come since the check, it fails, and the careful
         // way below keeps that file's spelling and flushes before replacing.
-        if (MoveFileExW(LongPath(partial).c_str(), LongPath(destination).c_str(), 0)) return true;
-        error = GetLastError();
+        if (MoveNoReplace(partial, destination, error)) return true;
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
         error = 0;
     }
+    std::wstring heldBy;
+    DWORD lookError = 0;
+    const std::optional<FindEntry> old = ReadNamedEntry(destination, lookError, &heldBy);
+    if (!heldBy.empty()) {
+        // Another file holds the name as its short name: it is not this
+        // file's old copy, and stays as it is.
+        error = ERROR_FILE_EXISTS;
+        reason = Format(LoadText(IDS_SHORT_NAME_HELD).c_str(), heldBy.c_str());
+        return false;
+    }
     std::wstring target = destination;
-    WIN32_FIND_DATAW old;
-    const HANDLE find = FindFirstFileW(LongPath(destination).c_str(), &old);
-    const bool replacing = find != INVALID_HANDLE_VALUE && !(old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    const bool replacing = old && !old->IsFolder();
     // A read-only, hidden or system file refuses to be replaced.
     constexpr DWORD guarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const bool unguard = replacing && (old.dwFileAttributes & guarded);
+    const bool unguard = replacing && (old->attributes & guarded);
     if (replacing) {
         // The old copy keeps its spelling (a case rename is a step of its
         // own), and is given up only for data that has reached the disk.
-        target = FolderOf(destination) + old.cFileName;
-        if (!flushed) FlushToDisk(partial);
-        if (unguard) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes & ~guarded);
+        target = FolderOf(destination) + old->name;
+        if (!flushed && (error = FlushToDisk(partial))) return false;
+        if (unguard) SetFileAttributesW(LongPath(target).c_str(), old->attributes & ~guarded);
     }
     if (MoveFileExW(LongPath(partial).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     error = GetLastError();
-    if (unguard) SetFileAttributesW(LongPath(target).c_str(), old.dwFileAttributes);
+    if (unguard) SetFileAttributesW(LongPath(target).c_str(), old->attributes);
     return false;
 }
 
@@ -277,13 +349,14 @@ bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, 
         // The data goes to a partial copy beside the destination and takes
         // its place in one rename: the backup file is the old one or the new
         // one, whenever the copy stops.
-        std::wstring partial;
+        std::wstring partial, reason;
         DWORD error = 0;
         std::uint64_t copied = 0;
         const bool verified = setting_ && setting_->Verify;
         const CopyResult result =
             CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
-        if (result == CopyResult::Done && PutInPlace(partial, destination, destinationMissing, verified, error)) {
+        if (result == CopyResult::Done &&
+            PutInPlace(partial, destination, destinationMissing, verified, error, reason)) {
             if (progress_) progress_->Copying(0);
             copiedBytes_ += copied;
             return true;
@@ -306,9 +379,12 @@ bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, 
             default:
                 break;
         }
-        const std::wstring body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
-                                         SystemErrorText(error).c_str());
-        if (!Fail(LevelError, body, error, IDS_COPY_FAILED)) return false;
+        ErrorCall call;
+        call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
+                           (reason.empty() ? SystemErrorText(error) : reason).c_str());
+        call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
+        call.title = LoadText(IDS_COPY_FAILED);
+        if (!policy_.RaiseFailure(call)) return false;
     }
 }
 
@@ -332,8 +408,8 @@ bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& 
         return true;
     }
     for (;;) {
-        ClearAttributes(path);
         const std::wstring target = LongPath(path);
+        const DWORD attributes = ClearAttributes(path);
         DWORD error = InjectedFault(FaultPoint::Delete, path);
         if (!error) {
             if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) {
@@ -342,6 +418,8 @@ bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& 
             }
             error = GetLastError();
         }
+        // The entry stays, as it was.
+        RestoreAttributes(path, attributes);
         if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
             return false;
         }
@@ -432,14 +510,30 @@ bool FileOps::CreateFolder(const std::wstring& path) {
     }
     // Nothing above a share can be created, nor a drive root.
     size_t pos = IsUncPath(target) ? PathRoot(target).size() : 3;
+    const auto isFolder = [](const std::wstring& folder) {
+        const DWORD attributes = NamedAttributes(folder);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
     for (;;) {
         const size_t end = std::min(target.find(L'\\', pos), target.size());
         const std::wstring component = target.substr(0, end);
-        while (!IsDirectory(component)) {
-            if (CreateDirectoryW(LongPath(component).c_str(), nullptr)) break;
-            const DWORD error = GetLastError();
-            if (error == ERROR_ALREADY_EXISTS && IsDirectory(component)) break;
-            if (!Fail(LevelError, PathAndText(component, error), error, IDS_MKDIR_FAILED)) return false;
+        while (!isFolder(component)) {
+            DWORD error = 0;
+            if (CreateNewFolder(component, error)) break;
+            std::wstring reason = WithoutFinalBreak(SystemErrorText(error));
+            if (error == ERROR_ALREADY_EXISTS) {
+                if (isFolder(component)) break;
+                // Never entered as this folder: the walk would write into
+                // the other entry.
+                DWORD lookError = 0;
+                std::wstring heldBy;
+                ReadNamedEntry(component, lookError, &heldBy);
+                if (!heldBy.empty()) reason = Format(LoadText(IDS_SHORT_NAME_HELD).c_str(), heldBy.c_str());
+            }
+            if (!Fail(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), component.c_str(), reason.c_str()), reason,
+                      IDS_MKDIR_FAILED)) {
+                return false;
+            }
         }
         if (end >= target.size()) return true;
         pos = end + 1;
@@ -505,7 +599,7 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
             if ((error = InjectedFault(FaultPoint::Check, target))) {
                 attributes = INVALID_FILE_ATTRIBUTES;
             } else {
-                attributes = GetFileAttributesW(LongPath(target).c_str());
+                attributes = NamedAttributes(target);
                 if (attributes != INVALID_FILE_ATTRIBUTES) break;
                 error = GetLastError();
             }
@@ -547,8 +641,11 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
     const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
     if (isFolder == folder) return folder ? FolderExists : FileExists;
     if (deletePass_ || conflictsLater_) return folder ? FolderIsFile : FileIsFolder;
-    // The deletion pass of this setting has already made room.
-    if (setting_ && setting_->Mirroring && setting_->BackupType == 1) return folder ? FolderMissing : FileMissing;
+    // The deletion pass of this setting came first: in a test run it would
+    // have made room; in an update run what is still there was kept.
+    if (testRun_ && setting_ && setting_->Mirroring && setting_->BackupType == 1) {
+        return folder ? FolderMissing : FileMissing;
+    }
     return Conflict(target, folder, checkName);
 }
 
@@ -655,13 +752,19 @@ bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR),
                           Format(LoadText(IDS_STATUS_RECYCLING).c_str(), static_cast<int>(recycleBatch_.size())));
         std::wstring list;
+        std::vector<DWORD> attributes;
+        attributes.reserve(recycleBatch_.size());
         for (const Queued& entry : recycleBatch_) {
-            ClearAttributes(entry.path);
+            attributes.push_back(ClearAttributes(entry.path));
             list += entry.path;
             list += L'\0';
         }
         list += L'\0';
         const int result = sender_(list);
+        // What the recycle bin did not take keeps its flags.
+        if (result != 0) {
+            for (size_t i = 0; i < recycleBatch_.size(); ++i) RestoreAttributes(recycleBatch_[i].path, attributes[i]);
+        }
         if (result == 0) {
             if (recycleWait_) {
                 SHQUERYRBINFO info{sizeof info, 0, 0};

@@ -136,8 +136,9 @@ private:
     CopyResult Verify(const std::wstring& source, const std::wstring& partial, DWORD& error);
     // Verify's two buffers, allocated once and aligned for reads past the cache.
     char* Buffer(int which);
+    // reason: the row's text where the system's error would not say why.
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
-                    DWORD& error);
+                    DWORD& error, std::wstring& reason);
     bool CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId, unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
@@ -147,6 +148,7 @@ private:
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
     bool Fail(int level, const std::wstring& body, DWORD error, unsigned captionId);
+    bool Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
 
     ErrorPolicy& policy_;
     const bool testRun_;

@@ -235,12 +235,18 @@ FolderListing::HandleRead FolderListing::ReadByHandle(const std::wstring& folder
     constexpr size_t kPiece = 64 * 1024;
     thread_local std::vector<ULONGLONG> buffer(kPiece / sizeof(ULONGLONG));
     for (bool first = true;; first = false) {
-        if (!GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, buffer.data(),
-                                          static_cast<DWORD>(buffer.size() * sizeof(ULONGLONG)))) {
-            const DWORD error = GetLastError();
+        const DWORD fault = InjectedFault(FaultPoint::Query, folder);
+        if (fault || !GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, buffer.data(),
+                                                   static_cast<DWORD>(buffer.size() * sizeof(ULONGLONG)))) {
+            const DWORD error = fault ? fault : GetLastError();
             if (error == ERROR_NO_MORE_FILES) return HandleRead::Done;
             if (first) {
                 switch (error) {
+                    // A folder without even "." and "..": an empty drive
+                    // root (a freshly formatted stick). The folder is open,
+                    // so it is there.
+                    case ERROR_FILE_NOT_FOUND:
+                        return HandleRead::Done;
                     case ERROR_INVALID_PARAMETER:  // also a file opened as a folder
                         return HandleRead::Refused;
                     case ERROR_INVALID_FUNCTION:
@@ -444,6 +450,38 @@ FindEntry EntryOf(const WIN32_FIND_DATAW& data) {
             (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0};
 }
 
+bool OwnName(const std::wstring& wanted, const std::wstring& found) {
+    return EqualsNoCase(wanted, found);
+}
+
+bool MayReachShortName(const std::wstring& path) {
+    return FileNameOf(path).find(L'~') != std::wstring::npos || CurrentFaultSeam();
+}
+
+std::wstring ResolvedByName(const std::wstring& path) {
+    FaultSeam* seam = CurrentFaultSeam();
+    if (!seam) return path;
+    const std::wstring holder = CallSeamShortNameHolder(*seam, path);
+    return holder.empty() ? path : FolderOf(path) + holder;
+}
+
+std::optional<FindEntry> ReadNamedEntry(const std::wstring& path, DWORD& error, std::wstring* heldBy) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(LongPath(ResolvedByName(path)).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return std::nullopt;
+    }
+    FindClose(find);
+    if (!OwnName(FileNameOf(path), data.cFileName)) {
+        if (heldBy) *heldBy = data.cFileName;
+        error = ERROR_FILE_NOT_FOUND;
+        return std::nullopt;
+    }
+    error = 0;
+    return EntryOf(data);
+}
+
 const std::vector<std::uint32_t>& FolderListing::ExactIndex() const {
     if (exact_.empty()) exact_ = BuildIndex(entries_, HashExact);
     return exact_;
@@ -490,6 +528,30 @@ std::vector<FolderListing::CaseTwin> FolderListing::CaseTwins() const {
         if (i != k && EqualsNoCase(entries_[i].name, entries_[k].name)) twins.push_back({k, i});
     }
     return twins;
+}
+
+TwinGroups::TwinGroups(const FolderListing& master) : master_(master) {
+    const std::vector<FindEntry>& entries = master.entries();
+    for (const FolderListing::CaseTwin& twin : master.CaseTwins()) {
+        if (kept_.empty()) kept_.assign(entries.size(), nullptr);
+        kept_[twin.twin] = kept_[twin.kept] = &entries[twin.kept];
+    }
+}
+
+const FindEntry* TwinGroups::KeptOf(const FindEntry& masterEntry) const {
+    if (kept_.empty()) return nullptr;
+    const FindEntry* kept = kept_[static_cast<size_t>(&masterEntry - master_.entries().data())];
+    return kept != &masterEntry ? kept : nullptr;
+}
+
+const FindEntry* TwinGroups::Counterpart(const FolderListing& backup, const FindEntry& entry, bool& leave) const {
+    leave = false;
+    const FindEntry* found = master_.Find(entry.name);
+    if (!found || kept_.empty()) return found;
+    const FindEntry* kept = kept_[static_cast<size_t>(found - master_.entries().data())];
+    if (!kept) return found;
+    leave = backup.Find(kept->name) != &entry;
+    return kept;
 }
 
 std::optional<std::int64_t> FileTimeSeconds(const FILETIME& time) {

@@ -91,6 +91,30 @@ private:
     mutable std::vector<std::uint32_t> exact_, folded_;
 };
 
+// The master names of one folder that differ only in letter case. The copy
+// pass backs up the kept name of each group (the twins are errors), into
+// the backup entry that name reaches; the deletion pass pairs that backup
+// entry with the kept name, never with a twin, whose contents differ.
+class TwinGroups {
+public:
+    explicit TwinGroups(const FolderListing& master);
+    bool any() const { return !kept_.empty(); }
+    // The kept name of a twin's group; null for a kept name or a name
+    // without twins.
+    const FindEntry* KeptOf(const FindEntry& masterEntry) const;
+    // The master entry a backup entry is paired with (null: none). leave:
+    // the backup entry belongs to a group but is not where its copy went
+    // (a backup that tells case apart holds it beside that one): nothing of
+    // it or in it is decided.
+    const FindEntry* Counterpart(const FolderListing& backup, const FindEntry& entry, bool& leave) const;
+
+private:
+    const FolderListing& master_;
+    // By master index: the kept entry of its group, null outside groups;
+    // empty when the folder has no groups.
+    std::vector<const FindEntry*> kept_;
+};
+
 // Reads folders ahead of the walk on a small pool of threads, in the order
 // the walk will want them, so that the walk seldom waits for a listing and
 // the two trees are read at once. A listing read ahead is the one the walk
@@ -143,6 +167,21 @@ private:
 };
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data);
+
+// A lookup by name also reaches an entry whose short (8.3) name that is:
+// another file. A name is only ever matched by an entry's own long name.
+bool OwnName(const std::wstring& wanted, const std::wstring& found);
+// Whether a lookup of the path's last name may land on another entry
+// through its short name: such names hold a "~" (and a test's seam may say
+// so of any name).
+bool MayReachShortName(const std::wstring& path);
+// The path a lookup of this path reaches: itself, or the entry a test's
+// seam says holds the name as its short name.
+std::wstring ResolvedByName(const std::wstring& path);
+// The entry of this very name, read on its own. None (error set) when
+// there is none, or when the name reaches another entry through its short
+// name: then heldBy gets that entry's long name and error is "not found".
+std::optional<FindEntry> ReadNamedEntry(const std::wstring& path, DWORD& error, std::wstring* heldBy = nullptr);
 
 // Upper case by the system's table, one UTF-16 unit at a time, as the file
 // system compares names.

@@ -88,7 +88,7 @@ private:
     bool WalkThrough(const std::wstring& folder, const std::wstring& relative, const PlannedFolder& plan);
     // The copy pass, at the end of a folder it compared with both listings:
     // what the deletion pass will find to do there, as the plan says.
-    void PlanDeletions(const std::wstring& relative, const FolderListing& master, const FolderListing& backup,
+    void PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                        const std::vector<const FindEntry*>& walkedWith);
     // The decisions on one entry. replacedId: the entry takes the place of
     // one of the other kind that the deletion pass removed; the text that
@@ -96,7 +96,8 @@ private:
     bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
                           unsigned replacedId = 0);
     // Whether the folder changed; kept tells that the file stays.
-    bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
+    // counterpart: the master's entry it was backed up from, as far as known.
+    bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,
                             bool rootNotListed, bool& kept);
     // paired: the backup folder the walk compared with this one, both
     // listed; null when it was not.
@@ -108,9 +109,9 @@ private:
     bool DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                       KnownEntry counterpart, bool& kept, const PlannedFolder* plan);
     // Gives the backup entry the master's letter case; true when the two
-    // spellings differ.
+    // spellings differ. renamed: set when the disk has the new spelling.
     bool CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk, const std::wstring& masterName,
-                    std::optional<std::uint64_t> size);
+                    std::optional<std::uint64_t> size, bool* renamed = nullptr);
     KnownEntry Lookup(const FolderListing* other, const std::wstring& name) const;
     // Whether the walk goes into a sub-folder: never through a link on
     // either side, into one of its own ancestors or into the other tree's

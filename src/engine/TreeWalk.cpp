@@ -32,19 +32,21 @@ std::wstring TimeText(const FILETIME& time) {
     return Format(L"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
 }
 
-// The backup entry read on its own, for when its folder could not be listed.
+// The backup entry read on its own, for when its folder could not be
+// listed; never another entry reached through its short name.
 std::optional<FindEntry> ReadEntry(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW(LongPath(path).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
-    FindClose(find);
-    return EntryOf(data);
+    DWORD error = 0;
+    return ReadNamedEntry(path, error);
 }
 
 // A backup entry that no listing described: a reparse point is a link
 // unless its tag, read as a listing reads it, says otherwise.
 bool LinkOnDisk(const std::wstring& path) {
-    if (const std::optional<FindEntry> entry = ReadEntry(path)) return entry->IsLink();
+    DWORD error = 0;
+    std::wstring heldBy;
+    if (const std::optional<FindEntry> entry = ReadNamedEntry(path, error, &heldBy)) return entry->IsLink();
+    // Nothing of this name; the other entry is not looked into.
+    if (!heldBy.empty()) return false;
     const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -304,15 +306,19 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     const bool planHere = planning_ && removalDepth_ == 0 && askOther && other;
     std::vector<const FindEntry*> walkedWith(planHere ? other->entries().size() : 0, nullptr);
 
-    // Names that differ in letter case only would land on one backup entry.
-    std::vector<const FindEntry*> keptTwinOf(own.entries().size(), nullptr);
-    if (!deletePass_) {
-        for (const FolderListing::CaseTwin& twin : own.CaseTwins()) keptTwinOf[twin.twin] = &own.entries()[twin.kept];
-    }
+    // Master names that differ in letter case only land on one backup entry.
+    std::optional<TwinGroups> twins;
+    if (const FolderListing* master = deletePass_ ? other : &own) twins.emplace(*master);
     const auto caseTwin = [&](const FindEntry& entry) {
-        const FindEntry* keptTwin = keptTwinOf[static_cast<size_t>(&entry - own.entries().data())];
+        const FindEntry* keptTwin = deletePass_ ? nullptr : twins->KeptOf(entry);
         if (keptTwin) ReportCaseTwin(relative, keptTwin->name, entry.name);
         return keptTwin != nullptr;
+    };
+    // The deletion pass: the master entry a backup entry was backed up from.
+    const auto counterpartOf = [&](const FindEntry& entry, bool& leave) -> KnownEntry {
+        leave = false;
+        if (!other) return std::nullopt;
+        return twins->Counterpart(own, entry, leave);
     };
 
     if (deletePass_) RemovePartials(folder, own);
@@ -328,8 +334,17 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
                 continue;
             }
             if (caseTwin(entry)) continue;
-            changed |= deletePass_ ? DeleteFileDecision(entry, relative, other, rootNotListed, kept)
-                                   : CopyFileDecision(entry, relative, other);
+            if (!deletePass_) {
+                changed |= CopyFileDecision(entry, relative, other);
+                continue;
+            }
+            bool leave = false;
+            const KnownEntry counterpart = counterpartOf(entry, leave);
+            if (leave) {
+                kept = true;
+                continue;
+            }
+            changed |= DeleteFileDecision(entry, relative, counterpart, rootNotListed, kept);
         }
     } else if (deletePass_) {
         kept = true;
@@ -354,7 +369,13 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
             if (caseTwin(entry)) continue;
             bool ok = true;
             if (deletePass_) {
-                ok = DeleteFolder(entry, folder, relative, Lookup(other, entry.name), kept, planOf(entry));
+                bool leave = false;
+                const KnownEntry counterpart = counterpartOf(entry, leave);
+                if (leave) {
+                    kept = true;
+                    continue;
+                }
+                ok = DeleteFolder(entry, folder, relative, counterpart, kept, planOf(entry));
             } else {
                 const FindEntry* paired = nullptr;
                 ok = CopyFolder(entry, folder, relative, other, 0, planHere ? &paired : nullptr);
@@ -365,7 +386,7 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     } else if (deletePass_) {
         kept = true;
     }
-    if (planHere) PlanDeletions(relative, own, *other, walkedWith);
+    if (planHere) PlanDeletions(relative, *twins, *other, walkedWith);
     if (changed) ++changedFolderCount_;
     walkedPaired_ = planHere;
     return true;
@@ -378,10 +399,7 @@ bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& r
         const std::wstring backupPath = folder + child.name;
         DWORD error = InjectedFault(FaultPoint::Check, backupPath);
         std::optional<FindEntry> entry;
-        if (!error) {
-            entry = ReadEntry(backupPath);
-            if (!entry) error = GetLastError();
-        }
+        if (!error) entry = ReadNamedEntry(backupPath, error);
         if (!entry) {
             // Gone since: nothing left to delete there.
             if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
@@ -391,11 +409,11 @@ bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& r
         }
         if (!entry->IsFolder()) continue;
         const std::wstring masterPath = masterRoot_ + relative + entry->name;
-        const std::optional<FindEntry> master = ReadEntry(masterPath);
+        const std::optional<FindEntry> master = ReadNamedEntry(masterPath, error);
         KnownEntry counterpart;
         if (master) {
             counterpart = &*master;
-        } else if (error = GetLastError(); error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             // Only a listing of its parent may say that it is gone.
             const int state = ops_.CheckFolder(masterPath);
             if (state == FolderNotReady) ReportListFailure(masterPath + L"\\", ERROR_NOT_READY, LoadText(IDS_MASTER_UNREAD));
@@ -411,7 +429,7 @@ bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& r
     return true;
 }
 
-void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListing& master, const FolderListing& backup,
+void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                                  const std::vector<const FindEntry*>& walkedWith) {
     const FolderSetting& work = *current_;
     // As the deletion pass treats the root's files when the folder filter
@@ -420,7 +438,9 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListi
     if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
         (work.DeleteIgnoreTarget ? rootNotListed : skipFiles) = true;
     }
-    bool list = false;
+    // The deletion pass pairs backup entries with the kept names of twin
+    // groups only where it has the master's listing.
+    bool list = master.any();
     const std::vector<FindEntry>& entries = backup.entries();
     for (size_t i = 0; i < entries.size(); ++i) {
         const FindEntry& entry = entries[i];
@@ -431,7 +451,9 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListi
                 list = true;
                 continue;
             }
-            const FindEntry* counterpart = master.Find(entry.name);
+            bool leave = false;
+            const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
+            if (leave) continue;
             const bool gone = !counterpart || counterpart->IsFolder();
             if (rootNotListed || (gone && work.DeleteIgnoreTarget)) {
                 list = true;
@@ -447,7 +469,9 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListi
             continue;
         }
         if (EqualsNoCase(backupRoot_ + relative + entry.name + L"\\", masterRoot_)) continue;
-        const FindEntry* counterpart = master.Find(entry.name);
+        bool leave = false;
+        const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
+        if (leave) continue;
         if (entry.IsLink() || (counterpart && counterpart->IsLink())) {
             // A link only the backup has gets its row from the deletion pass.
             list |= !counterpart;
@@ -475,11 +499,14 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const FolderListi
 }
 
 bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk,
-                              const std::wstring& masterName, std::optional<std::uint64_t> size) {
+                              const std::wstring& masterName, std::optional<std::uint64_t> size, bool* renamed) {
     if (onDisk.size() != masterName.size() || onDisk == masterName) return false;
     const std::wstring relative = (backupFolder + masterName).substr(backupRoot_.size());
     policy_.Report(LoadText(IDS_ROW_RENAME), relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
-    if (ops_.Rename(backupFolder, onDisk, masterName)) Bump(current_->status.renamed);
+    if (ops_.Rename(backupFolder, onDisk, masterName)) {
+        Bump(current_->status.renamed);
+        if (renamed) *renamed = !batch_.testMode;
+    }
     return true;
 }
 
@@ -593,7 +620,7 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     return true;
 }
 
-bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
+bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,
                                       bool rootNotListed, bool& kept) {
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
@@ -606,7 +633,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     if (removalDepth_ > 0) {
         remove = IsTarget(outcome) || (outcome == FilterOutcome::Excluded && work.DeleteIgnoreTarget);
     } else if (IsTarget(outcome)) {
-        const int state = ops_.CheckFile(masterRoot_ + rel, Lookup(other, entry.name));
+        const int state = ops_.CheckFile(masterRoot_ + rel, counterpart);
         remove = state == FileMissing || state == FileIsFolder;
     } else {
         remove = work.DeleteIgnoreTarget;
@@ -672,11 +699,16 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     const std::wstring backupPath = backupRoot_ + rel;
     const int state = ops_.CheckFolder(backupPath, known);
     bool created = false;
+    // The backup folder's name on disk once a case rename is done: the
+    // deletion pass finds it by that name.
+    bool renamed = false;
     if (state == FolderMissing) {
         if (batch_.cancelRequested) return false;
         policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE),
                        replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
-        ops_.CreateFolder(backupPath);
+        // A folder that could not be made is not walked: its one error
+        // stands for everything inside.
+        if (!ops_.CreateFolder(backupPath)) return !batch_.cancelRequested;
         created = true;
         ++changedFolderCount_;
     } else if (state == FolderExists) {
@@ -687,7 +719,9 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
             } else {
                 onDisk = ReadEntry(backupPath);
             }
-            if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt)) ++changedFolderCount_;
+            if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
+                ++changedFolderCount_;
+            }
         }
     } else {
         if (state == FolderIsFile) Defer(entry, relative);
@@ -697,7 +731,8 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     // The backup folder this one is compared with, for the plan.
     const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
     if (backupEntry) {
-        plan_.Enter(backupEntry->name, static_cast<size_t>(backupEntry - other->entries().data()));
+        plan_.Enter(renamed ? entry.name : backupEntry->name,
+                    static_cast<size_t>(backupEntry - other->entries().data()));
         backupPathIds_.push_back(backupEntry->fileId);
     }
     bool kept = false;

@@ -25,6 +25,13 @@ public:
     void Listed(const std::wstring& folder, std::vector<FindEntry>& entries) override {
         if (listed) listed(folder, entries);
     }
+    std::wstring ShortNameHolder(const std::wstring& path) override {
+        const auto held = shortNames.find(FoldCase(path));
+        return held == shortNames.end() ? std::wstring() : held->second;
+    }
+    // Short (8.3) names a volume would have made: the path, in upper case,
+    // of the name, and the long name of the entry in that folder that holds it.
+    std::map<std::wstring, std::wstring> shortNames;
     // The point, the path and how often the point met that path so far.
     std::function<DWORD(FaultPoint, const std::wstring&, int)> fail;
     std::function<void(const std::wstring&, std::vector<FindEntry>&)> listed;
