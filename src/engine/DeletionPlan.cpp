@@ -2,19 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Strings.h"
-
 namespace tandrel {
-
-const PlannedFolder* PlannedFolder::Child(const std::wstring& childName) const {
-    for (const PlannedFolder& child : children) {
-        if (child.name == childName) return &child;
-    }
-    for (const PlannedFolder& child : children) {
-        if (EqualsNoCase(child.name, childName)) return &child;
-    }
-    return nullptr;
-}
 
 const PlannedFolder& PlannedFolder::Everything() {
     static const PlannedFolder everything{L"", 0, Visit::Whole, {}};

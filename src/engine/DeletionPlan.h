@@ -17,8 +17,6 @@ struct PlannedFolder {
     Visit visit = Visit::Through;
     std::vector<PlannedFolder> children;  // in listing order
 
-    // The exact spelling first, else ignoring case, as a listing is asked.
-    const PlannedFolder* Child(const std::wstring& childName) const;
     // A folder without a plan: the deletion pass walks all of it.
     static const PlannedFolder& Everything();
 };

@@ -32,6 +32,10 @@ public:
         (void)folder;
         (void)entries;
     }
+    // Called before each listing is read, on the thread that reads it and
+    // without the lock the other calls share: it may block, as a share that
+    // no longer answers blocks a read.
+    virtual void Reading(const std::wstring& folder) { (void)folder; }
     // The long name of the entry in the same folder whose short (8.3) name
     // is the last name of path, as a volume that makes short names would
     // resolve it; empty for none. Wine makes no short names for Unix files.

@@ -1,12 +1,11 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -115,55 +114,51 @@ private:
     std::vector<const FindEntry*> kept_;
 };
 
-// Reads folders ahead of the walk on a small pool of threads, in the order
-// the walk will want them, so that the walk seldom waits for a listing and
-// the two trees are read at once. A listing read ahead is the one the walk
-// would have read in place, failures included, and a folder is read once.
-// Only the first `window` folders asked for are read ahead, so the listings
-// held at a time stay few.
+// Reads folders on a small pool of threads, ahead of the walk and in the
+// order the walk will want them, so that the walk seldom waits for a
+// listing, the two trees are read at once, and 中止 is heard while a read
+// hangs. A listing read ahead is the one the walk would have read in place,
+// failures included, and a folder is read once. Only the first `window`
+// folders asked for are read ahead, and at most `capacity` are remembered
+// (the latest asked, which the walk wants first), so one wide folder cannot
+// fill the memory with requests.
 class ListingPool {
 public:
-    explicit ListingPool(unsigned threads = 2, size_t window = 8);
+    explicit ListingPool(unsigned threads = 2, size_t window = 8, size_t capacity = 512);
     ~ListingPool();
     ListingPool(const ListingPool&) = delete;
     ListingPool& operator=(const ListingPool&) = delete;
+    // Waiting for a listing, and for a settled pool, ends when this is set.
+    void WatchCancel(const std::atomic<bool>& cancel) { cancel_ = &cancel; }
     // These folders, in this order, before every folder asked for earlier
     // (the walk goes depth first); one asked for already moves up.
     void Ahead(const std::vector<std::wstring>& folders);
-    // The listing of folder: the one read ahead (waited for while a thread
-    // of the pool reads it), else read now on the calling thread.
-    void Take(const std::wstring& folder, FolderListing& listing);
+    // The listing of folder: the one read ahead, else read now by a thread
+    // of the pool (in place when the pool has none). False, with a listing
+    // that failed with ERROR_CANCELLED, when 中止 came first.
+    bool Take(const std::wstring& folder, FolderListing& listing);
     // The walk has left a folder and its counterpart in the other tree:
     // what lies below them is not wanted any more.
     void Drop(const std::wstring& own, const std::wstring& other);
     // Nothing asked for any more, and until no thread of the pool holds a
-    // folder open: a pass begins on a disk none of them is reading.
+    // folder open: a pass begins on a disk none of them is reading. After
+    // 中止 the reads under way are cancelled and not waited for.
     void Settle();
+    // Folders asked for and not yet taken.
+    size_t queued() const;
 
 private:
-    struct Request {
-        std::wstring folder;
-        FolderListing listing;
-        enum class State { Waiting, Reading, Done } state = State::Waiting;
-    };
-    static DWORD WINAPI Run(void* self);
+    struct Request;
+    struct Shared;
+    static DWORD WINAPI Run(void* shared);
     static void ReadInto(FolderListing& listing, const std::wstring& folder);
-    // Under the lock: the first request a thread of the pool may read.
-    std::shared_ptr<Request> NextToRead();
-    // Under the lock: the request for folder, taken out of the queue; none
-    // when it was not asked for.
-    std::shared_ptr<Request> Unqueue(const std::wstring& folder);
+    bool Cancelled() const { return cancel_ && cancel_->load(); }
 
-    const size_t window_;
     std::vector<HANDLE> threads_;
-    SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
-    // In the order the walk will take them.
-    std::deque<std::shared_ptr<Request>> queue_;
-    // The folders in the queue, so a folder not asked for costs no search.
-    std::unordered_set<std::wstring> asked_;
-    unsigned reading_ = 0;
-    bool quit_ = false;
+    // Shared with the threads, which outlive the pool while a read that
+    // nobody waits for any more hangs.
+    std::shared_ptr<Shared> shared_;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 FindEntry EntryOf(const WIN32_FIND_DATAW& data);

@@ -134,9 +134,12 @@ private:
     bool PutReplacementsInPlace();
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
     // The copy pass asks for the listings of the sub-folders it will enter,
-    // on both sides, before it goes through the folder's files.
-    void ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
-                   const FolderListing* other);
+    // on both sides, before it goes through the folder's files: some of
+    // them from the entry at `from` on. Returns the entry at which to ask
+    // for the next ones, kNoMoreAhead when none are left.
+    static constexpr size_t kNoMoreAhead = static_cast<size_t>(-1);
+    size_t ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
+                     const FolderListing* other, size_t from);
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.

@@ -4,6 +4,7 @@
 // that listing could not be read.
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "engine/FaultSeam.h"
 #include "engine/MirrorWorker.h"
@@ -60,6 +61,13 @@ bool IsTarget(FilterOutcome outcome) {
 bool MirrorWorker::RunPasses() {
     FolderSetting& work = *current_;
     replacements_.clear();
+    pool_.WatchCancel(batch_.cancelRequested);
+    // After the last pass no read ahead holds a folder open while the
+    // setting's after-command runs (a script that ejects the backup).
+    struct Settled {
+        ListingPool& pool;
+        ~Settled() { pool.Settle(); }
+    } settled{pool_};
     const auto pass = [&](bool deletion) {
         // Whatever the last pass left being read ahead is not waited on by
         // anyone: it must not hold a folder open into this one.
@@ -169,12 +177,17 @@ bool MirrorWorker::PutReplacementsInPlace() {
     return true;
 }
 
-void MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
-                             const FolderListing* other) {
+size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
+                               const FolderListing* other, size_t from) {
     // The sub-folders the walk will enter, as far as the listings tell, in
     // its order; a folder the copy pass creates is not listed in the backup.
+    // A few at a time: the walk asks again half-way through them.
+    constexpr size_t kFolders = 64;
     std::vector<std::wstring> ahead;
-    for (const FindEntry& entry : own.entries()) {
+    size_t again = kNoMoreAhead, count = 0;
+    const std::vector<FindEntry>& entries = own.entries();
+    for (size_t i = from; i < entries.size() && count < kFolders; ++i) {
+        const FindEntry& entry = entries[i];
         if (!entry.IsFolder() || entry.IsLink() || !NameAccepted(entry.name)) continue;
         const std::wstring rel = relative + entry.name;
         if (!IsTarget(filters_.FolderOutcome(rel))) continue;
@@ -182,8 +195,10 @@ void MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& rel
         if (known && *known && (*known)->IsLink()) continue;
         ahead.push_back(folder + entry.name + L"\\");
         if (removalDepth_ == 0 && known && *known && (*known)->IsFolder()) ahead.push_back(backupRoot_ + rel + L"\\");
+        if (++count == kFolders / 2) again = i;
     }
     pool_.Ahead(ahead);
+    return count == kFolders ? again : kNoMoreAhead;
 }
 
 void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
@@ -267,8 +282,11 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     // unless both were read ahead already.
     FolderListing own, otherListing;
     if (askOther) pool_.Ahead({otherFolder});
-    pool_.Take(folder, own);
-    if (askOther) pool_.Take(otherFolder, otherListing);
+    // 中止 while a listing is awaited ends the walk, whatever the read does.
+    if (!pool_.Take(folder, own) || (askOther && !pool_.Take(otherFolder, otherListing))) {
+        pool_.Drop(folder, otherFolder);
+        return false;
+    }
     // Whatever was read ahead below this folder is not wanted once it is done.
     struct Drop {
         ListingPool& pool;
@@ -322,7 +340,8 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     };
 
     if (deletePass_) RemovePartials(folder, own);
-    if (!deletePass_ && work.SubDir) ListAhead(folder, relative, own, other);
+    size_t askAgainAt = kNoMoreAhead;
+    if (!deletePass_ && work.SubDir) askAgainAt = ListAhead(folder, relative, own, other, 0);
 
     bool changed = false;
     if (!skipFiles) {
@@ -350,18 +369,32 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         kept = true;
     }
 
-    // The plan's folders come in the listing's order, mostly.
+    // The plan's folders come in the listing's order, mostly; the others
+    // and the unplanned ones are found by name, built at the first need.
     size_t nextPlanned = 0;
+    std::unordered_map<std::wstring, const PlannedFolder*> plannedExact, plannedFolded;
     const auto planOf = [&](const FindEntry& entry) -> const PlannedFolder* {
         if (plan.visit == PlannedFolder::Visit::Whole || removalDepth_ > 0) return &PlannedFolder::Everything();
         const std::vector<PlannedFolder>& children = plan.children;
+        if (children.empty()) return nullptr;
         if (nextPlanned < children.size() && children[nextPlanned].name == entry.name) return &children[nextPlanned++];
-        return plan.Child(entry.name);
+        if (plannedExact.empty()) {
+            for (const PlannedFolder& child : children) {
+                plannedExact.emplace(child.name, &child);
+                plannedFolded.emplace(FoldCase(child.name), &child);
+            }
+        }
+        if (const auto exact = plannedExact.find(entry.name); exact != plannedExact.end()) return exact->second;
+        const auto folded = plannedFolded.find(FoldCase(entry.name));
+        return folded != plannedFolded.end() ? folded->second : nullptr;
     };
     if (work.SubDir) {
         for (const FindEntry& entry : own.entries()) {
             if (!entry.IsFolder()) continue;
             if (batch_.cancelRequested) return false;
+            if (const size_t index = static_cast<size_t>(&entry - own.entries().data()); index == askAgainAt) {
+                askAgainAt = ListAhead(folder, relative, own, other, index);
+            }
             if (work.CheckFileName && !ops_.CheckListedName(folder, entry.name)) {
                 kept = true;
                 continue;
