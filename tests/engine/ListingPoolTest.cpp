@@ -85,34 +85,40 @@ private:
 };
 
 TEST(ListingPoolTest, AbortEndsTheRunWhileAListingHangs) {
-    TempDir temp;
-    const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m\\a", L"m\\b", L"m\\c", L"b"});
-    for (const wchar_t* file : {L"m\\a\\1.txt", L"m\\b\\2.txt", L"m\\c\\3.txt", L"m\\root.txt"}) {
-        WriteBytes(temp / file, "x");
+    // The root: the walk waits for that listing. A sub-folder: read ahead,
+    // and the passes end without waiting for it.
+    for (const bool root : {true, false}) {
+        SCOPED_TRACE(root ? "root" : "read ahead");
+        TempDir temp;
+        const std::wstring m = temp / L"m", b = temp / L"b";
+        MakeFolders(temp.Path(), {L"m\\a", L"m\\b", L"m\\c", L"b"});
+        for (const wchar_t* file : {L"m\\a\\1.txt", L"m\\b\\2.txt", L"m\\c\\3.txt", L"m\\root.txt"}) {
+            WriteBytes(temp / file, "x");
+        }
+        Batch run;
+        run.settings = {Pair(m, b)};
+        const std::wstring hung = root ? m + L"\\" : m + L"\\b\\";
+        HangingRead faults(hung);
+        // 中止 is chosen once the read hangs.
+        faults.onHang = [&] { run.batch.cancelRequested = true; };
+        std::atomic<bool> listed{false};
+        faults.listed = [&](const std::wstring& folder, std::vector<FindEntry>&) {
+            if (EqualsNoCase(folder, hung)) listed = true;
+        };
+        run.Run(false);
+        // The run is over while the read still hangs.
+        EXPECT_TRUE(faults.hanging);
+        EXPECT_EQ(run.batch.result, 0);
+        EXPECT_EQ(run.settings[0].Errors, 0);
+        EXPECT_FALSE(FileExists(b + L"\\b\\2.txt"));
+        EXPECT_FALSE(FileExists(b + L"\\c\\3.txt"));
+        EXPECT_TRUE(!root || !FileExists(b + L"\\root.txt"));
+        // Let the read end; its thread leaves the seam for good once the
+        // seam's lock is free after its last call.
+        faults.Release();
+        EXPECT_TRUE(WaitUntil([&] { return listed.load(); }));
+        InjectedFault(FaultPoint::Check, m);
     }
-    Batch run;
-    run.settings = {Pair(m, b)};
-    const std::wstring hung = m + L"\\b\\";
-    HangingRead faults(hung);
-    // 中止 is chosen once the read hangs.
-    faults.onHang = [&] { run.batch.cancelRequested = true; };
-    std::atomic<bool> listed{false};
-    faults.listed = [&](const std::wstring& folder, std::vector<FindEntry>&) {
-        if (EqualsNoCase(folder, hung)) listed = true;
-    };
-    run.Run(false);
-    // The run is over while the read still hangs.
-    EXPECT_TRUE(faults.hanging);
-    EXPECT_EQ(run.batch.result, 0);
-    EXPECT_EQ(run.settings[0].Errors, 0);
-    EXPECT_FALSE(FileExists(b + L"\\b\\2.txt"));
-    EXPECT_FALSE(FileExists(b + L"\\c\\3.txt"));
-    // Let the read end; its thread leaves the seam for good once the
-    // seam's lock is free after its last call.
-    faults.Release();
-    EXPECT_TRUE(WaitUntil([&] { return listed.load(); }));
-    InjectedFault(FaultPoint::Check, m);
 }
 
 }  // namespace
