@@ -8,3 +8,4 @@
 #define IDS_INI_UNREADABLE          61504
 #define IDS_LOCKED_BY_LOGOFF        61505
 #define IDS_LOCKED_UNREAD           61506
+#define IDS_INI_UNWRITABLE          61507

@@ -210,6 +210,16 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
     windowMade_ = true;
     CTandrelView& view = frame_->View();
+    // A save may fail while a worker waits for it: the box comes after.
+    // With the window gone (the exit save) it can only come at once; an
+    // automatic run waits for nobody.
+    SetSettingsNotice([viewWindow = view.Handle()](const GlobalOptions& o, unsigned text) {
+        if (IsWindow(viewWindow)) {
+            PostMessageW(viewWindow, WM_TANDREL_SETTINGS_NOTICE, text, 0);
+        } else if (!o.autoStart) {
+            ShowSettingsNotice(o, text);
+        }
+    });
     view.dialogs.editSetting = [this, &view](HWND owner, FolderSetting& setting, CommandList& commands,
                                              Rect& placement) {
         // The sheet keeps its size in the options itself; the view's creation
@@ -302,6 +312,10 @@ int CTandrelApp::ExitInstance() {
         JoinBatch(frame_->View().Batch());
     }
     SaveAtExit(options_);
+    // Run results and changes that were not saved are a failure an
+    // automatic run owns up to.
+    if (options_.autoStart && (options_.settingsWriteError || options_.settingsReadError))
+        options_.exitCode = std::max(options_.exitCode, static_cast<int>(ExitErrors));
     ReleaseSingleInstance();
     PerformPowerAction(options_, *power_);
     return options_.exitCode;

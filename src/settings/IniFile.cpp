@@ -375,8 +375,13 @@ DWORD Settle(CachedFile& file, const std::wstring& systemPath) {
     return error;
 }
 
-void Report(const std::wstring& path, DWORD error) {
-    if (error != ERROR_SUCCESS) ReportIniFileError(path, error);
+// Tells the user, or hands the error to a caller that tells in its own way.
+void Report(const std::wstring& path, DWORD error, unsigned long* handedBack) {
+    if (handedBack) {
+        *handedBack = error;
+    } else if (error != ERROR_SUCCESS) {
+        ReportIniFileError(path, error);
+    }
 }
 
 }  // namespace
@@ -441,11 +446,12 @@ bool Reencode(const std::wstring& path, Encoding encoding) {
             error = Settle(file, systemPath);
         }
     }
-    Report(path, error);
+    Report(path, error, nullptr);
     return error == ERROR_SUCCESS;
 }
 
-bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change) {
+bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change, unsigned long* handedBack,
+            bool existing) {
     DWORD error = ERROR_SUCCESS;
     {
         ExclusiveLock lock(filesLock);
@@ -453,16 +459,18 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
         CachedFile& file = Current(systemPath);
         if (file.readError != ERROR_SUCCESS) {
             error = file.readError;
+        } else if (existing && !file.stamp.exists && !file.dirty) {
+            error = ERROR_FILE_NOT_FOUND;
         } else {
             if (change(file.doc)) file.dirty = true;
             error = Settle(file, systemPath);
         }
     }
-    Report(path, error);
+    Report(path, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 
-bool Create(const std::wstring& path, bool empty) {
+bool Create(const std::wstring& path, bool empty, unsigned long* handedBack) {
     DWORD error = ERROR_SUCCESS;
     {
         ExclusiveLock lock(filesLock);
@@ -478,7 +486,7 @@ bool Create(const std::wstring& path, bool empty) {
             error = file.readError;
         }
     }
-    Report(path, error);
+    Report(path, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 
@@ -496,7 +504,7 @@ Batch::~Batch() {
     file.loaded = file.dirty = file.failed = false;
 }
 
-bool Batch::Commit() {
+bool Batch::Commit(unsigned long* handedBack) {
     if (!open_) return false;
     open_ = false;
     DWORD error = ERROR_SUCCESS;
@@ -510,7 +518,7 @@ bool Batch::Commit() {
         }
         error = Settle(file, system_);
     }
-    Report(path_, error);
+    Report(path_, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 

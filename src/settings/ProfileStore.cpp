@@ -12,10 +12,13 @@
 #include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/RegistryJournal.h"
+#include "settings/SettingsStore.h"
 
 namespace tandrel {
 
 namespace {
+
+bool SeenAsThere(const GlobalOptions& options);
 
 // A string read gives at most this many characters less the terminating
 // null, as the system's profile functions do.
@@ -204,13 +207,24 @@ bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& ke
 }
 
 bool ProfileStore::WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value) {
-    if (IniHeld()) return true;
-    if (!key) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveSection(section); }) || true;
-    if (!value) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveKey(section, key); }) || true;
-    return ini::Change(options_.iniPath, [&](IniDocument& doc) {
+    if (!key) return ChangeIni([&](IniDocument& doc) { return doc.RemoveSection(section); });
+    if (!value) return ChangeIni([&](IniDocument& doc) { return doc.RemoveKey(section, key); });
+    return ChangeIni([&](IniDocument& doc) {
         doc.Set(section, key, StoredValue(value));
         return true;
     });
+}
+
+bool ProfileStore::ChangeIni(const std::function<bool(IniDocument&)>& change) {
+    if (IniHeld()) return true;
+    if (options_.settingsWriteError) return false;
+    unsigned long error = ERROR_SUCCESS;
+    const bool ok = ini::Change(options_.iniPath, change, &error, SeenAsThere(options_));
+    return IniWritten(ok, error);
+}
+
+bool ProfileStore::IniWritten(bool ok, unsigned long error) {
+    return SettleIniWrite(options_, ok, error);
 }
 
 SectionReader::SectionReader(const ProfileStore& store, std::wstring section)
@@ -263,8 +277,7 @@ bool SectionWriter::Commit() {
         }
         return true;
     }
-    if (store_.IniHeld()) return true;
-    return ini::Change(store_.options_.iniPath, [&](IniDocument& doc) {
+    return store_.ChangeIni([&](IniDocument& doc) {
         for (const Entry& e : entries_) doc.Set(section_, e.key, StoredValue(e.text));
         return true;
     });
@@ -272,7 +285,10 @@ bool SectionWriter::Commit() {
 
 bool ProfileStore::EnsureIniFile(bool recreate) {
     if (IniHeld()) return true;
-    return ini::Create(options_.iniPath, recreate);
+    if (options_.settingsWriteError) return false;
+    unsigned long error = ERROR_SUCCESS;
+    const bool ok = ini::Create(options_.iniPath, recreate, &error);
+    return IniWritten(ok, error);
 }
 
 void ProfileStore::ReadRect(const std::wstring& key, Rect& rect) const {
@@ -336,13 +352,74 @@ std::wstring SettingSection(int project, int index) {
     return Format(L"Project\\%03d\\Define%2d", project, index);
 }
 
-StoreBatch::StoreBatch(const GlobalOptions& options) : ini_(options.iniPath), registry_(options.registryKey) {}
+StoreBatch::StoreBatch(GlobalOptions& options)
+    : options_(options), ini_(options.iniPath), registry_(options.registryKey) {}
 
 bool StoreBatch::Commit() {
     // Both always end; the registry side is put back when the file failed.
-    const bool written = ini_.Commit();
-    if (!written) return false;
+    unsigned long error = ERROR_SUCCESS;
+    const bool written = ini_.Commit(&error);
+    if (!SettleIniWrite(options_, written, error)) return false;
     return registry_.Commit();
+}
+
+namespace {
+
+bool SeenAsThere(const GlobalOptions& options) {
+    return !options.settingsFileSeen.empty() && EqualsNoCase(options.settingsFileSeen, options.iniPath);
+}
+
+SettingsNotice& Notice() {
+    static SettingsNotice notice;
+    return notice;
+}
+
+}  // namespace
+
+void SetSettingsNotice(SettingsNotice notice) {
+    Notice() = std::move(notice);
+}
+
+void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text) {
+    if (Notice()) {
+        Notice()(options, text);
+    } else {
+        ShowSettingsNotice(options, text);
+    }
+}
+
+std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text) {
+    const unsigned long error = text == IDS_INI_UNREADABLE ? options.settingsReadError : options.settingsWriteError;
+    const std::wstring reason = SystemErrorText(error);
+    return InsertArgs(LoadText(text), options.iniPath, &reason);
+}
+
+void ShowSettingsNotice(const GlobalOptions& options, unsigned text) {
+    const UINT icon = text == IDS_INI_UNREADABLE ? MB_ICONEXCLAMATION : MB_ICONSTOP;
+    ShowMessage(nullptr, SettingsNoticeText(options, text), LoadText(IDS_INI_OPEN), MB_OK | icon);
+}
+
+bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error) {
+    if (ok) {
+        if (!options.useRegistry) options.settingsFileSeen = options.iniPath;
+        return true;
+    }
+    // An outer batch that failed before has said so already.
+    if (error == ERROR_SUCCESS) return false;
+    if (error == ERROR_FILE_NOT_FOUND && SeenAsThere(options)) {
+        // Taken away since it was read: written now, it would hold nothing
+        // but this save's keys.
+        if (!options.settingsReadError) {
+            options.settingsReadError = error;
+            NotifySettingsUnsaved(options, IDS_INI_UNREADABLE);
+        }
+        return false;
+    }
+    if (!options.settingsWriteError) {
+        options.settingsWriteError = error;
+        NotifySettingsUnsaved(options, IDS_INI_UNWRITABLE);
+    }
+    return false;
 }
 
 }  // namespace tandrel

@@ -773,6 +773,10 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);
             return 0;
+        case WM_TANDREL_SETTINGS_NOTICE:
+            // Nobody watches an automatic run: its log and exit code tell.
+            if (!options_.autoStart) ShowSettingsNotice(options_, static_cast<unsigned>(wParam));
+            return 0;
         case WM_TANDREL_MEDIA_READ:
             media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
             // Nothing to run for: the search is over.

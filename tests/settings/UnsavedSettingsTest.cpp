@@ -1,0 +1,160 @@
+// The settings file and the registry profile keep what they hold when a
+// save cannot be done, when the file goes away meanwhile and when the
+// program dies right after moving the settings to the other store.
+#include <gtest/gtest.h>
+
+#include "SettingsFixture.h"
+#include "resource.h"
+#include "settings/IniFile.h"
+#include "settings/ProfileStore.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsStore.h"
+
+namespace tandrel {
+namespace {
+
+using test::MessageRecorder;
+using UnsavedSettingsTest = test::SettingsTest;
+
+// Records the notices instead of showing them, for as long as it lives.
+class RecordedNotices {
+public:
+    RecordedNotices() {
+        SetSettingsNotice([this](const GlobalOptions& o, unsigned text) {
+            texts.push_back(SettingsNoticeText(o, text));
+        });
+    }
+    ~RecordedNotices() { SetSettingsNotice({}); }
+    std::vector<std::wstring> texts;
+};
+
+GlobalOptions Started(GlobalOptions o) {
+    EXPECT_TRUE(ChooseStorage(o));
+    OpenSettings(o);
+    return o;
+}
+
+TEST_F(UnsavedSettingsTest, AReadOnlyFileIsToldOnceAndNotTriedAgain) {
+    WriteIni(test::FullSettingsText());
+    ASSERT_TRUE(SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string stored = test::ReadBytes(iniPath);
+    GlobalOptions o = Started(NewOptions());
+    ASSERT_EQ(o.settingsReadError, 0u);
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    ASSERT_EQ(LoadProjectSettings(o, settings, commands, 0), 1);
+    settings[0].LastExec = 1700000000;
+    {
+        RecordedNotices notices;
+        MessageRecorder boxes;
+        EXPECT_FALSE(SaveProjectSettings(o, settings, commands, 0, 0, PartResult));
+        EXPECT_FALSE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+        EXPECT_FALSE(SaveOptions(o, GroupSheet));
+        EXPECT_FALSE(SaveAtExit(o));
+        // One notice, handed to the program rather than a box on the spot.
+        EXPECT_TRUE(boxes.Boxes().empty());
+        ASSERT_EQ(notices.texts.size(), 1u);
+        EXPECT_EQ(notices.texts[0].rfind(L"INI ファイルに書き込めませんでした。\r\n", 0), 0u) << test::Utf8(notices.texts[0]);
+        EXPECT_NE(notices.texts[0].find(L"ファイル名: " + iniPath + L"\r\nエラー: "), std::wstring::npos);
+    }
+    EXPECT_EQ(o.settingsWriteError, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+    SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Writable again, it is still left alone for the rest of this run.
+    EXPECT_FALSE(SaveAtExit(o));
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+
+    // Without a notice set, the one box shows at once.
+    SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
+    GlobalOptions again = Started(NewOptions());
+    {
+        MessageRecorder boxes;
+        EXPECT_FALSE(SaveOptions(again, GroupSheet));
+        EXPECT_FALSE(SaveOptions(again, GroupSheet));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].caption, L"INI ファイルのオープン");
+    }
+    SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(test::ReadBytes(iniPath), stored);
+}
+
+TEST_F(UnsavedSettingsTest, AFileTakenAwayWhileRunningIsNotSavedAsAnEmptyOne) {
+    WriteIni(test::FullSettingsText());
+    GlobalOptions o = Started(NewOptions());
+    std::vector<FolderSetting> settings;
+    CommandList commands;
+    ASSERT_EQ(LoadProjectSettings(o, settings, commands, 2), 1);
+    // An editor saves by "del" and "copy"; the program saves in between.
+    ASSERT_TRUE(DeleteFileW(iniPath.c_str()));
+    {
+        RecordedNotices notices;
+        EXPECT_FALSE(SaveProjectSettings(o, settings, commands, 2, 0, PartResult));
+        EXPECT_FALSE(test::FileExists(iniPath));
+        ASSERT_EQ(notices.texts.size(), 1u);
+        EXPECT_EQ(notices.texts[0].rfind(L"INI ファイルを読み込めませんでした。", 0), 0u);
+        // The editor's copy arrives: nothing of this run is written over it.
+        const std::wstring edited = test::FullSettingsText() + L"; edited\r\n";
+        WriteIni(edited);
+        EXPECT_TRUE(SaveAtExit(o));
+        EXPECT_EQ(test::ReadUtf16File(iniPath), edited);
+        EXPECT_EQ(notices.texts.size(), 1u);
+    }
+    EXPECT_EQ(o.settingsReadError, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+
+    // Found missing when a project is read: unreadable too, never empty.
+    GlobalOptions later = Started(NewOptions());
+    ASSERT_TRUE(DeleteFileW(iniPath.c_str()));
+    EXPECT_EQ(LoadProjectSettings(later, settings, commands, 2), 0);
+    EXPECT_EQ(later.settingsReadError, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(SaveAtExit(later));
+    EXPECT_FALSE(test::FileExists(iniPath));
+
+    // A first run's file that was never there is made as before.
+    GlobalOptions first = NewOptions();
+    first.iniForced = true;
+    ASSERT_TRUE(ChooseStorage(first));
+    OpenSettings(first);
+    EXPECT_TRUE(SaveAtExit(first));
+    EXPECT_EQ(Value(L"Options", L"ProjectCount"), L"32");
+}
+
+TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettings) {
+    WriteIni(test::FullSettingsText());
+    const GlobalOptions stored = Started(NewOptions());
+    for (const bool toRegistry : {true, false}) {
+        GlobalOptions o = NewOptions();
+        o.registryAllowed = true;
+        o = Started(o);
+        ASSERT_EQ(o.useRegistry, !toRegistry);
+        MessageRecorder boxes;
+        ASSERT_TRUE(SwitchStorage(o, toRegistry));
+        // Killed here: no exit save. The next start reads every group.
+        GlobalOptions next = NewOptions();
+        next.registryAllowed = true;
+        next = Started(next);
+        EXPECT_EQ(next.useRegistry, toRegistry);
+        EXPECT_EQ(next.projects.Count(), 3);
+        EXPECT_EQ(next.projects.Name(0), L"仕事");
+        EXPECT_EQ(next.projects.Name(1), L"趣味");
+        EXPECT_EQ(next.ActiveProject, 2);
+        EXPECT_EQ(next.DivideY, 321);
+        EXPECT_EQ(next.MainWindow.right, 810);
+        EXPECT_EQ(next.commands.Count(), 2);
+        EXPECT_EQ(next.commands.At(0).name, L"全体");
+        EXPECT_EQ(next.LogFileName, stored.LogFileName);
+        EXPECT_EQ(next.ExecIfDetectMedia, stored.ExecIfDetectMedia);
+        EXPECT_EQ(next.DetectMediaAction, stored.DetectMediaAction);
+        EXPECT_EQ(next.RecycleBinFileCount, 77);
+        EXPECT_EQ(next.fonts[0].face, stored.fonts[0].face);
+        std::vector<FolderSetting> settings;
+        CommandList commands;
+        ASSERT_EQ(LoadProjectSettings(next, settings, commands, 2), 1);
+        EXPECT_EQ(settings[0].Name, L"日本語の設定");
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    // Back in the file, nothing of it was lost on the way.
+    EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
+    EXPECT_EQ(Value(L"Options", L"ExecToolPath1"), L"c1.exe");
+}
+
+}  // namespace
+}  // namespace tandrel
