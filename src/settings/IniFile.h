@@ -19,8 +19,9 @@ namespace tandrel::ini {
 // (a UTF-16 file without its mark gets one); a new file is UTF-16.
 
 // How a file's bytes are text: by its mark, by its zero bytes (UTF-16
-// without a mark), else the ANSI code page.
-enum class Encoding { Utf16, Utf16BigEndian, Utf16Unmarked, Utf16BigEndianUnmarked, Utf8, Ansi };
+// without a mark), as UTF-8 when they hold multi-byte UTF-8 and nothing
+// else, else the ANSI code page. An empty file is a new one, UTF-16.
+enum class Encoding { Utf16, Utf16BigEndian, Utf16Unmarked, Utf16BigEndianUnmarked, Utf8, Ansi, Utf8Unmarked };
 
 using Entries = std::vector<std::pair<std::wstring, std::optional<std::wstring>>>;
 
@@ -78,6 +79,8 @@ std::wstring NormalisedPath(const std::wstring& path);
 // puts the complete new file in place.
 void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault);
 void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault);
+// One from the create fault refuses the new file beside the settings file.
+void SetCreateFault(std::function<unsigned long(const std::wstring& path)> fault);
 
 }  // namespace tandrel::ini
 
