@@ -347,7 +347,8 @@ void MirrorWorker::RaiseExitCode(int code) {
 void MirrorWorker::NoteUnsavedSettings() {
     if (unsavedNoted_ || !options_.settingsWriteError) return;
     unsavedNoted_ = true;
-    log_.WriteErrorBlock(LevelError, LoadText(IDS_INI_OPEN), SettingsNoticeText(options_, IDS_INI_UNWRITABLE));
+    const unsigned text = options_.useRegistry ? IDS_REGISTRY_UNWRITABLE : IDS_INI_UNWRITABLE;
+    log_.WriteErrorBlock(LevelError, LoadText(IDS_INI_OPEN), SettingsNoticeText(options_, text));
     RaiseExitCode(ExitErrors);
 }
 

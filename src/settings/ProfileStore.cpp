@@ -179,10 +179,21 @@ bool ProfileStore::WriteInt(const std::wstring& section, const std::wstring& key
 }
 
 bool ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    if (UseRegistry(false))
-        return registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
-                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    if (UseRegistry(false)) {
+        if (options_.settingsWriteError) return false;
+        return RegistryWritten(registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
+                                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+    }
     return WriteIni(section, key.c_str(), value.c_str());
+}
+
+bool ProfileStore::RegistryWritten(long error) {
+    if (error == ERROR_SUCCESS) return true;
+    if (!options_.settingsWriteError) {
+        options_.settingsWriteError = static_cast<unsigned long>(error);
+        NotifySettingsUnsaved(options_, IDS_REGISTRY_UNWRITABLE);
+    }
+    return false;
 }
 
 bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& key, long long value) {
@@ -192,17 +203,20 @@ bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& k
 }
 
 bool ProfileStore::WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value) {
+    if (options_.settingsWriteError) return false;
     const DWORD data = static_cast<DWORD>(value);
-    return registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
+    return RegistryWritten(registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data));
 }
 
 bool ProfileStore::DeleteSection(const std::wstring& section) {
-    if (UseRegistry(false)) return registry::DeleteTree(RegistryPath(options_, section)) == ERROR_SUCCESS;
+    if (UseRegistry(false))
+        return !options_.settingsWriteError && RegistryWritten(registry::DeleteTree(RegistryPath(options_, section)));
     return WriteIni(section, nullptr, nullptr);
 }
 
 bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& key) {
-    if (UseRegistry(false)) return registry::DeleteValue(RegistryPath(options_, section), key) == ERROR_SUCCESS;
+    if (UseRegistry(false))
+        return !options_.settingsWriteError && RegistryWritten(registry::DeleteValue(RegistryPath(options_, section), key));
     return WriteIni(section, key.c_str(), nullptr);
 }
 
@@ -353,14 +367,35 @@ std::wstring SettingSection(int project, int index) {
 }
 
 StoreBatch::StoreBatch(GlobalOptions& options)
-    : options_(options), ini_(options.iniPath), registry_(options.registryKey) {}
+    : options_(options), ini_(options.iniPath), registry_(std::in_place, options.registryKey) {
+    TellRollback();
+}
+
+StoreBatch::~StoreBatch() {
+    registry_.reset();
+    TellRollback();
+}
 
 bool StoreBatch::Commit() {
     // Both always end; the registry side is put back when the file failed.
     unsigned long error = ERROR_SUCCESS;
     const bool written = ini_.Commit(&error);
     if (!SettleIniWrite(options_, written, error)) return false;
-    return registry_.Commit();
+    return registry_->Commit();
+}
+
+void RecoverRegistry(GlobalOptions& options) {
+    if (registry::Recover(options.registryKey)) return;
+    if (!options.settingsWriteError) options.settingsWriteError = static_cast<unsigned long>(registry::TakeRollbackError());
+    NotifySettingsUnsaved(options, IDS_REGISTRY_ROLLBACK_FAILED);
+}
+
+void StoreBatch::TellRollback() {
+    const LSTATUS error = registry::TakeRollbackError();
+    if (error == ERROR_SUCCESS) return;
+    // Half a save stayed in the profile: never passed over in silence.
+    if (!options_.settingsWriteError) options_.settingsWriteError = static_cast<unsigned long>(error);
+    NotifySettingsUnsaved(options_, IDS_REGISTRY_ROLLBACK_FAILED);
 }
 
 namespace {
@@ -391,12 +426,16 @@ void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text) {
 std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text) {
     const unsigned long error = text == IDS_INI_UNREADABLE ? options.settingsReadError : options.settingsWriteError;
     const std::wstring reason = SystemErrorText(error);
-    return InsertArgs(LoadText(text), options.iniPath, &reason);
+    const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
+    return InsertArgs(LoadText(text), registry ? L"HKEY_CURRENT_USER\\" + options.registryKey : options.iniPath,
+                      &reason);
 }
 
 void ShowSettingsNotice(const GlobalOptions& options, unsigned text) {
     const UINT icon = text == IDS_INI_UNREADABLE ? MB_ICONEXCLAMATION : MB_ICONSTOP;
-    ShowMessage(nullptr, SettingsNoticeText(options, text), LoadText(IDS_INI_OPEN), MB_OK | icon);
+    const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
+    ShowMessage(nullptr, SettingsNoticeText(options, text), LoadText(registry ? IDS_REGISTRY_CAPTION : IDS_INI_OPEN),
+                MB_OK | icon);
 }
 
 bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error) {

@@ -76,6 +76,8 @@ private:
     // One change of the document, or its failure as the rules above say.
     bool ChangeIni(const std::function<bool(IniDocument&)>& change);
     bool IniWritten(bool ok, unsigned long error);
+    // A registry change's outcome, told once as for the INI file.
+    bool RegistryWritten(long error);
 
     GlobalOptions& options_;
 };
@@ -130,18 +132,29 @@ private:
 
 // Holds a multi-value save together on both sides: the INI file is written
 // once, at the outermost Commit (ini::Batch); the registry profile keeps an
-// undo log (registry::Scope). A batch ended without Commit, or whose file
+// undo log that survives the process (registry::Scope). A batch ended without Commit, or whose file
 // could not be written, leaves the file and the profile as they were.
 class StoreBatch {
 public:
     explicit StoreBatch(GlobalOptions& options);
+    ~StoreBatch();
+    StoreBatch(const StoreBatch&) = delete;
+    StoreBatch& operator=(const StoreBatch&) = delete;
     bool Commit();
 
 private:
+    // A registry save that could not be put back (or one a process that
+    // died left) is told at once.
+    void TellRollback();
+
     GlobalOptions& options_;
     ini::Batch ini_;
-    registry::Scope registry_;
+    std::optional<registry::Scope> registry_;
 };
+
+// Puts back a registry save that a process that died left half done,
+// before anything is read; tells the user when that fails.
+void RecoverRegistry(GlobalOptions& options);
 
 // A DWORD value read straight from the registry; any failure or another
 // value type gives the default.

@@ -114,6 +114,7 @@ bool ChooseStorage(GlobalOptions& o) {
     // With these switches the command line has settled it: the INI file.
     const bool settled = o.noSave || o.iniForced;
     int choice = -1;
+    if (o.registryAllowed) RecoverRegistry(o);
     if (!settled) {
         choice = o.registryAllowed ? RegistryStorageChoice(o) : -1;
         if (choice == -1) choice = ProfileStore(o).ReadInt(kSaveSection, kSaveRegistoryKey, -1, true);

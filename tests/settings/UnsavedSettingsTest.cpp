@@ -3,9 +3,12 @@
 // program dies right after moving the settings to the other store.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "SettingsFixture.h"
 #include "resource.h"
 #include "settings/IniFile.h"
+#include "settings/RegistryJournal.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
@@ -154,6 +157,82 @@ TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettin
     // Back in the file, nothing of it was lost on the way.
     EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
     EXPECT_EQ(Value(L"Options", L"ExecToolPath1"), L"c1.exe");
+}
+
+std::vector<FolderSetting> Named(const std::wstring& prefix, int count) {
+    std::vector<FolderSetting> settings(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) settings[static_cast<size_t>(i)].Reset(prefix + std::to_wstring(i));
+    return settings;
+}
+
+// Replaces project 1 in the registry for ever, the way the project editor
+// does (its keys removed, then written anew), until killed.
+TEST(RegistryKillChild, DISABLED_ReplacesAProjectForEver) {
+    wchar_t key[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TANDREL_KILL_KEY", key, MAX_PATH);
+    GlobalOptions o;
+    o.Reset(L"1.000");
+    o.registryKey = key;
+    o.useRegistry = o.registryAllowed = true;
+    ASSERT_FALSE(o.registryKey.empty());
+    CommandList commands;
+    const auto first = Named(L"first", 40), second = Named(L"second", 40);
+    for (unsigned round = 0;; ++round) {
+        StoreBatch batch(o);
+        ASSERT_TRUE(DeleteProjectKeys(o, 40, 1));
+        ASSERT_TRUE(SaveProjectSettings(o, round % 2 ? second : first, commands, 1, -1, PartAll));
+        ASSERT_TRUE(batch.Commit());
+    }
+}
+
+DWORD Stamp(const std::wstring& key) {
+    DWORD value = 0, size = sizeof value;
+    RegGetValueW(HKEY_CURRENT_USER, (key + L"\\Project\\001\\Define39").c_str(), L"LeaveTime", RRF_RT_REG_DWORD,
+                 nullptr, &value, &size);
+    return value;
+}
+
+TEST_F(UnsavedSettingsTest, ARegistrySaveCutShortByAKillIsPutBackAtTheNextStart) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TANDREL_KILL_KEY", registryKey.c_str()));
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    GlobalOptions seeded = NewOptions();
+    seeded.useRegistry = seeded.registryAllowed = true;
+    CommandList none;
+    ASSERT_TRUE(SaveProjectSettings(seeded, Named(L"first", 40), none, 1, -1, PartAll));
+    const DWORD one = 1;
+    SetRegistryValue(L"Save", L"SaveRegistory", REG_DWORD, &one, sizeof one);
+    for (int round = 0; round < 4; ++round) {
+        // A mark the child's first whole save overwrites.
+        const DWORD mark = 12345;
+        RegSetKeyValueW(HKEY_CURRENT_USER, (registryKey + L"\\Project\\001\\Define39").c_str(), L"LeaveTime",
+                        REG_DWORD, &mark, sizeof mark);
+        HANDLE child = test::StartChild(L"RegistryKillChild.DISABLED_ReplacesAProjectForEver");
+        ASSERT_NE(child, nullptr);
+        ASSERT_TRUE(test::WaitUntil([&] { return Stamp(registryKey) != mark; }));
+        Sleep(std::uniform_int_distribution<DWORD>(0, 300)(random));
+        TerminateProcess(child, 9);
+        WaitForSingleObject(child, INFINITE);
+        CloseHandle(child);
+
+        GlobalOptions o = NewOptions();
+        o.useRegistry = o.registryAllowed = true;
+        MessageRecorder boxes;
+        ASSERT_TRUE(ChooseStorage(o));
+        ASSERT_TRUE(o.useRegistry);
+        std::vector<FolderSetting> back;
+        CommandList commands;
+        ASSERT_EQ(LoadProjectSettings(o, back, commands, 1), 40) << "round " << round << ", seed " << seed;
+        const std::wstring prefix = back[0].Name.substr(0, back[0].Name.size() - 1);
+        ASSERT_TRUE(prefix == L"first" || prefix == L"second") << test::Utf8(prefix);
+        for (int i = 0; i < 40; ++i) EXPECT_EQ(back[static_cast<size_t>(i)].Name, prefix + std::to_wstring(i));
+        HKEY journal = nullptr;
+        EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (registryKey + L".journal").c_str(), 0, KEY_READ, &journal),
+                  ERROR_SUCCESS);
+        if (journal) RegCloseKey(journal);
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    SetEnvironmentVariableW(L"TANDREL_KILL_KEY", nullptr);
 }
 
 }  // namespace
