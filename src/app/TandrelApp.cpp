@@ -115,6 +115,11 @@ std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) 
 std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const GlobalOptions& o) {
     const std::wstring prefix = L"Global\\" + LoadText(IDS_APP_TITLE) + L" ";
     std::vector<std::wstring> names{BoundedName(prefix, WithSlashes(SettingsFileIdentity(o.iniPath)))};
+    // The file itself, however it is reached (a share and its mapped drive,
+    // a junction, a hard link): the path alone meets only its own spelling.
+    if (const std::optional<FileIdentity> file = IdentityOf(o.iniPath))
+        names.push_back(prefix + Format(L"file %08x-%016llx", static_cast<unsigned>(file->volume),
+                                        static_cast<unsigned long long>(file->file)));
     if (o.registryAllowed)
         names.push_back(BoundedName(prefix, WithSlashes(L"registry " + UserSid() + L"/" + FoldName(o.registryKey))));
     return names;

@@ -4,6 +4,7 @@
 
 #include "ProgramCopy.h"
 #include "TestSupport.h"
+#include "app/TandrelApp.h"
 
 namespace tandrel {
 namespace {
@@ -35,6 +36,45 @@ TEST(SettingsProgramTest, AnAutomaticRunOnAReadOnlySettingsFileCopiesLogsAndEnds
     EXPECT_NE(logged.find(test::Utf8(L"INI ファイルに書き込めませんでした。")), std::string::npos) << logged;
     EXPECT_NE(logged.find(test::Utf8(ini)), std::string::npos);
     SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The fixture's hard link, made on the Unix side: other.ini is work.ini.
+const std::wstring kWork = L"G:\\links\\app\\work.ini", kOther = L"G:\\links\\app\\other.ini";
+
+TEST(SettingsProgramTest, TwoNamesOfOneFileShareTheSettingsMutex) {
+    ASSERT_TRUE(test::WriteBytes(kWork, "\xFF\xFE"));
+    GlobalOptions work, other, elsewhere;
+    work.iniPath = kWork;
+    other.iniPath = kOther;
+    TempDir dir;
+    elsewhere.iniPath = dir / L"work.ini";
+    ASSERT_TRUE(test::WriteBytes(elsewhere.iniPath, "\xFF\xFE"));
+    const std::vector<std::wstring> a = CTandrelApp::SettingsMutexNames(work),
+                                    b = CTandrelApp::SettingsMutexNames(other),
+                                    c = CTandrelApp::SettingsMutexNames(elsewhere);
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_NE(a[0], b[0]);
+    EXPECT_EQ(a[1], b[1]);
+    EXPECT_NE(a[1], c[1]);
+}
+
+TEST(SettingsProgramTest, ASecondStartOnAHardLinkOfTheSettingsEnds) {
+    ASSERT_TRUE(test::WriteBytes(kWork, test::Utf8(L"\xFEFF[Save]\r\nSaveRegistory=0\r\n")));
+    ProgramCopy program;
+    HANDLE first = program.Start(L"/ini=" + kWork);
+    ASSERT_NE(first, nullptr);
+    HWND window = test::WaitForWindowOf(first);
+    ASSERT_NE(window, nullptr);
+    HANDLE second = program.Start(L"/ini=" + kOther);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(ExitCodeWithin(second), 0u);
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCodeWithin(first), 0u);
+    // Its exit save kept the two names one file.
+    EXPECT_EQ(test::ReadBytes(kOther), test::ReadBytes(kWork));
+    EXPECT_NE(test::ReadUtf16File(kOther).find(L"ProjectCount="), std::wstring::npos);
 }
 
 }  // namespace
