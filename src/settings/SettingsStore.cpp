@@ -466,6 +466,12 @@ unsigned ProjectListLock(const GlobalOptions& o) {
     return 0;
 }
 
+unsigned OptionsNotKept(const GlobalOptions& o) {
+    if (o.noSave) return IDS_NOT_KEPT_BY_LOGOFF;
+    if (o.settingsReadError || o.settingsWriteError) return IDS_NOT_KEPT_UNSAVED;
+    return 0;
+}
+
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
     // What cannot be read now would be exported as empty.

@@ -77,6 +77,12 @@ bool RecordStorageChoice(GlobalOptions& options);
 // it may. The project editor and import are then not offered.
 unsigned ProjectListLock(const GlobalOptions& options);
 
+// Why changes to the options made now will not be kept, as the string that
+// says so (a /logoff start; a settings file that could not be read or
+// written); 0 when they will. Said by the prompts of the options sheet and
+// the media menu, which stay usable.
+unsigned OptionsNotKept(const GlobalOptions& options);
+
 // Writes a complete settings file with every project's folder settings; the
 // running program's own settings stay as they are. After a /logoff start or
 // with a settings file that could not be read, the options and project list
