@@ -157,6 +157,20 @@ TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettin
     // Back in the file, nothing of it was lost on the way.
     EXPECT_EQ(Value(L"Project\\001\\", L"ProjectName"), L"趣味");
     EXPECT_EQ(Value(L"Options", L"ExecToolPath1"), L"c1.exe");
+
+    // A choice that cannot be recorded is told, not passed over.
+    GlobalOptions o = NewOptions();
+    o.registryAllowed = true;
+    o = Started(o);
+    registry::SetWriteFault([](const std::wstring&, const std::wstring& name) {
+        return name == L"SaveRegistory" ? static_cast<LSTATUS>(ERROR_ACCESS_DENIED) : static_cast<LSTATUS>(0);
+    });
+    MessageRecorder boxes;
+    EXPECT_TRUE(SwitchStorage(o, true));
+    registry::SetWriteFault({});
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text.rfind(L"レジストリに書き込めませんでした。", 0), 0u);
+    EXPECT_EQ(RegistryText(L"Save", L"SaveRegistory"), L"dword:0");
 }
 
 std::vector<FolderSetting> Named(const std::wstring& prefix, int count) {
