@@ -214,8 +214,13 @@ LSTATUS Absent(LSTATUS error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
+LSTATUS Faulted(const std::wstring& path, const std::wstring& name) {
+    return Fault() ? Fault()(path, name) : ERROR_SUCCESS;
+}
+
 // Puts back what one change replaced; the first failure, if any.
 LSTATUS PutBack(const Undo& undo) {
+    if (const LSTATUS fault = Faulted(undo.path, undo.name)) return fault;
     LSTATUS error = ERROR_SUCCESS;
     switch (undo.kind) {
         case Undo::Value:
@@ -319,9 +324,6 @@ LSTATUS RecordNewKeys(Journal& journal, const std::wstring& path) {
     }
 }
 
-LSTATUS Faulted(const std::wstring& path, const std::wstring& name) {
-    return Fault() ? Fault()(path, name) : ERROR_SUCCESS;
-}
 
 }  // namespace
 

@@ -67,7 +67,8 @@ bool Recover(const std::wstring& root);
 LSTATUS TakeRollbackError();
 
 // A stand-in for the registry in tests: asked before each value is set or
-// deleted; a non-zero system error code fails that change.
+// deleted, also when a change is put back; a non-zero system error code
+// fails that change.
 void SetWriteFault(std::function<LSTATUS(const std::wstring& path, const std::wstring& name)> fault);
 
 }  // namespace tandrel::registry

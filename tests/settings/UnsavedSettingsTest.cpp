@@ -173,6 +173,28 @@ TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettin
     EXPECT_EQ(RegistryText(L"Save", L"SaveRegistory"), L"dword:0");
 }
 
+TEST_F(UnsavedSettingsTest, ARegistrySaveThatCannotBePutBackIsTold) {
+    GlobalOptions o = NewOptions();
+    o.useRegistry = o.registryAllowed = true;
+    CommandList commands;
+    std::vector<FolderSetting> settings(3);
+    ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+    // The registry takes twenty changes, then refuses everything: the save
+    // fails, and so does putting it back.
+    int allowed = 20;
+    registry::SetWriteFault([&allowed](const std::wstring&, const std::wstring&) {
+        return allowed-- > 0 ? static_cast<LSTATUS>(0) : static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
+    });
+    RecordedNotices notices;
+    for (FolderSetting& s : settings) s.Name = L"変更";
+    EXPECT_FALSE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+    registry::SetWriteFault({});
+    ASSERT_EQ(notices.texts.size(), 2u);
+    EXPECT_EQ(notices.texts[0].rfind(L"レジストリに書き込めませんでした。", 0), 0u);
+    EXPECT_EQ(notices.texts[1].rfind(L"レジストリへの保存が失敗し、保存前の状態にも戻せませんでした。", 0), 0u)
+        << test::Utf8(notices.texts[1]);
+}
+
 std::vector<FolderSetting> Named(const std::wstring& prefix, int count) {
     std::vector<FolderSetting> settings(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) settings[static_cast<size_t>(i)].Reset(prefix + std::to_wstring(i));
