@@ -6,6 +6,9 @@
 # only expendable files that a test checks are still there. Beside them a
 # master whose names differ only in letter case, as a case-sensitive share
 # or folder holds them, and a backup that holds a folder in both spellings.
+# For the settings tests, settings files that are
+# links: G:\\links\\settings\\link.ini a symbolic link to real\\Tandrel.ini, and
+# G:\\links\\app\\other.ini a hard link of work.ini; the tests write them anew.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 root="$TANDREL_BUILD/testdrives/g/links"
@@ -25,4 +28,9 @@ ln -s "$root/master" "$root/master/loop"
 ln -s "$root/outside" "$root/master/out"
 ln -s "$root/outside-b" "$root/backup/inlink"
 ln -s "$root/outside-b" "$root/backup/stray"
+mkdir -p "$root/settings/real" "$root/app"
+printf '' >"$root/settings/real/Tandrel.ini"
+ln -s real/Tandrel.ini "$root/settings/link.ini"
+printf '' >"$root/app/work.ini"
+ln "$root/app/work.ini" "$root/app/other.ini"
 echo "test links in G:\\links ready"

@@ -115,6 +115,11 @@ std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) 
 std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const GlobalOptions& o) {
     const std::wstring prefix = L"Global\\" + LoadText(IDS_APP_TITLE) + L" ";
     std::vector<std::wstring> names{BoundedName(prefix, WithSlashes(SettingsFileIdentity(o.iniPath)))};
+    // The file itself, however it is reached (a share and its mapped drive,
+    // a junction, a hard link): the path alone meets only its own spelling.
+    if (const std::optional<FileIdentity> file = IdentityOf(o.iniPath))
+        names.push_back(prefix + Format(L"file %08x-%016llx", static_cast<unsigned>(file->volume),
+                                        static_cast<unsigned long long>(file->file)));
     if (o.registryAllowed)
         names.push_back(BoundedName(prefix, WithSlashes(L"registry " + UserSid() + L"/" + FoldName(o.registryKey))));
     return names;
@@ -210,6 +215,16 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     if (!frame_->Create(WindowTitle(options_, defaultIniName_))) return false;
     windowMade_ = true;
     CTandrelView& view = frame_->View();
+    // A save may fail while a worker waits for it: the box comes after.
+    // With the window gone (the exit save) it can only come at once; an
+    // automatic run waits for nobody.
+    SetSettingsNotice([viewWindow = view.Handle()](const GlobalOptions& o, unsigned text) {
+        if (IsWindow(viewWindow)) {
+            PostMessageW(viewWindow, WM_TANDREL_SETTINGS_NOTICE, text, 0);
+        } else if (!o.autoStart) {
+            ShowSettingsNotice(o, text);
+        }
+    });
     view.dialogs.editSetting = [this, &view](HWND owner, FolderSetting& setting, CommandList& commands,
                                              Rect& placement) {
         // The sheet keeps its size in the options itself; the view's creation
@@ -302,6 +317,10 @@ int CTandrelApp::ExitInstance() {
         JoinBatch(frame_->View().Batch());
     }
     SaveAtExit(options_);
+    // Run results and changes that were not saved are a failure an
+    // automatic run owns up to.
+    if (options_.autoStart && (options_.settingsWriteError || options_.settingsReadError))
+        options_.exitCode = std::max(options_.exitCode, static_cast<int>(ExitErrors));
     ReleaseSingleInstance();
     PerformPowerAction(options_, *power_);
     return options_.exitCode;

@@ -38,8 +38,9 @@ public:
     // longer than the system allows.
     static std::wstring MutexName(const std::wstring& iniPath, bool iniNamed);
     // Names of the mutexes of the settings themselves, seen from every
-    // session: one from the settings file's identity, and with the registry
-    // allowed one from the user's registry profile. Two instances on the same
+    // session: one from the settings file's full path, one from the file's
+    // volume and file id where it exists, and with the registry allowed one
+    // from the user's registry profile. Two instances on the same
     // settings meet here however they named them.
     static std::vector<std::wstring> SettingsMutexNames(const GlobalOptions& options);
     // Decides and performs the power action at exit through actions.

@@ -8,6 +8,7 @@
 #include "platform/Figures.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
+#include "settings/SettingsStore.h"
 #include "resource.h"
 
 namespace tandrel {
@@ -182,6 +183,7 @@ int MirrorWorker::RunSettings(int result) {
 
         setting.Errors = ErrorsRunning;
         host.SettingRunState(setting, 1);
+        NoteUnsavedSettings();
         setting.Errors = work.Errors = 0;
 
         const std::wstring header = Format(LoadText(IDS_ROW_HEADER).c_str(), work.Name.c_str());
@@ -326,6 +328,7 @@ void MirrorWorker::FinishBatch(int result, std::time_t batchStart) {
     batch_.cleanCompletion = clean;
     if (result == 0 || batch_.cancelRequested) RaiseExitCode(ExitAborted);
     host.StoreRunResults();
+    NoteUnsavedSettings();
     // The run is over before anything that closes the program or waits for
     // a person: a close posted now can no longer be refused as "running",
     // and the window is usable while a box or a command is open.
@@ -339,6 +342,14 @@ void MirrorWorker::RaiseExitCode(int code) {
     exitCode_ = std::max(exitCode_, code);
     // Only a command-line run tells its outcome through the exit code.
     if (batch_.startedAutomatically) batch_.options->exitCode = exitCode_;
+}
+
+void MirrorWorker::NoteUnsavedSettings() {
+    if (unsavedNoted_ || !options_.settingsWriteError) return;
+    unsavedNoted_ = true;
+    const unsigned text = options_.useRegistry ? IDS_REGISTRY_UNWRITABLE : IDS_INI_UNWRITABLE;
+    log_.WriteErrorBlock(LevelError, LoadText(IDS_INI_OPEN), SettingsNoticeText(options_, text));
+    RaiseExitCode(ExitErrors);
 }
 
 void MirrorWorker::CloseProgram(bool powerAction) {

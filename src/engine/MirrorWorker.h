@@ -60,6 +60,9 @@ private:
     void EndAutomaticState();
     // The worst outcome seen so far, as the exit code of a command-line run.
     void RaiseExitCode(int code);
+    // A settings file that stopped being written: once per batch into the
+    // log, and the exit code says errors.
+    void NoteUnsavedSettings();
     // Asks about a deletion when someone may be asked; otherwise the
     // deletion is refused as an error.
     DeleteChoice ConfirmDelete(const DeleteConfirmation& file);
@@ -164,6 +167,7 @@ private:
     // The backup folder as stored, above its date folder.
     std::wstring storedBackup_, backupBase_;
     bool deletePass_ = false;
+    bool unsavedNoted_ = false;
     int changedFolderCount_ = 0;
     int removalDepth_ = 0;
     // A folder the walk is inside: its file id at once, its whole identity

@@ -94,6 +94,13 @@ struct GlobalOptions {
     // start, or for a project's settings later; the system's error code):
     // nothing is written to it while the program runs.
     unsigned long settingsReadError = 0;
+    // The settings file could not be written (the system's error code): the
+    // user has been told once, and nothing more is written to it this run.
+    unsigned long settingsWriteError = 0;
+    // The settings file (its path) that was there when it was read or last
+    // written: missing at a save, it was taken away meanwhile and is not
+    // made anew.
+    std::wstring settingsFileSeen;
     bool autoStart = false;
     bool startIconic = false;
     bool noSave = false;

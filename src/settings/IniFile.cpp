@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <map>
+#include <optional>
+#include <vector>
 
 #include "platform/Environment.h"
 #include "platform/Handle.h"
@@ -58,6 +61,11 @@ FaultHook& PlaceFault() {
     return fault;
 }
 
+FaultHook& CreateFault() {
+    static FaultHook fault;
+    return fault;
+}
+
 std::wstring SystemPath(const std::wstring& full) {
     return full.rfind(L"\\\\?\\", 0) == 0 ? full : LongPath(full);
 }
@@ -81,6 +89,7 @@ Stamp StampOf(const std::wstring& systemPath) {
 // file of another encoding has none, or (a tail of zeros left by a crash)
 // as many at both parities.
 Encoding Sniff(const std::string& bytes) {
+    if (bytes.empty()) return Encoding::Utf16;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     if (bytes.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) return Encoding::Utf8;
     if (bytes.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) return Encoding::Utf16;
@@ -93,6 +102,11 @@ Encoding Sniff(const std::string& bytes) {
     const size_t characters = bytes.size() / 2;
     if (odd * 4 >= characters && even * 4 < odd) return Encoding::Utf16Unmarked;
     if (even * 4 >= characters && odd * 4 < even) return Encoding::Utf16BigEndianUnmarked;
+    // Valid multi-byte UTF-8 is next to never a text in the ANSI code page.
+    const bool multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    if (multiByte && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                         nullptr, 0) > 0)
+        return Encoding::Utf8Unmarked;
     return Encoding::Ansi;
 }
 
@@ -101,11 +115,12 @@ bool IsBigEndian(Encoding encoding) {
 }
 
 bool IsUtf16(Encoding encoding) {
-    return encoding != Encoding::Utf8 && encoding != Encoding::Ansi;
+    return encoding != Encoding::Utf8 && encoding != Encoding::Utf8Unmarked && encoding != Encoding::Ansi;
 }
 
 std::wstring Decode(const std::string& bytes, Encoding& encoding) {
     encoding = Sniff(bytes);
+    if (bytes.empty()) return {};
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     if (IsUtf16(encoding)) {
         const bool swapped = IsBigEndian(encoding);
@@ -118,7 +133,7 @@ std::wstring Decode(const std::string& bytes, Encoding& encoding) {
         return text;
     }
     const size_t skip = encoding == Encoding::Utf8 ? 3 : 0;
-    const UINT codePage = encoding == Encoding::Utf8 ? CP_UTF8 : CP_ACP;
+    const UINT codePage = encoding == Encoding::Ansi ? CP_ACP : CP_UTF8;
     const int length = static_cast<int>(bytes.size() - skip);
     const int n = MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, nullptr, 0);
     std::wstring text(static_cast<size_t>(std::max(n, 0)), L'\0');
@@ -141,7 +156,7 @@ std::string Encode(const std::wstring& text, Encoding encoding) {
         }
         return bytes;
     }
-    const UINT codePage = encoding == Encoding::Utf8 ? CP_UTF8 : CP_ACP;
+    const UINT codePage = encoding == Encoding::Ansi ? CP_ACP : CP_UTF8;
     if (encoding == Encoding::Utf8) bytes = "\xEF\xBB\xBF";
     const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
                                       nullptr);
@@ -158,10 +173,15 @@ std::string Encode(const std::wstring& text, Encoding encoding) {
 // always complete.
 constexpr const wchar_t* kWritingSuffix = L".tmp";
 constexpr const wchar_t* kCompleteSuffix = L".new";
+// A complete new file whose bytes are being written into the settings file
+// itself (a hard link, which a rename would part from its other names): a
+// save cut short in between is finished from it at the next read.
+constexpr const wchar_t* kInPlaceSuffix = L".put";
 
 struct Leftover {
     std::wstring path;
     bool complete = false;
+    bool inPlace = false;
     ULONGLONG written = 0;
 };
 
@@ -196,9 +216,9 @@ std::vector<Leftover> LeftoversOf(const std::wstring& systemPath) {
             rest.find_first_not_of(L"0123456789", dash + 1) != dot)
             continue;
         const std::wstring suffix = FoldName(rest.substr(dot));
-        if (suffix != kWritingSuffix && suffix != kCompleteSuffix) continue;
+        if (suffix != kWritingSuffix && suffix != kCompleteSuffix && suffix != kInPlaceSuffix) continue;
         if (!ProcessGone(static_cast<DWORD>(wcstoul(rest.c_str(), nullptr, 10)))) continue;
-        found.push_back({systemPath.substr(0, slash + 1) + name, suffix == kCompleteSuffix,
+        found.push_back({systemPath.substr(0, slash + 1) + name, suffix == kCompleteSuffix, suffix == kInPlaceSuffix,
                          Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)});
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -232,7 +252,59 @@ bool PutUnplacedSaveInPlace(const std::wstring& systemPath) {
 // While the settings file exists, what gone processes left beside it is of
 // no use. Without it nothing is deleted: a new file may be the only copy.
 void SweepLeftovers(const std::wstring& systemPath) {
-    for (const Leftover& l : LeftoversOf(systemPath)) DeleteFileW(l.path.c_str());
+    for (const Leftover& l : LeftoversOf(systemPath)) {
+        if (!l.inPlace) DeleteFileW(l.path.c_str());
+    }
+}
+
+// The file a path leads to: a symbolic link is followed, so that a save
+// replaces the file it names and the link stays a link. Asked of every
+// file: Wine shows a link to a file as a plain file.
+std::wstring FileBehind(const std::wstring& systemPath) {
+    UniqueHandle file(CreateFileW(systemPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return systemPath;
+    std::wstring target(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(file.Get(), target.data(), static_cast<DWORD>(target.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= target.size()) return systemPath;
+    target.resize(n);
+    return target;
+}
+
+DWORD WriteAll(HANDLE handle, const char* data, size_t size);
+
+// Writes bytes over the file itself, whole: its names, links and security
+// stay as they are.
+DWORD WriteInPlace(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return GetLastError();
+    DWORD error = WriteAll(file.Get(), bytes.data(), bytes.size());
+    if (error == ERROR_SUCCESS && !SetEndOfFile(file.Get())) error = GetLastError();
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) error = GetLastError();
+    return error;
+}
+
+std::optional<std::string> ReadWhole(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > INT_MAX) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+// A write into the settings file that a gone process had begun is finished
+// from its complete copy; a copy that cannot be put there is kept.
+void FinishInPlaceWrites(const std::wstring& path) {
+    for (const Leftover& l : LeftoversOf(path)) {
+        if (!l.inPlace) continue;
+        const std::optional<std::string> bytes = ReadWhole(l.path);
+        if (bytes && WriteInPlace(path, *bytes) == ERROR_SUCCESS) DeleteFileW(l.path.c_str());
+    }
 }
 
 HANDLE OpenForReading(const std::wstring& systemPath) {
@@ -243,9 +315,11 @@ HANDLE OpenForReading(const std::wstring& systemPath) {
 void Load(CachedFile& file, const std::wstring& systemPath) {
     file = CachedFile{};
     file.loaded = true;
+    const std::wstring behind = FileBehind(systemPath);
+    if (StampOf(behind).exists) FinishInPlaceWrites(behind);
     HANDLE handle = OpenForReading(systemPath);
     DWORD openError = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-    if (handle == INVALID_HANDLE_VALUE && IsMissing(openError, systemPath) && PutUnplacedSaveInPlace(systemPath)) {
+    if (handle == INVALID_HANDLE_VALUE && IsMissing(openError, systemPath) && PutUnplacedSaveInPlace(behind)) {
         handle = OpenForReading(systemPath);
         openError = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     }
@@ -256,10 +330,18 @@ void Load(CachedFile& file, const std::wstring& systemPath) {
         }
         return;
     }
-    SweepLeftovers(systemPath);
+    SweepLeftovers(behind);
     BY_HANDLE_FILE_INFORMATION info{};
     std::string bytes;
     bool ok = GetFileInformationByHandle(handle, &info) != 0;
+    // Text of 2 GiB or more is beyond the system's conversions (and any
+    // settings file): refused, never decoded as empty.
+    if (ok && Join(info.nFileSizeHigh, info.nFileSizeLow) > static_cast<ULONGLONG>(INT_MAX)) {
+        CloseHandle(handle);
+        file.readError = ERROR_FILE_TOO_LARGE;
+        file.stamp = StampOf(systemPath);
+        return;
+    }
     if (ok) {
         bytes.resize(static_cast<size_t>(Join(info.nFileSizeHigh, info.nFileSizeLow)));
         size_t done = 0;
@@ -313,27 +395,75 @@ DWORD WriteAll(HANDLE handle, const char* data, size_t size) {
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+// The old file's owner, group and access list, to be given to the file
+// that replaces it; empty when they cannot be read.
+std::vector<BYTE> SecurityOf(const std::wstring& path) {
+    constexpr SECURITY_INFORMATION kWhat =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(path.c_str(), kWhat, nullptr, 0, &size);
+    std::vector<BYTE> descriptor(size);
+    if (size == 0 || !GetFileSecurityW(path.c_str(), kWhat, descriptor.data(), size, &size)) descriptor.clear();
+    return descriptor;
+}
+
+// Gives the new file the old one's security: its access list at least (an
+// owner may only be set with privileges the user may lack).
+bool KeepSecurity(std::vector<BYTE>& descriptor, const std::wstring& path) {
+    if (descriptor.empty()) return true;
+    PSECURITY_DESCRIPTOR sd = descriptor.data();
+    return SetFileSecurityW(path.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                              DACL_SECURITY_INFORMATION, sd) ||
+           SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, sd);
+}
+
+DWORD LinkCount(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file && GetFileInformationByHandle(file.Get(), &info) ? info.nNumberOfLinks : 1;
+}
+
 // Writes the whole document beside the file and renames it over the file in
-// one step, which the file system carries out whole or not at all.
+// one step, which the file system carries out whole or not at all. A file
+// with more names than this one (a hard link), or whose security cannot be
+// given to a new file, is written in place from a complete copy beside it;
+// one beside which no file can be made, in place without.
 DWORD Write(CachedFile& file, const std::wstring& systemPath) {
     WIN32_FILE_ATTRIBUTE_DATA old{};
-    const bool hadFile = GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &old) != 0;
+    const std::wstring target = FileBehind(systemPath);
+    const bool hadFile = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &old) != 0;
     // A read-only file is one the user keeps as it is.
     if (hadFile && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     const std::string bytes = Encode(file.doc.Text(), file.encoding);
     static LONG counter = 0;
     std::wstring base;
     HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        base = systemPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        base = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(InterlockedIncrement(&counter));
+        error = CreateFault() ? CreateFault()(systemPath) : ERROR_SUCCESS;
+        if (error != ERROR_SUCCESS) break;
         handle = CreateFileW((base + kWritingSuffix).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
+        error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        if (error != ERROR_SUCCESS && error != ERROR_FILE_EXISTS) break;
     }
-    if (handle == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
-    const std::wstring writing = base + kWritingSuffix, complete = base + kCompleteSuffix;
-    DWORD error = Fault() ? Fault()(systemPath) : ERROR_SUCCESS;
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A folder the user may not add to, holding a file the user may
+        // write: the only way left.
+        if (!hadFile || error != ERROR_ACCESS_DENIED) return error;
+        error = Fault() ? Fault()(systemPath) : ERROR_SUCCESS;
+        if (error == ERROR_SUCCESS) error = WriteInPlace(target, bytes);
+        if (error != ERROR_SUCCESS) return error;
+        file.stamp = StampOf(systemPath);
+        file.dirty = false;
+        return ERROR_SUCCESS;
+    }
+    const std::wstring writing = base + kWritingSuffix, complete = base + kCompleteSuffix,
+                       putting = base + kInPlaceSuffix;
+    error = Fault() ? Fault()(systemPath) : ERROR_SUCCESS;
     if (error != ERROR_SUCCESS) {
         WriteAll(handle, bytes.data(), bytes.size() / 2);
     } else {
@@ -342,23 +472,36 @@ DWORD Write(CachedFile& file, const std::wstring& systemPath) {
     if (error == ERROR_SUCCESS && !FlushFileBuffers(handle)) error = GetLastError();
     if (error == ERROR_SUCCESS && hadFile) SetFileTime(handle, &old.ftCreationTime, nullptr, nullptr);
     CloseHandle(handle);
+    std::vector<BYTE> security = hadFile ? SecurityOf(target) : std::vector<BYTE>();
+    const bool inPlace = hadFile && (LinkCount(target) > 1 || !KeepSecurity(security, writing));
     // Half a file is never of use.
-    if (error == ERROR_SUCCESS && !MoveFileExW(writing.c_str(), complete.c_str(), MOVEFILE_WRITE_THROUGH))
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExW(writing.c_str(), (inPlace ? putting : complete).c_str(), MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
     if (error != ERROR_SUCCESS) {
         DeleteFileW(writing.c_str());
         return error;
     }
+    if (inPlace) {
+        error = PlaceFault() ? PlaceFault()(systemPath) : ERROR_SUCCESS;
+        if (error == ERROR_SUCCESS) error = WriteInPlace(target, bytes);
+        // Cut short, the file is finished from the copy at the next read.
+        if (error == ERROR_SUCCESS) DeleteFileW(putting.c_str());
+        if (error != ERROR_SUCCESS) return error;
+        file.stamp = StampOf(systemPath);
+        file.dirty = false;
+        return ERROR_SUCCESS;
+    }
     if (hadFile && (old.dwFileAttributes & kKeptAttributes))
         SetFileAttributesW(complete.c_str(), old.dwFileAttributes & kKeptAttributes);
     error = PlaceFault() ? PlaceFault()(systemPath) : ERROR_SUCCESS;
     if (error == ERROR_SUCCESS &&
-        !MoveFileExW(complete.c_str(), systemPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !MoveFileExW(complete.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = GetLastError();
     if (error != ERROR_SUCCESS) {
         // Without the settings file the new one may be the only copy; the
         // next read puts it in place.
-        if (StampOf(systemPath).exists) DeleteFileW(complete.c_str());
+        if (StampOf(target).exists) DeleteFileW(complete.c_str());
         return error;
     }
     file.stamp = StampOf(systemPath);
@@ -375,8 +518,13 @@ DWORD Settle(CachedFile& file, const std::wstring& systemPath) {
     return error;
 }
 
-void Report(const std::wstring& path, DWORD error) {
-    if (error != ERROR_SUCCESS) ReportIniFileError(path, error);
+// Tells the user, or hands the error to a caller that tells in its own way.
+void Report(const std::wstring& path, DWORD error, unsigned long* handedBack) {
+    if (handedBack) {
+        *handedBack = error;
+    } else if (error != ERROR_SUCCESS) {
+        ReportIniFileError(path, error);
+    }
 }
 
 }  // namespace
@@ -441,11 +589,12 @@ bool Reencode(const std::wstring& path, Encoding encoding) {
             error = Settle(file, systemPath);
         }
     }
-    Report(path, error);
+    Report(path, error, nullptr);
     return error == ERROR_SUCCESS;
 }
 
-bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change) {
+bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change, unsigned long* handedBack,
+            bool existing) {
     DWORD error = ERROR_SUCCESS;
     {
         ExclusiveLock lock(filesLock);
@@ -453,16 +602,18 @@ bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& c
         CachedFile& file = Current(systemPath);
         if (file.readError != ERROR_SUCCESS) {
             error = file.readError;
+        } else if (existing && !file.stamp.exists && !file.dirty) {
+            error = ERROR_FILE_NOT_FOUND;
         } else {
             if (change(file.doc)) file.dirty = true;
             error = Settle(file, systemPath);
         }
     }
-    Report(path, error);
+    Report(path, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 
-bool Create(const std::wstring& path, bool empty) {
+bool Create(const std::wstring& path, bool empty, unsigned long* handedBack) {
     DWORD error = ERROR_SUCCESS;
     {
         ExclusiveLock lock(filesLock);
@@ -478,7 +629,7 @@ bool Create(const std::wstring& path, bool empty) {
             error = file.readError;
         }
     }
-    Report(path, error);
+    Report(path, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 
@@ -496,7 +647,7 @@ Batch::~Batch() {
     file.loaded = file.dirty = file.failed = false;
 }
 
-bool Batch::Commit() {
+bool Batch::Commit(unsigned long* handedBack) {
     if (!open_) return false;
     open_ = false;
     DWORD error = ERROR_SUCCESS;
@@ -510,7 +661,7 @@ bool Batch::Commit() {
         }
         error = Settle(file, system_);
     }
-    Report(path_, error);
+    Report(path_, error, handedBack);
     return error == ERROR_SUCCESS;
 }
 
@@ -522,6 +673,11 @@ void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault)
 void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault) {
     ExclusiveLock lock(filesLock);
     PlaceFault() = std::move(fault);
+}
+
+void SetCreateFault(std::function<unsigned long(const std::wstring& path)> fault) {
+    ExclusiveLock lock(filesLock);
+    CreateFault() = std::move(fault);
 }
 
 }  // namespace tandrel::ini

@@ -19,8 +19,9 @@ namespace tandrel::ini {
 // (a UTF-16 file without its mark gets one); a new file is UTF-16.
 
 // How a file's bytes are text: by its mark, by its zero bytes (UTF-16
-// without a mark), else the ANSI code page.
-enum class Encoding { Utf16, Utf16BigEndian, Utf16Unmarked, Utf16BigEndianUnmarked, Utf8, Ansi };
+// without a mark), as UTF-8 when they hold multi-byte UTF-8 and nothing
+// else, else the ANSI code page. An empty file is a new one, UTF-16.
+enum class Encoding { Utf16, Utf16BigEndian, Utf16Unmarked, Utf16BigEndianUnmarked, Utf8, Ansi, Utf8Unmarked };
 
 using Entries = std::vector<std::pair<std::wstring, std::optional<std::wstring>>>;
 
@@ -35,12 +36,16 @@ unsigned long ReadError(const std::wstring& path);
 std::optional<Encoding> EncodingOf(const std::wstring& path);
 
 // Applies change, which tells whether it changed anything, and writes the
-// file unless a batch is open on it. False, after telling the user, when the
-// file could not be read before or not be written.
-bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change);
+// file unless a batch is open on it. False when the file could not be read
+// before or not be written: the user is told, or, given error, the system's
+// error code is handed back there instead. With existing, the file was there
+// when it was read: one missing now (an editor replacing it) is not made
+// anew from nothing, which would hold none of its settings.
+bool Change(const std::wstring& path, const std::function<bool(IniDocument&)>& change,
+            unsigned long* error = nullptr, bool existing = false);
 // Starts the file anew as an empty UTF-16 file, or, without empty, only
-// when it does not exist yet.
-bool Create(const std::wstring& path, bool empty);
+// when it does not exist yet. Failures as for Change.
+bool Create(const std::wstring& path, bool empty, unsigned long* error = nullptr);
 // Writes a file that could be read again in another encoding, every line
 // as it was.
 bool Reencode(const std::wstring& path, Encoding encoding);
@@ -55,7 +60,8 @@ public:
     ~Batch();
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
-    bool Commit();
+    // Failures as for Change.
+    bool Commit(unsigned long* error = nullptr);
 
 private:
     std::wstring path_;    // as the user named it
@@ -73,6 +79,8 @@ std::wstring NormalisedPath(const std::wstring& path);
 // puts the complete new file in place.
 void SetWriteFault(std::function<unsigned long(const std::wstring& path)> fault);
 void SetPlaceFault(std::function<unsigned long(const std::wstring& path)> fault);
+// One from the create fault refuses the new file beside the settings file.
+void SetCreateFault(std::function<unsigned long(const std::wstring& path)> fault);
 
 }  // namespace tandrel::ini
 

@@ -12,10 +12,13 @@
 #include "resource.h"
 #include "settings/IniFile.h"
 #include "settings/RegistryJournal.h"
+#include "settings/SettingsStore.h"
 
 namespace tandrel {
 
 namespace {
+
+bool SeenAsThere(const GlobalOptions& options);
 
 // A string read gives at most this many characters less the terminating
 // null, as the system's profile functions do.
@@ -176,10 +179,21 @@ bool ProfileStore::WriteInt(const std::wstring& section, const std::wstring& key
 }
 
 bool ProfileStore::WriteString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-    if (UseRegistry(false))
-        return registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
-                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    if (UseRegistry(false)) {
+        if (options_.settingsWriteError) return false;
+        return RegistryWritten(registry::SetValue(RegistryPath(options_, section), key, REG_SZ, value.c_str(),
+                                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+    }
     return WriteIni(section, key.c_str(), value.c_str());
+}
+
+bool ProfileStore::RegistryWritten(long error) {
+    if (error == ERROR_SUCCESS) return true;
+    if (!options_.settingsWriteError) {
+        options_.settingsWriteError = static_cast<unsigned long>(error);
+        NotifySettingsUnsaved(options_, IDS_REGISTRY_UNWRITABLE);
+    }
+    return false;
 }
 
 bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& key, long long value) {
@@ -189,28 +203,42 @@ bool ProfileStore::WriteInt64(const std::wstring& section, const std::wstring& k
 }
 
 bool ProfileStore::WriteRegistryInt(const std::wstring& section, const std::wstring& key, int value) {
+    if (options_.settingsWriteError) return false;
     const DWORD data = static_cast<DWORD>(value);
-    return registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data) == ERROR_SUCCESS;
+    return RegistryWritten(registry::SetValue(RegistryPath(options_, section), key, REG_DWORD, &data, sizeof data));
 }
 
 bool ProfileStore::DeleteSection(const std::wstring& section) {
-    if (UseRegistry(false)) return registry::DeleteTree(RegistryPath(options_, section)) == ERROR_SUCCESS;
+    if (UseRegistry(false))
+        return !options_.settingsWriteError && RegistryWritten(registry::DeleteTree(RegistryPath(options_, section)));
     return WriteIni(section, nullptr, nullptr);
 }
 
 bool ProfileStore::DeleteKey(const std::wstring& section, const std::wstring& key) {
-    if (UseRegistry(false)) return registry::DeleteValue(RegistryPath(options_, section), key) == ERROR_SUCCESS;
+    if (UseRegistry(false))
+        return !options_.settingsWriteError && RegistryWritten(registry::DeleteValue(RegistryPath(options_, section), key));
     return WriteIni(section, key.c_str(), nullptr);
 }
 
 bool ProfileStore::WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value) {
-    if (IniHeld()) return true;
-    if (!key) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveSection(section); }) || true;
-    if (!value) return ini::Change(options_.iniPath, [&](IniDocument& doc) { return doc.RemoveKey(section, key); }) || true;
-    return ini::Change(options_.iniPath, [&](IniDocument& doc) {
+    if (!key) return ChangeIni([&](IniDocument& doc) { return doc.RemoveSection(section); });
+    if (!value) return ChangeIni([&](IniDocument& doc) { return doc.RemoveKey(section, key); });
+    return ChangeIni([&](IniDocument& doc) {
         doc.Set(section, key, StoredValue(value));
         return true;
     });
+}
+
+bool ProfileStore::ChangeIni(const std::function<bool(IniDocument&)>& change) {
+    if (IniHeld()) return true;
+    if (options_.settingsWriteError) return false;
+    unsigned long error = ERROR_SUCCESS;
+    const bool ok = ini::Change(options_.iniPath, change, &error, SeenAsThere(options_));
+    return IniWritten(ok, error);
+}
+
+bool ProfileStore::IniWritten(bool ok, unsigned long error) {
+    return SettleIniWrite(options_, ok, error);
 }
 
 SectionReader::SectionReader(const ProfileStore& store, std::wstring section)
@@ -263,8 +291,7 @@ bool SectionWriter::Commit() {
         }
         return true;
     }
-    if (store_.IniHeld()) return true;
-    return ini::Change(store_.options_.iniPath, [&](IniDocument& doc) {
+    return store_.ChangeIni([&](IniDocument& doc) {
         for (const Entry& e : entries_) doc.Set(section_, e.key, StoredValue(e.text));
         return true;
     });
@@ -272,7 +299,10 @@ bool SectionWriter::Commit() {
 
 bool ProfileStore::EnsureIniFile(bool recreate) {
     if (IniHeld()) return true;
-    return ini::Create(options_.iniPath, recreate);
+    if (options_.settingsWriteError) return false;
+    unsigned long error = ERROR_SUCCESS;
+    const bool ok = ini::Create(options_.iniPath, recreate, &error);
+    return IniWritten(ok, error);
 }
 
 void ProfileStore::ReadRect(const std::wstring& key, Rect& rect) const {
@@ -336,13 +366,99 @@ std::wstring SettingSection(int project, int index) {
     return Format(L"Project\\%03d\\Define%2d", project, index);
 }
 
-StoreBatch::StoreBatch(const GlobalOptions& options) : ini_(options.iniPath), registry_(options.registryKey) {}
+StoreBatch::StoreBatch(GlobalOptions& options)
+    : options_(options), ini_(options.iniPath), registry_(std::in_place, options.registryKey) {
+    TellRollback();
+}
+
+StoreBatch::~StoreBatch() {
+    registry_.reset();
+    TellRollback();
+}
 
 bool StoreBatch::Commit() {
     // Both always end; the registry side is put back when the file failed.
-    const bool written = ini_.Commit();
-    if (!written) return false;
-    return registry_.Commit();
+    unsigned long error = ERROR_SUCCESS;
+    const bool written = ini_.Commit(&error);
+    if (!SettleIniWrite(options_, written, error)) return false;
+    return registry_->Commit();
+}
+
+void RecoverRegistry(GlobalOptions& options) {
+    if (registry::Recover(options.registryKey)) return;
+    if (!options.settingsWriteError) options.settingsWriteError = static_cast<unsigned long>(registry::TakeRollbackError());
+    NotifySettingsUnsaved(options, IDS_REGISTRY_ROLLBACK_FAILED);
+}
+
+void StoreBatch::TellRollback() {
+    const LSTATUS error = registry::TakeRollbackError();
+    if (error == ERROR_SUCCESS) return;
+    // Half a save stayed in the profile: never passed over in silence.
+    if (!options_.settingsWriteError) options_.settingsWriteError = static_cast<unsigned long>(error);
+    NotifySettingsUnsaved(options_, IDS_REGISTRY_ROLLBACK_FAILED);
+}
+
+namespace {
+
+bool SeenAsThere(const GlobalOptions& options) {
+    return !options.settingsFileSeen.empty() && EqualsNoCase(options.settingsFileSeen, options.iniPath);
+}
+
+SettingsNotice& Notice() {
+    static SettingsNotice notice;
+    return notice;
+}
+
+}  // namespace
+
+void SetSettingsNotice(SettingsNotice notice) {
+    Notice() = std::move(notice);
+}
+
+void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text) {
+    if (Notice()) {
+        Notice()(options, text);
+    } else {
+        ShowSettingsNotice(options, text);
+    }
+}
+
+std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text) {
+    const unsigned long error = text == IDS_INI_UNREADABLE ? options.settingsReadError : options.settingsWriteError;
+    const std::wstring reason = SystemErrorText(error);
+    const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
+    return InsertArgs(LoadText(text), registry ? L"HKEY_CURRENT_USER\\" + options.registryKey : options.iniPath,
+                      &reason);
+}
+
+void ShowSettingsNotice(const GlobalOptions& options, unsigned text) {
+    const UINT icon = text == IDS_INI_UNREADABLE ? MB_ICONEXCLAMATION : MB_ICONSTOP;
+    const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
+    ShowMessage(nullptr, SettingsNoticeText(options, text), LoadText(registry ? IDS_REGISTRY_CAPTION : IDS_INI_OPEN),
+                MB_OK | icon);
+}
+
+bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error) {
+    if (ok) {
+        if (!options.useRegistry) options.settingsFileSeen = options.iniPath;
+        return true;
+    }
+    // An outer batch that failed before has said so already.
+    if (error == ERROR_SUCCESS) return false;
+    if (error == ERROR_FILE_NOT_FOUND && SeenAsThere(options)) {
+        // Taken away since it was read: written now, it would hold nothing
+        // but this save's keys.
+        if (!options.settingsReadError) {
+            options.settingsReadError = error;
+            NotifySettingsUnsaved(options, IDS_INI_UNREADABLE);
+        }
+        return false;
+    }
+    if (!options.settingsWriteError) {
+        options.settingsWriteError = error;
+        NotifySettingsUnsaved(options, IDS_INI_UNWRITABLE);
+    }
+    return false;
 }
 
 }  // namespace tandrel

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -25,10 +26,12 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // single write rewrites the whole file safely; a StoreBatch gathers many
 // writes into one and puts the registry back when a save fails.
 // Reads never fail: anything missing or unreadable gives the default.
-// Writes return false on failure; a failed INI write has told the user.
-// A settings file that could not be read at start (settingsReadError) is
-// never written: its writes succeed without touching it, the user having
-// been told once.
+// Writes return false on failure. The first INI write that fails sets
+// settingsWriteError and tells the user once (SetSettingsNotice); later
+// writes fail without touching the file or saying more. A settings file that
+// could not be read (settingsReadError) is never written: its writes succeed
+// without touching it, the user having been told once. A settings file that
+// was there and is missing at a save is taken for one that cannot be read.
 class ProfileStore {
 public:
     explicit ProfileStore(GlobalOptions& options) : options_(options) {}
@@ -70,6 +73,11 @@ private:
     bool UseRegistry(bool forceIni) const { return options_.useRegistry && !forceIni; }
     bool IniHeld() const { return options_.settingsReadError != 0; }
     bool WriteIni(const std::wstring& section, const wchar_t* key, const wchar_t* value);
+    // One change of the document, or its failure as the rules above say.
+    bool ChangeIni(const std::function<bool(IniDocument&)>& change);
+    bool IniWritten(bool ok, unsigned long error);
+    // A registry change's outcome, told once as for the INI file.
+    bool RegistryWritten(long error);
 
     GlobalOptions& options_;
 };
@@ -124,17 +132,29 @@ private:
 
 // Holds a multi-value save together on both sides: the INI file is written
 // once, at the outermost Commit (ini::Batch); the registry profile keeps an
-// undo log (registry::Scope). A batch ended without Commit, or whose file
+// undo log that survives the process (registry::Scope). A batch ended without Commit, or whose file
 // could not be written, leaves the file and the profile as they were.
 class StoreBatch {
 public:
-    explicit StoreBatch(const GlobalOptions& options);
+    explicit StoreBatch(GlobalOptions& options);
+    ~StoreBatch();
+    StoreBatch(const StoreBatch&) = delete;
+    StoreBatch& operator=(const StoreBatch&) = delete;
     bool Commit();
 
 private:
+    // A registry save that could not be put back (or one a process that
+    // died left) is told at once.
+    void TellRollback();
+
+    GlobalOptions& options_;
     ini::Batch ini_;
-    registry::Scope registry_;
+    std::optional<registry::Scope> registry_;
 };
+
+// Puts back a registry save that a process that died left half done,
+// before anything is read; tells the user when that fails.
+void RecoverRegistry(GlobalOptions& options);
 
 // A DWORD value read straight from the registry; any failure or another
 // value type gives the default.
@@ -144,6 +164,10 @@ bool FileExists(const std::wstring& path);
 // The SaveRegistory value kept in the registry profile, or in the older
 // program's profile when the first has none; -1 when neither has one.
 int RegistryStorageChoice(const GlobalOptions& options);
+
+// The outcome of an INI write (ok, or the error handed back) applied to the
+// options as the rules of ProfileStore say; true when it was written.
+bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error);
 
 // "Options" for project 0, "Project\005\" for project 5.
 std::wstring OptionsSection(int project);

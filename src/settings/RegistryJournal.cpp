@@ -1,5 +1,7 @@
 #include "settings/RegistryJournal.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -35,8 +37,116 @@ struct Undo {
 struct Journal {
     int depth = 0;
     bool failed = false;
+    std::wstring key;  // where the log is kept while the scope is open
     std::vector<Undo> undo;
 };
+
+// The log of an open scope is kept beside the profile, one value per
+// change, so that a save cut short by a kill is put back by the next start.
+std::wstring JournalKey(const std::wstring& root) {
+    return root + L".journal";
+}
+
+void Put(std::vector<BYTE>& out, DWORD value) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(&value);
+    out.insert(out.end(), bytes, bytes + sizeof value);
+}
+
+void Put(std::vector<BYTE>& out, const std::vector<BYTE>& data) {
+    Put(out, static_cast<DWORD>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+}
+
+void Put(std::vector<BYTE>& out, const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    Put(out, std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t)));
+}
+
+void Put(std::vector<BYTE>& out, const SavedValue& value) {
+    Put(out, value.name);
+    Put(out, value.type);
+    Put(out, value.data);
+}
+
+// Reads back what Put wrote; any shortfall leaves ok false.
+class Reader {
+public:
+    explicit Reader(const std::vector<BYTE>& data) : data_(data) {}
+    bool ok = true;
+    DWORD Number() {
+        DWORD value = 0;
+        if (!Has(sizeof value)) return 0;
+        std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(at_), sizeof value, reinterpret_cast<BYTE*>(&value));
+        at_ += sizeof value;
+        return value;
+    }
+    std::vector<BYTE> Bytes() {
+        const DWORD size = Number();
+        if (!Has(size)) return {};
+        std::vector<BYTE> bytes(data_.begin() + static_cast<std::ptrdiff_t>(at_),
+                                data_.begin() + static_cast<std::ptrdiff_t>(at_ + size));
+        at_ += size;
+        return bytes;
+    }
+    std::wstring Text() {
+        const std::vector<BYTE> bytes = Bytes();
+        std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+        std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(text.size() * sizeof(wchar_t)),
+                  reinterpret_cast<BYTE*>(text.data()));
+        return text;
+    }
+    SavedValue Value() {
+        SavedValue value;
+        value.name = Text();
+        value.type = Number();
+        value.data = Bytes();
+        return value;
+    }
+
+private:
+    bool Has(size_t size) {
+        ok = ok && at_ + size <= data_.size();
+        return ok;
+    }
+    const std::vector<BYTE>& data_;
+    size_t at_ = 0;
+};
+
+std::vector<BYTE> Serialise(const Undo& undo) {
+    std::vector<BYTE> out;
+    Put(out, static_cast<DWORD>(undo.kind));
+    Put(out, undo.path);
+    Put(out, undo.name);
+    Put(out, undo.before ? 1u : 0u);
+    if (undo.before) Put(out, *undo.before);
+    Put(out, static_cast<DWORD>(undo.tree.size()));
+    for (const SavedKey& key : undo.tree) {
+        Put(out, key.path);
+        Put(out, static_cast<DWORD>(key.values.size()));
+        for (const SavedValue& value : key.values) Put(out, value);
+    }
+    return out;
+}
+
+std::optional<Undo> Deserialise(const std::vector<BYTE>& data) {
+    Reader in(data);
+    Undo undo;
+    const DWORD kind = in.Number();
+    if (kind > Undo::Tree) return std::nullopt;
+    undo.kind = static_cast<Undo::Kind>(kind);
+    undo.path = in.Text();
+    undo.name = in.Text();
+    if (in.Number()) undo.before = in.Value();
+    const DWORD keys = in.Number();
+    for (DWORD k = 0; in.ok && k < keys; ++k) {
+        SavedKey key{in.Text(), {}};
+        const DWORD values = in.Number();
+        for (DWORD v = 0; in.ok && v < values; ++v) key.values.push_back(in.Value());
+        undo.tree.push_back(std::move(key));
+    }
+    if (!in.ok) return std::nullopt;
+    return undo;
+}
 
 std::mutex& Lock() {
     static std::mutex lock;
@@ -99,52 +209,6 @@ void Capture(const std::wstring& path, std::vector<SavedKey>& keys) {
     for (const std::wstring& sub : subkeys) Capture(path + L"\\" + sub, keys);
 }
 
-void PutBack(const Undo& undo) {
-    switch (undo.kind) {
-        case Undo::Value:
-            if (undo.before) {
-                RegSetKeyValueW(HKEY_CURRENT_USER, undo.path.c_str(), undo.name.c_str(), undo.before->type,
-                                undo.before->data.data(), static_cast<DWORD>(undo.before->data.size()));
-            } else {
-                RegDeleteKeyValueW(HKEY_CURRENT_USER, undo.path.c_str(), undo.name.c_str());
-            }
-            break;
-        case Undo::NewKey:
-            RegDeleteTreeW(HKEY_CURRENT_USER, undo.path.c_str());
-            break;
-        case Undo::Tree:
-            for (const SavedKey& key : undo.tree) {
-                Key made;
-                if (made.Create(key.path) != ERROR_SUCCESS) continue;
-                for (const SavedValue& v : key.values)
-                    RegSetValueExW(made.Get(), v.name.c_str(), 0, v.type, v.data.data(),
-                                   static_cast<DWORD>(v.data.size()));
-            }
-            break;
-    }
-}
-
-// Records the value as it is before a change.
-void RecordValue(Journal& journal, const std::wstring& path, const std::wstring& name) {
-    Undo undo{Undo::Value, path, name, std::nullopt, {}};
-    Key key;
-    if (key.Open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE)) undo.before = ReadValue(key.Get(), name);
-    journal.undo.push_back(std::move(undo));
-}
-
-// Records the outermost key of path that does not exist yet.
-void RecordNewKeys(Journal& journal, const std::wstring& path) {
-    for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
-        const std::wstring prefix = path.substr(0, end);
-        Key key;
-        if (!key.Open(HKEY_CURRENT_USER, prefix, KEY_QUERY_VALUE)) {
-            journal.undo.push_back({Undo::NewKey, prefix, L"", std::nullopt, {}});
-            return;
-        }
-        if (end == std::wstring::npos) return;
-    }
-}
-
 // Deleting what is not there succeeds.
 LSTATUS Absent(LSTATUS error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
@@ -154,14 +218,121 @@ LSTATUS Faulted(const std::wstring& path, const std::wstring& name) {
     return Fault() ? Fault()(path, name) : ERROR_SUCCESS;
 }
 
+// Puts back what one change replaced; the first failure, if any.
+LSTATUS PutBack(const Undo& undo) {
+    if (const LSTATUS fault = Faulted(undo.path, undo.name)) return fault;
+    LSTATUS error = ERROR_SUCCESS;
+    switch (undo.kind) {
+        case Undo::Value:
+            if (undo.before) {
+                error = RegSetKeyValueW(HKEY_CURRENT_USER, undo.path.c_str(), undo.name.c_str(), undo.before->type,
+                                        undo.before->data.data(), static_cast<DWORD>(undo.before->data.size()));
+            } else {
+                error = Absent(RegDeleteKeyValueW(HKEY_CURRENT_USER, undo.path.c_str(), undo.name.c_str()));
+            }
+            break;
+        case Undo::NewKey:
+            error = Absent(RegDeleteTreeW(HKEY_CURRENT_USER, undo.path.c_str()));
+            break;
+        case Undo::Tree:
+            for (const SavedKey& key : undo.tree) {
+                Key made;
+                if (const LSTATUS madeError = made.Create(key.path)) {
+                    if (!error) error = madeError;
+                    continue;
+                }
+                for (const SavedValue& v : key.values) {
+                    const LSTATUS set = RegSetValueExW(made.Get(), v.name.c_str(), 0, v.type, v.data.data(),
+                                                       static_cast<DWORD>(v.data.size()));
+                    if (!error) error = set;
+                }
+            }
+            break;
+    }
+    return error;
+}
+
+// Puts back a whole log, newest change first, and forgets it; the first
+// failure, if any.
+LSTATUS PutBackAll(const std::vector<Undo>& undo, const std::wstring& key) {
+    LSTATUS error = ERROR_SUCCESS;
+    for (auto u = undo.rbegin(); u != undo.rend(); ++u) {
+        const LSTATUS put = PutBack(*u);
+        if (!error) error = put;
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    return error;
+}
+
+// The log a process that died left beside the profile.
+std::optional<std::vector<Undo>> LeftLog(const std::wstring& key) {
+    Key log;
+    if (!log.Open(HKEY_CURRENT_USER, key, KEY_READ)) return std::nullopt;
+    std::map<std::wstring, std::vector<BYTE>> records;  // by number, in order
+    std::vector<wchar_t> name(256);
+    for (DWORD i = 0;; ++i) {
+        DWORD length = static_cast<DWORD>(name.size()), size = 0, type = 0;
+        if (RegEnumValueW(log.Get(), i, name.data(), &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        std::optional<SavedValue> value = ReadValue(log.Get(), std::wstring(name.data(), length));
+        if (value) records[value->name] = std::move(value->data);
+    }
+    std::vector<Undo> undo;
+    for (const auto& [number, data] : records) {
+        if (std::optional<Undo> record = Deserialise(data)) undo.push_back(std::move(*record));
+    }
+    return undo;
+}
+
+LSTATUS& RollbackError() {
+    static LSTATUS error = ERROR_SUCCESS;
+    return error;
+}
+
+// Keeps the first failed put-back for the caller to tell.
+void NoteRollback(LSTATUS error) {
+    if (error && !RollbackError()) RollbackError() = error;
+}
+
+// Adds a change to the log, in memory and beside the profile; a change
+// that could not be logged is not made.
+LSTATUS Record(Journal& journal, Undo undo) {
+    const std::vector<BYTE> data = Serialise(undo);
+    wchar_t number[16];
+    swprintf(number, 16, L"%08zu", journal.undo.size());
+    const LSTATUS error = RegSetKeyValueW(HKEY_CURRENT_USER, journal.key.c_str(), number, REG_BINARY, data.data(),
+                                          static_cast<DWORD>(data.size()));
+    if (error == ERROR_SUCCESS) journal.undo.push_back(std::move(undo));
+    return error;
+}
+
+// Records the value as it is before a change.
+LSTATUS RecordValue(Journal& journal, const std::wstring& path, const std::wstring& name) {
+    Undo undo{Undo::Value, path, name, std::nullopt, {}};
+    Key key;
+    if (key.Open(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE)) undo.before = ReadValue(key.Get(), name);
+    return Record(journal, std::move(undo));
+}
+
+// Records the outermost key of path that does not exist yet.
+LSTATUS RecordNewKeys(Journal& journal, const std::wstring& path) {
+    for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
+        const std::wstring prefix = path.substr(0, end);
+        Key key;
+        if (!key.Open(HKEY_CURRENT_USER, prefix, KEY_QUERY_VALUE))
+            return Record(journal, {Undo::NewKey, prefix, L"", std::nullopt, {}});
+        if (end == std::wstring::npos) return ERROR_SUCCESS;
+    }
+}
+
+
 }  // namespace
 
 LSTATUS SetValue(const std::wstring& path, const std::wstring& name, DWORD type, const void* data, DWORD size) {
     std::lock_guard<std::mutex> lock(Lock());
     if (const LSTATUS fault = Faulted(path, name)) return fault;
     if (Journal* journal = JournalOf(path)) {
-        RecordNewKeys(*journal, path);
-        RecordValue(*journal, path, name);
+        if (const LSTATUS error = RecordNewKeys(*journal, path)) return error;
+        if (const LSTATUS error = RecordValue(*journal, path, name)) return error;
     }
     Key key;
     if (const LSTATUS error = key.Create(path)) return error;
@@ -171,7 +342,9 @@ LSTATUS SetValue(const std::wstring& path, const std::wstring& name, DWORD type,
 LSTATUS DeleteValue(const std::wstring& path, const std::wstring& name) {
     std::lock_guard<std::mutex> lock(Lock());
     if (const LSTATUS fault = Faulted(path, name)) return fault;
-    if (Journal* journal = JournalOf(path)) RecordValue(*journal, path, name);
+    if (Journal* journal = JournalOf(path)) {
+        if (const LSTATUS error = RecordValue(*journal, path, name)) return error;
+    }
     return Absent(RegDeleteKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str()));
 }
 
@@ -181,14 +354,20 @@ LSTATUS DeleteTree(const std::wstring& path) {
     if (Journal* journal = JournalOf(path)) {
         Undo undo{Undo::Tree, path, L"", std::nullopt, {}};
         Capture(path, undo.tree);
-        if (!undo.tree.empty()) journal->undo.push_back(std::move(undo));
+        if (!undo.tree.empty()) {
+            if (const LSTATUS error = Record(*journal, std::move(undo))) return error;
+        }
     }
     return Absent(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()));
 }
 
 Scope::Scope(const std::wstring& root) : root_(FoldName(root)) {
     std::lock_guard<std::mutex> lock(Lock());
-    ++Journals()[root_].depth;
+    Journal& journal = Journals()[root_];
+    if (journal.depth++ > 0) return;
+    // What a process that died in a save left is put back first.
+    journal.key = JournalKey(root);
+    if (std::optional<std::vector<Undo>> left = LeftLog(journal.key)) NoteRollback(PutBackAll(*left, journal.key));
 }
 
 Scope::~Scope() {
@@ -197,7 +376,7 @@ Scope::~Scope() {
     Journal& journal = Journals()[root_];
     journal.failed = true;
     if (--journal.depth > 0) return;
-    for (auto undo = journal.undo.rbegin(); undo != journal.undo.rend(); ++undo) PutBack(*undo);
+    NoteRollback(PutBackAll(journal.undo, journal.key));
     Journals().erase(root_);
 }
 
@@ -208,11 +387,28 @@ bool Scope::Commit() {
     Journal& journal = Journals()[root_];
     if (--journal.depth > 0) return !journal.failed;
     const bool ok = !journal.failed;
-    if (!ok) {
-        for (auto undo = journal.undo.rbegin(); undo != journal.undo.rend(); ++undo) PutBack(*undo);
+    if (ok) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, journal.key.c_str());
+    } else {
+        NoteRollback(PutBackAll(journal.undo, journal.key));
     }
     Journals().erase(root_);
     return ok;
+}
+
+bool Recover(const std::wstring& root) {
+    std::lock_guard<std::mutex> lock(Lock());
+    const std::wstring key = JournalKey(root);
+    std::optional<std::vector<Undo>> left = LeftLog(key);
+    if (!left) return true;
+    const LSTATUS error = PutBackAll(*left, key);
+    NoteRollback(error);
+    return error == ERROR_SUCCESS;
+}
+
+LSTATUS TakeRollbackError() {
+    std::lock_guard<std::mutex> lock(Lock());
+    return std::exchange(RollbackError(), ERROR_SUCCESS);
 }
 
 void SetWriteFault(std::function<LSTATUS(const std::wstring& path, const std::wstring& name)> fault) {

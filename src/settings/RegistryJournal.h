@@ -42,7 +42,10 @@ LSTATUS DeleteTree(const std::wstring& path);
 // An undo log for one profile root (the registry side of a multi-value
 // save). Scopes nest; the outermost Commit forgets the log; a Scope ended
 // without Commit, or one whose inner scope was, puts back every change made
-// since the outermost one opened.
+// since the outermost one opened. The log is kept beside the profile
+// (<root>.journal) while the scope is open: a change that cannot be logged
+// is not made, and the log of a process that died is put back when the next
+// outermost scope opens, or by Recover.
 class Scope {
 public:
     explicit Scope(const std::wstring& root);
@@ -56,8 +59,16 @@ private:
     bool open_ = true;
 };
 
+// Puts back the log a process that died in a save left; false when some of
+// it could not be put back.
+bool Recover(const std::wstring& root);
+// The first failure to put a change back since last asked, or 0: the
+// profile may then hold half a save, which the user is to be told.
+LSTATUS TakeRollbackError();
+
 // A stand-in for the registry in tests: asked before each value is set or
-// deleted; a non-zero system error code fails that change.
+// deleted, also when a change is put back; a non-zero system error code
+// fails that change.
 void SetWriteFault(std::function<LSTATUS(const std::wstring& path, const std::wstring& name)> fault);
 
 }  // namespace tandrel::registry

@@ -114,6 +114,7 @@ bool ChooseStorage(GlobalOptions& o) {
     // With these switches the command line has settled it: the INI file.
     const bool settled = o.noSave || o.iniForced;
     int choice = -1;
+    if (o.registryAllowed) RecoverRegistry(o);
     if (!settled) {
         choice = o.registryAllowed ? RegistryStorageChoice(o) : -1;
         if (choice == -1) choice = ProfileStore(o).ReadInt(kSaveSection, kSaveRegistoryKey, -1, true);
@@ -187,9 +188,7 @@ void OpenSettings(GlobalOptions& o) {
 }
 
 void ReportUnreadSettings(const GlobalOptions& o) {
-    if (!o.settingsReadError) return;
-    const std::wstring reason = SystemErrorText(o.settingsReadError);
-    ShowMessageFormat(nullptr, IDS_INI_UNREADABLE, IDS_INI_OPEN, MB_OK | MB_ICONEXCLAMATION, o.iniPath, &reason);
+    if (o.settingsReadError) ShowSettingsNotice(o, IDS_INI_UNREADABLE);
 }
 
 bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()>& applySheetValues) {
@@ -208,14 +207,20 @@ bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()
     OpenSettings(o);
     o.oldIniPath = oldIni;
     o.useRegistry = toRegistry;
-    // The INI side takes every project in one write; a failure leaves the
-    // settings where they were, and the choice with them.
-    StoreBatch batch(o);
+    // Every group reaches the new store in one batch before the choice is
+    // recorded: a program ended before its exit save must not start next
+    // time on the new store's defaults. A failure leaves the settings where
+    // they were, and the choice with them.
     bool ok = true;
-    for (int p = 0; ok && p < static_cast<int>(projects.size()); ++p)
-        ok = SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll);
-    if (ok && batch.Commit()) {
-        // A crash before the exit save must not bring the old store back.
+    {
+        StoreBatch batch(o);
+        for (int p = 0; ok && p < static_cast<int>(projects.size()); ++p)
+            ok = SaveProjectSettings(o, projects[p].settings, projects[p].commands, p, -1, PartAll);
+        ok = ok && SaveOptions(o, GroupVersion | GroupLayout | GroupProjects | GroupSheet) && batch.Commit();
+    }
+    if (ok) {
+        // The file is no longer the settings; it may come and go.
+        if (toRegistry) o.settingsFileSeen.clear();
         RecordStorageChoice(o);
         return true;
     }

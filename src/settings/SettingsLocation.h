@@ -36,10 +36,12 @@ void OpenSettings(GlobalOptions& options);
 // changes made now will not be saved.
 void ReportUnreadSettings(const GlobalOptions& options);
 
-// Moves every project's folder settings to the other store when the user
-// changed the choice and the registry is allowed. applySheetValues puts the
-// options sheet's values into options; they are saved to the store being
-// left, and the other groups reach the new store with the exit save.
+// Moves the settings to the other store when the user changed the choice
+// and the registry is allowed. applySheetValues puts the options sheet's
+// values into options; they are saved to the store being left, then every
+// project's folder settings, the options, layout and project list are
+// written into the new store in one batch, and only then is the choice
+// recorded.
 bool SwitchStorage(GlobalOptions& options, bool toRegistry, const std::function<void()>& applySheetValues = {});
 
 }  // namespace tandrel

@@ -340,7 +340,12 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
 unsigned long CheckStoreReadable(GlobalOptions& o) {
     if (o.useRegistry) return ERROR_SUCCESS;
     const unsigned long error = ini::ReadError(o.iniPath);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && !o.settingsReadError) o.settingsReadError = error;
+    if (error == ERROR_SUCCESS) o.settingsFileSeen = o.iniPath;
+    // There before and gone now (an editor saving by rename, "del" and
+    // "copy"): it cannot be read, it is not empty.
+    const bool taken = error == ERROR_FILE_NOT_FOUND && EqualsNoCase(o.settingsFileSeen, o.iniPath);
+    if (error != ERROR_SUCCESS && (error != ERROR_FILE_NOT_FOUND || taken) && !o.settingsReadError)
+        o.settingsReadError = error;
     return error;
 }
 
@@ -461,6 +466,12 @@ unsigned ProjectListLock(const GlobalOptions& o) {
     return 0;
 }
 
+unsigned OptionsNotKept(const GlobalOptions& o) {
+    if (o.noSave) return IDS_NOT_KEPT_BY_LOGOFF;
+    if (o.settingsReadError || o.settingsWriteError) return IDS_NOT_KEPT_UNSAVED;
+    return 0;
+}
+
 bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
     // What cannot be read now would be exported as empty.
@@ -512,6 +523,9 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
     const GlobalOptions before = WorkingCopy(options, GroupAll);
     GlobalOptions target = WorkingCopy(options, GroupAll & ~GroupSettings);
     target.useRegistry = false;
+    // A file that could not be written is not tried again.
+    target.settingsWriteError = options.settingsWriteError;
+    if (!options.useRegistry) target.settingsFileSeen = options.settingsFileSeen;
 
     GlobalOptions source;
     source.Reset(L"");
@@ -541,7 +555,9 @@ ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bo
         }
         ok = ok && batch.Commit();
     }
+    options.settingsWriteError = target.settingsWriteError;
     if (ok) {
+        options.settingsFileSeen = options.iniPath;
         options.useRegistry = false;
         // A crash before the exit save must not bring the registry back.
         RecordStorageChoice(options);

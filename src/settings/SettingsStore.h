@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,16 @@ enum SaveParts : unsigned {
 
 enum ImportResult { ImportDone = 0, ImportNeedsConfirmation = 1, ImportFailed = 2 };
 
+// How the user hears that the settings file is no longer saved this run:
+// text is IDS_INI_UNWRITABLE (settingsWriteError) or IDS_INI_UNREADABLE
+// (settingsReadError). The program hands it to its window, so that no
+// worker waits on a box; without a notice set, the box shows at once.
+using SettingsNotice = std::function<void(const GlobalOptions& options, unsigned text)>;
+void SetSettingsNotice(SettingsNotice notice);
+void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text);
+// The notice's text, and the box that shows it.
+std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text);
+void ShowSettingsNotice(const GlobalOptions& options, unsigned text);
 // Settings of one kind beyond these counts are not read.
 constexpr int kMaxGlobalCommands = 1000;
 
@@ -32,7 +43,7 @@ bool SaveOptions(GlobalOptions& options, unsigned groups);
 // ERROR_FILE_NOT_FOUND when there is no settings file, or the system error
 // that kept it from being read. Such a file would seem to hold nothing, so
 // this also sets settingsReadError: nothing is written over it for the rest
-// of the run.
+// of the run. So does a missing file that was there before in this run.
 unsigned long CheckStoreReadable(GlobalOptions& options);
 
 // Reads project p's folder settings (resized to their stored count, at most
@@ -65,6 +76,12 @@ bool RecordStorageChoice(GlobalOptions& options);
 // says so (a /logoff start, a settings file that could not be read); 0 when
 // it may. The project editor and import are then not offered.
 unsigned ProjectListLock(const GlobalOptions& options);
+
+// Why changes to the options made now will not be kept, as the string that
+// says so (a /logoff start; a settings file that could not be read or
+// written); 0 when they will. Said by the prompts of the options sheet and
+// the media menu, which stay usable.
+unsigned OptionsNotKept(const GlobalOptions& options);
 
 // Writes a complete settings file with every project's folder settings; the
 // running program's own settings stay as they are. After a /logoff start or

@@ -195,17 +195,23 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_SELECT_ALL:
         case ID_EXPORT: state.enabled = idle; break;
         case ID_OPTIONS:
+            state.enabled = unblocked;
+            if (const unsigned why = OptionsNotKept(options_)) state.prompt = LoadText(why);
+            break;
         case ID_APP_EXIT: state.enabled = unblocked; break;
         case ID_REPORT_CLEAR: state.enabled = idle; break;
         case ID_HELP_MANUAL:
         case ID_TRAY_SHOW: break;
         case ID_EDIT_COPY: state.enabled = reportList_.RowCount() > 0; break;
-        case ID_MEDIA_ENABLE: break;
+        case ID_MEDIA_ENABLE:
+            if (const unsigned why = OptionsNotKept(options_)) state.prompt = LoadText(why);
+            break;
         case ID_MEDIA_NONE:
         case ID_MEDIA_TEST_ASK:
         case ID_MEDIA_UPDATE_ASK:
         case ID_MEDIA_TEST:
         case ID_MEDIA_UPDATE:
+            if (const unsigned why = OptionsNotKept(options_)) state.prompt = LoadText(why);
             state.radio = true;
             state.checked = id == (options_.ExecIfDetectMedia
                                        ? static_cast<UINT>(ID_MEDIA_NONE + options_.DetectMediaAction)
@@ -772,6 +778,10 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);
+            return 0;
+        case WM_TANDREL_SETTINGS_NOTICE:
+            // Nobody watches an automatic run: its log and exit code tell.
+            if (!options_.autoStart) ShowSettingsNotice(options_, static_cast<unsigned>(wParam));
             return 0;
         case WM_TANDREL_MEDIA_READ:
             media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));

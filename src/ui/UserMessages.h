@@ -38,6 +38,9 @@ constexpr UINT WM_TANDREL_REPORT_CLEAR = WM_APP + 0x72;
 constexpr UINT WM_TANDREL_REFRESH = WM_USER + 0x73;
 // To the frame: a box of the run opens (wParam 1) or was answered (0).
 constexpr UINT WM_TANDREL_WAITING = WM_USER + 0x7C;
+// Posted to the view: the settings file is no longer saved this run; wParam
+// the notice's text id. Posted, so that no worker waits on the box.
+constexpr UINT WM_TANDREL_SETTINGS_NOTICE = WM_USER + 0x7E;
 // To the view: the labels of arrived drives were read. wParam the drives'
 // unit mask, lParam the volumes (taken with TakePosted).
 constexpr UINT WM_TANDREL_MEDIA_READ = WM_USER + 0x74;

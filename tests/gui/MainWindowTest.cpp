@@ -287,4 +287,31 @@ TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy)
     }
 }
 
+TEST_F(MainWindowTest, OptionsAndMediaChoicesSayWhenTheyAreNotKept) {
+    const struct {
+        std::function<void(GlobalOptions&)> state;
+        unsigned why;
+    } cases[] = {
+        {[](GlobalOptions& o) { o.noSave = true; }, IDS_NOT_KEPT_BY_LOGOFF},
+        {[](GlobalOptions& o) { o.settingsWriteError = ERROR_ACCESS_DENIED; }, IDS_NOT_KEPT_UNSAVED},
+        {[](GlobalOptions&) {}, 0},
+    };
+    for (const auto& c : cases) {
+        frame.reset();
+        Open(SettingsText(), c.state);
+        for (const UINT id : {ID_OPTIONS, ID_MEDIA_TEST}) {
+            EXPECT_TRUE(Enabled(id));
+            SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(id, 0),
+                         reinterpret_cast<LPARAM>(GetMenu(frame->Handle())));
+            if (c.why) {
+                EXPECT_EQ(frame->StatusText(), LoadText(c.why)) << id;
+            } else {
+                EXPECT_NE(frame->StatusText(), LoadText(IDS_NOT_KEPT_BY_LOGOFF)) << id;
+                EXPECT_NE(frame->StatusText(), LoadText(IDS_NOT_KEPT_UNSAVED)) << id;
+            }
+            SendMessageW(frame->Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+        }
+    }
+}
+
 }  // namespace tandrel::test

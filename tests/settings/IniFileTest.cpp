@@ -335,21 +335,6 @@ TEST(IniKillChild, DISABLED_SavesOnceButCannotPutTheFileInPlace) {
     ini::SetPlaceFault({});
 }
 
-// This test program run as a child on the fixture's file; its process.
-HANDLE StartChild(const std::wstring& filter) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command =
-        L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_also_run_disabled_tests";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
 // What a save leaves beside the settings file while it runs.
 std::vector<std::wstring> NewFilesBeside(const test::TempDir& dir) {
     std::vector<std::wstring> found;
@@ -378,7 +363,7 @@ TEST_F(IniFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
     std::mt19937 random(seed);
     for (int round = 0; round < 4; ++round) {
         const auto before = WriteStamp(iniPath);
-        HANDLE child = StartChild(L"IniKillChild.DISABLED_SavesForEver");
+        HANDLE child = test::StartChild(L"IniKillChild.DISABLED_SavesForEver");
         ASSERT_NE(child, nullptr);
         // Once it has saved in this round, kill it at a moment of chance.
         for (int waited = 0; waited < 60000 && WriteStamp(iniPath) == before; waited += 5) Sleep(5);
@@ -402,7 +387,7 @@ TEST_F(IniFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
 
 TEST_F(IniFileTest, ASaveThatCouldNotPutItsFileInPlaceIsTakenUpByTheNextStart) {
     ASSERT_TRUE(SetEnvironmentVariableW(L"TANDREL_KILL_FILE", iniPath.c_str()));
-    HANDLE child = StartChild(L"IniKillChild.DISABLED_SavesOnceButCannotPutTheFileInPlace");
+    HANDLE child = test::StartChild(L"IniKillChild.DISABLED_SavesOnceButCannotPutTheFileInPlace");
     ASSERT_NE(child, nullptr);
     WaitForSingleObject(child, INFINITE);
     DWORD code = 1;

@@ -82,7 +82,7 @@ TEST_F(ProfileStoreTest, AFileThatCannotBeWrittenIsReported) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     const auto& box = boxes.Boxes()[0];
     EXPECT_EQ(box.caption, L"INI ファイルのオープン");
-    const std::wstring start = L"INI ファイルが開けません。\r\n設定が正常に保存できない可能性があります。\r\n\r\n"
+    const std::wstring start = L"INI ファイルに書き込めませんでした。\r\nこのまま行った変更と実行結果は、次回の起動まで保存されません。\r\n\r\n"
                                L"ファイル名: " + o.iniPath + L"\r\nエラー: ";
     EXPECT_EQ(box.text.substr(0, start.size()), start);
     EXPECT_GT(box.text.size(), start.size());

@@ -356,13 +356,23 @@ TEST_F(StoreSafetyTest, AFailedRegistrySaveLeavesTheProfileAsItWas) {
     std::vector<FolderSetting> more(7);
     for (int i = 0; i < 7; ++i) more[static_cast<size_t>(i)].Reset(L"後" + std::to_wstring(i));
     {
+        MessageRecorder boxes;
         RegistryRefuses refuses(L"Define 3\\Name");
         EXPECT_FALSE(SaveProjectSettings(o, more, commands, 0, -1, PartAll));
+        // Told once, with the profile's key; later saves are not tried.
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text.rfind(L"レジストリに書き込めませんでした。", 0), 0u);
+        EXPECT_NE(boxes.Boxes()[0].text.find(L"キー: HKEY_CURRENT_USER\\" + registryKey), std::wstring::npos);
+        EXPECT_FALSE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
+        EXPECT_EQ(boxes.Boxes().size(), 1u);
         // Removing project 3 fails at its last section: its name and count come back.
+        o.settingsWriteError = 0;
         RegistryRefuses refusesDelete(L"Project\\003\\Define 4\\");
         EXPECT_FALSE(DeleteProjectKeys(o, 5, 3));
+        EXPECT_EQ(boxes.Boxes().size(), 2u);
     }
     EXPECT_EQ(RegistryTree(registryKey), before);
+    EXPECT_EQ(RegistryTree(registryKey + L".journal"), std::set<std::wstring>{});
 
     // A switch into the registry that fails leaves nothing of it there.
     WriteIni(test::FullSettingsText());
