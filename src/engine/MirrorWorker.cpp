@@ -8,7 +8,7 @@
 #include "platform/Figures.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
-#include "resource.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 

@@ -2,13 +2,17 @@
 
 namespace tandrel::test {
 
-SettingsTest::SettingsTest() {
+namespace {
+// A registry root of its own for each test of the process.
+std::wstring NextRegistryRoot() {
     static unsigned counter = 0;
-    iniPath = dir / L"Tandrel.ini";
-    registryRoot = L"Software\\TandrelTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                   std::to_wstring(++counter);
-    registryKey = registryRoot + L"\\Tandrel Unicode";
+    return L"Software\\TandrelTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
 }
+}  // namespace
+
+SettingsTest::SettingsTest()
+    : iniPath(dir / L"Tandrel.ini"), registryKey(NextRegistryRoot() + L"\\Tandrel Unicode"),
+      registryRoot(registryKey.substr(0, registryKey.rfind(L'\\'))) {}
 
 SettingsTest::~SettingsTest() {
     RegDeleteTreeW(HKEY_CURRENT_USER, registryRoot.c_str());
