@@ -55,13 +55,15 @@ void MainWindowTest::Pump(DWORD ms) {
     } while (GetTickCount() - start < ms);
 }
 
-bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
+bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs,
+                               std::source_location where) {
     return WaitUntil(
+        "the window to get there",
         [&] {
             Pump();
             return condition();
         },
-        deadlineMs, 10);
+        deadlineMs, 10, where);
 }
 
 void MainWindowTest::OnWorker(const std::function<void()>& work) {
@@ -70,7 +72,9 @@ void MainWindowTest::OnWorker(const std::function<void()>& work) {
         work();
         done = true;
     });
-    while (!done) Pump(10);
+    // The worker holds this function's locals: a worker that never ends
+    // cannot be left behind, so the test program ends instead of hanging.
+    if (!PumpUntil([&] { return done.load(); })) GiveUp("the worker to end");
     worker.join();
     Pump();
 }

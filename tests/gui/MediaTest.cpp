@@ -149,11 +149,23 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     EXPECT_TRUE(WaitUntil([&] { return Runs() == 3; }));
     EXPECT_TRUE(Copied(0));
 
-    // A medium of another label runs nothing: once the label is read, the
-    // search is over.
+    // A medium of another label runs nothing. What would show a wrong run is
+    // the question (now asked first): a medium of 別ラベル's label that
+    // arrives after it is asked about, and only about 別ラベル, once the other
+    // label has been read and matched nothing.
     RemoveTree(Backup(0));
+    Choose(window, ID_MEDIA_TEST_ASK);
     drive.SetLabel(L"ANOTHER");
+    TestDrive second{L'F'};
+    second.SetLabel(L"OTHERDISK");
     Arrive(window, L'E');
+    Arrive(window, L'F');
+    box = WaitForBox(L"メディア検出");
+    ASSERT_NE(box, nullptr);
+    const std::wstring other = BoxText(box);
+    EXPECT_NE(other.find(L"【フォルダ設定】\r\n別ラベル"), std::wstring::npos) << Utf8(other);
+    EXPECT_EQ(other.find(L"写真"), std::wstring::npos) << Utf8(other);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
     EXPECT_TRUE(WaitUntil([&] { return Status(window) == L"Tandrel Unicode"; }));
     EXPECT_EQ(CloseAndWait(window, process), 0u);
     EXPECT_EQ(Runs(), 3u);
@@ -164,7 +176,7 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     // The menu's last choice is stored with the options.
     const std::wstring ini = program.Settings();
     EXPECT_EQ(ValueIn(ini, L"Options", L"ExecIfDetectMedia"), L"1");
-    EXPECT_EQ(ValueIn(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(4))) << Utf8(ini);
+    EXPECT_EQ(ValueIn(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(1))) << Utf8(ini);
 }
 
 TEST_F(MediaTest, AMediumArrivingDuringARunRunsOnceWhenTheRunHasEnded) {

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <functional>
+#include <source_location>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,28 @@ namespace tandrel::test {
 
 // How long a test waits for something that must happen: far beyond any
 // healthy delay on a loaded, shared machine, so that only a real hang fails
-// the test (and fails it before CTest's own limit stops the whole suite).
-constexpr DWORD kPatience = 120000;
+// the test, and fails it before CTest's own limit stops the whole suite (the
+// build sets both and refuses a patience that does not fit).
+constexpr DWORD kPatience = TANDREL_TEST_PATIENCE_MS;
 
-// Asks condition every stepMs until it holds; false when the deadline
-// passed first.
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience, DWORD stepMs = 20);
+// The file and product versions of the program's version block, as written.
+constexpr const wchar_t* kFileVersion = L"" TANDREL_RC_FILE_VERSION;
+constexpr const wchar_t* kProductVersion = L"" TANDREL_RC_PRODUCT_VERSION;
+
+// Asks condition every stepMs until it holds. When the deadline passes first
+// the running test fails, naming what it waited for (what, and the line that
+// waited), and the answer is false.
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience, DWORD stepMs = 20,
+               std::source_location where = std::source_location::current());
+bool WaitUntil(const char* what, const std::function<bool()>& condition, DWORD deadlineMs = kPatience,
+               DWORD stepMs = 20, std::source_location where = std::source_location::current());
+// The exit code of a process once it has ended; when it has not ended within
+// the patience the test fails, naming what, the process is ended and the
+// answer is STILL_ACTIVE.
+DWORD WaitForExit(HANDLE process, const char* what, std::source_location where = std::source_location::current());
+// Ends the test program, naming what it waited for in vain, where a thread
+// that never came back cannot be left behind (it holds the test's locals).
+[[noreturn]] void GiveUp(const char* what, std::source_location where = std::source_location::current());
 
 // A fresh folder under %TEMP%, removed with everything in it afterwards.
 class TempDir {
@@ -91,12 +108,12 @@ private:
 // sheet: its first page), lets drive work it and cancels it if drive left it
 // open. False when the dialog never came.
 bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
-                 const std::function<void()>& show);
+                 const std::function<void()>& show, std::source_location where = std::source_location::current());
 
 // A visible dialog of the caption once it is there; null when it never came.
-HWND WaitForDialog(const wchar_t* caption);
+HWND WaitForDialog(const wchar_t* caption, std::source_location where = std::source_location::current());
 // Until the window is gone; false when it stayed.
-bool WaitGone(HWND window);
+bool WaitGone(HWND window, std::source_location where = std::source_location::current());
 
 // The folder beside the test program (the build root).
 std::wstring BuildFolder();
