@@ -56,7 +56,7 @@ void MainWindowTest::Pump(DWORD ms) {
 }
 
 bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs,
-                               std::source_location where) {
+                               Place where) {
     return WaitUntil(
         "the window to get there",
         [&] {
@@ -117,18 +117,7 @@ bool MainWindowTest::Checked(int row) {
 }
 
 std::wstring MainWindowTest::Stored(const std::wstring& section, const std::wstring& key) {
-    const std::wstring text = ReadUtf16File(iniPath);
-    const size_t start = text.find(L"[" + section + L"]\r\n");
-    if (start == std::wstring::npos) return L"<missing>";
-    size_t line = text.find(L'\n', start) + 1;
-    while (line < text.size() && text[line] != L'[') {
-        const size_t end = text.find(L"\r\n", line);
-        const std::wstring entry = text.substr(line, end - line);
-        if (entry.compare(0, key.size() + 1, key + L"=") == 0) return entry.substr(key.size() + 1);
-        if (end == std::wstring::npos) break;
-        line = end + 2;
-    }
-    return L"<missing>";
+    return IniValue(ReadUtf16File(iniPath), section, key);
 }
 
 FILETIME FileTimeOf(std::time_t t) {

@@ -30,7 +30,7 @@ protected:
     // Handles messages until condition holds; when the deadline passes first
     // the test fails, naming the line that waited, and the answer is false.
     bool PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience,
-                   std::source_location where = std::source_location::current());
+                   Place where = Place::current());
     void Command(UINT id);
     // A mouse click on the toolbar button of the command (moved over, pressed, released).
     void ClickToolbar(UINT id);

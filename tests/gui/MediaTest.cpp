@@ -16,20 +16,6 @@ namespace {
 
 constexpr const wchar_t* kLabel = L"TANDRELMEDIA";
 
-// The value of a key in a section of a settings text, "<missing>" when absent.
-std::wstring ValueIn(const std::wstring& ini, const std::wstring& section, const std::wstring& key) {
-    const size_t start = ini.find(L"[" + section + L"]\r\n");
-    if (start == std::wstring::npos) return L"<missing>";
-    for (size_t line = ini.find(L'\n', start) + 1; line < ini.size() && ini[line] != L'[';) {
-        const size_t end = ini.find(L"\r\n", line);
-        const std::wstring entry = ini.substr(line, end - line);
-        if (entry.compare(0, key.size() + 1, key + L"=") == 0) return entry.substr(key.size() + 1);
-        if (end == std::wstring::npos) break;
-        line = end + 2;
-    }
-    return L"<missing>";
-}
-
 // What the system sends when a volume arrives on the drive.
 void Arrive(HWND window, wchar_t drive, WORD flags = 0) {
     DEV_BROADCAST_VOLUME volume{};
@@ -175,8 +161,8 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     EXPECT_FALSE(Copied(2));
     // The menu's last choice is stored with the options.
     const std::wstring ini = program.Settings();
-    EXPECT_EQ(ValueIn(ini, L"Options", L"ExecIfDetectMedia"), L"1");
-    EXPECT_EQ(ValueIn(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(1))) << Utf8(ini);
+    EXPECT_EQ(IniValue(ini, L"Options", L"ExecIfDetectMedia"), L"1");
+    EXPECT_EQ(IniValue(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(1))) << Utf8(ini);
 }
 
 TEST_F(MediaTest, AMediumArrivingDuringARunRunsOnceWhenTheRunHasEnded) {

@@ -42,7 +42,7 @@ ProgramCopy::~ProgramCopy() {
     }
 }
 
-HWND WaitForWindow(const std::wstring& title, std::source_location where) {
+HWND WaitForWindow(const std::wstring& title, Place where) {
     HWND window = nullptr;
     WaitUntil(
         "the main window", [&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; },
@@ -50,7 +50,7 @@ HWND WaitForWindow(const std::wstring& title, std::source_location where) {
     return window;
 }
 
-HWND WaitForWindowOf(HANDLE process, std::source_location where) {
+HWND WaitForWindowOf(HANDLE process, Place where) {
     HWND found = nullptr;
     WaitUntil("the program's main window to show", [&] {
         for (HWND w = FindWindowExW(nullptr, nullptr, L"TandrelMainFrame", nullptr); w;
@@ -68,11 +68,11 @@ HWND WaitForWindowOf(HANDLE process, std::source_location where) {
     return found;
 }
 
-bool WaitVisible(HWND window, std::source_location where) {
+bool WaitVisible(HWND window, Place where) {
     return WaitUntil("the window to show", [&] { return IsWindowVisible(window) != FALSE; }, kPatience, 20, where);
 }
 
-DWORD ExitCodeWithin(HANDLE process, std::source_location where) {
+DWORD ExitCodeWithin(HANDLE process, Place where) {
     return WaitForExit(process, "the program", where);
 }
 
@@ -90,7 +90,7 @@ std::wstring BoxText(HWND box) {
     return text;
 }
 
-HWND WaitForBox(const std::wstring& caption, std::source_location where) {
+HWND WaitForBox(const std::wstring& caption, Place where) {
     HWND box = nullptr;
     WaitUntil(
         "the message box", [&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, kPatience, 100,

@@ -28,22 +28,7 @@ GlobalOptions SettingsTest::NewOptions() const {
 }
 
 Sections SettingsTest::ReadSections(const std::wstring& file) const {
-    const std::wstring text = ReadUtf16File(file.empty() ? iniPath : file);
-    Sections sections;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        const size_t eq = line.find(L'=');
-        if (line.size() > 1 && line.front() == L'[' && line.back() == L']') {
-            sections.emplace_back(line.substr(1, line.size() - 2), Entries{});
-        } else if (eq != std::wstring::npos && !sections.empty()) {
-            sections.back().second.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-        }
-    }
-    return sections;
+    return ParseSections(ReadUtf16File(file.empty() ? iniPath : file));
 }
 
 Entries SettingsTest::Section(const std::wstring& section, const std::wstring& file) const {
