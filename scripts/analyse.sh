@@ -15,7 +15,7 @@
 # follow ownership handed over in a posted window message.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"  # absolute: it is part of the header filter and the key
 status=0
 
 for tool in cppcheck clang-tidy; do
@@ -138,9 +138,15 @@ common="$( { clang-tidy --version; echo "${tidy[*]}"; cat "$build/compile_comman
              find "$root/src" "$root/tests" "$root/bench" "$root/res" -name '*.h' -print0 | sort -z | xargs -0 cat
            } | sha256sum | cut -c1-64)"
 pending=()
+declare -A current=()
 for source in "${sources[@]}"; do
     key="$( { echo "$common"; cat "$source"; } | sha256sum | cut -c1-64)"
+    current[$key]=1
     [ -e "$TIDY_PASSED/$key" ] || pending+=("$key" "$source")
+done
+# What passed in an older state of the tree is of no use any more.
+for stamp in "$TIDY_PASSED"/*; do
+    [ -e "$stamp" ] && [ -z "${current[${stamp##*/}]+set}" ] && rm -f "$stamp"
 done
 echo "analyse: clang-tidy on $(( ${#pending[@]} / 2 )) of ${#sources[@]} sources (the others passed unchanged)"
 # Analyses one source (the last two arguments: its key and path) into a log
