@@ -28,14 +28,14 @@ INDIRECT = {
 # tools' command-line placeholders, filled in by code of their own.
 NOT_PRINTF = {"IDS_DEFAULT_DATE_DIR", "IDS_DEFAULT_DATE_FORMAT", "IDS_LOGVIEW_PARAM"}
 
-SPEC = re.compile(r"%(?P<flags>[-+ #0]*)(?P<width>\*|\d+)?(?:\.(?P<prec>\*|\d+))?"
+CONVERSION = re.compile(r"%(?P<flags>[-+ #0]*)(?P<width>\*|\d+)?(?:\.(?P<prec>\*|\d+))?"
                   r"(?P<size>hh|h|ll|l|I64|I32|I|L|w)?(?P<conv>[diouxXcCsSfeEgGaAp%n])")
 
 
 def specifiers(text):
     """The kinds of arguments a format takes, in order."""
     kinds = []
-    for m in SPEC.finditer(text):
+    for m in CONVERSION.finditer(text):
         conv, size = m.group("conv"), m.group("size") or ""
         if conv == "%":
             continue
@@ -138,16 +138,16 @@ def argument_kind(argument, code):
     return "number"
 
 
-def fits(spec, argument):
-    if spec == "string" or argument == "string":
-        return spec == argument
+def fits(want, argument):
+    if want == "string" or argument == "string":
+        return want == argument
     if argument == "number":
         # Width unknown at the call: any integer specifier but a 64-bit one
         # (a 64-bit argument must say so with its cast).
-        return spec in ("int32", "int")
-    if spec == "int":
+        return want in ("int32", "int")
+    if want == "int":
         return argument == "int32"
-    return spec == argument or spec == "int?"
+    return want == argument or want == "int?"
 
 
 def main():
@@ -198,9 +198,9 @@ def main():
                 if len(wanted) != len(passed):
                     problems.append(f"{rel}:{line}: {label} takes {len(wanted)} arguments, the call passes {len(passed)}")
                     continue
-                for place, (spec, kind) in enumerate(zip(wanted, passed), 1):
-                    if not fits(spec, kind):
-                        problems.append(f"{rel}:{line}: {label}, argument {place}: the text wants {spec}, the call passes {kind}")
+                for place, (want, kind) in enumerate(zip(wanted, passed), 1):
+                    if not fits(want, kind):
+                        problems.append(f"{rel}:{line}: {label}, argument {place}: the text wants {want}, the call passes {kind}")
     for (rel, parameter), names in INDIRECT.items():
         code = (root / rel).read_text(encoding="utf-8")
         for name in names:
