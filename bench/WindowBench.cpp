@@ -21,7 +21,7 @@
 
 #include "dialogs/DefineSheet.h"
 #include "framework/ListView.h"
-#include "resource.h"
+#include "resource_app.h"
 #include "settings/SettingsStore.h"
 #include "ui/MainFrame.h"
 #include "ui/UserMessages.h"

@@ -1,6 +1,12 @@
 // Resource numbers of the dialogs layer: controls 2000-2399, strings
 // 61100-61199 unless a number is fixed.
 #pragma once
+#include "resource_engine.h"
+#include "resource_settings.h"
+#include "resource_windows.h"
+#include "resource_options.h"
+#include "resource_projects.h"
+#include "resource_targets.h"
 
 // The folder-setting sheet's pages.
 #define IDD_DEF_MAIN             140
@@ -156,3 +162,56 @@
 #define IDS_WINDOW_MAXIMIZED     61108
 #define IDS_WINDOW_HIDDEN        61109
 #define IDS_SINCE_LAST_WARNING   63000
+
+// The About box and its controls.
+#define IDD_ABOUTBOX             100
+#define IDC_ABOUT_TEXT           1028
+#define IDC_ABOUT_SEPARATOR      1169
+
+// Numbers the program's texts are known by.
+#define IDS_DEFAULT_DATE_DIR     11100
+#define IDS_BUILD_X64            60001
+#define IDS_BUILD_X86            60002
+#define IDS_BUILD_W2K            60003
+#define IDS_OPTIONS              60010
+#define IDS_PROJECT_ADD          60021
+#define IDS_PROJECT_LIMIT        60022
+#define IDS_PROJECT_COPY         60023
+#define IDS_PROJECT_COPIED       60024
+#define IDS_PROJECT_DELETE       60025
+#define IDS_PROJECT_DELETE_ASK   60026
+#define IDS_PROJECT_CLEAR        60027
+#define IDS_PROJECT_CLEAR_ASK    60028
+#define IDS_PICK_LOG_TITLE       60300
+#define IDS_PICK_LOG_FILTER      60301
+#define IDS_PICK_LOG_EXT         60302
+#define IDS_PICK_COMPARE_TITLE   60303
+#define IDS_PICK_EXE_FILTER      60304
+#define IDS_PICK_EXE_EXT         60305
+#define IDS_PICK_LOGVIEW_TITLE   60306
+#define IDS_PICK_PROGRAM_TITLE   60307
+#define IDS_PICK_ALL_FILTER      60308
+#define IDS_PICK_ALL_EXT         60309
+#define IDS_PICK_INI_FILTER      60312
+#define IDS_ENTER_INTEGER        61712
+#define IDS_ENTER_RANGE          61714
+#define IDS_PICK_MASTER_FOLDER   62010
+#define IDS_PICK_BACKUP_FOLDER   62011
+#define IDS_LOG_DELETE_ASK       62030
+#define IDS_LOG_DELETED          62032
+#define IDS_LOG_DELETE_COUNT_ASK 62034
+#define IDS_TARGET_FOLDER        62100
+#define IDS_TARGET_PARENTS_ASK   62101
+#define IDS_PICK_TARGET_FOLDERS  62105
+#define IDS_PICK_TARGET_FILES    62106
+#define IDS_NEW_COMMAND          62200
+#define IDS_TARGET_SPEC          62591
+#define IDS_TO_REGISTRY          62604
+#define IDS_TO_INI               62605
+#define IDS_STORE_CHANGE         62606
+#define IDS_W2K_TOOLBAR_FONT     62700
+#define IDS_COPY_SAME            63232
+#define IDS_TOOL_SETTING_ERROR   63970
+#define IDS_TOOL_LIMIT           63971
+#define IDS_WINDIFF_PARAM        64005
+#define IDS_WINMERGE_PARAM       64007

@@ -1,7 +1,18 @@
 // Resource numbers of the engine layer.
 #pragma once
+#include "resource_platform.h"
 
 // Numbers the program's texts are known by.
+#define IDS_ERROR                60109
+#define IDS_ERROR_STOPPED        60120
+#define IDS_ERROR_IGNORED        60121
+#define IDS_COMMAND_RUN          60124
+#define IDS_COMMAND_ERROR        60126
+#define IDS_COMMAND_START_FAILED 60127
+#define IDS_COMMAND_START_ERROR  60128
+#define IDS_COMMAND_EXIT_ERROR   60129
+#define IDS_LOG_DELETE           62031
+#define IDS_LOG_DELETE_FAILED    62033
 #define IDS_COMMAND_LOG_LINE         60125
 #define IDS_COMMAND_RUNNING          62506
 
@@ -129,3 +140,22 @@
 #define IDS_BACKUP_DONE_SKIPPED      60781
 #define IDS_BACKUP_ABORTED           60782
 #define IDS_BACKUP_SKIPPED_COUNT     60783
+
+// Target filters: the texts of a list that cannot be built (60400-60419).
+#define IDS_TARGET_FILE_PARSE        60400
+#define IDS_TARGET_FILE_PARSE_BODY   60401
+#define IDS_TARGET_FOLDER_PARSE      60402
+#define IDS_TARGET_FOLDER_PARSE_BODY 60403
+#define IDS_TARGET_ERROR             60404
+// The run log: its boxes and the lines it writes (60430-60449).
+#define IDS_LOG_OPEN             60430
+#define IDS_LOG_FOLDER_FAILED    60431
+#define IDS_LOG_OPEN_FAILED      60432
+#define IDS_LOG_SEPARATOR        60433
+#define IDS_LOG_SETTING_NAME     60434
+#define IDS_LOG_UPDATE_TIME      60435
+#define IDS_LOG_MASTER           60436
+#define IDS_LOG_BACKUP           60437
+#define IDS_LOG_ENTRY            60438
+#define IDS_LOG_DRIVE            60439
+#define IDS_LOG_ERROR_BLOCK      60440

@@ -74,8 +74,6 @@
 #define IDS_FONT_STANDARD        61300
 #define IDS_MEDIA_TEST_ASK       61301
 #define IDS_MEDIA_UPDATE_ASK     61302
-#define IDS_MEDIA_TEST           61303
-#define IDS_MEDIA_UPDATE         61304
 #define IDS_PLACE_DIALOG         61305
 #define IDS_PLACE_TOOLBAR        61306
 #define IDS_PLACE_PROJECTS       61307

@@ -1,5 +1,6 @@
 // Resource numbers of the settings store: strings 61500-61519.
 #pragma once
+#include "resource_platform.h"
 
 #define IDS_STORAGE_SWITCH          61500
 #define IDS_STORAGE_SWITCH_FAILED   61501
@@ -14,3 +15,20 @@
 #define IDS_REGISTRY_CAPTION        61510
 #define IDS_NOT_KEPT_BY_LOGOFF      61511
 #define IDS_NOT_KEPT_UNSAVED        61512
+
+// Numbers the program's texts are known by.
+#define IDS_ALL_SYSTEM_FOLDERS   11000
+#define IDS_ALL_SYSTEM_FILES     11001
+#define IDS_APP_TITLE            57344
+#define IDS_OLD_INI_NAME         60008
+#define IDS_DEFAULT_PROJECT      60020
+#define IDS_FIRST_RUN            62000
+#define IDS_INI_OPEN             62001
+#define IDS_INI_CONVERTED        62002
+#define IDS_DEFAULT_DATE_FORMAT  62015
+#define IDS_NEW_SETTING          62103
+#define IDS_INI_OPEN_FAILED      63210
+#define IDS_LOGVIEW_DEFAULT      64000
+#define IDS_LOGVIEW_PARAM        64001
+#define IDS_COMPARE_DEFAULT      64002
+#define IDS_COMPARE_PARAM        64003

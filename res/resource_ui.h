@@ -1,6 +1,9 @@
 // Resource numbers of the ui layer. Numbers that other parts of the program or
 // the settings refer to keep them; the ui's own strings take 59100-59299.
 #pragma once
+#include "resource_engine.h"
+#include "resource_settings.h"
+#include "resource_windows.h"
 
 // Menus, bitmaps and templates of the main window (the main menu and the
 // accelerators are IDR_MAINFRAME).
@@ -115,11 +118,6 @@
 #define IDS_HELP_NOT_FOUND       59138
 #define IDS_HELP_ERROR           59139
 #define IDS_FINISHED             59140
-#define IDS_AFTER_NOTHING        59141
-#define IDS_AFTER_MESSAGE        59142
-#define IDS_AFTER_EXIT           59143
-#define IDS_AFTER_HIBERNATE      59144
-#define IDS_AFTER_SHUTDOWN       59145
 #define IDS_TB_ADD               59150
 #define IDS_TB_DELETE            59151
 #define IDS_TB_EDIT              59152
@@ -140,9 +138,20 @@
 #define IDS_PROGRESS_BOTH        59182
 #define IDS_PROGRESS_LEFT        59183
 
-// Media detection (its action words are the options page's IDS_MEDIA_TEST
-// and IDS_MEDIA_UPDATE).
+// Media detection (its action words IDS_MEDIA_TEST and IDS_MEDIA_UPDATE are
+// shared with the options page).
 #define IDS_MEDIA_DETECTING      59170
 #define IDS_MEDIA_CAPTION        59171
 #define IDS_MEDIA_CONFIRM        59172
 #define IDS_MEDIA_MORE           59173
+
+// Icons, main menu, accelerators.
+#define IDR_MAINFRAME            128
+#define IDI_RUN1                 147
+#define IDI_RUN2                 148
+#define IDI_RUN3                 149
+#define IDI_RUN4                 150
+
+// Commands of the main menu.
+#define ID_APP_ABOUT             57664
+#define ID_APP_EXIT              57665

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 cmake make
           wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic locales googletest
-          cppcheck clang-tidy ccache)
+          cppcheck clang-tidy python3 ccache)
 
 missing=()
 for p in "${packages[@]}"; do

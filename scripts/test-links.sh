@@ -7,8 +7,8 @@
 # master whose names differ only in letter case, as a case-sensitive share
 # or folder holds them, and a backup that holds a folder in both spellings.
 # For the settings tests, settings files that are
-# links: G:\\links\\settings\\link.ini a symbolic link to real\\Tandrel.ini, and
-# G:\\links\\app\\other.ini a hard link of work.ini; the tests write them anew.
+# links: G:\links\settings\link.ini a symbolic link to real\Tandrel.ini, and
+# G:\links\app\other.ini a hard link of work.ini; the tests write them anew.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 root="$TANDREL_BUILD/testdrives/g/links"

@@ -17,7 +17,7 @@
 #include "engine/MirrorBatch.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_app.h"
 #include "settings/IniDocument.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"

@@ -3,7 +3,7 @@
 #include "dialogs/DialogSupport.h"
 #include "framework/DialogFont.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

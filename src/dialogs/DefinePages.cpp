@@ -6,7 +6,7 @@
 #include "platform/LogFiles.h"
 #include "platform/Pickers.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

@@ -4,7 +4,7 @@
 #include "dialogs/DialogSupport.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

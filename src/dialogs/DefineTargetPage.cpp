@@ -11,7 +11,7 @@
 #include "framework/DataExchange.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

@@ -12,7 +12,7 @@
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

@@ -4,7 +4,7 @@
 #include "dialogs/OptPages.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 

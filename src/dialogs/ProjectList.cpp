@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 #include "settings/ProfileStore.h"
 #include "settings/SettingsStore.h"
 

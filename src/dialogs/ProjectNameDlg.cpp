@@ -2,7 +2,7 @@
 
 #include "framework/DataExchange.h"
 #include "framework/DialogFont.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

@@ -6,7 +6,7 @@
 #include "framework/DataExchange.h"
 #include "framework/DialogFont.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_dialogs.h"
 
 namespace tandrel {
 

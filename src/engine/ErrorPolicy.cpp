@@ -4,7 +4,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 

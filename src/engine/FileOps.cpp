@@ -13,7 +13,7 @@
 #include "platform/Handle.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 

@@ -9,7 +9,8 @@
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "settings/SettingsStore.h"
-#include "resource.h"
+#include "resource_engine.h"
+#include "resource_settings.h"
 
 namespace tandrel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 

@@ -11,7 +11,7 @@
 #include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 

@@ -15,7 +15,10 @@ template <typename Result, typename Work>
 void PostWhenDone(HWND window, UINT message, WPARAM wParam, Work work) {
     std::thread([window, message, wParam, work = std::move(work)]() mutable {
         auto result = std::make_unique<Result>(work());
-        if (PostMessageW(window, message, wParam, reinterpret_cast<LPARAM>(result.get()))) result.release();
+        // Once posted, the message owns the result.
+        if (PostMessageW(window, message, wParam, reinterpret_cast<LPARAM>(result.get()))) {
+            static_cast<void>(result.release());
+        }
     }).detach();
 }
 

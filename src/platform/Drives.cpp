@@ -6,7 +6,7 @@
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_platform.h"
 
 namespace tandrel {
 

@@ -12,7 +12,7 @@
 #include "platform/Handle.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
-#include "resource.h"
+#include "resource_settings.h"
 
 namespace tandrel::ini {
 

@@ -9,7 +9,7 @@
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_settings.h"
 #include "settings/IniFile.h"
 #include "settings/RegistryJournal.h"
 #include "settings/SettingsStore.h"

@@ -8,7 +8,7 @@
 #include "platform/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_settings.h"
 #include "settings/IniDocument.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"

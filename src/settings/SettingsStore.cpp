@@ -5,7 +5,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_settings.h"
 #include "settings/IniFile.h"
 #include "settings/ProfileStore.h"
 

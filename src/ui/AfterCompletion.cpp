@@ -2,7 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 
 namespace tandrel {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "settings/SettingsStore.h"
 #include "ui/UserMessages.h"
 

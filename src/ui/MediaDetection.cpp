@@ -5,7 +5,7 @@
 
 #include "platform/Drives.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 
 namespace tandrel {
 

@@ -2,7 +2,7 @@
 
 #include "platform/Figures.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "ui/ListTexts.h"
 
 namespace tandrel {

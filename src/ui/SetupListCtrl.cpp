@@ -6,7 +6,7 @@
 
 #include "framework/ListView.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "ui/ListTexts.h"
 
 namespace tandrel {

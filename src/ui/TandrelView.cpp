@@ -14,7 +14,7 @@
 #include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"

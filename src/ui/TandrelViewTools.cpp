@@ -13,7 +13,7 @@
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "platform/WaitCursor.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel {

@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel {

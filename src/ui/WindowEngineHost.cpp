@@ -4,7 +4,7 @@
 #include "framework/Window.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
-#include "resource.h"
+#include "resource_ui.h"
 #include "ui/ListTexts.h"
 #include "ui/ReportListCtrl.h"
 #include "ui/UserMessages.h"

@@ -5,7 +5,7 @@
 namespace tandrel {
 namespace {
 
-GlobalOptions Parse(std::vector<std::wstring> args, CommandLineResult* result = nullptr) {
+GlobalOptions Parse(const std::vector<std::wstring>& args, CommandLineResult* result = nullptr) {
     GlobalOptions o;
     o.Reset(L"0.400");
     const CommandLineResult r = ParseCommandLine(args, o);

@@ -86,8 +86,7 @@ std::wstring TempFolder() {
 // Runs the cases of one kind, timing each; a watchdog names a case that hangs.
 class Fuzzer {
 public:
-    explicit Fuzzer(unsigned seed) : seed_(seed) {
-        handler_ = AddVectoredExceptionHandler(1, NameTheCrash);
+    explicit Fuzzer(unsigned seed) : seed_(seed), handler_(AddVectoredExceptionHandler(1, NameTheCrash)) {
         // Woken at the end of every case: a case that no end follows within
         // the patience of the suite is a hang, and is named.
         watchdog_ = std::thread([this] {
@@ -143,7 +142,7 @@ private:
     unsigned overASecond_ = 0;
     double slowest_ = 0;
     std::string slowestLabel_;
-    PVOID handler_ = nullptr;
+    PVOID handler_;
     std::atomic<bool> stop_{false};
     HANDLE ended_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::thread watchdog_;

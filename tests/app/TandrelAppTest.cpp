@@ -10,9 +10,9 @@ namespace tandrel {
 namespace {
 
 TEST(TandrelAppTest, VersionComesFromTheVersionBlock) {
-    EXPECT_EQ(CTandrelApp::VersionString(L"FileVersion"), L"0.400");
-    EXPECT_EQ(CTandrelApp::VersionString(L"ProductVersion"), L"0.400");
-    EXPECT_EQ(CTandrelApp::VersionString(L""), L"0.400");
+    EXPECT_EQ(CTandrelApp::VersionString(L"FileVersion"), test::kFileVersion);
+    EXPECT_EQ(CTandrelApp::VersionString(L"ProductVersion"), test::kProductVersion);
+    EXPECT_EQ(CTandrelApp::VersionString(L""), test::kFileVersion);
     EXPECT_EQ(CTandrelApp::VersionString(L"NoSuchValue"), L"?.??");
 }
 

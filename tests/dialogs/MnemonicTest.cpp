@@ -46,7 +46,7 @@ std::vector<std::wstring> ControlTexts(const void* resource) {
     Field(at);  // menu
     Field(at);  // class
     Field(at);  // caption
-    if (style & (DS_SETFONT | DS_SHELLFONT)) {
+    if (style & DS_SETFONT) {  // DS_SHELLFONT includes it
         at += 3;  // point size, weight, italic and character set
         Field(at);
     }

@@ -18,6 +18,7 @@ using test::Age;
 using test::CountRows;
 using test::HasRow;
 using test::MakeFolders;
+using test::MakeTree;
 using test::Partials;
 using test::StagedFaults;
 using test::Batch;
@@ -38,11 +39,9 @@ TEST(FaultTest, MasterFolderThatCannotBeListedKeepsItsBackup) {
         SCOPED_TRACE(root ? "root" : "sub-folder");
         TempDir temp;
         const std::wstring m = temp / L"m", b = temp / L"b";
-        MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\gone"});
-        for (const wchar_t* file : {L"m\\a.txt", L"m\\sub\\y.txt", L"b\\a.txt", L"b\\old.txt", L"b\\sub\\x.txt",
-                                    L"b\\sub\\y.txt", L"b\\gone\\z.txt"}) {
-            WriteBytes(temp / file, "x");
-        }
+        MakeTree(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\gone"},
+                 {{L"m\\a.txt", "x"}, {L"m\\sub\\y.txt", "x"}, {L"b\\a.txt", "x"}, {L"b\\old.txt", "x"},
+                  {L"b\\sub\\x.txt", "x"}, {L"b\\sub\\y.txt", "x"}, {L"b\\gone\\z.txt", "x"}});
         const std::wstring unreadable = root ? m + L"\\" : m + L"\\sub\\";
         StagedFaults faults;
         // The copy pass reads the folder first; the deletion pass fails.
@@ -66,10 +65,9 @@ TEST(FaultTest, MasterFolderThatCannotBeListedKeepsItsBackup) {
 TEST(FaultTest, MasterThatVanishesBetweenThePassesDeletesNothing) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub"});
-    for (const wchar_t* file : {L"m\\a.txt", L"m\\sub\\s.txt", L"b\\a.txt", L"b\\sub\\s.txt", L"b\\sub\\t.txt"}) {
-        WriteBytes(temp / file, "x");
-    }
+    MakeTree(temp.Path(), {L"m\\sub", L"b\\sub"},
+             {{L"m\\a.txt", "x"}, {L"m\\sub\\s.txt", "x"}, {L"b\\a.txt", "x"}, {L"b\\sub\\s.txt", "x"},
+              {L"b\\sub\\t.txt", "x"}});
     StagedFaults faults;
     // The stick is pulled just before the deletion pass looks at the
     // backup again (the copy pass, with both folders listed, asks the disk
@@ -95,9 +93,7 @@ TEST(FaultTest, MasterThatVanishesBetweenThePassesDeletesNothing) {
 TEST(FaultTest, ACopyThatFailsLeavesTheOldBackupAndNoPartialFile) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\big.txt", "new content");
-    WriteBytes(b + L"\\big.txt", "old");
+    MakeTree(temp.Path(), {L"m", L"b"}, {{L"m\\big.txt", "new content"}, {L"b\\big.txt", "old"}});
     Age(b + L"\\big.txt", 3600);
     for (const FaultPoint point : {FaultPoint::Copy, FaultPoint::Replace}) {
         StagedFaults faults;
@@ -159,12 +155,10 @@ TEST(FaultTest, AFileThatGrowsWhileItIsCopiedIsCopiedAgainWholeWithOrWithoutVeri
 TEST(FaultTest, PartialCopiesOfAnInterruptedRunAreRemovedAndNeverShown) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\only"});
-    WriteBytes(m + L"\\f.txt", "f");
-    WriteBytes(m + L"\\~tandrel-12345678.partial", "from another backup");
-    WriteBytes(b + L"\\~tandrel-0000abcd.partial", "half");
-    WriteBytes(b + L"\\sub\\~TANDREL-DEADBEEF.partial", "half");
-    WriteBytes(b + L"\\only\\~tandrel-00000001.partial", "half");
+    MakeTree(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\only"},
+             {{L"m\\f.txt", "f"}, {L"m\\~tandrel-12345678.partial", "from another backup"},
+              {L"b\\~tandrel-0000abcd.partial", "half"}, {L"b\\sub\\~TANDREL-DEADBEEF.partial", "half"},
+              {L"b\\only\\~tandrel-00000001.partial", "half"}});
     // Not of the pattern: a user's file.
     WriteBytes(m + L"\\~tandrel-1234.partial", "user");
 
@@ -196,11 +190,9 @@ TEST(FaultTest, PartialCopiesOfAnInterruptedRunAreRemovedAndNeverShown) {
 TEST(FaultTest, HeldFilesLeaveTheBackupWhole) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\source.txt", "new");
-    WriteBytes(b + L"\\source.txt", "old");
-    WriteBytes(m + L"\\target.txt", "new");
-    WriteBytes(b + L"\\target.txt", "old");
+    MakeTree(temp.Path(), {L"m", L"b"},
+             {{L"m\\source.txt", "new"}, {L"b\\source.txt", "old"}, {L"m\\target.txt", "new"},
+              {L"b\\target.txt", "old"}});
     Age(b + L"\\source.txt", 3600);
     Age(b + L"\\target.txt", 3600);
     Batch run;
@@ -301,9 +293,7 @@ TEST(FaultTest, TrailingDotsSpacesAndLongPaths) {
 TEST(FaultTest, TwoSecondTimeStampsOfAFatBackupAreTheSameTime) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\t.txt", "t");
-    WriteBytes(b + L"\\t.txt", "t");
+    MakeTree(temp.Path(), {L"m", L"b"}, {{L"m\\t.txt", "t"}, {L"b\\t.txt", "t"}});
     // Master at an odd second and a half; the backup rounded up to the next
     // even second, as a FAT volume stores it.
     const auto setTime = [](const std::wstring& path, ULONGLONG ticks) {
@@ -329,9 +319,7 @@ TEST(FaultTest, TwoSecondTimeStampsOfAFatBackupAreTheSameTime) {
 TEST(FaultTest, NamesTheSystemRefusesAreReportedNotCopied) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\good.txt", "g");
-    WriteBytes(m + L"\\odd.txt", "o");
+    MakeTree(temp.Path(), {L"m", L"b"}, {{L"m\\good.txt", "g"}, {L"m\\odd.txt", "o"}});
     // A share may list a name that this system cannot open.
     StagedFaults faults;
     faults.listed = [](const std::wstring&, std::vector<FindEntry>& entries) {
@@ -368,9 +356,7 @@ TEST(FaultTest, ReparseKindsDecideWhatIsALink) {
     // mount point is not entered.
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b\\cloud", L"b\\mount"});
-    WriteBytes(b + L"\\cloud\\c.txt", "c");
-    WriteBytes(b + L"\\mount\\m.txt", "m");
+    MakeTree(temp.Path(), {L"m", L"b\\cloud", L"b\\mount"}, {{L"b\\cloud\\c.txt", "c"}, {L"b\\mount\\m.txt", "m"}});
     StagedFaults faults;
     faults.listed = [](const std::wstring&, std::vector<FindEntry>& entries) {
         for (FindEntry& listed : entries) {

@@ -184,7 +184,7 @@ private:
 
     // A folder other than the root, without its final backslash.
     std::wstring Parent(const std::vector<std::wstring>& folders) {
-        const std::wstring& folder = folders[static_cast<size_t>(1 + Below(static_cast<int>(folders.size()) - 1))];
+        const std::wstring& folder = folders[1 + static_cast<size_t>(Below(static_cast<int>(folders.size()) - 1))];
         return folder.substr(0, folder.size() - 1);
     }
 
@@ -293,11 +293,12 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
                 SCOPED_TRACE(Utf8(root + L"\\" + unread));
                 run.Run(false);
                 const Snapshot after = Take(b);
-                for (const auto& [rel, entry] : before) {
+                for (const auto& kept : before) {
+                    const std::wstring& rel = kept.first;
                     if (!Inside(rel, unread)) continue;
                     // Perhaps under the master's letter case now.
                     const bool stays = std::any_of(after.begin(), after.end(),
-                                                   [&](const auto& kept) { return EqualsNoCase(kept.first, rel); });
+                                                   [&](const auto& now) { return EqualsNoCase(now.first, rel); });
                     EXPECT_TRUE(stays) << Utf8(rel);
                 }
                 continue;

@@ -21,6 +21,7 @@ using test::FileExists;
 using test::HasRow;
 using test::HeldFile;
 using test::MakeFolders;
+using test::MakeTree;
 using test::Pair;
 using test::ReadBytes;
 using test::Rows;
@@ -161,9 +162,7 @@ TEST(MirrorSafetyTest, TheRecycleBinGetsOnlyWhatGoesAndOnlyPathsItCanAddress) {
 TEST(MirrorSafetyTest, SinceTheLastBackupMeansSinceTheLastRunWithoutErrors) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\held.txt", "h");
-    WriteBytes(m + L"\\free.txt", "f");
+    MakeTree(temp.Path(), {L"m", L"b"}, {{L"m\\held.txt", "h"}, {L"m\\free.txt", "f"}});
     Batch run;
     run.settings = {Pair(m, b)};
     FolderSetting& s = run.settings[0];
@@ -224,11 +223,9 @@ TEST(MirrorSafetyTest, ALinkInTheBackupIsNotEnteredWhenTheBackupCouldNotBeListed
 TEST(MirrorSafetyTest, ABackupFolderWhoseListingSaysNotFoundIsNotTakenAsEmpty) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub"});
-    WriteBytes(m + L"\\sub\\newer.txt", "master");
-    WriteBytes(b + L"\\sub\\newer.txt", "backup, edited later");
-    WriteBytes(m + L"\\sub\\older.txt", "master");
-    WriteBytes(b + L"\\sub\\older.txt", "backup");
+    MakeTree(temp.Path(), {L"m\\sub", L"b\\sub"},
+             {{L"m\\sub\\newer.txt", "master"}, {L"b\\sub\\newer.txt", "backup, edited later"},
+              {L"m\\sub\\older.txt", "master"}, {L"b\\sub\\older.txt", "backup"}});
     Age(m + L"\\sub\\newer.txt", 3600);
     Age(b + L"\\sub\\older.txt", 3600);
     StagedFaults faults;
@@ -321,11 +318,9 @@ TEST(MirrorSafetyTest, NetworkRetriesCoverListings) {
 TEST(MirrorSafetyTest, AnEntryThatTakesThePlaceOfTheOtherKindIsInTheBackupAfterOneRun) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m\\dir", L"b\\lzma\\deep"});
-    WriteBytes(m + L"\\lzma", "now a file");
-    WriteBytes(m + L"\\dir\\inner.txt", "i");
-    WriteBytes(b + L"\\lzma\\deep\\x.h", "x");
-    WriteBytes(b + L"\\dir", "was a file");
+    MakeTree(temp.Path(), {L"m\\dir", L"b\\lzma\\deep"},
+             {{L"m\\lzma", "now a file"}, {L"m\\dir\\inner.txt", "i"}, {L"b\\lzma\\deep\\x.h", "x"},
+              {L"b\\dir", "was a file"}});
     Batch run;
     run.settings = {Pair(m, b)};
     EXPECT_EQ(run.Run(true), 1);
@@ -358,9 +353,7 @@ TEST(MirrorSafetyTest, AnEntryThatTakesThePlaceOfTheOtherKindIsInTheBackupAfterO
 TEST(MirrorSafetyTest, FailingDeletionsAndChecksInsideTheWalk) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b\\gone"});
-    WriteBytes(m + L"\\f.txt", "new");
-    WriteBytes(b + L"\\f.txt", "old");
+    MakeTree(temp.Path(), {L"m", L"b\\gone"}, {{L"m\\f.txt", "new"}, {L"b\\f.txt", "old"}});
     Age(b + L"\\f.txt", 3600);
     WriteBytes(b + L"\\gone\\a.txt", "a");
     WriteBytes(b + L"\\gone\\b.txt", "b");

@@ -210,13 +210,9 @@ std::wstring Summary(int examined, int created, int updated, int deleted, int er
 TEST(RunSummaryTest, EachSettingEndsWithARowAndALogLineOfItsActualCounts) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
-    MakeFolders(temp.Path(), {L"m", L"b"});
-    WriteBytes(m + L"\\new1.txt", "12345");
-    WriteBytes(m + L"\\new2.txt", "123");
-    WriteBytes(m + L"\\changed.txt", "1234567");
-    WriteBytes(m + L"\\same.txt", "s");
-    WriteBytes(m + L"\\fails.txt", "ff");
-    WriteBytes(b + L"\\changed.txt", "old");
+    MakeTree(temp.Path(), {L"m", L"b"},
+             {{L"m\\new1.txt", "12345"}, {L"m\\new2.txt", "123"}, {L"m\\changed.txt", "1234567"}, {L"m\\same.txt", "s"},
+              {L"m\\fails.txt", "ff"}, {L"b\\changed.txt", "old"}});
     Age(b + L"\\changed.txt", 3600);
     WriteBytes(b + L"\\gone.txt", "g");
     StagedFaults faults;

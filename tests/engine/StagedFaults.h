@@ -38,10 +38,6 @@ public:
     std::map<std::pair<FaultPoint, std::wstring>, int> calls;
 };
 
-inline void MakeFolders(const std::wstring& base, std::initializer_list<const wchar_t*> folders) {
-    for (const wchar_t* folder : folders) ASSERT_TRUE(CreateDirectoryTree(base + L"\\" + folder));
-}
-
 // Names of partial copies anywhere below a folder.
 inline std::vector<std::wstring> Partials(const std::wstring& folder) {
     std::vector<std::wstring> found;

@@ -23,10 +23,10 @@ TEST(AboutDlgTest, ShowsNameVersionAndBuild) {
             separatorHeight = r.bottom - r.top;
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         },
-        [&] { result = CAboutDlg(L"0.400").RunModal(nullptr); });
+        [&] { result = CAboutDlg(test::kFileVersion).RunModal(nullptr); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(text, L"Tandrel Unicode Ver.0.400 (w2k)");
+    EXPECT_EQ(text, L"Tandrel Unicode Ver." + std::wstring(test::kFileVersion) + L" (w2k)");
     EXPECT_EQ(separatorHeight, 2);
 }
 

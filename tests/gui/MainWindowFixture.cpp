@@ -55,13 +55,15 @@ void MainWindowTest::Pump(DWORD ms) {
     } while (GetTickCount() - start < ms);
 }
 
-bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
+bool MainWindowTest::PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs,
+                               Place where) {
     return WaitUntil(
+        "the window to get there",
         [&] {
             Pump();
             return condition();
         },
-        deadlineMs, 10);
+        deadlineMs, 10, where);
 }
 
 void MainWindowTest::OnWorker(const std::function<void()>& work) {
@@ -70,7 +72,9 @@ void MainWindowTest::OnWorker(const std::function<void()>& work) {
         work();
         done = true;
     });
-    while (!done) Pump(10);
+    // The worker holds this function's locals: a worker that never ends
+    // cannot be left behind, so the test program ends instead of hanging.
+    if (!PumpUntil([&] { return done.load(); })) GiveUp("the worker to end");
     worker.join();
     Pump();
 }
@@ -113,18 +117,7 @@ bool MainWindowTest::Checked(int row) {
 }
 
 std::wstring MainWindowTest::Stored(const std::wstring& section, const std::wstring& key) {
-    const std::wstring text = ReadUtf16File(iniPath);
-    const size_t start = text.find(L"[" + section + L"]\r\n");
-    if (start == std::wstring::npos) return L"<missing>";
-    size_t line = text.find(L'\n', start) + 1;
-    while (line < text.size() && text[line] != L'[') {
-        const size_t end = text.find(L"\r\n", line);
-        const std::wstring entry = text.substr(line, end - line);
-        if (entry.compare(0, key.size() + 1, key + L"=") == 0) return entry.substr(key.size() + 1);
-        if (end == std::wstring::npos) break;
-        line = end + 2;
-    }
-    return L"<missing>";
+    return IniValue(ReadUtf16File(iniPath), section, key);
 }
 
 FILETIME FileTimeOf(std::time_t t) {

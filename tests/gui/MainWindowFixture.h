@@ -27,8 +27,10 @@ protected:
     void OnWorker(const std::function<void()>& work);
     // Handles the window messages that are waiting, for at least ms.
     void Pump(DWORD ms = 0);
-    // Handles messages until condition holds; false when the deadline passed first.
-    bool PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience);
+    // Handles messages until condition holds; when the deadline passes first
+    // the test fails, naming the line that waited, and the answer is false.
+    bool PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience,
+                   Place where = Place::current());
     void Command(UINT id);
     // A mouse click on the toolbar button of the command (moved over, pressed, released).
     void ClickToolbar(UINT id);

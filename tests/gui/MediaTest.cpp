@@ -16,20 +16,6 @@ namespace {
 
 constexpr const wchar_t* kLabel = L"TANDRELMEDIA";
 
-// The value of a key in a section of a settings text, "<missing>" when absent.
-std::wstring ValueIn(const std::wstring& ini, const std::wstring& section, const std::wstring& key) {
-    const size_t start = ini.find(L"[" + section + L"]\r\n");
-    if (start == std::wstring::npos) return L"<missing>";
-    for (size_t line = ini.find(L'\n', start) + 1; line < ini.size() && ini[line] != L'[';) {
-        const size_t end = ini.find(L"\r\n", line);
-        const std::wstring entry = ini.substr(line, end - line);
-        if (entry.compare(0, key.size() + 1, key + L"=") == 0) return entry.substr(key.size() + 1);
-        if (end == std::wstring::npos) break;
-        line = end + 2;
-    }
-    return L"<missing>";
-}
-
 // What the system sends when a volume arrives on the drive.
 void Arrive(HWND window, wchar_t drive, WORD flags = 0) {
     DEV_BROADCAST_VOLUME volume{};
@@ -149,11 +135,23 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     EXPECT_TRUE(WaitUntil([&] { return Runs() == 3; }));
     EXPECT_TRUE(Copied(0));
 
-    // A medium of another label runs nothing: once the label is read, the
-    // search is over.
+    // A medium of another label runs nothing. What would show a wrong run is
+    // the question (now asked first): a medium of 別ラベル's label that
+    // arrives after it is asked about, and only about 別ラベル, once the other
+    // label has been read and matched nothing.
     RemoveTree(Backup(0));
+    Choose(window, ID_MEDIA_TEST_ASK);
     drive.SetLabel(L"ANOTHER");
+    TestDrive second{L'F'};
+    second.SetLabel(L"OTHERDISK");
     Arrive(window, L'E');
+    Arrive(window, L'F');
+    box = WaitForBox(L"メディア検出");
+    ASSERT_NE(box, nullptr);
+    const std::wstring other = BoxText(box);
+    EXPECT_NE(other.find(L"【フォルダ設定】\r\n別ラベル"), std::wstring::npos) << Utf8(other);
+    EXPECT_EQ(other.find(L"写真"), std::wstring::npos) << Utf8(other);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
     EXPECT_TRUE(WaitUntil([&] { return Status(window) == L"Tandrel Unicode"; }));
     EXPECT_EQ(CloseAndWait(window, process), 0u);
     EXPECT_EQ(Runs(), 3u);
@@ -163,8 +161,8 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     EXPECT_FALSE(Copied(2));
     // The menu's last choice is stored with the options.
     const std::wstring ini = program.Settings();
-    EXPECT_EQ(ValueIn(ini, L"Options", L"ExecIfDetectMedia"), L"1");
-    EXPECT_EQ(ValueIn(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(4))) << Utf8(ini);
+    EXPECT_EQ(IniValue(ini, L"Options", L"ExecIfDetectMedia"), L"1");
+    EXPECT_EQ(IniValue(ini, L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptionsCode(1))) << Utf8(ini);
 }
 
 TEST_F(MediaTest, AMediumArrivingDuringARunRunsOnceWhenTheRunHasEnded) {

@@ -42,15 +42,17 @@ ProgramCopy::~ProgramCopy() {
     }
 }
 
-HWND WaitForWindow(const std::wstring& title) {
+HWND WaitForWindow(const std::wstring& title, Place where) {
     HWND window = nullptr;
-    WaitUntil([&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; });
+    WaitUntil(
+        "the main window", [&] { return (window = FindWindowW(L"TandrelMainFrame", title.c_str())) != nullptr; },
+        kPatience, 20, where);
     return window;
 }
 
-HWND WaitForWindowOf(HANDLE process) {
+HWND WaitForWindowOf(HANDLE process, Place where) {
     HWND found = nullptr;
-    WaitUntil([&] {
+    WaitUntil("the program's main window to show", [&] {
         for (HWND w = FindWindowExW(nullptr, nullptr, L"TandrelMainFrame", nullptr); w;
              w = FindWindowExW(nullptr, w, L"TandrelMainFrame", nullptr)) {
             DWORD owner = 0;
@@ -62,19 +64,16 @@ HWND WaitForWindowOf(HANDLE process) {
             }
         }
         return false;
-    });
+    }, kPatience, 20, where);
     return found;
 }
 
-bool WaitVisible(HWND window) {
-    return WaitUntil([&] { return IsWindowVisible(window) != FALSE; });
+bool WaitVisible(HWND window, Place where) {
+    return WaitUntil("the window to show", [&] { return IsWindowVisible(window) != FALSE; }, kPatience, 20, where);
 }
 
-DWORD ExitCodeWithin(HANDLE process) {
-    if (WaitForSingleObject(process, kPatience) != WAIT_OBJECT_0) return STILL_ACTIVE;
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process, &code);
-    return code;
+DWORD ExitCodeWithin(HANDLE process, Place where) {
+    return WaitForExit(process, "the program", where);
 }
 
 std::wstring BoxText(HWND box) {
@@ -91,9 +90,11 @@ std::wstring BoxText(HWND box) {
     return text;
 }
 
-HWND WaitForBox(const std::wstring& caption) {
+HWND WaitForBox(const std::wstring& caption, Place where) {
     HWND box = nullptr;
-    WaitUntil([&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, kPatience, 100);
+    WaitUntil(
+        "the message box", [&] { return (box = FindWindowW(L"#32770", caption.c_str())) != nullptr; }, kPatience, 100,
+        where);
     return box;
 }
 

@@ -31,15 +31,18 @@ private:
     std::vector<HANDLE> started_;
 };
 
-HWND WaitForWindow(const std::wstring& title);
+// Each wait fails the test, naming the line that waited, when what it waits
+// for does not come within the patience.
+HWND WaitForWindow(const std::wstring& title, Place where = Place::current());
 // The main window of that process once its start-up is over (it shows).
-HWND WaitForWindowOf(HANDLE process);
-bool WaitVisible(HWND window);
-// The exit code once the process ended; STILL_ACTIVE when it hangs.
-DWORD ExitCodeWithin(HANDLE process);
+HWND WaitForWindowOf(HANDLE process, Place where = Place::current());
+bool WaitVisible(HWND window, Place where = Place::current());
+// The exit code once the process ended; STILL_ACTIVE (the process ended)
+// when it hangs.
+DWORD ExitCodeWithin(HANDLE process, Place where = Place::current());
 // The texts of a message box's static controls, joined.
 std::wstring BoxText(HWND box);
-HWND WaitForBox(const std::wstring& caption);
+HWND WaitForBox(const std::wstring& caption, Place where = Place::current());
 // A control of the window (at any depth) by its id.
 HWND FindControl(HWND window, int id);
 // The text of a window of another process.

@@ -12,18 +12,6 @@
 namespace tandrel::test {
 namespace {
 
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (OpenClipboard(nullptr)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = static_cast<const wchar_t*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-    }
-    return text;
-}
-
 // Counts the status messages the frame handles on this thread.
 int statusMessages = 0;
 LRESULT CALLBACK CountStatus(int code, WPARAM wParam, LPARAM lParam) {

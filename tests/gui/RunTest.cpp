@@ -53,14 +53,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
 
     // The report's menu copies every row, columns separated by tabs.
     Command(ID_EDIT_COPY);
-    std::wstring copied;
-    if (OpenClipboard(nullptr)) {
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            copied = static_cast<const wchar_t*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-    }
+    const std::wstring copied = ClipboardText();
     EXPECT_EQ(copied.substr(0, 17), L"開始\t--- A ---\t\t\t\r\n");
     EXPECT_NE(copied.find(L"削除\tb.txt\t----/--/-- --:--:--\t"), std::wstring::npos);
 

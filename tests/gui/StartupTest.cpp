@@ -116,7 +116,7 @@ TEST(StartupTest, FirstRunAcceptedStartsAndSavesAUtf16SettingsFile) {
 
     const std::wstring ini = test::ReadUtf16File(program.Dir() / L"Tandrel.ini");
     EXPECT_NE(ini.find(L"[Save]\r\nSaveRegistory=0"), std::wstring::npos) << test::Utf8(ini);
-    EXPECT_NE(ini.find(L"IniVersion=0.400"), std::wstring::npos);
+    EXPECT_NE(ini.find(L"IniVersion=" + std::wstring(test::kProductVersion)), std::wstring::npos) << test::Utf8(ini);
     EXPECT_NE(ini.find(L"ProjectName=デフォルト"), std::wstring::npos);
     EXPECT_NE(ini.find(L"ProjectCount=32"), std::wstring::npos);
 }

@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, EndOfSessionStopsTheRunAndStoresOrderAndLayout) {
     int answer = 0;
     DeleteChoice choice = DeleteChoice::Delete;
     std::thread worker([&] {
-        while (!batch.cancelRequested) Sleep(5);
+        WaitUntil("the end of the session to cancel the run", [&] { return batch.cancelRequested.load(); }, kPatience, 5);
         // Nobody is there to answer: the boxes answer themselves.
         answer = batch.host->ShowMessageBox(L"中止しました", L"中止", MB_ABORTRETRYIGNORE);
         choice = batch.host->ConfirmDelete({L"C:\\a\\x.txt", L"", 1});

@@ -366,10 +366,10 @@ TEST_F(IniFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         HANDLE child = test::StartChild(L"IniKillChild.DISABLED_SavesForEver");
         ASSERT_NE(child, nullptr);
         // Once it has saved in this round, kill it at a moment of chance.
-        for (int waited = 0; waited < 60000 && WriteStamp(iniPath) == before; waited += 5) Sleep(5);
+        test::WaitUntil("the child's save", [&] { return WriteStamp(iniPath) != before; }, test::kPatience, 5);
         Sleep(std::uniform_int_distribution<DWORD>(0, 300)(random));
         TerminateProcess(child, 9);
-        WaitForSingleObject(child, INFINITE);
+        test::WaitForExit(child, "the killed child");
         CloseHandle(child);
 
         GlobalOptions o = NewOptions();
@@ -389,9 +389,7 @@ TEST_F(IniFileTest, ASaveThatCouldNotPutItsFileInPlaceIsTakenUpByTheNextStart) {
     ASSERT_TRUE(SetEnvironmentVariableW(L"TANDREL_KILL_FILE", iniPath.c_str()));
     HANDLE child = test::StartChild(L"IniKillChild.DISABLED_SavesOnceButCannotPutTheFileInPlace");
     ASSERT_NE(child, nullptr);
-    WaitForSingleObject(child, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(child, &code);
+    const DWORD code = test::WaitForExit(child, "the child");
     CloseHandle(child);
     SetEnvironmentVariableW(L"TANDREL_KILL_FILE", nullptr);
     ASSERT_EQ(code, 0u);

@@ -2,13 +2,17 @@
 
 namespace tandrel::test {
 
-SettingsTest::SettingsTest() {
+namespace {
+// A registry root of its own for each test of the process.
+std::wstring NextRegistryRoot() {
     static unsigned counter = 0;
-    iniPath = dir / L"Tandrel.ini";
-    registryRoot = L"Software\\TandrelTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                   std::to_wstring(++counter);
-    registryKey = registryRoot + L"\\Tandrel Unicode";
+    return L"Software\\TandrelTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
 }
+}  // namespace
+
+SettingsTest::SettingsTest()
+    : iniPath(dir / L"Tandrel.ini"), registryKey(NextRegistryRoot() + L"\\Tandrel Unicode"),
+      registryRoot(registryKey.substr(0, registryKey.rfind(L'\\'))) {}
 
 SettingsTest::~SettingsTest() {
     RegDeleteTreeW(HKEY_CURRENT_USER, registryRoot.c_str());
@@ -24,22 +28,7 @@ GlobalOptions SettingsTest::NewOptions() const {
 }
 
 Sections SettingsTest::ReadSections(const std::wstring& file) const {
-    const std::wstring text = ReadUtf16File(file.empty() ? iniPath : file);
-    Sections sections;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        const size_t eq = line.find(L'=');
-        if (line.size() > 1 && line.front() == L'[' && line.back() == L']') {
-            sections.emplace_back(line.substr(1, line.size() - 2), Entries{});
-        } else if (eq != std::wstring::npos && !sections.empty()) {
-            sections.back().second.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-        }
-    }
-    return sections;
+    return ParseSections(ReadUtf16File(file.empty() ? iniPath : file));
 }
 
 Entries SettingsTest::Section(const std::wstring& section, const std::wstring& file) const {

@@ -12,9 +12,6 @@
 
 namespace tandrel::test {
 
-// Sections of a settings file in file order, each with its entries in order.
-using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
-using Sections = std::vector<std::pair<std::wstring, Entries>>;
 
 class SettingsTest : public ::testing::Test {
 protected:

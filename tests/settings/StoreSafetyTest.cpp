@@ -330,7 +330,7 @@ std::set<std::wstring> RegistryTree(const std::wstring& path) {
 // Fails every registry change of one value (or key) name for as long as it lives.
 class RegistryRefuses {
 public:
-    explicit RegistryRefuses(std::wstring name) {
+    explicit RegistryRefuses(const std::wstring& name) {
         registry::SetWriteFault([name](const std::wstring& path, const std::wstring& value) {
             const std::wstring whole = path + L"\\" + value;
             return whole.size() >= name.size() && whole.compare(whole.size() - name.size(), name.size(), name) == 0

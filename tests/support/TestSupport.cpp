@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cwctype>
 #include <thread>
 #include <utility>
@@ -50,6 +51,60 @@ void RemoveTree(const std::wstring& path) {
         FindClose(find);
     }
     RemoveDirectoryW(LongPath(path).c_str());
+}
+
+void MakeTree(const std::wstring& base, std::initializer_list<const wchar_t*> folders,
+              std::initializer_list<std::pair<const wchar_t*, std::string>> files) {
+    for (const wchar_t* folder : folders) {
+        EXPECT_TRUE(CreateDirectoryTree(base + L"\\" + folder)) << Utf8(folder);
+    }
+    for (const auto& [name, bytes] : files) {
+        const std::wstring path = base + L"\\" + name;
+        EXPECT_TRUE(CreateDirectoryTree(path.substr(0, path.rfind(L'\\'))) && WriteBytes(path, bytes)) << Utf8(name);
+    }
+}
+
+Sections ParseSections(const std::wstring& text) {
+    Sections sections;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        const size_t eq = line.find(L'=');
+        if (line.size() > 1 && line.front() == L'[' && line.back() == L']') {
+            sections.emplace_back(line.substr(1, line.size() - 2), Entries{});
+        } else if (eq != std::wstring::npos && !sections.empty()) {
+            sections.back().second.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+        }
+    }
+    return sections;
+}
+
+std::wstring IniValue(const std::wstring& text, const std::wstring& section, const std::wstring& key) {
+    for (const auto& [name, entries] : ParseSections(text)) {
+        if (name != section) continue;
+        for (const auto& [k, value] : entries) {
+            if (k == key) return value;
+        }
+        break;
+    }
+    return L"<missing>";
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = chars;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+    }
+    return text;
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -116,13 +171,48 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
     return std::mktime(&t);
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs, DWORD stepMs) {
+namespace {
+std::string Where(const Place& where) {
+    std::string file = where.file;
+    const size_t slash = file.find_last_of("/\\");
+    if (slash != std::string::npos) file.erase(0, slash + 1);
+    return file + ":" + std::to_string(where.line);
+}
+}  // namespace
+
+bool WaitUntil(const char* what, const std::function<bool()>& condition, DWORD deadlineMs, DWORD stepMs,
+               Place where) {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         if (condition()) return true;
-        if (GetTickCount64() - start >= deadlineMs) return false;
+        if (GetTickCount64() - start >= deadlineMs) break;
         Sleep(stepMs);
     }
+    ADD_FAILURE() << "gave up after " << deadlineMs / 1000.0 << " s waiting for " << what << " (" << Where(where)
+                  << ")";
+    return false;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs, DWORD stepMs, Place where) {
+    return WaitUntil("the condition", condition, deadlineMs, stepMs, where);
+}
+
+DWORD WaitForExit(HANDLE process, const char* what, Place where) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, kPatience) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code)) return code;
+    ADD_FAILURE() << "gave up after " << kPatience / 1000 << " s waiting for " << what << " to end ("
+                  << Where(where) << ")";
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, kPatience);
+    return STILL_ACTIVE;
+}
+
+void GiveUp(const char* what, Place where) {
+    std::fprintf(stderr, "[  HUNG    ] gave up after %lu s waiting for %s (%s); ending the test program\n",
+                 static_cast<unsigned long>(kPatience / 1000), what, Where(where).c_str());
+    std::fflush(stderr);
+    std::fflush(stdout);
+    ExitProcess(1);
 }
 
 std::wstring BuildFolder() {
@@ -146,7 +236,7 @@ HeldFile::HeldFile(const std::wstring& path) {
             return;
         }
         bool held = false;
-        WaitUntil([&] {
+        WaitUntil("the helper to hold the file", [&] {
             HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
             if (f == INVALID_HANDLE_VALUE) {
@@ -160,7 +250,7 @@ HeldFile::HeldFile(const std::wstring& path) {
         if (held) return;
         GetExitCodeProcess(process_.hProcess, &exitCode);
         TerminateProcess(process_.hProcess, 0);
-        WaitForSingleObject(process_.hProcess, INFINITE);
+        WaitForExit(process_.hProcess, "the helper that did not hold the file");
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
         process_ = {};
@@ -171,7 +261,7 @@ HeldFile::HeldFile(const std::wstring& path) {
 HeldFile::~HeldFile() {
     if (!process_.hProcess) return;
     TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, INFINITE);
+    WaitForExit(process_.hProcess, "the helper holding the file");
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
 }
@@ -244,16 +334,20 @@ void TestDrive::SetLabel(const std::wstring& label) {
 }
 
 bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
-                 const std::function<void()>& show) {
+                 const std::function<void()>& show, Place where) {
     std::atomic<bool> found{false}, returned{false};
     std::thread driver([&] {
         HWND dialog = nullptr;
         // A show that returned without its dialog has nothing to wait for.
-        WaitUntil([&] {
-            dialog = FindWindowW(L"#32770", caption);
-            found = dialog && (sheet ? PropSheet_GetCurrentPageHwnd(dialog) != nullptr : IsWindowVisible(dialog) != FALSE);
-            return found || returned;
-        });
+        WaitUntil(
+            "the dialog to open",
+            [&] {
+                dialog = FindWindowW(L"#32770", caption);
+                found = dialog &&
+                        (sheet ? PropSheet_GetCurrentPageHwnd(dialog) != nullptr : IsWindowVisible(dialog) != FALSE);
+                return found || returned;
+            },
+            kPatience, 20, where);
         if (!found) return;
         drive(dialog);
         if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -264,17 +358,20 @@ bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HW
     return found;
 }
 
-HWND WaitForDialog(const wchar_t* caption) {
+HWND WaitForDialog(const wchar_t* caption, Place where) {
     HWND window = nullptr;
-    WaitUntil([&] {
-        window = FindWindowW(L"#32770", caption);
-        return window && IsWindowVisible(window);
-    });
+    WaitUntil(
+        "the dialog to open",
+        [&] {
+            window = FindWindowW(L"#32770", caption);
+            return window && IsWindowVisible(window);
+        },
+        kPatience, 20, where);
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
-bool WaitGone(HWND window) {
-    return WaitUntil([&] { return !IsWindow(window); });
+bool WaitGone(HWND window, Place where) {
+    return WaitUntil("the window to close", [&] { return !IsWindow(window); }, kPatience, 20, where);
 }
 
 }  // namespace tandrel::test

@@ -7,21 +7,50 @@
 
 #include <ctime>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Messages.h"
 
 namespace tandrel::test {
 
+// Where a helper was called from: its default arguments take the caller's
+// file and line, as Place would (which the clang of the
+// analysers cannot build with this C++ library).
+struct Place {
+    static constexpr Place current(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE()) noexcept {
+        return {file, line};
+    }
+    const char* file;
+    unsigned line;
+};
+
 // How long a test waits for something that must happen: far beyond any
 // healthy delay on a loaded, shared machine, so that only a real hang fails
-// the test (and fails it before CTest's own limit stops the whole suite).
-constexpr DWORD kPatience = 120000;
+// the test, and fails it before CTest's own limit stops the whole suite (the
+// build sets both and refuses a patience that does not fit).
+constexpr DWORD kPatience = TANDREL_TEST_PATIENCE_MS;
 
-// Asks condition every stepMs until it holds; false when the deadline
-// passed first.
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience, DWORD stepMs = 20);
+// The file and product versions of the program's version block, as written.
+constexpr const wchar_t* kFileVersion = L"" TANDREL_RC_FILE_VERSION;
+constexpr const wchar_t* kProductVersion = L"" TANDREL_RC_PRODUCT_VERSION;
+
+// Asks condition every stepMs until it holds. When the deadline passes first
+// the running test fails, naming what it waited for (what, and the line that
+// waited), and the answer is false.
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = kPatience, DWORD stepMs = 20,
+               Place where = Place::current());
+bool WaitUntil(const char* what, const std::function<bool()>& condition, DWORD deadlineMs = kPatience,
+               DWORD stepMs = 20, Place where = Place::current());
+// The exit code of a process once it has ended; when it has not ended within
+// the patience the test fails, naming what, the process is ended and the
+// answer is STILL_ACTIVE.
+DWORD WaitForExit(HANDLE process, const char* what, Place where = Place::current());
+// Ends the test program, naming what it waited for in vain, where a thread
+// that never came back cannot be left behind (it holds the test's locals).
+[[noreturn]] void GiveUp(const char* what, Place where = Place::current());
 
 // A fresh folder under %TEMP%, removed with everything in it afterwards.
 class TempDir {
@@ -38,6 +67,26 @@ public:
 private:
     std::wstring path_;
 };
+
+// Makes the folders and the files (each with its contents) given by their
+// paths below base, and the files' folders as needed; the test fails on any
+// that could not be made.
+void MakeTree(const std::wstring& base, std::initializer_list<const wchar_t*> folders,
+              std::initializer_list<std::pair<const wchar_t*, std::string>> files = {});
+inline void MakeFolders(const std::wstring& base, std::initializer_list<const wchar_t*> folders) {
+    MakeTree(base, folders);
+}
+
+// The sections of a settings text in their order, each with its entries.
+using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
+using Sections = std::vector<std::pair<std::wstring, Entries>>;
+Sections ParseSections(const std::wstring& text);
+// The value of a key in a section of a settings text (the first of either);
+// "<missing>" when there is none.
+std::wstring IniValue(const std::wstring& text, const std::wstring& section, const std::wstring& key);
+
+// The text the clipboard holds; empty when it holds none.
+std::wstring ClipboardText();
 
 // Removes a folder tree (not following links).
 void RemoveTree(const std::wstring& path);
@@ -91,12 +140,12 @@ private:
 // sheet: its first page), lets drive work it and cancels it if drive left it
 // open. False when the dialog never came.
 bool DriveDialog(const wchar_t* caption, bool sheet, const std::function<void(HWND)>& drive,
-                 const std::function<void()>& show);
+                 const std::function<void()>& show, Place where = Place::current());
 
 // A visible dialog of the caption once it is there; null when it never came.
-HWND WaitForDialog(const wchar_t* caption);
+HWND WaitForDialog(const wchar_t* caption, Place where = Place::current());
 // Until the window is gone; false when it stayed.
-bool WaitGone(HWND window);
+bool WaitGone(HWND window, Place where = Place::current());
 
 // The folder beside the test program (the build root).
 std::wstring BuildFolder();
