@@ -37,7 +37,7 @@ TEST(ShortNameTest, ANameMatchesOnlyAnEntrysOwnLongName) {
     EXPECT_FALSE(OwnName(L"a.txt", L"a.txt "));
 
     TempDir temp;
-    const std::wstring folder = temp.Path();
+    const std::wstring& folder = temp.Path();
     WriteBytes(folder + L"\\Report 2019.pdf", "report");
     StagedFaults faults;
     faults.shortNames[FoldCase(folder + L"\\REPORT~1.PDF")] = L"Report 2019.pdf";
