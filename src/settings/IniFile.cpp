@@ -298,12 +298,24 @@ std::optional<std::string> ReadWhole(const std::wstring& path) {
 }
 
 // A write into the settings file that a gone process had begun is finished
-// from its complete copy; a copy that cannot be put there is kept.
+// from its complete copy; a copy that cannot be put there is kept. Of
+// several, the newest is the file's last intended text.
 void FinishInPlaceWrites(const std::wstring& path) {
+    std::vector<Leftover> copies = LeftoversOf(path);
+    std::erase_if(copies, [](const Leftover& l) { return !l.inPlace; });
+    if (copies.empty()) return;
+    const auto newest = std::max_element(copies.begin(), copies.end(),
+                                         [](const Leftover& a, const Leftover& b) { return a.written < b.written; });
+    const std::optional<std::string> bytes = ReadWhole(newest->path);
+    if (!bytes || WriteInPlace(path, *bytes) != ERROR_SUCCESS) return;
+    for (const Leftover& l : copies) DeleteFileW(l.path.c_str());
+}
+
+// Once a save has put its text in place, the in-place copies gone processes
+// left are older than the file: finished later, they would undo the save.
+void DropSupersededCopies(const std::wstring& path) {
     for (const Leftover& l : LeftoversOf(path)) {
-        if (!l.inPlace) continue;
-        const std::optional<std::string> bytes = ReadWhole(l.path);
-        if (bytes && WriteInPlace(path, *bytes) == ERROR_SUCCESS) DeleteFileW(l.path.c_str());
+        if (l.inPlace) DeleteFileW(l.path.c_str());
     }
 }
 
@@ -457,6 +469,7 @@ DWORD Write(CachedFile& file, const std::wstring& systemPath) {
         error = Fault() ? Fault()(systemPath) : ERROR_SUCCESS;
         if (error == ERROR_SUCCESS) error = WriteInPlace(target, bytes);
         if (error != ERROR_SUCCESS) return error;
+        DropSupersededCopies(target);
         file.stamp = StampOf(systemPath);
         file.dirty = false;
         return ERROR_SUCCESS;
@@ -488,6 +501,7 @@ DWORD Write(CachedFile& file, const std::wstring& systemPath) {
         // Cut short, the file is finished from the copy at the next read.
         if (error == ERROR_SUCCESS) DeleteFileW(putting.c_str());
         if (error != ERROR_SUCCESS) return error;
+        DropSupersededCopies(target);
         file.stamp = StampOf(systemPath);
         file.dirty = false;
         return ERROR_SUCCESS;
@@ -504,6 +518,7 @@ DWORD Write(CachedFile& file, const std::wstring& systemPath) {
         if (StampOf(target).exists) DeleteFileW(complete.c_str());
         return error;
     }
+    DropSupersededCopies(target);
     file.stamp = StampOf(systemPath);
     file.dirty = false;
     return ERROR_SUCCESS;

@@ -126,6 +126,15 @@ TEST_F(FileFormTest, AHardLinkStaysOneAndACutWriteIsFinished) {
     EXPECT_EQ(test::ReadBytes(other), whole);
     EXPECT_EQ(Links(iniPath), 2u);
     EXPECT_TRUE(Beside(iniPath, L".*-*.*").empty());
+
+    // A process killed after its in-place write, before it removed its copy:
+    // a later save supersedes the copy, which must not undo it afterwards.
+    ASSERT_TRUE(test::WriteBytes(iniPath + L".999995-1.put", whole));
+    next.RecycleBinFileCount = 77;
+    ASSERT_TRUE(SaveOptions(next, GroupSheet));
+    EXPECT_EQ(Started(NewOptions()).RecycleBinFileCount, 77);
+    EXPECT_EQ(Value(L"Options", L"RecycleBinFileCount", other), L"77");
+    EXPECT_TRUE(Beside(iniPath, L".*-*.*").empty());
 }
 
 // A symbolic link the fixture made on the Unix side.
