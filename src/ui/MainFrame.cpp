@@ -176,6 +176,16 @@ void CMainFrame::MoveFocus(bool forward, bool byPane) {
     SetFocus(next);
 }
 
+bool CMainFrame::DroppedDownInBar(HWND window) const {
+    // The focus is on the list's box, or on the edit field inside it.
+    for (HWND w = window; w && w != bar_ && IsChild(bar_, w); w = GetParent(w)) {
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (_wcsicmp(name, L"ComboBox") == 0) return SendMessageW(w, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    }
+    return false;
+}
+
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_F6) && view_ &&
         !(GetKeyState(VK_CONTROL) & 0x8000) && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
@@ -188,6 +198,9 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
         HWND under = WindowFromPoint(at);
         if (under && GetParent(under) == view_->Handle()) msg.hwnd = under;
     }
+    // An open drop-down of the control bar takes its own keys (Esc closes
+    // it): the shortcuts, Esc among them for 中止, are not meant then.
+    if (msg.message == WM_KEYDOWN && DroppedDownInBar(msg.hwnd)) return false;
     if (accelerators_ && TranslateAcceleratorW(Handle(), accelerators_, &msg)) return true;
     return bar_ && IsDialogMessageW(bar_, &msg);
 }
@@ -298,6 +311,8 @@ void CMainFrame::FillAfterCompletion() {
 
 void CMainFrame::SelectAfterCompletion() {
     afterTipText_ = ApplyAfterCompletion(options_, afterEntries_);
+    // A running worker takes the new choice whole, never half of it.
+    if (view_) view_->Batch().afterChoice = AfterChoice::Of(options_).Pack();
     HWND combo = GetDlgItem(bar_, IDC_AFTER_LIST);
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(options_.runMode), 0);
     TOOLINFOW tool{};
@@ -685,7 +700,16 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // The worker still uses the settings and the windows; it ends
             // first. Its own close (a closing after-completion action) comes
             // when it no longer needs either.
-            if (view_ && view_->Busy() && lParam != kCloseFromRun) return 0;
+            if (view_ && view_->Busy() && lParam != kCloseFromRun) {
+                // The close button is off meanwhile; a close from elsewhere
+                // (the taskbar) is told why nothing happens, until the
+                // step's next status.
+                if (view_->Finishing()) {
+                    const std::wstring why = LoadText(IDS_CLOSE_WAITS);
+                    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(why.c_str()));
+                }
+                return 0;
+            }
             DestroyWindow(Handle());
             return 0;
         case WM_QUERYENDSESSION:

@@ -36,6 +36,9 @@ public:
     // Accelerators, the control bar's keyboard and the mouse wheel; true
     // when the message was used up.
     bool PreTranslateMessage(MSG& msg);
+    // The window is a list box of the control bar, or inside one, with its
+    // drop-down open.
+    bool DroppedDownInBar(HWND window) const;
 
     void SetTitle(const std::wstring& title) { SetWindowTextW(Handle(), title.c_str()); }
     std::wstring StatusText() const;

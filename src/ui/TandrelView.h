@@ -158,6 +158,8 @@ private:
     void ToggleAutoExec(int row);
     void ChooseMediaAction(UINT id);
     void HandleMedia(const std::vector<ArrivedVolume>& volumes);
+    // The status line back to the end of the last run, or idle before any.
+    void RestoreStatus();
     void SettingRunState(int state, FolderSetting* setting);
     void OnNotify(NMHDR& header);
     void OnDropFiles(HDROP drop);
@@ -190,7 +192,12 @@ private:
     std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
     bool initialised_ = false;
+    // The automatic start's delay is running: media arrivals wait for the
+    // automatic run, which alone may end the program.
+    bool autoStartPending_ = false;
     bool autoStartWaiting_ = false;
+    // A run has ended here: the status line keeps its end.
+    bool ranOnce_ = false;
     MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
     DWORD lastProgress_ = 0;
