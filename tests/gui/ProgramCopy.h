@@ -47,7 +47,5 @@ HWND WaitForBox(const std::wstring& caption, Place where = Place::current());
 HWND FindControl(HWND window, int id);
 // The text of a window of another process.
 std::wstring WindowText(HWND window);
-// The clipboard's Unicode text, empty when it has none.
-std::wstring ClipboardText();
 
 }  // namespace tandrel::test
