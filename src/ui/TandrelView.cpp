@@ -653,34 +653,35 @@ void CTandrelView::ScaleChanged(UINT from, UINT to) {
     reportList_.ScaleWidths(from, to);
 }
 
-void CTandrelView::OnNotify(NMHDR& header) {
+LRESULT CTandrelView::OnNotify(NMHDR& header) {
     if (header.hwndFrom == reportList_.Handle()) {
         if (header.code == LVN_GETDISPINFOW) reportList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
-        return;
+        return 0;
     }
-    if (header.hwndFrom != setupList_.Handle()) return;
+    if (header.hwndFrom != setupList_.Handle()) return 0;
     switch (header.code) {
         case LVN_GETDISPINFOW:
             setupList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header), settings_);
-            return;
+            return 0;
         case LVN_ITEMCHANGED: {
-            if (setupList_.suppressNotify) return;
+            if (setupList_.suppressNotify) return 0;
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             if (batch_.running) {
                 // The records lead during a run: the list is put back.
                 PostMessageW(Handle(), WM_TANDREL_SETTING_RUN, 0, 0);
-                return;
+                return 0;
             }
             const int row = setupList_.ToggledRow(change);
             if (row >= 0) PostMessageW(Handle(), WM_TANDREL_TOGGLE_AUTO, static_cast<WPARAM>(row), 0);
             UpdateCommands();
-            return;
+            return 0;
         }
         case NM_RETURN:
         case NM_DBLCLK:
             PostMessageW(FrameHandle(), WM_COMMAND, ID_SETTING_EDIT, 0);
-            return;
+            return 0;
     }
+    return 0;
 }
 
 void CTandrelView::OnDropFiles(HDROP drop) {
@@ -748,51 +749,36 @@ void CTandrelView::OnDestroy() {
     StoreAll();
 }
 
-LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool CTandrelView::OnCreate(const CREATESTRUCTW&) {
+    setupList_.Create(Handle());
+    reportList_.Create(Handle());
+    setupList_.commandTarget = FrameHandle();
+    setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
+    reportList_.commandTarget = FrameHandle();
+    reportList_.commandQuery = setupList_.commandQuery;
+    host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH, batch_);
+    return true;
+}
+
+void CTandrelView::OnSize(UINT, int width, int height) {
+    if (width != 0 || height != 0) {
+        SetDivider(divider_);
+        Layout();
+    }
+}
+
+void CTandrelView::OnSetFocus(HWND) {
+    SetFocus(setupList_.Handle());
+}
+
+bool CTandrelView::OnCommand(UINT id, UINT code, HWND control) {
+    // Menus opened by the view send to the frame; anything else lands here.
+    SendMessageW(FrameHandle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+    return true;
+}
+
+LRESULT CTandrelView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            setupList_.Create(Handle());
-            reportList_.Create(Handle());
-            setupList_.commandTarget = FrameHandle();
-            setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
-            reportList_.commandTarget = FrameHandle();
-            reportList_.commandQuery = setupList_.commandQuery;
-            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH,
-                                                        batch_);
-            return 0;
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
-                SetDivider(divider_);
-                Layout();
-            }
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_SETFOCUS:
-            SetFocus(setupList_.Handle());
-            return 0;
-        case WM_SETCURSOR:
-        case WM_LBUTTONDOWN:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED:
-            if (const std::optional<LRESULT> result = DividerMouse(message, wParam, lParam)) return *result;
-            break;
-        case WM_NOTIFY:
-            OnNotify(*reinterpret_cast<NMHDR*>(lParam));
-            return 0;
-        case WM_COMMAND:
-            // Menus opened by the view send to the frame; anything else lands here.
-            return SendMessageW(FrameHandle(), message, wParam, lParam);
-        case WM_DROPFILES:
-            OnDropFiles(reinterpret_cast<HDROP>(wParam));
-            return 0;
-        case WM_TIMER:
-            OnTimer(wParam);
-            return 0;
         case WM_TANDREL_TRAY:
             OnTray(wParam, lParam);
             return 0;
@@ -819,11 +805,8 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             if (!media_.Ready() && !Busy()) RestoreStatus();
             ServeWaitingRuns();
             return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
     }
-    return Window::HandleMessage(message, wParam, lParam);
+    return Default();
 }
 
 }  // namespace tandrel
