@@ -140,6 +140,8 @@
 #define IDS_BACKUP_DONE_SKIPPED      60781
 #define IDS_BACKUP_ABORTED           60782
 #define IDS_BACKUP_SKIPPED_COUNT     60783
+#define IDS_AFTER_COMMAND_FAILED     60784
+#define IDS_AFTER_COMMAND_NOT_RUN    60785
 
 // Target filters: the texts of a list that cannot be built (60400-60419).
 #define IDS_TARGET_FILE_PARSE        60400

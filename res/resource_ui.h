@@ -138,6 +138,11 @@
 #define IDS_PROGRESS_BOTH        59182
 #define IDS_PROGRESS_LEFT        59183
 
+// The end of a run and of the program (59190-59199).
+#define IDS_HIBERNATE_FAILED     59190
+#define IDS_SHUTDOWN_FAILED      59191
+#define IDS_CLOSE_WAITS          59192
+
 // Media detection (its action words IDS_MEDIA_TEST and IDS_MEDIA_UPDATE are
 // shared with the options page).
 #define IDS_MEDIA_DETECTING      59170

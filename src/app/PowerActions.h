@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace tandrel {
 
@@ -7,18 +8,20 @@ namespace tandrel {
 class PowerActions {
 public:
     virtual ~PowerActions() = default;
-    // Enables the shutdown privilege of the process; false when the system
-    // reports an error.
-    virtual bool EnableShutdownPrivilege() = 0;
-    virtual void Hibernate() = 0;
-    virtual void ShutDown() = 0;
+    // Each returns 0 when the system took the request, else its error.
+    virtual unsigned long EnableShutdownPrivilege() = 0;
+    virtual unsigned long Hibernate() = 0;
+    virtual unsigned long ShutDown() = 0;
+    // Tells the user that the action did not happen.
+    virtual void Tell(const std::wstring& text, const std::wstring& caption) = 0;
 };
 
 class SystemPowerActions : public PowerActions {
 public:
-    bool EnableShutdownPrivilege() override;
-    void Hibernate() override;
-    void ShutDown() override;
+    unsigned long EnableShutdownPrivilege() override;
+    unsigned long Hibernate() override;
+    unsigned long ShutDown() override;
+    void Tell(const std::wstring& text, const std::wstring& caption) override;
 };
 
 }  // namespace tandrel

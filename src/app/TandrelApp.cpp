@@ -15,6 +15,7 @@
 #include "dialogs/ImportExport.h"
 #include "dialogs/ProjectListDlg.h"
 #include "engine/MirrorBatch.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource_app.h"
@@ -298,16 +299,16 @@ void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
     const bool hibernate = o.runMode == RunModeHibernate || o.afterAction == RunModeHibernate;
     const bool shutDown = o.runMode == RunModeShutdown || o.afterAction == RunModeShutdown;
     if (!hibernate && !shutDown) return;
-    if (!actions.EnableShutdownPrivilege()) {
-        // The run's outcome stays, and the action that did not happen is one more failure.
-        o.exitCode = std::max(o.exitCode, static_cast<int>(ExitErrors));
-        return;
-    }
-    if (hibernate) {
-        actions.Hibernate();
-    } else {
-        actions.ShutDown();
-    }
+    unsigned long error = actions.EnableShutdownPrivilege();
+    if (!error) error = hibernate ? actions.Hibernate() : actions.ShutDown();
+    if (!error) return;
+    // The run's outcome stays, and the action that did not happen is one more failure.
+    o.exitCode = std::max(o.exitCode, static_cast<int>(ExitErrors));
+    // Nobody is there to read it when the run was to end unattended.
+    if (o.AutoExitWhenError && o.autoStart) return;
+    actions.Tell(Format(LoadText(hibernate ? IDS_HIBERNATE_FAILED : IDS_SHUTDOWN_FAILED).c_str(),
+                        WithoutFinalBreak(SystemErrorText(error)).c_str()),
+                 LoadText(IDS_APP_TITLE));
 }
 
 int CTandrelApp::ExitInstance() {

@@ -43,7 +43,9 @@ public:
     // from the user's registry profile. Two instances on the same
     // settings meet here however they named them.
     static std::vector<std::wstring> SettingsMutexNames(const GlobalOptions& options);
-    // Decides and performs the power action at exit through actions.
+    // Decides and performs the power action at exit through actions. One
+    // the system refuses raises the exit code to at least 2 and is told to
+    // the user, unless the run was to end unattended.
     static void PerformPowerAction(GlobalOptions& options, PowerActions& actions);
 
     const std::wstring& FileVersion() const { return fileVersion_; }

@@ -52,19 +52,7 @@ std::wstring CDlgDefMain::MasterFolder() const {
 void CDlgDefMain::Load() {
     HWND h = Handle();
     const FolderSetting& s = Setting();
-    SetText(h, IDC_DM_NAME, s.Name);
-    SetText(h, IDC_DM_MASTER, s.Master);
-    SetText(h, IDC_DM_BACKUP, s.Backup);
-    SetCheck(h, IDC_DM_SKIP_MISSING, s.SkipIfFolderNotExist);
-    SetCheck(h, IDC_DM_DETECT_MASTER, s.DetectDriveByVolumeMaster);
-    SetCheck(h, IDC_DM_DETECT_BACKUP, s.DetectDriveByVolumeBackup);
-    SetCheck(h, IDC_DM_CHECK_MASTER, s.CheckVolumeMaster);
-    SetCheck(h, IDC_DM_CHECK_BACKUP, s.CheckVolume);
-    SetText(h, IDC_DM_LABEL_MASTER, s.VolumeMaster);
-    SetText(h, IDC_DM_LABEL_BACKUP, s.Volume);
-    SetCheck(h, IDC_DM_VOL_SKIP, s.VolErrorSkip);
-    SetCheck(h, IDC_DM_MEDIA, s.ExecIfDetectMediaVol);
-    SetCheck(h, IDC_DM_AUTO, s.AutoExec);
+    LoadFields(h, s, MainPageFields());
     MakeDropEdit(Item(IDC_DM_MASTER), DropForm::FolderOnly);
     MakeDropEdit(Item(IDC_DM_BACKUP), DropForm::FolderOnly);
     AddAnchors(AnchorStretchX, {IDC_DM_NAME, IDC_DM_FOLDER_GROUP, IDC_DM_MASTER, IDC_DM_BACKUP, IDC_DM_COPY_NAME,
@@ -75,21 +63,7 @@ void CDlgDefMain::Load() {
 }
 
 bool CDlgDefMain::Save() {
-    HWND h = Handle();
-    FolderSetting& s = Setting();
-    s.Name = GetText(h, IDC_DM_NAME);
-    s.Master = GetText(h, IDC_DM_MASTER);
-    s.Backup = GetText(h, IDC_DM_BACKUP);
-    s.SkipIfFolderNotExist = GetCheck(h, IDC_DM_SKIP_MISSING);
-    s.DetectDriveByVolumeMaster = GetCheck(h, IDC_DM_DETECT_MASTER);
-    s.DetectDriveByVolumeBackup = GetCheck(h, IDC_DM_DETECT_BACKUP);
-    s.CheckVolumeMaster = GetCheck(h, IDC_DM_CHECK_MASTER);
-    s.CheckVolume = GetCheck(h, IDC_DM_CHECK_BACKUP);
-    s.VolumeMaster = GetText(h, IDC_DM_LABEL_MASTER);
-    s.Volume = GetText(h, IDC_DM_LABEL_BACKUP);
-    s.VolErrorSkip = GetCheck(h, IDC_DM_VOL_SKIP);
-    s.ExecIfDetectMediaVol = GetCheck(h, IDC_DM_MEDIA);
-    s.AutoExec = GetCheck(h, IDC_DM_AUTO);
+    SaveFields(Handle(), Setting(), MainPageFields());
     return true;
 }
 

@@ -10,6 +10,81 @@
 
 namespace tandrel {
 
+namespace {
+
+using SettingField = FieldBinding<FolderSetting>;
+using S = FolderSetting;
+
+constexpr SettingField kMainFields[] = {
+    {IDC_DM_NAME, &S::Name},
+    {IDC_DM_MASTER, &S::Master},
+    {IDC_DM_BACKUP, &S::Backup},
+    {IDC_DM_SKIP_MISSING, &S::SkipIfFolderNotExist},
+    {IDC_DM_DETECT_MASTER, &S::DetectDriveByVolumeMaster},
+    {IDC_DM_DETECT_BACKUP, &S::DetectDriveByVolumeBackup},
+    {IDC_DM_CHECK_MASTER, &S::CheckVolumeMaster},
+    {IDC_DM_CHECK_BACKUP, &S::CheckVolume},
+    {IDC_DM_LABEL_MASTER, &S::VolumeMaster},
+    {IDC_DM_LABEL_BACKUP, &S::Volume},
+    {IDC_DM_VOL_SKIP, &S::VolErrorSkip},
+    {IDC_DM_MEDIA, &S::ExecIfDetectMediaVol},
+    {IDC_DM_AUTO, &S::AutoExec},
+};
+
+// The numbers, the order and the locked-file choice are not plain fields.
+constexpr SettingField kModeFields[] = {
+    {IDC_MO_SUBDIR, &S::SubDir},
+    {IDC_MO_OVERWRITE, &S::Overwrite},
+    {IDC_MO_OVERWRITE_ALWAYS, &S::OverwriteAlways},
+    {IDC_MO_DATE_DIR, &S::MakeDateDir},
+    {IDC_MO_DATE_DIR_EDIT, &S::BackupDateDir},
+    {IDC_MO_VERIFY, &S::Verify},
+    {IDC_MO_MIRRORING, &S::Mirroring},
+    {IDC_MO_DELETE_CONF, &S::DeleteConf},
+    {IDC_MO_RECYCLE, &S::DeleteRecycleBin},
+    {IDC_MO_TOLERANCE, &S::NtfsToFat},
+    {IDC_MO_CREATION_TIME, &S::CopyFileTimeAll},
+    {IDC_MO_FOLDER_TIME, &S::CopyFolderTime},
+    {IDC_MO_CHECK_NAME, &S::CheckFileName},
+    {IDC_MO_RENAME_CASE, &S::RenameCapital},
+    {IDC_MO_ERROR_LEAVE, &S::ErrorLeave},
+    {IDC_MO_RETRY, &S::ErrorNetPathRetry},
+    {IDC_MO_SHOW_SKIP, &S::ShowSkipFile},
+};
+
+constexpr SettingField kTargetFields[] = {
+    {IDC_TG_IGNORE_SYSTEM, &S::IgnoreSystemFiles},
+    {IDC_TG_DELETE_IGNORED, &S::DeleteIgnoreTarget},
+    {IDC_TG_SIZE_SKIP, &S::SkipTargetFileSize},
+};
+
+constexpr SettingField kLogFields[] = {
+    {IDC_LG_OUTPUT, &S::OutputLog},
+    {IDC_LG_FILE, &S::LogFileName},
+    {IDC_LG_IMMEDIATE, &S::WriteLogImmediately},
+    {IDC_LG_ERROR_ONLY, &S::OutputErrorOnly},
+    {IDC_LG_SKIP_LOG, &S::OutputSkipLog},
+    {IDC_LG_CLEAR, &S::ClearLog},
+};
+
+// Offsets in a command's block; the window list is not a plain field.
+constexpr FieldBinding<CommandEntry> kCommandFields[] = {
+    {CM_ENABLE, &CommandEntry::enable},
+    {CM_NAME, &CommandEntry::name},
+    {CM_PATH, &CommandEntry::path},
+    {CM_PARAM, &CommandEntry::param},
+    {CM_ON_MODE, &CommandEntry::onMode},
+    {CM_ON_ERROR, &CommandEntry::onError},
+};
+
+}  // namespace
+
+std::span<const FieldBinding<FolderSetting>> MainPageFields() { return kMainFields; }
+std::span<const FieldBinding<FolderSetting>> ModePageFields() { return kModeFields; }
+std::span<const FieldBinding<FolderSetting>> TargetPageFields() { return kTargetFields; }
+std::span<const FieldBinding<FolderSetting>> LogPageFields() { return kLogFields; }
+std::span<const FieldBinding<CommandEntry>> CommandPageFields() { return kCommandFields; }
+
 // "動作設定"
 
 CDlgDefMode::CDlgDefMode(DefineContext& context) : CDefPage(IDD_DEF_MODE, context) {}
@@ -17,33 +92,17 @@ CDlgDefMode::CDlgDefMode(DefineContext& context) : CDefPage(IDD_DEF_MODE, contex
 void CDlgDefMode::Load() {
     HWND h = Handle();
     const FolderSetting& s = Setting();
-    SetCheck(h, IDC_MO_SUBDIR, s.SubDir);
-    SetCheck(h, IDC_MO_OVERWRITE, s.Overwrite);
-    SetCheck(h, IDC_MO_OVERWRITE_ALWAYS, s.OverwriteAlways);
-    SetCheck(h, IDC_MO_DATE_DIR, s.MakeDateDir);
-    SetText(h, IDC_MO_DATE_DIR_EDIT, s.BackupDateDir);
-    SetCheck(h, IDC_MO_VERIFY, s.Verify);
-    SetCheck(h, IDC_MO_MIRRORING, s.Mirroring);
+    LoadFields(h, s, ModePageFields());
     AddComboItem(h, IDC_MO_ORDER, LoadText(IDS_ORDER_BACKUP_FIRST));
     AddComboItem(h, IDC_MO_ORDER, LoadText(IDS_ORDER_MIRROR_FIRST));
     SetComboIndex(h, IDC_MO_ORDER, s.BackupType == 1 ? 1 : 0);
-    SetCheck(h, IDC_MO_DELETE_CONF, s.DeleteConf);
-    SetCheck(h, IDC_MO_RECYCLE, s.DeleteRecycleBin);
-    SetCheck(h, IDC_MO_TOLERANCE, s.NtfsToFat);
     SetSpin(h, IDC_MO_LEAVE_SPIN, 1, 999);
     SetText(h, IDC_MO_LEAVE_TIME, std::to_wstring(s.LeaveTime));
-    SetCheck(h, IDC_MO_CREATION_TIME, s.CopyFileTimeAll);
-    SetCheck(h, IDC_MO_FOLDER_TIME, s.CopyFolderTime);
-    SetCheck(h, IDC_MO_CHECK_NAME, s.CheckFileName);
-    SetCheck(h, IDC_MO_RENAME_CASE, s.RenameCapital);
-    SetCheck(h, IDC_MO_ERROR_LEAVE, s.ErrorLeave);
     SetCheck(h, IDC_MO_LOCKED, s.CopyLockedFile);
     // Shadow copies are not offered: the stored choice is shown and kept.
     EnableItem(IDC_MO_LOCKED, false);
-    SetCheck(h, IDC_MO_RETRY, s.ErrorNetPathRetry);
     SetSpin(h, IDC_MO_RETRY_SPIN, 1, 99);
     SetText(h, IDC_MO_RETRY_COUNT, std::to_wstring(s.NetPathRetryCount));
-    SetCheck(h, IDC_MO_SHOW_SKIP, s.ShowSkipFile);
     AddAnchors(AnchorStretchX, {IDC_MO_GROUP_BACKUP, IDC_MO_GROUP_MIRROR, IDC_MO_GROUP_TIME, IDC_MO_GROUP_OTHER,
                                 IDC_MO_DATE_DIR_EDIT});
     AddAnchors(AnchorMoveX, {IDC_MO_DATE_HINT});
@@ -71,24 +130,8 @@ bool CDlgDefMode::Save() {
     if (GetCheck(h, IDC_MO_RETRY) && !ValidateIntField(h, IDC_MO_RETRY_COUNT, 1, 99, retry)) return false;
     s.LeaveTime = leave;
     s.NetPathRetryCount = retry;
-    s.SubDir = GetCheck(h, IDC_MO_SUBDIR);
-    s.Overwrite = GetCheck(h, IDC_MO_OVERWRITE);
-    s.OverwriteAlways = GetCheck(h, IDC_MO_OVERWRITE_ALWAYS);
-    s.MakeDateDir = GetCheck(h, IDC_MO_DATE_DIR);
-    s.BackupDateDir = GetText(h, IDC_MO_DATE_DIR_EDIT);
-    s.Verify = GetCheck(h, IDC_MO_VERIFY);
-    s.Mirroring = GetCheck(h, IDC_MO_MIRRORING);
     s.BackupType = GetComboIndex(h, IDC_MO_ORDER) == 1 ? 1 : 0;
-    s.DeleteConf = GetCheck(h, IDC_MO_DELETE_CONF);
-    s.DeleteRecycleBin = GetCheck(h, IDC_MO_RECYCLE);
-    s.NtfsToFat = GetCheck(h, IDC_MO_TOLERANCE);
-    s.CopyFileTimeAll = GetCheck(h, IDC_MO_CREATION_TIME);
-    s.CopyFolderTime = GetCheck(h, IDC_MO_FOLDER_TIME);
-    s.CheckFileName = GetCheck(h, IDC_MO_CHECK_NAME);
-    s.RenameCapital = GetCheck(h, IDC_MO_RENAME_CASE);
-    s.ErrorLeave = GetCheck(h, IDC_MO_ERROR_LEAVE);
-    s.ErrorNetPathRetry = GetCheck(h, IDC_MO_RETRY);
-    s.ShowSkipFile = GetCheck(h, IDC_MO_SHOW_SKIP);
+    SaveFields(h, s, ModePageFields());
     return true;
 }
 
@@ -113,12 +156,7 @@ CDlgDefLog::CDlgDefLog(DefineContext& context) : CDefPage(IDD_DEF_LOG, context) 
 void CDlgDefLog::Load() {
     HWND h = Handle();
     const FolderSetting& s = Setting();
-    SetCheck(h, IDC_LG_OUTPUT, s.OutputLog);
-    SetText(h, IDC_LG_FILE, s.LogFileName);
-    SetCheck(h, IDC_LG_IMMEDIATE, s.WriteLogImmediately);
-    SetCheck(h, IDC_LG_ERROR_ONLY, s.OutputErrorOnly);
-    SetCheck(h, IDC_LG_SKIP_LOG, s.OutputSkipLog);
-    SetCheck(h, IDC_LG_CLEAR, s.ClearLog);
+    LoadFields(h, s, LogPageFields());
     MakeDropEdit(Item(IDC_LG_FILE), DropForm::Plain);
     AddAnchors(AnchorStretchX, {IDC_LG_FILE});
     AddAnchors(AnchorMoveX, {IDC_LG_BROWSE, IDC_LG_DELETE_NOW});
@@ -145,14 +183,7 @@ void CDlgDefLog::DeleteNow() {
 }
 
 bool CDlgDefLog::Save() {
-    HWND h = Handle();
-    FolderSetting& s = Setting();
-    s.OutputLog = GetCheck(h, IDC_LG_OUTPUT);
-    s.LogFileName = GetText(h, IDC_LG_FILE);
-    s.WriteLogImmediately = GetCheck(h, IDC_LG_IMMEDIATE);
-    s.OutputErrorOnly = GetCheck(h, IDC_LG_ERROR_ONLY);
-    s.OutputSkipLog = GetCheck(h, IDC_LG_SKIP_LOG);
-    s.ClearLog = GetCheck(h, IDC_LG_CLEAR);
+    SaveFields(Handle(), Setting(), LogPageFields());
     return true;
 }
 
@@ -232,16 +263,11 @@ void CDlgDefCommand::Load() {
     for (int slot = 0; slot < 2; ++slot) {
         const int b = kBlock[slot];
         const CommandEntry& c = context_.commands[slot];
-        SetCheck(h, b + CM_ENABLE, c.enable);
-        SetText(h, b + CM_NAME, c.name);
-        SetText(h, b + CM_PATH, c.path);
-        SetText(h, b + CM_PARAM, c.param);
+        LoadFields(h, c, CommandPageFields(), b);
         for (unsigned text : {IDS_WINDOW_NORMAL, IDS_WINDOW_MINIMIZED, IDS_WINDOW_MAXIMIZED, IDS_WINDOW_HIDDEN}) {
             AddComboItem(h, b + CM_WINDOW, LoadText(text));
         }
         SetComboIndex(h, b + CM_WINDOW, c.window >= 0 && c.window <= 3 ? c.window : 0);
-        SetCheck(h, b + CM_ON_MODE, c.onMode != 0);
-        SetCheck(h, b + CM_ON_ERROR, c.onError != 0);
         for (int part : {CM_NAME, CM_PATH, CM_PARAM}) MakeDropEdit(Item(b + part), DropForm::Plain);
         AddAnchors(AnchorStretchX, {b + CM_GROUP, b + CM_NAME, b + CM_PATH, b + CM_PARAM});
         AddAnchors(AnchorMoveX, {b + CM_SELECT, b + CM_BROWSE});
@@ -262,13 +288,8 @@ bool CDlgDefCommand::Save() {
     for (int slot = 0; slot < 2; ++slot) {
         const int b = kBlock[slot];
         CommandEntry& c = context_.commands[slot];
-        c.enable = GetCheck(h, b + CM_ENABLE);
-        c.name = GetText(h, b + CM_NAME);
-        c.path = GetText(h, b + CM_PATH);
-        c.param = GetText(h, b + CM_PARAM);
+        SaveFields(h, c, CommandPageFields(), b);
         c.window = std::max(0, GetComboIndex(h, b + CM_WINDOW));
-        c.onMode = GetCheck(h, b + CM_ON_MODE) ? 1 : 0;
-        c.onError = GetCheck(h, b + CM_ON_ERROR) ? 1 : 0;
     }
     return true;
 }

@@ -1,9 +1,11 @@
 #pragma once
+#include <span>
 #include <string>
 #include <vector>
 
 #include "dialogs/FormPage.h"
 #include "dialogs/TargetDialogs.h"
+#include "framework/DataExchange.h"
 #include "model/CommandList.h"
 #include "model/FolderSetting.h"
 #include "model/GlobalOptions.h"
@@ -19,6 +21,14 @@ struct DefineContext {
     const GlobalOptions* options = nullptr;
     TargetPrompts prompts;
 };
+
+// The fields each page binds to one control each, read by Load and Save
+// alike (the command page's ids are offsets in a command's block).
+std::span<const FieldBinding<FolderSetting>> MainPageFields();
+std::span<const FieldBinding<FolderSetting>> ModePageFields();
+std::span<const FieldBinding<FolderSetting>> TargetPageFields();
+std::span<const FieldBinding<FolderSetting>> LogPageFields();
+std::span<const FieldBinding<CommandEntry>> CommandPageFields();
 
 // A page of the folder-setting sheet, editing the context's setting.
 class CDefPage : public CFormPage {

@@ -73,8 +73,7 @@ void CDlgDefTarget::Load() {
             SendDlgItemMessageW(h, list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         }
     }
-    SetCheck(h, IDC_TG_IGNORE_SYSTEM, s.IgnoreSystemFiles);
-    SetCheck(h, IDC_TG_DELETE_IGNORED, s.DeleteIgnoreTarget);
+    LoadFields(h, s, TargetPageFields());
     SetRadio(h, IDC_TG_DATE_ALL, IDC_TG_DATE_SINCE_LAST, s.TargetDateType >= 0 && s.TargetDateType <= 2 ? s.TargetDateType : 0);
     if (s.TargetDate != 0) {
         // The picker shows the local day of the stored moment.
@@ -88,7 +87,6 @@ void CDlgDefTarget::Load() {
             SendDlgItemMessageW(h, IDC_TG_DATE_PICKER, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
         }
     }
-    SetCheck(h, IDC_TG_SIZE_SKIP, s.SkipTargetFileSize);
     SetSpin(h, IDC_TG_SIZE_SPIN, 0, 32767);
     SetText(h, IDC_TG_SIZE_NUMBER, std::to_wstring(s.TargetFileSize.number));
     for (unsigned text : {IDS_UNIT_BYTES, IDS_UNIT_KB, IDS_UNIT_MB, IDS_UNIT_GB}) AddComboItem(h, IDC_TG_SIZE_UNIT, LoadText(text));
@@ -233,8 +231,7 @@ bool CDlgDefTarget::Save() {
     s.TargetType = foldersIgnored ? (filesIgnored ? 1 : 2) : (filesIgnored ? 3 : 0);
     s.TargetDirectory = JoinList(ListItems(Item(IDC_TG_FOLDER_LIST)));
     s.TargetFile = JoinList(ListItems(Item(IDC_TG_FILE_LIST)));
-    s.IgnoreSystemFiles = GetCheck(h, IDC_TG_IGNORE_SYSTEM);
-    s.DeleteIgnoreTarget = GetCheck(h, IDC_TG_DELETE_IGNORED);
+    SaveFields(h, s, TargetPageFields());
     s.TargetDateType = std::max(0, GetRadio(h, IDC_TG_DATE_ALL, IDC_TG_DATE_SINCE_LAST));
     if (s.TargetDateType == 1) {
         SYSTEMTIME st{};
@@ -248,7 +245,6 @@ bool CDlgDefTarget::Save() {
             if (t != static_cast<std::time_t>(-1)) s.TargetDate = static_cast<std::int64_t>(t);
         }
     }
-    s.SkipTargetFileSize = GetCheck(h, IDC_TG_SIZE_SKIP);
     s.TargetFileSize.number = std::max(0, ParseLeadingInt(GetText(h, IDC_TG_SIZE_NUMBER)));
     // A unit the list does not offer (TB) stays as it was.
     const int unit = GetComboIndex(h, IDC_TG_SIZE_UNIT);

@@ -53,7 +53,50 @@ int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM
     return 1;
 }
 
+using OptionField = FieldBinding<GlobalOptions>;
+using O = GlobalOptions;
+
+// The registry switch, the media action and the count are not plain fields.
+constexpr OptionField kEnvironmentFields[] = {
+    {IDC_OE_TRAY_ONLY, &O::MinimizeOnTrayOnly},
+    {IDC_OE_NO_ERROR_BOX, &O::AutoExitWhenError},
+    {IDC_OE_MEDIA, &O::ExecIfDetectMedia},
+    {IDC_OE_LOG, &O::OutputLog},
+    {IDC_OE_LOG_FILE, &O::LogFileName},
+    {IDC_OE_LOG_IMMEDIATE, &O::WriteLogImmediately},
+    {IDC_OE_LOG_ERROR_ONLY, &O::OutputErrorOnly},
+    {IDC_OE_LOG_SKIP, &O::OutputSkipLog},
+    {IDC_OE_LOG_CLEAR, &O::ClearLog},
+    {IDC_OE_SYSTEM_FOLDERS, &O::IgnoreSystemFolderNames},
+    {IDC_OE_SYSTEM_FILES, &O::IgnoreSystemFileNames},
+    {IDC_OE_RECYCLE_WAIT, &O::CheckRecycleBin},
+};
+
+constexpr OptionField kFontFields[] = {
+    {IDC_OF_SETUP_DATE, &O::FormatFolderSetResult},
+    {IDC_OF_REPORT_DATE, &O::FormatReportFileTime},
+};
+
+constexpr OptionField kToolFields[] = {
+    {IDC_OT_COMPARE_NAME, &O::CompareToolName},  {IDC_OT_COMPARE_PATH, &O::CompareToolPath},
+    {IDC_OT_COMPARE_PARAM, &O::CompareToolParam}, {IDC_OT_VIEWER_NAME, &O::LogViewToolName},
+    {IDC_OT_VIEWER_PATH, &O::LogViewToolPath},    {IDC_OT_VIEWER_PARAM, &O::LogViewToolParam},
+};
+
+// The window and action lists are not plain fields.
+constexpr FieldBinding<CommandEntry> kCommandEntryFields[] = {
+    {IDC_OC_NAME, &CommandEntry::name},
+    {IDC_OC_PATH, &CommandEntry::path},
+    {IDC_OC_PARAM, &CommandEntry::param},
+    {IDC_OC_VISIBLE, &CommandEntry::visible},
+};
+
 }  // namespace
+
+std::span<const FieldBinding<GlobalOptions>> EnvironmentPageFields() { return kEnvironmentFields; }
+std::span<const FieldBinding<GlobalOptions>> FontPageFields() { return kFontFields; }
+std::span<const FieldBinding<GlobalOptions>> ToolsPageFields() { return kToolFields; }
+std::span<const FieldBinding<CommandEntry>> CommandListEntryFields() { return kCommandEntryFields; }
 
 std::wstring ProposeCompareParameters(const std::wstring& program) {
     const std::wstring name = LowerCase(SplitPath(program).baseName);
@@ -135,26 +178,15 @@ void CDlgOptEnvironment::Load() {
     const GlobalOptions& o = Options();
     SetCheck(h, IDC_OE_REGISTRY, context_.toRegistry);
     EnableItem(IDC_OE_REGISTRY, context_.current && context_.current->registryAllowed);
-    SetCheck(h, IDC_OE_TRAY_ONLY, o.MinimizeOnTrayOnly);
-    SetCheck(h, IDC_OE_NO_ERROR_BOX, o.AutoExitWhenError);
-    SetCheck(h, IDC_OE_MEDIA, o.ExecIfDetectMedia);
+    for (int id : {IDC_OE_SYSTEM_FOLDERS, IDC_OE_SYSTEM_FILES}) SendDlgItemMessageW(h, id, EM_LIMITTEXT, 32000, 0);
+    LoadFields(h, o, EnvironmentPageFields());
     for (unsigned text : {IDS_MEDIA_TEST_ASK, IDS_MEDIA_UPDATE_ASK, IDS_MEDIA_TEST, IDS_MEDIA_UPDATE}) {
         AddComboItem(h, IDC_OE_MEDIA_ACTION, LoadText(text));
     }
     SetComboIndex(h, IDC_OE_MEDIA_ACTION, std::clamp(o.DetectMediaAction, 1, 4) - 1);
-    SetCheck(h, IDC_OE_LOG, o.OutputLog);
-    SetText(h, IDC_OE_LOG_FILE, o.LogFileName);
-    SetCheck(h, IDC_OE_LOG_IMMEDIATE, o.WriteLogImmediately);
-    SetCheck(h, IDC_OE_LOG_ERROR_ONLY, o.OutputErrorOnly);
-    SetCheck(h, IDC_OE_LOG_SKIP, o.OutputSkipLog);
-    SetCheck(h, IDC_OE_LOG_CLEAR, o.ClearLog);
     MakeDropEdit(Item(IDC_OE_LOG_FILE), DropForm::Plain);
-    for (int id : {IDC_OE_SYSTEM_FOLDERS, IDC_OE_SYSTEM_FILES}) SendDlgItemMessageW(h, id, EM_LIMITTEXT, 32000, 0);
-    SetText(h, IDC_OE_SYSTEM_FOLDERS, o.IgnoreSystemFolderNames);
-    SetText(h, IDC_OE_SYSTEM_FILES, o.IgnoreSystemFileNames);
     SetSpin(h, IDC_OE_RECYCLE_SPIN, 1, INT_MAX);
     SetText(h, IDC_OE_RECYCLE_COUNT, std::to_wstring(o.RecycleBinFileCount));
-    SetCheck(h, IDC_OE_RECYCLE_WAIT, o.CheckRecycleBin);
     UpdateEnabling();
 }
 
@@ -189,19 +221,8 @@ bool CDlgOptEnvironment::Save() {
     if (!ValidateIntField(h, IDC_OE_RECYCLE_COUNT, 1, INT_MAX, count)) return false;
     o.RecycleBinFileCount = count;
     context_.toRegistry = GetCheck(h, IDC_OE_REGISTRY);
-    o.MinimizeOnTrayOnly = GetCheck(h, IDC_OE_TRAY_ONLY);
-    o.AutoExitWhenError = GetCheck(h, IDC_OE_NO_ERROR_BOX);
-    o.ExecIfDetectMedia = GetCheck(h, IDC_OE_MEDIA);
     o.DetectMediaAction = std::max(GetComboIndex(h, IDC_OE_MEDIA_ACTION), 0) + 1;
-    o.OutputLog = GetCheck(h, IDC_OE_LOG);
-    o.LogFileName = GetText(h, IDC_OE_LOG_FILE);
-    o.WriteLogImmediately = GetCheck(h, IDC_OE_LOG_IMMEDIATE);
-    o.OutputErrorOnly = GetCheck(h, IDC_OE_LOG_ERROR_ONLY);
-    o.OutputSkipLog = GetCheck(h, IDC_OE_LOG_SKIP);
-    o.ClearLog = GetCheck(h, IDC_OE_LOG_CLEAR);
-    o.IgnoreSystemFolderNames = GetText(h, IDC_OE_SYSTEM_FOLDERS);
-    o.IgnoreSystemFileNames = GetText(h, IDC_OE_SYSTEM_FILES);
-    o.CheckRecycleBin = GetCheck(h, IDC_OE_RECYCLE_WAIT);
+    SaveFields(h, o, EnvironmentPageFields());
     return true;
 }
 
@@ -267,8 +288,7 @@ CDlgOptFont::CDlgOptFont(OptionsContext& context) : COptPage(IDD_OPT_FONT, conte
 
 void CDlgOptFont::Load() {
     HWND h = Handle();
-    SetText(h, IDC_OF_SETUP_DATE, Options().FormatFolderSetResult);
-    SetText(h, IDC_OF_REPORT_DATE, Options().FormatReportFileTime);
+    LoadFields(h, Options(), FontPageFields());
     for (unsigned text : {IDS_PLACE_DIALOG, IDS_PLACE_TOOLBAR, IDS_PLACE_PROJECTS, IDS_PLACE_SETUP_LIST,
                           IDS_PLACE_REPORT_LIST, IDS_PLACE_STATUS_BAR}) {
         AddComboItem(h, IDC_OF_PLACE, LoadText(text));
@@ -321,8 +341,7 @@ void CDlgOptFont::TakeSize(bool fromList) {
 }
 
 bool CDlgOptFont::Save() {
-    Options().FormatFolderSetResult = GetText(Handle(), IDC_OF_SETUP_DATE);
-    Options().FormatReportFileTime = GetText(Handle(), IDC_OF_REPORT_DATE);
+    SaveFields(Handle(), Options(), FontPageFields());
     return true;
 }
 
@@ -373,28 +392,12 @@ CDlgOptTools::CDlgOptTools(OptionsContext& context) : COptPage(IDD_OPT_TOOLS, co
 
 void CDlgOptTools::Load() {
     HWND h = Handle();
-    const GlobalOptions& o = Options();
-    SetText(h, IDC_OT_COMPARE_NAME, o.CompareToolName);
-    SetText(h, IDC_OT_COMPARE_PATH, o.CompareToolPath);
-    SetText(h, IDC_OT_COMPARE_PARAM, o.CompareToolParam);
-    SetText(h, IDC_OT_VIEWER_NAME, o.LogViewToolName);
-    SetText(h, IDC_OT_VIEWER_PATH, o.LogViewToolPath);
-    SetText(h, IDC_OT_VIEWER_PARAM, o.LogViewToolParam);
-    for (int id : {IDC_OT_COMPARE_NAME, IDC_OT_COMPARE_PATH, IDC_OT_COMPARE_PARAM, IDC_OT_VIEWER_NAME,
-                   IDC_OT_VIEWER_PATH, IDC_OT_VIEWER_PARAM}) {
-        MakeDropEdit(Item(id), DropForm::Plain);
-    }
+    LoadFields(h, Options(), ToolsPageFields());
+    for (const FieldBinding<GlobalOptions>& field : ToolsPageFields()) MakeDropEdit(Item(field.control), DropForm::Plain);
 }
 
 bool CDlgOptTools::Save() {
-    HWND h = Handle();
-    GlobalOptions& o = Options();
-    o.CompareToolName = GetText(h, IDC_OT_COMPARE_NAME);
-    o.CompareToolPath = GetText(h, IDC_OT_COMPARE_PATH);
-    o.CompareToolParam = GetText(h, IDC_OT_COMPARE_PARAM);
-    o.LogViewToolName = GetText(h, IDC_OT_VIEWER_NAME);
-    o.LogViewToolPath = GetText(h, IDC_OT_VIEWER_PATH);
-    o.LogViewToolParam = GetText(h, IDC_OT_VIEWER_PARAM);
+    SaveFields(Handle(), Options(), ToolsPageFields());
     return true;
 }
 
@@ -459,11 +462,8 @@ void CDlgOptCommandList::ShowEntry() {
     const bool any = i >= 0 && i < Options().commands.Count();
     const CommandEntry shown = any ? Options().commands.At(i) : CommandEntry{};
     const bool wasLoading = std::exchange(loading_, true);
-    SetText(h, IDC_OC_NAME, shown.name);
-    SetText(h, IDC_OC_PATH, shown.path);
-    SetText(h, IDC_OC_PARAM, shown.param);
+    LoadFields(h, shown, CommandListEntryFields());
     SetComboIndex(h, IDC_OC_WINDOW, any ? std::clamp(shown.window, 0, 3) : -1);
-    SetCheck(h, IDC_OC_VISIBLE, shown.visible);
     SetComboIndex(h, IDC_OC_ACTION, any ? command_list_edit::ActionIndex(shown.action) : -1);
     loading_ = wasLoading;
     UpdateEnabling();
@@ -475,11 +475,8 @@ void CDlgOptCommandList::WriteBack() {
     const int i = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
     if (loading_ || i < 0 || i >= Options().commands.Count()) return;
     CommandEntry& e = Options().commands.At(i);
-    e.name = GetText(h, IDC_OC_NAME);
-    e.path = GetText(h, IDC_OC_PATH);
-    e.param = GetText(h, IDC_OC_PARAM);
+    SaveFields(h, e, CommandListEntryFields());
     e.window = std::max(0, GetComboIndex(h, IDC_OC_WINDOW));
-    e.visible = GetCheck(h, IDC_OC_VISIBLE);
     e.action = command_list_edit::ActionCode(GetComboIndex(h, IDC_OC_ACTION));
     SendMessageW(list, LB_DELETESTRING, i, 0);
     SendMessageW(list, LB_INSERTSTRING, i,

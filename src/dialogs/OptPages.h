@@ -1,8 +1,10 @@
 #pragma once
 #include <functional>
+#include <span>
 #include <string>
 
 #include "dialogs/FormPage.h"
+#include "framework/DataExchange.h"
 #include "model/CommandList.h"
 #include "model/GlobalOptions.h"
 
@@ -19,6 +21,13 @@ struct OptionsContext {
     // Called by each page whose values were taken; closing is false for Apply.
     std::function<void(const CBPropertyPage& page, bool closing)> pageApplied;
 };
+
+// The fields each options page binds to one control each, read by Load and
+// Save alike; the command list's are those of the entry shown.
+std::span<const FieldBinding<GlobalOptions>> EnvironmentPageFields();
+std::span<const FieldBinding<GlobalOptions>> FontPageFields();
+std::span<const FieldBinding<GlobalOptions>> ToolsPageFields();
+std::span<const FieldBinding<CommandEntry>> CommandListEntryFields();
 
 // A page of the options sheet, editing the context's copy of the options.
 // Changes made by the user mark the page modified, those made while loading

@@ -13,8 +13,7 @@ ErrorPolicy::ErrorPolicy(MirrorBatch& batch, RunLog& log) : batch_(batch), log_(
 bool ErrorPolicy::Attended() const {
     const GlobalOptions* o = batch_.options;
     if (!o || !o->AutoExitWhenError || !batch_.startedAutomatically) return true;
-    const auto closing = [](int action) { return action >= RunModeExit && action <= RunModeShutdown; };
-    return !(closing(o->runMode) || closing(o->afterAction));
+    return !AfterChoice::Unpack(batch_.afterChoice).Closing();
 }
 
 void ErrorPolicy::RaiseLevel(int level) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -18,6 +19,21 @@ enum class BatchEnd {
     Skipped,  // no error, but a setting was skipped (folder or volume missing)
     Errors,   // errors were counted, ignored or not
     Aborted,  // cancelled, answered with Abort or stopped by a fatal error
+};
+
+// The after-completion choice of the window's list and menu, handed to the
+// worker as one value: the window changes several fields for one choice,
+// and the worker must never see half of it.
+struct AfterChoice {
+    int runMode = RunModeNothing;  // the list's line
+    int afterAction = 0;           // the chosen command's closing follow-up, else 0
+    int commandIndex = -1;         // the chosen command in the global list
+
+    static AfterChoice Of(const GlobalOptions& options);
+    std::uint32_t Pack() const;
+    static AfterChoice Unpack(std::uint32_t packed);
+    // The action or the command's follow-up ends the program.
+    bool Closing() const;
 };
 
 // The parameter block of one run, owned by the main view; the worker thread
@@ -42,14 +58,20 @@ struct MirrorBatch {
     std::vector<FolderSetting>* settings = nullptr;
     // The active project's commands that the settings refer to by id.
     const CommandList* commands = nullptr;
-    // The program-wide options (logs, system names, after-completion action,
-    // global commands). Read by the worker; it writes only the run outcome below
-    // and powerActionAtExit (set by a clean completion).
+    // The program-wide options (logs, system names, global commands). Read
+    // by the worker; it writes only the run outcome below and
+    // powerActionAtExit (set by a clean completion). The after-completion
+    // fields are the window's: the worker reads afterChoice instead.
     GlobalOptions* options = nullptr;
+    // AfterChoice::Pack of the window's choice; set by the view before the
+    // run and replaced whole by the window whenever the choice changes.
+    std::atomic<std::uint32_t> afterChoice{0};
     EngineHost* host = nullptr;
     std::atomic<int> currentIndex{0};
     // Set by the view's cancel command and by the worker on Abort.
     std::atomic<bool> cancelRequested{false};
+    // The worker has asked the program to close: nothing starts any more.
+    std::atomic<bool> closePosted{false};
     // A worker thread serves this batch; StartBatch refuses a second one.
     // (running may already be set by the view before StartBatch.)
     std::atomic<bool> workerActive{false};
@@ -67,12 +89,15 @@ struct MirrorBatch {
     int settingsWithErrors = 0;
     int settingsSkipped = 0;
     std::int64_t errorCount = 0;
+    // How the after-completion command failed; valid once workerActive is false.
+    std::wstring afterFailure;
 
     // Counters and times for the window while the batch runs.
     RunProgress progress;
 };
 
-// The status line's last text of a finished batch.
+// The status line's last text of a finished batch (with a failed
+// after-completion command, that failure).
 std::wstring EndStatusText(const MirrorBatch& batch);
 
 // Exit codes of a command-line run, worst first wins.

@@ -28,6 +28,25 @@ bool Closing(int action) {
 
 }  // namespace
 
+AfterChoice AfterChoice::Of(const GlobalOptions& options) {
+    return {options.runMode, options.afterAction, options.commandIndex};
+}
+
+std::uint32_t AfterChoice::Pack() const {
+    // Lines and command indices stay below 256 (100 commands at most).
+    const auto byte = [](int value) { return static_cast<std::uint32_t>(std::clamp(value, 0, 255)); };
+    return byte(runMode) | byte(afterAction) << 8 | byte(commandIndex + 1) << 16;
+}
+
+AfterChoice AfterChoice::Unpack(std::uint32_t packed) {
+    return {static_cast<int>(packed & 0xFF), static_cast<int>(packed >> 8 & 0xFF),
+            static_cast<int>(packed >> 16 & 0xFF) - 1};
+}
+
+bool AfterChoice::Closing() const {
+    return tandrel::Closing(runMode) || tandrel::Closing(afterAction);
+}
+
 MirrorWorker::MirrorWorker(MirrorBatch& batch)
     : batch_(batch),
       options_(*batch.options),
@@ -55,6 +74,7 @@ int MirrorWorker::Run() {
     batch_.end = BatchEnd::Clean;
     batch_.settingsWithErrors = batch_.settingsSkipped = 0;
     batch_.errorCount = 0;
+    batch_.afterFailure.clear();
     batch_.progress.StartBatch(static_cast<int>(SelectedSettings(std::time(nullptr)).size()));
     ops_.SetProgress(&batch_.progress);
     host.EnableClose(false);
@@ -139,14 +159,18 @@ int MirrorWorker::RunSettings(int result) {
         setting.status = RunStatus{};
         {
             // The time left goes by what the setting and those after it
-            // took last time; one without a previous run leaves it unknown.
+            // took last time in a run of this kind; one without such a run
+            // leaves it unknown.
+            const bool test = batch_.testMode;
             std::int64_t later = 0;
             for (const size_t next : SelectedSettings(start)) {
                 if (next <= index) continue;
                 const FolderSetting& s = settings[next];
-                later = later < 0 || s.LastFiles <= 0 ? -1 : later + s.LastSeconds;
+                const std::int64_t files = test ? s.LastTestFiles : s.LastFiles;
+                later = later < 0 || files <= 0 ? -1 : later + (test ? s.LastTestSeconds : s.LastSeconds);
             }
-            batch_.progress.StartSetting(++number, setting.LastFiles, setting.LastSeconds, later);
+            batch_.progress.StartSetting(++number, test ? setting.LastTestFiles : setting.LastFiles,
+                                         test ? setting.LastTestSeconds : setting.LastSeconds, later);
         }
         const ULONGLONG startTick = GetTickCount64();
         examined_ = 0;
@@ -244,6 +268,9 @@ int MirrorWorker::RunSettings(int result) {
                     work.LastFiles = counts.examined;
                     work.LastSeconds = seconds;
                 }
+            } else if (end == SettingEnd::Completed) {
+                work.LastTestFiles = counts.examined;
+                work.LastTestSeconds = seconds;
             }
         }
         log_.Close();
@@ -252,6 +279,8 @@ int MirrorWorker::RunSettings(int result) {
         setting.LastCleanExec = work.LastCleanExec;
         setting.LastFiles = work.LastFiles;
         setting.LastSeconds = work.LastSeconds;
+        setting.LastTestFiles = work.LastTestFiles;
+        setting.LastTestSeconds = work.LastTestSeconds;
         setting.status = work.status;
         if (result == 0 || afterStop) setting.status.failed = 1;
         if (!afterStop && result == 1) lastCompleted_ = ForCommands(work, false);
@@ -330,12 +359,15 @@ void MirrorWorker::FinishBatch(int result, std::time_t batchStart) {
     if (result == 0 || batch_.cancelRequested) RaiseExitCode(ExitAborted);
     host.StoreRunResults();
     NoteUnsavedSettings();
+    batch_.progress.EndBatch();
     // The run is over before anything that closes the program or waits for
     // a person: a close posted now can no longer be refused as "running",
-    // and the window is usable while a box or a command is open.
+    // and the window is usable while a box or a command is open. Only the
+    // window's own close stays off until the step is done: it would be
+    // refused meanwhile.
     batch_.running = false;
-    host.EnableClose(true);
     AfterCompletion(clean, automatic, batchStart);
+    host.EnableClose(true);
     batch_.workerActive = false;
 }
 
@@ -355,23 +387,26 @@ void MirrorWorker::NoteUnsavedSettings() {
 
 void MirrorWorker::CloseProgram(bool powerAction) {
     batch_.options->powerActionAtExit = powerAction;
+    batch_.closePosted = true;
     batch_.host->PostClose();
 }
 
 void MirrorWorker::EndAutomaticState() {
+    // A run for a medium is no part of the command line's automatic run,
+    // which may still be waiting to start.
+    if (!batch_.mayEndProgram) return;
     batch_.endAutomaticState = true;
     batch_.host->EndAutomaticState();
 }
 
 void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batchStart) {
-    const int action = options_.runMode;
-    const bool closingFollowUp = Closing(options_.afterAction);
-    if (!batch_.mayEndProgram && (Closing(action) || closingFollowUp)) {
-        EndAutomaticState();
-        return;
-    }
+    // Read once: a change in the window from here on is for the next run.
+    const AfterChoice choice = AfterChoice::Unpack(batch_.afterChoice);
+    const int action = choice.runMode;
+    const bool closingFollowUp = Closing(choice.afterAction);
+    if (!batch_.mayEndProgram && choice.Closing()) return;
     if (!clean) {
-        if (options_.AutoExitWhenError && automatic && (Closing(action) || closingFollowUp)) {
+        if (options_.AutoExitWhenError && automatic && choice.Closing()) {
             CloseProgram(false);
         } else if (action == RunModeMessage && !batch_.testMode) {
             // The message the user asked for says that the batch stopped.
@@ -392,7 +427,7 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
         return;
     }
     const CommandList& commands = options_.commands;
-    const int index = options_.commandIndex;
+    const int index = choice.commandIndex;
     if (index < 0 || index >= std::min(commands.Count(), 100) || commands.At(index).path.empty()) {
         policy_.ShowPlainBox(LoadText(IDS_AFTER_TOOL_MISSING), LoadText(IDS_AFTER_TOOL_CAPTION), MB_TOPMOST | MB_ICONHAND);
         RaiseExitCode(ExitErrors);
@@ -400,22 +435,59 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
         return;
     }
     const CommandEntry& command = commands.At(index);
-    policy_.SetStatus(InsertArgs(LoadText(IDS_COMMAND_RUNNING), command.DisplayName()), L"");
+    const std::wstring name = command.DisplayName();
+    policy_.SetStatus(InsertArgs(LoadText(IDS_COMMAND_RUNNING), name), L"");
     const ToolCommandLine line = ExpandToolCommandLine(command.path, command.param, ActiveProjectOf(options_), {},
                                                        lastCompleted_ ? &*lastCompleted_ : nullptr, batchStart);
-    const bool ran = LaunchTool(line.program, line.parameters, command.window, closingFollowUp);
-    policy_.SetStatus(EndStatusText(batch_), L"");
-    if (!ran) RaiseExitCode(ExitErrors);
+    ToolExit exit;
     if (closingFollowUp) {
-        // An unattended run that is to end the program ends it even when the
-        // command could not be started.
-        if (ran || options_.AutoExitWhenError) {
-            CloseProgram(true);
-            return;
-        }
-        batch_.cleanCompletion = false;
+        // The follow-up goes by the command's exit code: it is waited for.
+        exit = RunToolAndWait(line.program, line.parameters, command.window);
+    } else if (LaunchTool(line.program, line.parameters, command.window, false)) {
+        exit.outcome = ToolExit::Exited;
+    } else {
+        exit.error = GetLastError();
     }
+    if (exit.outcome != ToolExit::Exited || exit.exitCode != 0) {
+        AfterCommandFailed(name, exit, batchStart);
+        if (closingFollowUp) {
+            // No follow-up and no power action; an unattended run that is to
+            // end the program ends it all the same.
+            batch_.cleanCompletion = false;
+            if (automatic && options_.AutoExitWhenError) {
+                CloseProgram(false);
+                return;
+            }
+        }
+        EndAutomaticState();
+        return;
+    }
+    if (closingFollowUp) {
+        CloseProgram(true);
+        return;
+    }
+    policy_.SetStatus(EndStatusText(batch_), L"");
     EndAutomaticState();
+}
+
+void MirrorWorker::AfterCommandFailed(const std::wstring& name, const ToolExit& exit, std::time_t batchStart) {
+    const std::wstring how =
+        exit.outcome == ToolExit::NotStarted || exit.outcome == ToolExit::WaitFailed
+            ? Format(LoadText(IDS_AFTER_COMMAND_NOT_RUN).c_str(), name.c_str(),
+                     WithoutFinalBreak(SystemErrorText(exit.error)).c_str())
+            : Format(LoadText(IDS_COMMAND_EXIT_ERROR).c_str(), name.c_str(), static_cast<int>(exit.exitCode));
+    RaiseExitCode(ExitErrors);
+    if (batch_.end == BatchEnd::Clean) batch_.end = BatchEnd::Errors;
+    batch_.afterFailure = Format(LoadText(IDS_AFTER_COMMAND_FAILED).c_str(), how.c_str());
+    policy_.RaiseLevel(LevelError);
+    policy_.Report(LoadText(IDS_ERROR), batch_.afterFailure, RowToList);
+    // The batch's log was closed with its last setting; the failure joins it.
+    FolderSetting noOwnLog;
+    if (!log_.Open(noOwnLog, batchStart)) {
+        log_.Write(kLogHeaderLevel, batch_.afterFailure + L"\r\n");
+        log_.Close();
+    }
+    policy_.SetStatus(batch_.afterFailure, L"");
 }
 
 void MirrorWorker::ShowEndBox() {
@@ -446,6 +518,7 @@ void MirrorWorker::ShowEndBox() {
 }
 
 std::wstring EndStatusText(const MirrorBatch& batch) {
+    if (!batch.afterFailure.empty()) return batch.afterFailure;
     switch (batch.end) {
         case BatchEnd::Errors: return LoadText(IDS_STATUS_DONE_ERRORS);
         case BatchEnd::Skipped: return LoadText(IDS_STATUS_DONE_SKIPPED);
@@ -547,6 +620,8 @@ unsigned __stdcall BatchThread(void* argument) {
         batch.result = 0;
         batch.worstLevel = LevelFatal;
         batch.cleanCompletion = false;
+        batch.end = BatchEnd::Aborted;
+        batch.progress.EndBatch();
         try {
             for (FolderSetting& setting : *batch.settings) {
                 if (setting.Errors != ErrorsRunning) continue;
@@ -555,14 +630,16 @@ unsigned __stdcall BatchThread(void* argument) {
             }
             if (batch.startedAutomatically) batch.options->exitCode = ExitAborted;
             batch.host->StoreRunResults();
+            batch.host->SetStatus(EndStatusText(batch).c_str(), L"");
         } catch (...) {
         }
         batch.running = false;
         try {
             batch.host->EnableClose(true);
-            const GlobalOptions& o = *batch.options;
-            if (o.AutoExitWhenError && batch.startedAutomatically && (Closing(o.runMode) || Closing(o.afterAction))) {
+            if (batch.options->AutoExitWhenError && batch.startedAutomatically &&
+                AfterChoice::Unpack(batch.afterChoice).Closing()) {
                 batch.options->powerActionAtExit = false;
+                batch.closePosted = true;
                 batch.host->PostClose();
             }
         } catch (...) {

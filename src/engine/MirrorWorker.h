@@ -11,6 +11,7 @@
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
+#include "platform/ToolLaunch.h"
 
 namespace tandrel {
 
@@ -45,6 +46,9 @@ private:
     // that may close the program or wait for a person.
     void FinishBatch(int result, std::time_t batchStart);
     void AfterCompletion(bool clean, bool automatic, std::time_t batchStart);
+    // The after-completion command did not end with 0: the exit code, the
+    // status line, a report row and the batch's log say which and how.
+    void AfterCommandFailed(const std::wstring& name, const ToolExit& exit, std::time_t batchStart);
     // The box that tells how the batch ended.
     void ShowEndBox();
     // The settings of the batch that the selection and the schedule take.
@@ -57,6 +61,7 @@ private:
     // Posts the close; only a closing after-completion action itself may
     // hibernate or shut down at exit.
     void CloseProgram(bool powerAction);
+    // Only a run that may end the program ends the automatic state.
     void EndAutomaticState();
     // The worst outcome seen so far, as the exit code of a command-line run.
     void RaiseExitCode(int code);

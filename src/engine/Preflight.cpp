@@ -113,9 +113,7 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
         const std::wstring sideWord = SideName(side);
         const std::wstring first = Format(LoadText(labelKind ? IDS_LABEL_FIRST_LINE : IDS_DRIVE_FIRST_LINE).c_str(),
                                           work.Name.c_str());
-        const bool closingAuto = options_.AutoExitWhenError ||
-                                 (options_.runMode >= RunModeExit && options_.runMode <= RunModeShutdown) ||
-                                 (options_.afterAction >= RunModeExit && options_.afterAction <= RunModeShutdown);
+        const bool closingAuto = options_.AutoExitWhenError || AfterChoice::Unpack(batch_.afterChoice).Closing();
         const std::wstring masterRoot = PathRoot(ExpandEnvironment(work.Master));
         const bool hint = !work.VolErrorSkip && IsRemovableRoot(masterRoot) && (!batch_.startedAutomatically || !closingAuto);
         ErrorCall call;

@@ -47,7 +47,12 @@ void RunProgress::StartBatch(int settingCount) {
     const ULONGLONG now = GetTickCount64();
     batchStart_ = now;
     settingStart_ = now;
+    batchEnd_ = 0;
     settingCount_ = settingCount;
+}
+
+void RunProgress::EndBatch() {
+    batchEnd_ = std::max<ULONGLONG>(GetTickCount64(), 1);
 }
 
 void RunProgress::StartSetting(int number, std::int64_t expectedFiles, std::int64_t expectedSeconds,
@@ -80,10 +85,11 @@ ProgressFigures RunProgress::Read() const {
     figures.copying = copying_;
     figures.setting.bytes += figures.copying;
     figures.batch.bytes += figures.copying;
-    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG end = batchEnd_;
+    const ULONGLONG now = end ? end : GetTickCount64();
     figures.elapsedMs = now - std::min<ULONGLONG>(now, batchStart_);
     const std::uint64_t settingMs = now - std::min<ULONGLONG>(now, settingStart_);
-    if (figures.settingNumber > 0) {
+    if (figures.settingNumber > 0 && !end) {
         figures.secondsLeft =
             SecondsLeft(figures.setting.examined, expectedFiles_, expectedSeconds_, settingMs, laterSeconds_);
     }

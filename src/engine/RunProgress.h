@@ -47,6 +47,8 @@ public:
     void Publish(const RunCounts& setting, const RunCounts& batch);
     // The file being copied has this many bytes on their way.
     void Copying(std::uint64_t bytes) { copying_.store(bytes, std::memory_order_relaxed); }
+    // The batch is over: its time stands still and nothing is left.
+    void EndBatch();
 
     // Window side.
     ProgressFigures Read() const;
@@ -63,6 +65,8 @@ private:
     Slots setting_, batch_;
     std::atomic<std::uint64_t> copying_{0};
     std::atomic<ULONGLONG> batchStart_{0}, settingStart_{0};
+    // The tick the batch ended at, 0 while it goes on.
+    std::atomic<ULONGLONG> batchEnd_{0};
     std::atomic<std::int64_t> expectedFiles_{0}, expectedSeconds_{0}, laterSeconds_{-1};
 };
 

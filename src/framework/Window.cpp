@@ -1,5 +1,7 @@
 #include "framework/Window.h"
 
+#include <windowsx.h>
+
 namespace tandrel {
 
 RECT KeepOnWorkArea(const RECT& r) {
@@ -56,8 +58,69 @@ bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD s
                            this) != nullptr;
 }
 
-LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd_, message, wParam, lParam);
+LRESULT Window::Default() {
+    if (!current_) return 0;
+    current_->result = DefWindowProcW(hwnd_, current_->message, current_->wParam, current_->lParam);
+    return current_->result;
+}
+
+LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A handler may send to its own window: the outer message comes back after.
+    Current current{message, wParam, lParam, 0};
+    Current* const outer = current_;
+    current_ = &current;
+    const LRESULT result = Split(current);
+    current_ = outer;
+    return result;
+}
+
+LRESULT Window::Split(const Current& current) {
+    const WPARAM wParam = current.wParam;
+    const LPARAM lParam = current.lParam;
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    // A handler without an answer of its own answers the system's, when it asked for it, else 0.
+    switch (current.message) {
+        case WM_CREATE:
+            return OnCreate(*reinterpret_cast<const CREATESTRUCTW*>(lParam)) ? 0 : -1;
+        case WM_DESTROY: OnDestroy(); break;
+        case WM_CLOSE: OnClose(lParam); break;
+        case WM_SIZE: OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); break;
+        case WM_MOVE: OnMove(at.x, at.y); break;
+        case WM_SETFOCUS: OnSetFocus(reinterpret_cast<HWND>(wParam)); break;
+        case WM_PAINT: OnPaint(); break;
+        case WM_ERASEBKGND: return OnEraseBackground(reinterpret_cast<HDC>(wParam)) ? 1 : 0;
+        case WM_TIMER: OnTimer(wParam); break;
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
+            return Default();
+        case WM_NOTIFY: return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+        case WM_SYSCOMMAND:
+            if (OnSysCommand(static_cast<UINT>(wParam), lParam)) return 0;
+            return Default();
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), LOWORD(lParam), HIWORD(lParam) != 0);
+            break;
+        case WM_MENUSELECT: OnMenuSelect(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HMENU>(lParam)); break;
+        case WM_ENTERMENULOOP: OnEnterMenuLoop(wParam != 0); break;
+        case WM_EXITMENULOOP: OnExitMenuLoop(wParam != 0); break;
+        case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); break;
+        case WM_SETCURSOR:
+            return OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam)) ? TRUE : FALSE;
+        case WM_LBUTTONDOWN: OnLButtonDown(static_cast<UINT>(wParam), at); break;
+        case WM_LBUTTONUP: OnLButtonUp(static_cast<UINT>(wParam), at); break;
+        case WM_MOUSEMOVE: OnMouseMove(static_cast<UINT>(wParam), at); break;
+        case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lParam)); break;
+        case WM_DEVICECHANGE: return OnDeviceChange(static_cast<UINT>(wParam), lParam);
+        case WM_QUERYENDSESSION: return OnQueryEndSession() ? TRUE : FALSE;
+        case WM_ENDSESSION: OnEndSession(wParam != 0); break;
+        case WM_DPICHANGED: OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam)); break;
+        case WM_SETTINGCHANGE:
+            OnSettingChange(static_cast<UINT>(wParam), reinterpret_cast<const wchar_t*>(lParam));
+            break;
+        case WM_SYSCOLORCHANGE: OnSysColorChange(); break;
+        default: return OnMessage(current.message, wParam, lParam);
+    }
+    return current.result;
 }
 
 LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,7 +133,7 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    const LRESULT result = self->HandleMessage(message, wParam, lParam);
+    const LRESULT result = self->Dispatch(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -21,8 +22,9 @@ RECT KeepOnWorkArea(const RECT& r);
 RECT FindOnScreen(const RECT& r);
 
 // Base of the program's top-level and child windows: one static window
-// procedure that keeps `this` with the window and hands every message to
-// the virtual HandleMessage.
+// procedure keeps `this` with the window and splits each message into the
+// handler of its kind. A handler left alone gives the system's handling
+// (DefWindowProcW); an override that wants it too calls Default().
 class Window {
 public:
     Window() = default;
@@ -36,12 +38,61 @@ public:
                 int width, int height, HWND parent, HMENU menu, HICON icon = nullptr);
 
 protected:
-    // Default handling is DefWindowProcW.
-    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The system's handling of the message being handled now.
+    LRESULT Default();
+
+    // False fails the creation.
+    virtual bool OnCreate(const CREATESTRUCTW&) { return true; }
+    virtual void OnDestroy() { Default(); }
+    // tag: what a poster of the program put in lParam (the system's close has 0).
+    virtual void OnClose(LPARAM /*tag*/) { Default(); }
+    virtual void OnSize(UINT /*type*/, int /*width*/, int /*height*/) { Default(); }
+    virtual void OnMove(int /*x*/, int /*y*/) { Default(); }
+    virtual void OnSetFocus(HWND /*previous*/) { Default(); }
+    virtual void OnPaint() { Default(); }
+    // True when the background is erased.
+    virtual bool OnEraseBackground(HDC /*dc*/) { return Default() != 0; }
+    virtual void OnTimer(UINT_PTR /*id*/) { Default(); }
+    // True when the command was handled; otherwise the system's handling.
+    virtual bool OnCommand(UINT /*id*/, UINT /*code*/, HWND /*control*/) { return false; }
+    virtual LRESULT OnNotify(NMHDR& /*header*/) { return Default(); }
+    // True when the system's command was handled here.
+    virtual bool OnSysCommand(UINT /*command*/, LPARAM /*where*/) { return false; }
+    virtual void OnInitMenuPopup(HMENU /*popup*/, UINT /*index*/, bool /*windowMenu*/) { Default(); }
+    // flags 0xFFFF with no menu: the menu closed.
+    virtual void OnMenuSelect(UINT /*item*/, UINT /*flags*/, HMENU /*menu*/) { Default(); }
+    virtual void OnEnterMenuLoop(bool /*popup*/) { Default(); }
+    virtual void OnExitMenuLoop(bool /*popup*/) { Default(); }
+    virtual void OnDropFiles(HDROP /*drop*/) { Default(); }
+    // True when the cursor was set here.
+    virtual bool OnSetCursor(HWND /*window*/, UINT /*hitTest*/, UINT /*mouseMessage*/) { return Default() != 0; }
+    virtual void OnLButtonDown(UINT /*keys*/, POINT /*at*/) { Default(); }
+    virtual void OnLButtonUp(UINT /*keys*/, POINT /*at*/) { Default(); }
+    virtual void OnMouseMove(UINT /*keys*/, POINT /*at*/) { Default(); }
+    virtual void OnCaptureChanged(HWND /*gaining*/) { Default(); }
+    virtual LRESULT OnDeviceChange(UINT /*event*/, LPARAM /*data*/) { return Default(); }
+    // True when the session may end.
+    virtual bool OnQueryEndSession() { return Default() != 0; }
+    virtual void OnEndSession(bool /*ending*/) { Default(); }
+    virtual void OnDpiChanged(UINT /*dpi*/, const RECT& /*suggested*/) { Default(); }
+    virtual void OnSettingChange(UINT /*action*/, const wchar_t* /*area*/) { Default(); }
+    virtual void OnSysColorChange() { Default(); }
+    // Every other message: the program's own, registered ones.
+    virtual LRESULT OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) { return Default(); }
 
 private:
+    // The message being handled and the system's answer, once asked for.
+    struct Current {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+    };
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Split(const Current& current);
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    Current* current_ = nullptr;
 };
 
 // Base of modal dialogs run from a template: OnInit and OnCommand are the

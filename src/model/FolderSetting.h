@@ -104,6 +104,9 @@ struct FolderSetting {
     // goes by them (0 unknown).
     std::int64_t LastFiles = 0;
     std::int64_t LastSeconds = 0;
+    // The same of the last test run: a test copies nothing and takes its own time.
+    std::int64_t LastTestFiles = 0;
+    std::int64_t LastTestSeconds = 0;
     RunStatus status;
 
     // Every field to its default; the name to the given text (the string

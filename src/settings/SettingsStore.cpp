@@ -63,6 +63,8 @@ void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
         v.Wide(L"LastCleanExec", s.LastCleanExec, s.LastExec);
         TANDREL_KEY(Wide, LastFiles);
         TANDREL_KEY(Wide, LastSeconds);
+        TANDREL_KEY(Wide, LastTestFiles);
+        TANDREL_KEY(Wide, LastTestSeconds);
         TANDREL_KEY(Number, Errors);
     }
     if (parts & PartAutoExec) TANDREL_KEY(Flag, AutoExec);

@@ -176,6 +176,16 @@ void CMainFrame::MoveFocus(bool forward, bool byPane) {
     SetFocus(next);
 }
 
+bool CMainFrame::DroppedDownInBar(HWND window) const {
+    // The focus is on the list's box, or on the edit field inside it.
+    for (HWND w = window; w && w != bar_ && IsChild(bar_, w); w = GetParent(w)) {
+        wchar_t name[16] = {};
+        GetClassNameW(w, name, 16);
+        if (_wcsicmp(name, L"ComboBox") == 0) return SendMessageW(w, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    }
+    return false;
+}
+
 bool CMainFrame::PreTranslateMessage(MSG& msg) {
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || msg.wParam == VK_F6) && view_ &&
         !(GetKeyState(VK_CONTROL) & 0x8000) && (msg.hwnd == Handle() || IsChild(Handle(), msg.hwnd))) {
@@ -188,6 +198,9 @@ bool CMainFrame::PreTranslateMessage(MSG& msg) {
         HWND under = WindowFromPoint(at);
         if (under && GetParent(under) == view_->Handle()) msg.hwnd = under;
     }
+    // An open drop-down of the control bar takes its own keys (Esc closes
+    // it): the shortcuts, Esc among them for 中止, are not meant then.
+    if (msg.message == WM_KEYDOWN && DroppedDownInBar(msg.hwnd)) return false;
     if (accelerators_ && TranslateAcceleratorW(Handle(), accelerators_, &msg)) return true;
     return bar_ && IsDialogMessageW(bar_, &msg);
 }
@@ -298,6 +311,8 @@ void CMainFrame::FillAfterCompletion() {
 
 void CMainFrame::SelectAfterCompletion() {
     afterTipText_ = ApplyAfterCompletion(options_, afterEntries_);
+    // A running worker takes the new choice whole, never half of it.
+    if (view_) view_->Batch().afterChoice = AfterChoice::Of(options_).Pack();
     HWND combo = GetDlgItem(bar_, IDC_AFTER_LIST);
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(options_.runMode), 0);
     TOOLINFOW tool{};
@@ -593,116 +608,12 @@ bool CMainFrame::OnCommand(UINT id, UINT code, HWND control) {
     return false;
 }
 
-LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         if (view_) view_->Tray().Add(view_->Handle());
         return 0;
     }
     switch (message) {
-        case WM_CREATE:
-            dpi_ = WindowDpi(Handle());
-            CreateToolbar();
-            CreateControlBar();
-            statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
-                                         0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_STATUS_BAR)),
-                                         GetModuleHandleW(nullptr), nullptr);
-            ShowStatus(nullptr, nullptr);
-            view_ = std::make_unique<CTandrelView>(options_, *this);
-            if (!view_->Create(Handle())) return -1;
-            FillAfterCompletion();
-            defaultFont_ = SystemCaptionFont();
-            LayoutControlBar();
-            Layout();
-            return 0;
-        case WM_SIZE:
-            Layout();
-            RememberPlacement();
-            return 0;
-        case WM_MOVE:
-            RememberPlacement();
-            return 0;
-        case WM_SETFOCUS:
-            if (view_) SetFocus(view_->Handle());
-            return 0;
-        case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) == SC_MINIMIZE && options_.MinimizeOnTrayOnly) {
-                ShowWindow(Handle(), SW_HIDE);
-                return 0;
-            }
-            break;
-        case WM_INITMENUPOPUP: {
-            HMENU popup = reinterpret_cast<HMENU>(wParam);
-            // Popups of the lists and the tray were prepared by their owners.
-            if (!HIWORD(lParam) && IsSubMenuOf(GetMenu(Handle()), popup))
-                UpdateMenuCommands(popup, [this](UINT id) { return QueryCommand(id); });
-            return 0;
-        }
-        case WM_MENUSELECT:
-            if (HIWORD(wParam) != 0xFFFF && !(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(wParam));
-            return 0;
-        case WM_ENTERMENULOOP:
-            ++menuDepth_;
-            return 0;
-        case WM_EXITMENULOOP:
-            menuDepth_ = std::max(menuDepth_ - 1, 0);
-            EndPrompt();
-            return 0;
-        case WM_DEVICECHANGE: {
-            // A volume arrived, or a medium in a drive that was there (not a network drive).
-            const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-            if (wParam == DBT_DEVICEARRIVAL && header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && view_) {
-                const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lParam);
-                if (!(volume->dbcv_flags & DBTF_NET)) view_->MediaArrived(volume->dbcv_unitmask);
-            }
-            return TRUE;
-        }
-        case WM_NOTIFY: {
-            auto* header = reinterpret_cast<NMHDR*>(lParam);
-            if (header->hwndFrom == toolbar_ && header->code == TBN_HOTITEMCHANGE) {
-                // The button under the mouse says what it does, as a menu item does.
-                const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lParam);
-                if ((hot->dwFlags & HICF_LEAVING) || hot->idNew <= 0) {
-                    EndPrompt();
-                } else {
-                    ShowPrompt(static_cast<UINT>(hot->idNew));
-                }
-                return 0;
-            }
-            if (header->code == TTN_GETDISPINFOW && (header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(
-                                                                            toolbar_, TB_GETTOOLTIPS, 0, 0)))) {
-                static std::wstring tip;
-                tip = CommandTextLine(static_cast<UINT>(header->idFrom), 1);
-                reinterpret_cast<NMTTDISPINFOW*>(lParam)->lpszText = tip.data();
-            }
-            return 0;
-        }
-        case WM_COMMAND:
-            if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
-            break;
-        case WM_DROPFILES:
-            return SendMessageW(view_->Handle(), message, wParam, lParam);
-        case WM_CLOSE:
-            // The worker still uses the settings and the windows; it ends
-            // first. Its own close (a closing after-completion action) comes
-            // when it no longer needs either.
-            if (view_ && view_->Busy() && lParam != kCloseFromRun) return 0;
-            DestroyWindow(Handle());
-            return 0;
-        case WM_QUERYENDSESSION:
-            // Nobody will answer a box any more: the run stops without asking.
-            if (view_ && view_->Running()) view_->EndSession(false);
-            return TRUE;
-        case WM_ENDSESSION:
-            // The process may end without another message: store now.
-            if (!view_) return 0;
-            if (!wParam) {
-                view_->Host().AnswerBoxesUnasked(false);
-                return 0;
-            }
-            view_->EndSession(true);
-            RememberPlacement();
-            SaveAtExit(options_);
-            return 0;
         case WM_TANDREL_STATUS:
             ShowStatus(reinterpret_cast<const wchar_t*>(wParam), reinterpret_cast<const wchar_t*>(lParam));
             return 0;
@@ -729,36 +640,168 @@ LRESULT CMainFrame::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
             RequestCommandUpdate();
             return 0;
-        case WM_DPICHANGED:
-            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case WM_SYSCOLORCHANGE:
-        case WM_SETTINGCHANGE: {
-            // Only top-level windows hear of it; the common controls below
-            // take their colours and metrics from it.
-            const MSG change{Handle(), message, wParam, lParam, 0, {}};
-            EnumChildWindows(
-                Handle(),
-                [](HWND child, LPARAM m) -> BOOL {
-                    const MSG* c = reinterpret_cast<const MSG*>(m);
-                    SendMessageW(child, c->message, c->wParam, c->lParam);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&change));
-            if (message == WM_SETTINGCHANGE && (wParam == SPI_SETNONCLIENTMETRICS || wParam == SPI_SETICONTITLELOGFONT)) {
-                defaultFont_ = SystemCaptionFont();
-                ApplyFonts();
-            }
-            RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
-            return 0;
-        }
-        case WM_DESTROY:
-            barFont_.Reset();
-            statusFont_.Reset();
-            PostQuitMessage(0);
-            return 0;
     }
-    return Window::HandleMessage(message, wParam, lParam);
+    return Default();
+}
+
+bool CMainFrame::OnCreate(const CREATESTRUCTW&) {
+    dpi_ = WindowDpi(Handle());
+    CreateToolbar();
+    CreateControlBar();
+    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                 Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDW_STATUS_BAR)),
+                                 GetModuleHandleW(nullptr), nullptr);
+    ShowStatus(nullptr, nullptr);
+    view_ = std::make_unique<CTandrelView>(options_, *this);
+    if (!view_->Create(Handle())) return false;
+    FillAfterCompletion();
+    defaultFont_ = SystemCaptionFont();
+    LayoutControlBar();
+    Layout();
+    return true;
+}
+
+void CMainFrame::OnSize(UINT, int, int) {
+    Layout();
+    RememberPlacement();
+}
+
+void CMainFrame::OnMove(int, int) {
+    RememberPlacement();
+}
+
+void CMainFrame::OnSetFocus(HWND) {
+    if (view_) SetFocus(view_->Handle());
+}
+
+bool CMainFrame::OnSysCommand(UINT command, LPARAM) {
+    if ((command & 0xFFF0) == SC_MINIMIZE && options_.MinimizeOnTrayOnly) {
+        ShowWindow(Handle(), SW_HIDE);
+        return true;
+    }
+    return false;
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU popup, UINT, bool windowMenu) {
+    // Popups of the lists and the tray were prepared by their owners.
+    if (!windowMenu && IsSubMenuOf(GetMenu(Handle()), popup))
+        UpdateMenuCommands(popup, [this](UINT id) { return QueryCommand(id); });
+}
+
+void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU) {
+    if (flags != 0xFFFF && !(flags & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(item);
+}
+
+void CMainFrame::OnEnterMenuLoop(bool) {
+    ++menuDepth_;
+}
+
+void CMainFrame::OnExitMenuLoop(bool) {
+    menuDepth_ = std::max(menuDepth_ - 1, 0);
+    EndPrompt();
+}
+
+LRESULT CMainFrame::OnDeviceChange(UINT event, LPARAM data) {
+    // A volume arrived, or a medium in a drive that was there (not a network drive).
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (event == DBT_DEVICEARRIVAL && header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && view_) {
+        const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(data);
+        if (!(volume->dbcv_flags & DBTF_NET)) view_->MediaArrived(volume->dbcv_unitmask);
+    }
+    return TRUE;
+}
+
+LRESULT CMainFrame::OnNotify(NMHDR& header) {
+    if (header.hwndFrom == toolbar_ && header.code == TBN_HOTITEMCHANGE) {
+        // The button under the mouse says what it does, as a menu item does.
+        const auto& hot = reinterpret_cast<const NMTBHOTITEM&>(header);
+        if ((hot.dwFlags & HICF_LEAVING) || hot.idNew <= 0) {
+            EndPrompt();
+        } else {
+            ShowPrompt(static_cast<UINT>(hot.idNew));
+        }
+        return 0;
+    }
+    if (header.code == TTN_GETDISPINFOW &&
+        header.hwndFrom == reinterpret_cast<HWND>(SendMessageW(toolbar_, TB_GETTOOLTIPS, 0, 0))) {
+        static std::wstring tip;
+        tip = CommandTextLine(static_cast<UINT>(header.idFrom), 1);
+        reinterpret_cast<NMTTDISPINFOW&>(header).lpszText = tip.data();
+    }
+    return 0;
+}
+
+void CMainFrame::OnDropFiles(HDROP drop) {
+    SendMessageW(view_->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+void CMainFrame::OnClose(LPARAM tag) {
+    // The worker still uses the settings and the windows; it ends
+    // first. Its own close (a closing after-completion action) comes
+    // when it no longer needs either.
+    if (view_ && view_->Busy() && tag != kCloseFromRun) {
+        // The close button is off meanwhile; a close from elsewhere
+        // (the taskbar) is told why nothing happens, until the
+        // step's next status.
+        if (view_->Finishing()) {
+            const std::wstring why = LoadText(IDS_CLOSE_WAITS);
+            SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(why.c_str()));
+        }
+        return;
+    }
+    DestroyWindow(Handle());
+}
+
+bool CMainFrame::OnQueryEndSession() {
+    // Nobody will answer a box any more: the run stops without asking.
+    if (view_ && view_->Running()) view_->EndSession(false);
+    return true;
+}
+
+void CMainFrame::OnEndSession(bool ending) {
+    // The process may end without another message: store now.
+    if (!view_) return;
+    if (!ending) {
+        view_->Host().AnswerBoxesUnasked(false);
+        return;
+    }
+    view_->EndSession(true);
+    RememberPlacement();
+    SaveAtExit(options_);
+}
+
+void CMainFrame::OnSettingChange(UINT action, const wchar_t* area) {
+    ForwardSystemChange(WM_SETTINGCHANGE, action, reinterpret_cast<LPARAM>(area));
+    if (action == SPI_SETNONCLIENTMETRICS || action == SPI_SETICONTITLELOGFONT) {
+        defaultFont_ = SystemCaptionFont();
+        ApplyFonts();
+    }
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void CMainFrame::OnSysColorChange() {
+    ForwardSystemChange(WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void CMainFrame::ForwardSystemChange(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Only top-level windows hear of it; the common controls below
+    // take their colours and metrics from it.
+    const MSG change{Handle(), message, wParam, lParam, 0, {}};
+    EnumChildWindows(
+        Handle(),
+        [](HWND child, LPARAM m) -> BOOL {
+            const MSG* c = reinterpret_cast<const MSG*>(m);
+            SendMessageW(child, c->message, c->wParam, c->lParam);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&change));
+}
+
+void CMainFrame::OnDestroy() {
+    barFont_.Reset();
+    statusFont_.Reset();
+    PostQuitMessage(0);
 }
 
 }  // namespace tandrel

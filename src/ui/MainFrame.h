@@ -36,6 +36,9 @@ public:
     // Accelerators, the control bar's keyboard and the mouse wheel; true
     // when the message was used up.
     bool PreTranslateMessage(MSG& msg);
+    // The window is a list box of the control bar, or inside one, with its
+    // drop-down open.
+    bool DroppedDownInBar(HWND window) const;
 
     void SetTitle(const std::wstring& title) { SetWindowTextW(Handle(), title.c_str()); }
     std::wstring StatusText() const;
@@ -84,14 +87,35 @@ public:
     HWND FrameWindow() const override { return Handle(); }
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnCreate(const CREATESTRUCTW& create) override;
+    void OnDestroy() override;
+    void OnClose(LPARAM tag) override;
+    void OnSize(UINT type, int width, int height) override;
+    void OnMove(int x, int y) override;
+    void OnSetFocus(HWND previous) override;
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+    LRESULT OnNotify(NMHDR& header) override;
+    bool OnSysCommand(UINT command, LPARAM where) override;
+    void OnInitMenuPopup(HMENU popup, UINT index, bool windowMenu) override;
+    void OnMenuSelect(UINT item, UINT flags, HMENU menu) override;
+    void OnEnterMenuLoop(bool popup) override;
+    void OnExitMenuLoop(bool popup) override;
+    void OnDropFiles(HDROP drop) override;
+    LRESULT OnDeviceChange(UINT event, LPARAM data) override;
+    bool OnQueryEndSession() override;
+    void OnEndSession(bool ending) override;
+    void OnDpiChanged(UINT dpi, const RECT& suggested) override;
+    void OnSettingChange(UINT action, const wchar_t* area) override;
+    void OnSysColorChange() override;
+    // The program's own messages and the taskbar's return.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    bool OnCommand(UINT id, UINT code, HWND control);
     void CreateToolbar();
     // Images and button size of the toolbar for the window's scale.
     void SizeToolbar();
-    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // A change of the system's settings or colours, passed to the controls.
+    void ForwardSystemChange(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControlBar();
     void SelectAfterCompletion();
     void LayoutControlBar();

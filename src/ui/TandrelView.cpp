@@ -54,6 +54,11 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return ok;
 }
 
+void ForgetLastTotals(FolderSetting& setting) {
+    setting.LastFiles = setting.LastSeconds = 0;
+    setting.LastTestFiles = setting.LastTestSeconds = 0;
+}
+
 bool ShellOpen(HWND, const std::wstring& path) {
     return LaunchTool(path, L"", WindowNormal, false);
 }
@@ -98,8 +103,10 @@ void CTandrelView::OnInitialUpdate() {
     Layout();
     LoadActiveProject();
     options_.powerActionAtExit = false;
-    if (options_.autoStart || options_.runMode == RunModeExit || options_.afterAction == RunModeExit)
+    if (options_.autoStart || options_.runMode == RunModeExit || options_.afterAction == RunModeExit) {
+        autoStartPending_ = true;
         SetTimer(Handle(), kAutoStartTimer, kAutoStartDelayMs, nullptr);
+    }
 }
 
 void CTandrelView::LoadActiveProject() {
@@ -278,8 +285,11 @@ void CTandrelView::MarkSelection() {
 }
 
 void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
-    // A worker still finishing the last run reads the batch: it is not rewritten under it.
-    if (Busy()) return;
+    // A worker still finishing the last run reads the batch: it is not
+    // rewritten under it. Once a run has asked the program to close, no
+    // other starts.
+    if (Busy() || batch_.closePosted) return;
+    ranOnce_ = true;
     reportList_.SetDateFormat(options_.FormatReportFileTime);
     if (allSettings) {
         for (FolderSetting& s : settings_) s.runSelection = 0;
@@ -298,6 +308,7 @@ void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
     batch_.settings = &settings_;
     batch_.commands = &commands_;
     batch_.options = &options_;
+    batch_.afterChoice = AfterChoice::Of(options_).Pack();
     batch_.host = host_.get();
     batch_.currentIndex = 0;
     batch_.cancelRequested = false;
@@ -324,8 +335,10 @@ void CTandrelView::ShowProgress(bool now) {
     frame_.ShowProgress(line);
     tray_.SetTip(running ? line : std::wstring());
     frame_.Taskbar().Show(FrameHandle(), TaskbarStateOf(running, host_->Waiting(), figures), figures);
-    progressShown_ = running;
-    if (running || IsWindowVisible(FrameHandle())) return;
+    // The end is told once the after-completion step is over: its command
+    // may still fail.
+    progressShown_ = Busy();
+    if (progressShown_ || IsWindowVisible(FrameHandle())) return;
     // Hidden in the tray: the end of the run comes to the user.
     tray_.ShowBalloon(LoadText(IDS_APP_TITLE), EndStatusText(batch_) + L"\n" + line, batch_.end != BatchEnd::Clean);
 }
@@ -379,6 +392,9 @@ void CTandrelView::Edit() {
     CommandList commands = commands_;
     Rect placement = options_.FolderSettingDialog;
     if (!dialogs.editSetting(FrameHandle(), setting, commands, placement) || !MayApplyDialog(IDS_FOLDER_SETTING)) return;
+    const FolderSetting& before = settings_[static_cast<size_t>(row)];
+    // Other folders are another tree: the last run's totals say nothing of it.
+    if (setting.Master != before.Master || setting.Backup != before.Backup) ForgetLastTotals(setting);
     settings_[static_cast<size_t>(row)] = setting;
     commands_ = std::move(commands);
     setupList_.UpdateRow(row, setting);
@@ -419,6 +435,8 @@ void CTandrelView::Duplicate() {
         FolderSetting copy = settings_[static_cast<size_t>(row)];
         copy.Name = Format(copyName.c_str(), copy.Name.c_str());
         copy.runSelection = 0;
+        // The copy has not run yet.
+        ForgetLastTotals(copy);
         for (int slot = 0; slot < 2; ++slot) {
             CommandEntry entry;
             commands_.CopyInto(entry, copy.commandIds[slot], slot);
@@ -506,7 +524,17 @@ bool CTandrelView::MayApplyDialog(unsigned caption) {
 }
 
 bool CTandrelView::Quiet() const {
-    return !Busy() && !frame_.ModalOpen() && !frame_.InMenu();
+    return !Busy() && !batch_.closePosted && !frame_.ModalOpen() && !frame_.InMenu();
+}
+
+void CTandrelView::RestoreStatus() {
+    if (!ranOnce_) {
+        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+        return;
+    }
+    const std::wstring text = EndStatusText(batch_);
+    SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
+                 reinterpret_cast<LPARAM>(L""));
 }
 
 void CTandrelView::ServeWaitingRuns() {
@@ -516,6 +544,7 @@ void CTandrelView::ServeWaitingRuns() {
         StartRun(false, true, options_.autoStart ? RunOrigin::CommandLine : RunOrigin::User);
         return;
     }
+    if (autoStartPending_) return;
     if (media_.Ready()) {
         HandleMedia(media_.Take());
         return;
@@ -558,7 +587,7 @@ void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
     }
     media_.Handled();
     if (!run) {
-        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+        RestoreStatus();
         return;
     }
     // The settings that run are selected, as for a run of selected settings.
@@ -624,34 +653,35 @@ void CTandrelView::ScaleChanged(UINT from, UINT to) {
     reportList_.ScaleWidths(from, to);
 }
 
-void CTandrelView::OnNotify(NMHDR& header) {
+LRESULT CTandrelView::OnNotify(NMHDR& header) {
     if (header.hwndFrom == reportList_.Handle()) {
         if (header.code == LVN_GETDISPINFOW) reportList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
-        return;
+        return 0;
     }
-    if (header.hwndFrom != setupList_.Handle()) return;
+    if (header.hwndFrom != setupList_.Handle()) return 0;
     switch (header.code) {
         case LVN_GETDISPINFOW:
             setupList_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header), settings_);
-            return;
+            return 0;
         case LVN_ITEMCHANGED: {
-            if (setupList_.suppressNotify) return;
+            if (setupList_.suppressNotify) return 0;
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             if (batch_.running) {
                 // The records lead during a run: the list is put back.
                 PostMessageW(Handle(), WM_TANDREL_SETTING_RUN, 0, 0);
-                return;
+                return 0;
             }
             const int row = setupList_.ToggledRow(change);
             if (row >= 0) PostMessageW(Handle(), WM_TANDREL_TOGGLE_AUTO, static_cast<WPARAM>(row), 0);
             UpdateCommands();
-            return;
+            return 0;
         }
         case NM_RETURN:
         case NM_DBLCLK:
             PostMessageW(FrameHandle(), WM_COMMAND, ID_SETTING_EDIT, 0);
-            return;
+            return 0;
     }
+    return 0;
 }
 
 void CTandrelView::OnDropFiles(HDROP drop) {
@@ -693,6 +723,7 @@ void CTandrelView::ShowTrayMenu(POINT at) {
 void CTandrelView::OnTimer(UINT_PTR id) {
     if (id == kAutoStartTimer) {
         KillTimer(Handle(), kAutoStartTimer);
+        autoStartPending_ = false;
         autoStartWaiting_ = true;
         ServeWaitingRuns();
     } else if (id == kAnimationTimer) {
@@ -718,51 +749,36 @@ void CTandrelView::OnDestroy() {
     StoreAll();
 }
 
-LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool CTandrelView::OnCreate(const CREATESTRUCTW&) {
+    setupList_.Create(Handle());
+    reportList_.Create(Handle());
+    setupList_.commandTarget = FrameHandle();
+    setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
+    reportList_.commandTarget = FrameHandle();
+    reportList_.commandQuery = setupList_.commandQuery;
+    host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH, batch_);
+    return true;
+}
+
+void CTandrelView::OnSize(UINT, int width, int height) {
+    if (width != 0 || height != 0) {
+        SetDivider(divider_);
+        Layout();
+    }
+}
+
+void CTandrelView::OnSetFocus(HWND) {
+    SetFocus(setupList_.Handle());
+}
+
+bool CTandrelView::OnCommand(UINT id, UINT code, HWND control) {
+    // Menus opened by the view send to the frame; anything else lands here.
+    SendMessageW(FrameHandle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+    return true;
+}
+
+LRESULT CTandrelView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            setupList_.Create(Handle());
-            reportList_.Create(Handle());
-            setupList_.commandTarget = FrameHandle();
-            setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
-            reportList_.commandTarget = FrameHandle();
-            reportList_.commandQuery = setupList_.commandQuery;
-            host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH,
-                                                        batch_);
-            return 0;
-        case WM_SIZE:
-            if (LOWORD(lParam) != 0 || HIWORD(lParam) != 0) {
-                SetDivider(divider_);
-                Layout();
-            }
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_SETFOCUS:
-            SetFocus(setupList_.Handle());
-            return 0;
-        case WM_SETCURSOR:
-        case WM_LBUTTONDOWN:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED:
-            if (const std::optional<LRESULT> result = DividerMouse(message, wParam, lParam)) return *result;
-            break;
-        case WM_NOTIFY:
-            OnNotify(*reinterpret_cast<NMHDR*>(lParam));
-            return 0;
-        case WM_COMMAND:
-            // Menus opened by the view send to the frame; anything else lands here.
-            return SendMessageW(FrameHandle(), message, wParam, lParam);
-        case WM_DROPFILES:
-            OnDropFiles(reinterpret_cast<HDROP>(wParam));
-            return 0;
-        case WM_TIMER:
-            OnTimer(wParam);
-            return 0;
         case WM_TANDREL_TRAY:
             OnTray(wParam, lParam);
             return 0;
@@ -786,14 +802,11 @@ LRESULT CTandrelView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_TANDREL_MEDIA_READ:
             media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
             // Nothing to run for: the search is over.
-            if (!media_.Ready() && !Busy()) SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
+            if (!media_.Ready() && !Busy()) RestoreStatus();
             ServeWaitingRuns();
             return 0;
-        case WM_DESTROY:
-            OnDestroy();
-            return 0;
     }
-    return Window::HandleMessage(message, wParam, lParam);
+    return Default();
 }
 
 }  // namespace tandrel

@@ -134,7 +134,25 @@ public:
     std::function<bool(HWND owner, const std::wstring& path)> openInShell;
 
 protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnCreate(const CREATESTRUCTW& create) override;
+    void OnDestroy() override;
+    void OnSize(UINT type, int width, int height) override;
+    void OnSetFocus(HWND previous) override;
+    void OnPaint() override;
+    bool OnEraseBackground(HDC) override { return true; }
+    void OnTimer(UINT_PTR id) override;
+    // Commands of the view's menus go on to the frame.
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+    LRESULT OnNotify(NMHDR& header) override;
+    void OnDropFiles(HDROP drop) override;
+    // The divider's cursor and its dragging.
+    bool OnSetCursor(HWND window, UINT hitTest, UINT mouseMessage) override;
+    void OnLButtonDown(UINT keys, POINT at) override;
+    void OnMouseMove(UINT keys, POINT at) override;
+    void OnLButtonUp(UINT keys, POINT at) override;
+    void OnCaptureChanged(HWND gaining) override;
+    // The program's own messages.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     bool Store(int index, unsigned parts);
@@ -158,18 +176,12 @@ private:
     void ToggleAutoExec(int row);
     void ChooseMediaAction(UINT id);
     void HandleMedia(const std::vector<ArrivedVolume>& volumes);
+    // The status line back to the end of the last run, or idle before any.
+    void RestoreStatus();
     void SettingRunState(int state, FolderSetting* setting);
-    void OnNotify(NMHDR& header);
-    void OnDropFiles(HDROP drop);
     void OnTray(WPARAM wParam, LPARAM lParam);
     void ShowTrayMenu(POINT at);
-    void OnTimer(UINT_PTR id);
-    void Paint();
     void DrawDragFeedback();
-    // The divider's cursor and its dragging; nothing for a message the
-    // divider leaves alone.
-    std::optional<LRESULT> DividerMouse(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnDestroy();
     void UpdateCommands();
     HWND FrameHandle() const;
     // A yes-or-no question about a number of settings (the text's first insert).
@@ -190,7 +202,12 @@ private:
     std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
     bool initialised_ = false;
+    // The automatic start's delay is running: media arrivals wait for the
+    // automatic run, which alone may end the program.
+    bool autoStartPending_ = false;
     bool autoStartWaiting_ = false;
+    // A run has ended here: the status line keeps its end.
+    bool ranOnce_ = false;
     MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
     DWORD lastProgress_ = 0;

@@ -48,7 +48,7 @@ void CTandrelView::SetDivider(int y) {
     options_.DivideY = divider_;
 }
 
-void CTandrelView::Paint() {
+void CTandrelView::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
     RECT client{};
@@ -97,47 +97,42 @@ void CTandrelView::DrawDragFeedback() {
     ReleaseDC(Handle(), dc);
 }
 
-std::optional<LRESULT> CTandrelView::DividerMouse(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_SETCURSOR:
-            if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == Handle()) {
-                POINT at{};
-                GetCursorPos(&at);
-                ScreenToClient(Handle(), &at);
-                const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
-                SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
-                return TRUE;
-            }
-            break;
-        case WM_LBUTTONDOWN:
-            SetCapture(Handle());
-            DrawDragFeedback();
-            dragging_ = true;
-            return 0;
-        case WM_MOUSEMOVE:
-            if (dragging_) {
-                DrawDragFeedback();
-                SetDivider(GET_Y_LPARAM(lParam));
-                DrawDragFeedback();
-            }
-            return 0;
-        case WM_LBUTTONUP:
-            if (dragging_) {
-                DrawDragFeedback();
-                ReleaseCapture();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
-        case WM_CAPTURECHANGED:
-            if (dragging_ && reinterpret_cast<HWND>(lParam) != Handle()) {
-                DrawDragFeedback();
-                dragging_ = false;
-                Layout();
-            }
-            return 0;
-    }
-    return std::nullopt;
+bool CTandrelView::OnSetCursor(HWND window, UINT hitTest, UINT) {
+    if (hitTest != HTCLIENT || window != Handle()) return Default() != 0;
+    POINT at{};
+    GetCursorPos(&at);
+    ScreenToClient(Handle(), &at);
+    const bool onDivider = at.y >= divider_ && at.y <= divider_ + Scaled(kDividerHeight);
+    SetCursor(LoadCursorW(nullptr, onDivider ? IDC_SIZENS : IDC_ARROW));
+    return true;
+}
+
+void CTandrelView::OnLButtonDown(UINT, POINT) {
+    SetCapture(Handle());
+    DrawDragFeedback();
+    dragging_ = true;
+}
+
+void CTandrelView::OnMouseMove(UINT, POINT at) {
+    if (!dragging_) return;
+    DrawDragFeedback();
+    SetDivider(at.y);
+    DrawDragFeedback();
+}
+
+void CTandrelView::OnLButtonUp(UINT, POINT) {
+    if (!dragging_) return;
+    DrawDragFeedback();
+    ReleaseCapture();
+    dragging_ = false;
+    Layout();
+}
+
+void CTandrelView::OnCaptureChanged(HWND gaining) {
+    if (!dragging_ || gaining == Handle()) return;
+    DrawDragFeedback();
+    dragging_ = false;
+    Layout();
 }
 
 }  // namespace tandrel

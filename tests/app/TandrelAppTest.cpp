@@ -72,40 +72,84 @@ TEST(TandrelAppTest, TheSettingsMutexFollowsTheFileWhateverItsName) {
 
 class RecordingPower : public PowerActions {
 public:
-    bool privilegeOk = true;
+    unsigned long privilegeError = 0, actionError = 0;
     std::vector<std::string> calls;
-    bool EnableShutdownPrivilege() override { calls.push_back("privilege"); return privilegeOk; }
-    void Hibernate() override { calls.push_back("hibernate"); }
-    void ShutDown() override { calls.push_back("shutdown"); }
+    std::vector<std::wstring> told;
+    unsigned long EnableShutdownPrivilege() override { calls.push_back("privilege"); return privilegeError; }
+    unsigned long Hibernate() override { calls.push_back("hibernate"); return actionError; }
+    unsigned long ShutDown() override { calls.push_back("shutdown"); return actionError; }
+    void Tell(const std::wstring& text, const std::wstring& caption) override { told.push_back(caption + L"|" + text); }
 };
 
 TEST(TandrelAppTest, PowerActionOnlyWhenAskedFor) {
-    struct Case { bool atExit; int runMode; int afterAction; bool privilegeOk; std::vector<std::string> calls; int code = 7; };
+    struct Case { bool atExit; int runMode; int afterAction; std::vector<std::string> calls; };
     const Case cases[] = {
-        {false, RunModeShutdown, 0, true, {}},
-        {true, RunModeExit, 0, true, {}},
-        {true, RunModeNothing, 2, true, {}},
-        {true, RunModeHibernate, 0, true, {"privilege", "hibernate"}},
-        {true, RunModeShutdown, 0, true, {"privilege", "shutdown"}},
-        {true, RunModeCommand, 3, true, {"privilege", "hibernate"}},
-        {true, RunModeCommand, 4, true, {"privilege", "shutdown"}},
-        {true, RunModeShutdown, 3, true, {"privilege", "hibernate"}},  // hibernation wins
-        // A refused privilege keeps the run's code and is at least "errors".
-        {true, RunModeShutdown, 0, false, {"privilege"}},
-        {true, RunModeHibernate, 0, false, {"privilege"}, 0},
-        {true, RunModeShutdown, 0, false, {"privilege"}, 1},
+        {false, RunModeShutdown, 0, {}},
+        {true, RunModeExit, 0, {}},
+        {true, RunModeNothing, 2, {}},
+        {true, RunModeHibernate, 0, {"privilege", "hibernate"}},
+        {true, RunModeShutdown, 0, {"privilege", "shutdown"}},
+        {true, RunModeCommand, 3, {"privilege", "hibernate"}},
+        {true, RunModeCommand, 4, {"privilege", "shutdown"}},
+        {true, RunModeShutdown, 3, {"privilege", "hibernate"}},  // hibernation wins
     };
     for (const Case& c : cases) {
         GlobalOptions o;
         o.powerActionAtExit = c.atExit;
         o.runMode = c.runMode;
         o.afterAction = c.afterAction;
-        o.exitCode = c.code;
+        o.exitCode = 1;
         RecordingPower power;
-        power.privilegeOk = c.privilegeOk;
         CTandrelApp::PerformPowerAction(o, power);
         EXPECT_EQ(power.calls, c.calls) << c.runMode << "/" << c.afterAction;
-        EXPECT_EQ(o.exitCode, c.privilegeOk ? c.code : std::max(c.code, 2));
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_TRUE(power.told.empty());
+    }
+}
+
+TEST(TandrelAppTest, ARefusedPowerActionRaisesTheExitCodeAndIsToldWhenSomeoneMayBeThere) {
+    struct Case {
+        int runMode;
+        unsigned long privilegeError, actionError;
+        bool unattended;
+        int code;
+        std::vector<std::string> calls;
+        const wchar_t* told;
+    };
+    const Case cases[] = {
+        // The privilege refused: nothing is tried.
+        {RunModeShutdown, ERROR_ACCESS_DENIED, 0, false, 0, {"privilege"},
+         L"Tandrel Unicode|バックアップは終わりましたが、Windows をシャットダウンできませんでした。"},
+        // Hibernation turned off in the system.
+        {RunModeHibernate, 0, ERROR_NOT_SUPPORTED, false, 1, {"privilege", "hibernate"},
+         L"Tandrel Unicode|バックアップは終わりましたが、コンピュータを休止状態にできませんでした。"},
+        // The run's own worse outcome stays.
+        {RunModeShutdown, 0, ERROR_ACCESS_DENIED, false, 3, {"privilege", "shutdown"},
+         L"Tandrel Unicode|バックアップは終わりましたが、Windows をシャットダウンできませんでした。"},
+        // Nobody there: only the exit code tells.
+        {RunModeHibernate, 0, ERROR_NOT_SUPPORTED, true, 0, {"privilege", "hibernate"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        GlobalOptions o;
+        o.powerActionAtExit = true;
+        o.runMode = c.runMode;
+        o.exitCode = c.code;
+        o.autoStart = true;
+        o.AutoExitWhenError = c.unattended;
+        RecordingPower power;
+        power.privilegeError = c.privilegeError;
+        power.actionError = c.actionError;
+        CTandrelApp::PerformPowerAction(o, power);
+        EXPECT_EQ(power.calls, c.calls);
+        EXPECT_EQ(o.exitCode, std::max(c.code, 2));
+        if (!c.told) {
+            EXPECT_TRUE(power.told.empty());
+            continue;
+        }
+        ASSERT_EQ(power.told.size(), 1u);
+        // The reason follows, in the system's words.
+        EXPECT_EQ(power.told[0].rfind(c.told, 0), 0u) << test::Utf8(power.told[0]);
+        EXPECT_GT(power.told[0].size(), std::wstring(c.told).size() + 4);
     }
 }
 

@@ -8,9 +8,11 @@
 #include <functional>
 #include <thread>
 
+#include "dialogs/DefinePages.h"
 #include "dialogs/DefineSheet.h"
 #include "framework/DataExchange.h"
 #include "resource.h"
+#include "FieldStamp.h"
 #include "SheetDriver.h"
 #include "TestSupport.h"
 
@@ -200,6 +202,34 @@ TEST(DefineSheetTest, SavedSizeReopensLargerAndLaysPagesOut) {
     for (int side = 0; side < 2; ++side) {
         const LONG grown = (lists[1][side].right - lists[1][side].left) - (lists[0][side].right - lists[0][side].left);
         EXPECT_EQ(grown, 50) << side;
+    }
+}
+
+// Every field a page binds comes back from its control on OK: a field bound
+// to a control the page lacks, or two fields sharing one, would not.
+TEST(DefineSheetTest, EveryBoundFieldComesBackThroughItsControl) {
+    const std::span<const FieldBinding<FolderSetting>> tables[] = {MainPageFields(), ModePageFields(),
+                                                                  TargetPageFields(), LogPageFields()};
+    for (int round = 0; round < test::kStampRounds; ++round) {
+        SheetRun run;
+        for (const auto& table : tables) test::Stamp(run.setting, table, round);
+        // The two commands' blocks stamped unlike each other.
+        for (int slot = 0; slot < 2; ++slot) {
+            CommandEntry command;
+            test::Stamp(command, CommandPageFields(), (round + slot) % test::kStampRounds);
+            command.type = slot;
+            run.setting.commandIds[slot] = run.commands.Store(command);
+        }
+        ASSERT_TRUE(run.Run([](HWND sheet) {
+            for (int page : {PageMain, PageMode, PageTarget, PageLog, PageSchedule, PageCommand}) ShowPage(sheet, page);
+            PressOk(sheet);
+        }));
+        for (const auto& table : tables) test::ExpectStamped(run.setting, table, round);
+        for (int slot = 0; slot < 2; ++slot) {
+            const CommandEntry* command = run.commands.Find(run.setting.commandIds[slot]);
+            ASSERT_NE(command, nullptr);
+            test::ExpectStamped(*command, CommandPageFields(), (round + slot) % test::kStampRounds);
+        }
     }
 }
 

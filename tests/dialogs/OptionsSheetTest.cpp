@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "settings/SettingsLocation.h"
 #include "SheetDriver.h"
+#include "FieldStamp.h"
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -233,6 +234,31 @@ TEST(OptionsSheetTest, CommandListEditsInPlaceAndCancelKeepsEverything) {
     EXPECT_EQ(run.options.commands.At(0).name, L"旧");
     EXPECT_EQ(run.applied, 0);
     EXPECT_EQ(run.Stored(L"ExecToolCount"), L"<none>");
+}
+
+// Every field a page binds comes back from its control on OK; the command
+// list's entry is read back by an edit of its name.
+TEST(OptionsSheetTest, EveryBoundFieldComesBackThroughItsControl) {
+    const std::span<const FieldBinding<GlobalOptions>> tables[] = {EnvironmentPageFields(), FontPageFields(),
+                                                                  ToolsPageFields()};
+    for (int round = 0; round < test::kStampRounds; ++round) {
+        OptionsRun run;
+        for (const auto& table : tables) test::Stamp(run.options, table, round);
+        run.options.commands.Clear();
+        CommandEntry entry;
+        entry.id = 0;
+        test::Stamp(entry, CommandListEntryFields(), round);
+        run.options.commands.Append(entry);
+        ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+            for (int page : {PageEnvironment, PageFont, PageTools}) ShowPage(sheet, page);
+            HWND commands = ShowPage(sheet, PageCommands);
+            Type(commands, IDC_OC_NAME, test::StampText(0, round).c_str());
+            PressOk(sheet);
+        }));
+        for (const auto& table : tables) test::ExpectStamped(run.options, table, round);
+        ASSERT_EQ(run.options.commands.Count(), 1);
+        test::ExpectStamped(run.options.commands.At(0), CommandListEntryFields(), round);
+    }
 }
 
 TEST(OptionsSheetTest, ApplyReopensOnlyForTheDialogFont) {

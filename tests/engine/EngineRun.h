@@ -63,6 +63,8 @@ struct Batch {
     // When set, deletions meant for the recycle bin go here, and the batch
     // runs on the test's own thread, where its worker can be reached.
     RecycleSender recycleBin;
+    // Off: the test has set batch.afterChoice itself.
+    bool handOverChoice = true;
 
     int Run(bool test) {
         host.rows.clear();
@@ -73,6 +75,8 @@ struct Batch {
         batch.options = &options;
         batch.commands = &commands;
         batch.host = &host;
+        // As the window hands over its choice at the start of a run.
+        if (handOverChoice) batch.afterChoice = AfterChoice::Of(options).Pack();
         host.running = &batch.running;
         if (recycleBin) {
             batch.running = true;

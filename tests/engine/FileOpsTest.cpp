@@ -106,7 +106,7 @@ TEST(FileOpsTest, ErrorLeaveIgnoresSilentlyAbortCancelsAndUnattendedRunsAsk) {
         // An automatic run that shuts down afterwards shows nothing.
         Rig rig;
         rig.options.AutoExitWhenError = true;
-        rig.options.runMode = RunModeShutdown;
+        rig.batch.afterChoice = AfterChoice{RunModeShutdown, 0, -1}.Pack();
         rig.batch.startedAutomatically = true;
         rig.host.ctrl = true;
         EXPECT_FALSE(rig.ops.Delete(temp / L"none"));

@@ -433,7 +433,8 @@ TEST(BatchEndTest, AfterCompletionCommand) {
     EXPECT_EQ(run.options.exitCode, ExitErrors);
 
     // A follow-up shutdown whose command cannot start: the program still
-    // closes when it is to end on errors too, else the automatic state ends.
+    // closes when it is to end on errors too, but never powers off; else
+    // the automatic state ends.
     CommandEntry command;
     command.path = tree.temp / L"missing.exe";
     command.id = 0;
@@ -443,7 +444,7 @@ TEST(BatchEndTest, AfterCompletionCommand) {
     run.options.AutoExitWhenError = true;
     EXPECT_EQ(run.Run(false), 1);
     EXPECT_EQ(run.host.closes, 1);
-    EXPECT_TRUE(run.options.powerActionAtExit);
+    EXPECT_FALSE(run.options.powerActionAtExit);
     EXPECT_EQ(run.options.exitCode, ExitErrors);
 
     run.options.AutoExitWhenError = false;
@@ -467,6 +468,130 @@ TEST(BatchEndTest, AfterCompletionCommand) {
     const auto markerText = [&](const std::wstring& year) { return test::Utf8(L"marker=" + marker + L"\r\nd=" + year + L"\r\n"); };
     const std::string seen = ReadBytes(marker);
     EXPECT_TRUE(seen == markerText(yearBefore) || seen == markerText(yearAfter)) << seen;
+}
+
+// The batch's last status text.
+std::wstring LastStatus(const RecordingHost& host) {
+    return host.statuses.empty() ? L"" : host.statuses.back();
+}
+
+TEST(BatchEndTest, AFailedAfterCompletionCommandHasNoFollowUpAndSaysWhichAndHow) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.batch.startedAutomatically = true;
+    const std::wstring log = tree.temp / L"run.log";
+    run.options.OutputLog = true;
+    run.options.LogFileName = log;
+    CommandEntry command;
+    command.name = L"検証";
+    command.path = test::HelperPath();
+    command.param = L"exit=1";
+    command.action = RunModeExit;
+    run.options.commands.Append(command);
+    run.options.runMode = RunModeCommand;
+    run.options.commandIndex = 0;
+    run.options.afterAction = RunModeExit;
+    const std::wstring failure = L"更新終了後のコマンドが失敗しました: 検証 コマンドがエラーを返しました(戻り値 1)。";
+
+    // Attended: the program stays, and the status line, a row and the log say so.
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 0);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+    EXPECT_FALSE(run.batch.cleanCompletion);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+    EXPECT_EQ(run.batch.end, BatchEnd::Errors);
+    EXPECT_EQ(LastStatus(run.host), failure + L"|");
+    EXPECT_EQ(EndStatusText(run.batch), failure);
+    EXPECT_TRUE(Contains(run.host.RowTexts(), L"エラー " + failure));
+    EXPECT_NE(ReadBytes(log).find(test::Utf8(failure)), std::string::npos) << ReadBytes(log);
+    EXPECT_EQ(run.host.automaticEnds, 1);
+
+    // Unattended, to end on errors too: it ends, without the machine's power action.
+    run.options.AutoExitWhenError = true;
+    run.options.exitCode = 0;
+    run.options.afterAction = RunModeShutdown;
+    run.options.commands.At(0).action = RunModeShutdown;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+
+    // A command without follow-up that cannot start: not waited for, still told.
+    run.options.AutoExitWhenError = false;
+    run.options.afterAction = 0;
+    run.options.commands.At(0).action = 0;
+    run.options.commands.At(0).path = tree.temp / L"missing.exe";
+    run.options.exitCode = 0;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.options.exitCode, ExitErrors);
+    EXPECT_EQ(LastStatus(run.host).rfind(L"更新終了後のコマンドが失敗しました: 検証 コマンドを実行できませんでした(", 0), 0u)
+        << test::Utf8(LastStatus(run.host));
+    EXPECT_EQ(run.batch.end, BatchEnd::Errors);
+
+    // The same command ending with 0: the follow-up, and the run stays clean.
+    run.options.commands.At(0).path = test::HelperPath();
+    run.options.commands.At(0).param = L"exit=0";
+    run.options.commands.At(0).action = RunModeShutdown;
+    run.options.afterAction = RunModeShutdown;
+    run.options.exitCode = 0;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 2);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+    EXPECT_EQ(run.options.exitCode, ExitAllFine);
+    EXPECT_EQ(run.batch.end, BatchEnd::Clean);
+    EXPECT_EQ(EndStatusText(run.batch), L"終了しました");
+}
+
+TEST(BatchEndTest, TheAfterCompletionChoiceIsTheOneHandedOverWhole) {
+    SmallTree tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.handOverChoice = false;
+    // The window's fields halfway through a change: the worker goes by the
+    // value handed over, here "何もしない".
+    run.options.runMode = RunModeShutdown;
+    run.batch.afterChoice = AfterChoice{RunModeNothing, 0, -1}.Pack();
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 0);
+    EXPECT_FALSE(run.options.powerActionAtExit);
+
+    // Changed during the run: the end takes the new choice.
+    run.options.runMode = RunModeNothing;
+    run.host.onRow = [&run](const ReportRow& row) {
+        if (row.action == L"開始") run.batch.afterChoice = AfterChoice{RunModeShutdown, 0, -1}.Pack();
+    };
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_TRUE(run.options.powerActionAtExit);
+}
+
+// A host whose first call of the batch fails as memory running out would.
+class BrokenHost : public RecordingHost {
+public:
+    void ClearReport() override { throw std::bad_alloc(); }
+};
+
+TEST(BatchEndTest, AFailureOutsideEverySettingEndsTheBatchAsStopped) {
+    SmallTree tree;
+    BrokenHost host;
+    GlobalOptions options;
+    std::vector<FolderSetting> settings{Pair(tree.m, tree.b)};
+    MirrorBatch batch;
+    batch.settings = &settings;
+    batch.options = &options;
+    batch.host = &host;
+    batch.startedAutomatically = true;
+    batch.running = true;
+    ASSERT_TRUE(StartBatch(batch));
+    ASSERT_TRUE(test::WaitUntil([&] { return !batch.workerActive; }));
+    JoinBatch(batch);
+    EXPECT_EQ(batch.end, BatchEnd::Aborted);
+    EXPECT_EQ(EndStatusText(batch), L"中止しました");
+    EXPECT_EQ(LastStatus(host), L"中止しました|");
+    EXPECT_EQ(options.exitCode, ExitAborted);
+    EXPECT_FALSE(batch.progress.Read().secondsLeft);
+    EXPECT_FALSE(FileExists(tree.b));
 }
 
 TEST(BatchEndTest, ExitCodeTellsTheWorstOutcome) {

@@ -302,6 +302,43 @@ TEST(RunProgressTest, TheWindowReadsTheCountsWhileTheRunGoesOnAndTheTimeLeftFrom
     EXPECT_EQ(SecondsLeft(10, 100, 30, 10000, -1), std::nullopt);
 }
 
+TEST(RunProgressTest, NothingIsLeftOnceTheRunHasEndedAndTestRunsGoByTheirOwnTimes) {
+    TempDir temp;
+    const std::wstring m = temp / L"m";
+    MakeFolders(temp.Path(), {L"m"});
+    for (int i = 0; i < 3; ++i) WriteBytes(m + L"\\f" + std::to_wstring(i), "x");
+    Batch run;
+    run.settings = {Pair(m, temp / L"b1")};
+    run.settings[0].LastFiles = 1000000;
+    run.settings[0].LastSeconds = 3600;
+    std::vector<std::optional<std::int64_t>> left;
+    run.host.onRow = [&](const ReportRow& row) {
+        if (row.action == L"作成") left.push_back(run.batch.progress.Read().secondsLeft);
+    };
+    run.Run(false);
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_TRUE(left[0]);
+    // Over: no time is left, whatever the last run's totals foretold.
+    EXPECT_FALSE(run.batch.progress.Read().secondsLeft);
+    EXPECT_EQ(run.settings[0].LastFiles, 3);
+
+    // A test run has no times of its own yet: none from the update run's.
+    run.settings[0].LastFiles = 1000000;
+    run.settings[0].Backup = temp / L"b2";
+    left.clear();
+    run.Run(true);
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_FALSE(left[0]);
+    EXPECT_EQ(run.settings[0].LastTestFiles, 3);
+    EXPECT_EQ(run.settings[0].LastFiles, 1000000);
+    // The next test run goes by the last one.
+    left.clear();
+    run.Run(true);
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_TRUE(left[0]);
+    EXPECT_FALSE(run.batch.progress.Read().secondsLeft);
+}
+
 TEST(BatchEndTest, TheLastStatusAndTheEndBoxSayHowTheBatchWent) {
     TempDir temp;
     const std::wstring m = temp / L"m";

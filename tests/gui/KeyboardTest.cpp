@@ -218,5 +218,22 @@ TEST_F(MainWindowTest, TheTrayIconAnswersTheKeyboard) {
     EXPECT_EQ(place.top, 130);
 }
 
+TEST_F(KeyboardTest, EscInAnOpenDropDownClosesItAndStopsNoRun) {
+    OpenInFront();
+    Command(ID_RUN_ALL_TEST);
+    ASSERT_TRUE(View().Running());
+    HWND list = GetDlgItem(frame->ControlBar(), IDC_AFTER_LIST);
+    SetFocus(list);
+    SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+    Pump();
+    ASSERT_TRUE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0));
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_FALSE(View().Batch().cancelRequested);
+    // With the list closed, Esc is 中止 again.
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(View().Batch().cancelRequested);
+}
+
 }  // namespace
 }  // namespace tandrel::test

@@ -200,6 +200,34 @@ TEST_F(MainWindowTest, MissingLogsAndHelpAreReported) {
     EXPECT_EQ(boxes.Boxes()[0].caption, L"ログファイルを開く");
 }
 
+TEST_F(MainWindowTest, OtherFoldersOrACopyForgetTheLastRunsTotals) {
+    const std::wstring totals = L"LastFiles=1000000\r\nLastSeconds=3600\r\nLastTestFiles=900\r\nLastTestSeconds=9\r\n";
+    Open(SettingsText(3, totals));
+    std::wstring master = L"C:\\a";
+    View().dialogs.editSetting = [&master](HWND, FolderSetting& setting, CommandList&, Rect&) {
+        setting.Master = master;
+        return true;
+    };
+    // The same folders: the totals still tell the time of the next run.
+    Select({0});
+    Command(ID_SETTING_EDIT);
+    EXPECT_EQ(Stored(L"Define 0", L"LastFiles"), L"1000000");
+    // A copy has never run.
+    Command(ID_SETTING_DUPLICATE);
+    ASSERT_EQ(View().Settings().size(), 4u);
+    EXPECT_EQ(Stored(L"Define 3", L"LastFiles"), L"0");
+    EXPECT_EQ(Stored(L"Define 3", L"LastTestFiles"), L"0");
+    EXPECT_EQ(Stored(L"Define 0", L"LastSeconds"), L"3600");
+    // Another master folder is another tree.
+    master = L"C:\\other";
+    Select({0});
+    Command(ID_SETTING_EDIT);
+    EXPECT_EQ(Stored(L"Define 0", L"Master"), L"C:\\other");
+    EXPECT_EQ(Stored(L"Define 0", L"LastFiles"), L"0");
+    EXPECT_EQ(Stored(L"Define 0", L"LastSeconds"), L"0");
+    EXPECT_EQ(Stored(L"Define 0", L"LastTestFiles"), L"0");
+}
+
 }  // namespace
 }  // namespace tandrel::test
 

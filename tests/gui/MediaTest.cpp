@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <ctime>
+
 #include "ProgramCopy.h"
 #include "TestSupport.h"
 #include "model/GlobalOptions.h"
@@ -152,7 +154,7 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     EXPECT_NE(other.find(L"【フォルダ設定】\r\n別ラベル"), std::wstring::npos) << Utf8(other);
     EXPECT_EQ(other.find(L"写真"), std::wstring::npos) << Utf8(other);
     PostMessageW(box, WM_COMMAND, IDNO, 0);
-    EXPECT_TRUE(WaitUntil([&] { return Status(window) == L"Tandrel Unicode"; }));
+    EXPECT_TRUE(WaitUntil([&] { return Status(window) == L"終了しました "; }));
     EXPECT_EQ(CloseAndWait(window, process), 0u);
     EXPECT_EQ(Runs(), 3u);
     EXPECT_FALSE(Copied(0));
@@ -192,6 +194,28 @@ TEST_F(MediaTest, AMediumArrivingDuringARunRunsOnceWhenTheRunHasEnded) {
     EXPECT_EQ(CloseAndWait(window, process), 0u);
     EXPECT_EQ(Runs(), 1u);
     EXPECT_FALSE(Copied(1));
+}
+
+TEST_F(MediaTest, AMediumDuringTheAutomaticStartsDelayWaitsForTheAutomaticRun) {
+    // 毎日 ran today already: the automatic run's schedule passes it by,
+    // a run from the window would not.
+    const std::wstring today = L"ScheduleType=1\r\nLastExec=" + std::to_wstring(std::time(nullptr)) + L"\r\n";
+    ProgramCopy program(true, SettingsText(4, today));
+    HANDLE process = program.Start(L"/start");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindowOf(process);
+    ASSERT_NE(window, nullptr);
+    // At once, within the delay before the automatic 全更新.
+    Arrive(window, L'E');
+    EXPECT_TRUE(WaitUntil([&] { return Runs() == 1; }));
+    EXPECT_TRUE(Copied(0));
+    // Wait for the automatic state to end (the list may be chosen again),
+    // then for any run it would still start.
+    HWND list = FindControl(window, IDC_AFTER_LIST);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(list) != FALSE; }));
+    EXPECT_EQ(CloseAndWait(window, process), 0u);
+    EXPECT_FALSE(Copied(3));
+    EXPECT_EQ(Runs(), 1u);
 }
 
 }  // namespace

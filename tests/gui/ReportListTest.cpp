@@ -7,6 +7,7 @@
 
 #include "framework/ListView.h"
 #include "resource.h"
+#include "ProgramCopy.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel::test {

@@ -144,16 +144,23 @@ TEST_F(MainWindowTest, RunCommandsWaitForTheWorkersAfterCompletionStep) {
     Command(ID_RUN_ALL_TEST);
     EXPECT_FALSE(View().Batch().autoOnly);
     EXPECT_FALSE(View().Batch().testMode);
-    // Closing waits for the worker.
+    // Closing waits for the worker: the close button is off, and a close
+    // from elsewhere says why nothing happens.
+    const auto closeOff = [this] {
+        return (GetMenuState(GetSystemMenu(frame->Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    };
+    EXPECT_TRUE(closeOff());
     PostMessageW(frame->Handle(), WM_CLOSE, 0, 0);
     Pump();
     EXPECT_TRUE(IsWindow(frame->Handle()));
+    EXPECT_EQ(frame->StatusText(), L"更新終了後の処理(メッセージまたはコマンド)が終わるまで閉じられません");
 
     boxes.Release();
     ASSERT_TRUE(PumpUntil([&] { return !View().Busy(); }));
     JoinBatch(View().Batch());
     Pump();
     for (UINT id : {ID_RUN_TEST, ID_RUN_ALL_UPDATE, ID_OPTIONS, ID_APP_EXIT}) EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_FALSE(closeOff());
     // The toolbar follows without any other event.
     EXPECT_TRUE(SendMessageW(frame->Toolbar(), TB_ISBUTTONENABLED, ID_RUN_ALL_UPDATE, 0));
     EXPECT_EQ(frame->StatusText().find(L"応答を待っています"), std::wstring::npos);

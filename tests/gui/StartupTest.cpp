@@ -347,6 +347,47 @@ TEST(StartupTest, StartSwitchGivesTheAfterCompletionChoiceBackWhenItsRunEnds) {
     EXPECT_EQ(ExitCodeWithin(process), 0u);
 }
 
+TEST(StartupTest, AFailedAfterCompletionCommandHasNoFollowUpAndEndsWithCodeTwo) {
+    TempDir data;
+    const std::wstring master = data / L"m", log = data / L"run.log";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(test::WriteBytes(master + L"\\a.txt", "a"));
+    // A global command that fails, whose follow-up is the end of the program.
+    const std::wstring options = L"[Options]\r\nListCount=1\r\nOutputLog=1\r\nLogFileName=" + log +
+                                 L"\r\nExecToolCount=1\r\nExecToolName0=終了前\r\nExecToolPath0=cmd\r\n"
+                                 L"ExecToolParam0=/c exit 1\r\nExecToolWindow0=3\r\nExecToolAction0=2\r\n"
+                                 L"ExecToolVisible0=1\r\n";
+    const std::wstring failure = L"更新終了後のコマンドが失敗しました: 終了前 コマンドがエラーを返しました(戻り値 1)。";
+    {
+        // Someone may be there: the program stays and says which command failed and how.
+        ProgramCopy program(true, options + AutoSetting(0, master, data / L"b1"));
+        HANDLE process = program.Start(L"/command=1");
+        ASSERT_NE(process, nullptr);
+        HWND window = test::WaitForWindowOf(process);
+        ASSERT_NE(window, nullptr);
+        HWND status = FindControl(window, IDW_STATUS_BAR);
+        EXPECT_TRUE(test::WaitUntil([&] { return test::WindowText(status).rfind(failure, 0) == 0; }))
+            << test::Utf8(test::WindowText(status));
+        EXPECT_EQ(WaitForSingleObject(process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_COMMAND, ID_EDIT_COPY, 0, SMTO_NORMAL, test::kPatience, &answer);
+        EXPECT_NE(test::ClipboardText().find(L"エラー\t" + failure + L"\t"), std::wstring::npos)
+            << test::Utf8(test::ClipboardText());
+        EXPECT_NE(test::ReadBytes(log).find(test::Utf8(failure)), std::string::npos) << test::ReadBytes(log);
+        EXPECT_EQ(test::ReadBytes(data / L"b1\\a.txt"), "a");
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(ExitCodeWithin(process), 2u);
+    }
+    {
+        // Nobody there, the program to end on errors too: it ends, with 2.
+        ProgramCopy program(true, options + L"AutoExitWhenError=1\r\n" + AutoSetting(0, master, data / L"b2"));
+        HANDLE process = program.Start(L"/command=1");
+        ASSERT_NE(process, nullptr);
+        EXPECT_EQ(ExitCodeWithin(process), 2u);
+        EXPECT_EQ(test::ReadBytes(data / L"b2\\a.txt"), "a");
+    }
+}
+
 // Whether the project editor's button is enabled, once it is as expected
 // (the command states follow the program's state when it is idle).
 bool ProjectEditorOffered(HWND window, bool expected) {
