@@ -753,7 +753,7 @@ void CTandrelView::OnTimer(UINT_PTR id) {
         UpdateCommands();
         ServeWaitingRuns();
     } else if (id == kMediaTimer) {
-        if (media_.GiveUpSlowReads(GetTickCount64())) MediaSearchEnded();
+        if (media_.GiveUpSlowReads(GetTickCount64()) || !media_.Waiting()) MediaSearchEnded();
         ServeWaitingRuns();
     } else if (id == kRefreshTimer) {
         const bool shown = host_->Refresh();
