@@ -33,7 +33,7 @@ std::wstring MediaQuestion(bool test, const std::vector<ArrivedVolume>& volumes,
 
 // A label read that has not returned by then is given up: the drive counts
 // as one without a label, and detection goes on.
-constexpr ULONGLONG kLabelReadLimitMs = 5000;
+constexpr ULONGLONG kLabelReadLimitMs = 10000;
 // Arrivals this close to each other are handled together, so that a
 // setting whose two labels arrive a moment apart runs once.
 constexpr ULONGLONG kArrivalsSettleMs = 1500;
