@@ -111,6 +111,11 @@ void CMainFrame::OnIdle() {
         RequestCommandUpdate();
     }
     commandUpdate_.OnIdle();
+    if (closeWhenFree_ && view_ && !view_->Busy()) {
+        closeWhenFree_ = false;
+        PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        return;
+    }
     if (view_) view_->ServeWaitingRuns();
 }
 
@@ -637,6 +642,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             UpdateCommandUI();
             return 0;
         case WM_TANDREL_CLOSE_MENU:
+            closeOn_ = wParam != 0;
             EnableMenuItem(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND | (wParam ? MF_ENABLED : MF_GRAYED));
             RequestCommandUpdate();
             return 0;
@@ -740,6 +746,12 @@ void CMainFrame::OnClose(LPARAM tag) {
     // first. Its own close (a closing after-completion action) comes
     // when it no longer needs either.
     if (view_ && view_->Busy() && tag != kCloseFromRun) {
+        // The step is over and the worker only leaves: the close
+        // happens as soon as it has.
+        if (closeOn_ && view_->Finishing()) {
+            closeWhenFree_ = true;
+            return;
+        }
         // The close button is off meanwhile; a close from elsewhere
         // (the taskbar) is told why nothing happens, until the
         // step's next status.

@@ -151,6 +151,10 @@ private:
     bool prompting_ = false;
     int menuDepth_ = 0;
     bool busyAtLastIdle_ = false;
+    // The worker's close button state, and a close that came while the
+    // worker was leaving after it had turned the button on again.
+    bool closeOn_ = true;
+    bool closeWhenFree_ = false;
     int progressWidth_ = 0;
     int flashes_ = 0;
     TaskbarButton taskbar_;

@@ -54,32 +54,57 @@ std::wstring MediaQuestion(bool test, const std::vector<ArrivedVolume>& volumes,
                   labels.c_str(), list.c_str());
 }
 
-bool MediaArrivals::Arrive(DWORD drives) {
+bool MediaArrivals::Arrive(DWORD drives, ULONGLONG now) {
     const DWORD fresh = drives & ~waiting_;
     waiting_ |= fresh;
     unread_ |= fresh;
+    if (fresh) lastArrival_ = now;
     return fresh != 0;
 }
 
-DWORD MediaArrivals::StartReading() {
-    if (reading_ || !unread_) return 0;
-    reading_ = true;
+DWORD MediaArrivals::StartReading(ULONGLONG now) {
     const DWORD drives = unread_;
     unread_ = 0;
+    reading_ |= drives;
+    for (int unit = 0; unit < 26; ++unit) {
+        if (drives & (1u << unit)) readSince_[unit] = now;
+    }
     return drives;
 }
 
 void MediaArrivals::Read(DWORD drives, const std::vector<ArrivedVolume>& volumes) {
-    reading_ = false;
-    readDrives_ |= drives;
+    drives &= reading_;
+    reading_ &= ~drives;
+    DWORD labelled = 0;
     for (const ArrivedVolume& v : volumes) {
+        const DWORD bit = v.drive >= L'A' && v.drive <= L'Z' ? 1u << (v.drive - L'A') : 0;
+        if (!(drives & bit)) continue;
+        labelled |= bit;
         if (!HasLabel(read_, v.label)) read_.push_back(v);
     }
+    readDrives_ |= labelled;
     // Drives without a label have nothing to run for.
-    if (read_.empty()) {
-        waiting_ &= ~readDrives_;
-        readDrives_ = 0;
+    waiting_ &= ~(drives & ~labelled);
+}
+
+bool MediaArrivals::GiveUpSlowReads(ULONGLONG now) {
+    DWORD slow = 0;
+    for (int unit = 0; unit < 26; ++unit) {
+        if ((reading_ & (1u << unit)) && now - readSince_[unit] >= kLabelReadLimitMs) slow |= 1u << unit;
     }
+    reading_ &= ~slow;
+    waiting_ &= ~slow;
+    return slow != 0;
+}
+
+bool MediaArrivals::Ready(ULONGLONG now) const {
+    if (read_.empty() || now - lastArrival_ < kArrivalsSettleMs) return false;
+    // A drive read just now may still bring the other label of a setting;
+    // one that takes longer is not waited for.
+    for (int unit = 0; unit < 26; ++unit) {
+        if ((reading_ & (1u << unit)) && now - readSince_[unit] < kArrivalsSettleMs) return false;
+    }
+    return true;
 }
 
 std::vector<ArrivedVolume> MediaArrivals::Take() {

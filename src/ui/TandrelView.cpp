@@ -73,6 +73,7 @@ int CTandrelView::AskYesNo(HWND owner, unsigned textId, const std::wstring& capt
 CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
+      readLabels(ReadArrivedLabels),
       options_(options),
       frame_(frame),
       divider_(options.DivideY),
@@ -545,17 +546,30 @@ void CTandrelView::ServeWaitingRuns() {
         return;
     }
     if (autoStartPending_) return;
-    if (media_.Ready()) {
+    const ULONGLONG now = GetTickCount64();
+    if (media_.Ready(now)) {
         HandleMedia(media_.Take());
         return;
     }
-    if (const DWORD drives = media_.StartReading()) {
+    if (const DWORD drives = media_.StartReading(now)) {
         const std::wstring text = LoadText(IDS_MEDIA_DETECTING);
         SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
                      reinterpret_cast<LPARAM>(L""));
-        PostWhenDone<std::vector<ArrivedVolume>>(Handle(), WM_TANDREL_MEDIA_READ, drives,
-                                                 [drives] { return ReadArrivedLabels(drives); });
+        // Each drive on a thread of its own: one that does not answer holds
+        // back no other.
+        for (int unit = 0; unit < 26; ++unit) {
+            const DWORD drive = drives & (1u << unit);
+            if (!drive) continue;
+            PostWhenDone<std::vector<ArrivedVolume>>(Handle(), WM_TANDREL_MEDIA_READ, drive,
+                                                     [read = readLabels, drive] { return read(drive); });
+        }
     }
+}
+
+void CTandrelView::MediaSearchEnded() {
+    // Nothing left to run for: the status line has its earlier text again.
+    if (!media_.Waiting() && !Busy()) RestoreStatus();
+    if (!media_.Waiting()) KillTimer(Handle(), kMediaTimer);
 }
 
 void CTandrelView::ChooseMediaAction(UINT id) {
@@ -570,7 +584,10 @@ void CTandrelView::ChooseMediaAction(UINT id) {
 
 void CTandrelView::MediaArrived(DWORD drives) {
     if (!options_.ExecIfDetectMedia) return;
-    if (media_.Arrive(drives)) ServeWaitingRuns();
+    if (!media_.Arrive(drives, GetTickCount64())) return;
+    // Wakes the window while arrivals settle and reads are out.
+    SetTimer(Handle(), kMediaTimer, kMediaTickMs, nullptr);
+    ServeWaitingRuns();
 }
 
 void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
@@ -582,8 +599,14 @@ void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
     if (run && action != 3 && action != 4) {
         std::vector<std::wstring> names;
         for (int row : rows) names.push_back(settings_[static_cast<size_t>(row)].Name);
+        // In front and told on the taskbar, as the run's boxes: the window
+        // may sit in the tray or behind others.
+        FLASHWINFO flash{sizeof flash, FrameHandle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
+        FlashWindowEx(&flash);
         run = ShowMessage(FrameHandle(), MediaQuestion(test, volumes, names), LoadText(IDS_MEDIA_CAPTION),
-                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+                          MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
+        // The program began to close while the question was open.
+        if (!IsWindow(Handle()) || batch_.closePosted) run = false;
     }
     media_.Handled();
     if (!run) {
@@ -730,6 +753,9 @@ void CTandrelView::OnTimer(UINT_PTR id) {
         tray_.Tick(batch_.running);
         UpdateCommands();
         ServeWaitingRuns();
+    } else if (id == kMediaTimer) {
+        if (media_.GiveUpSlowReads(GetTickCount64()) || !media_.Waiting()) MediaSearchEnded();
+        ServeWaitingRuns();
     } else if (id == kRefreshTimer) {
         const bool shown = host_->Refresh();
         ShowProgress(false);
@@ -744,6 +770,7 @@ void CTandrelView::OnDestroy() {
     KillTimer(Handle(), kAnimationTimer);
     KillTimer(Handle(), kAutoStartTimer);
     KillTimer(Handle(), kRefreshTimer);
+    KillTimer(Handle(), kMediaTimer);
     frame_.RememberPlacement();
     tray_.Remove();
     StoreAll();
@@ -801,8 +828,7 @@ LRESULT CTandrelView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TANDREL_MEDIA_READ:
             media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
-            // Nothing to run for: the search is over.
-            if (!media_.Ready() && !Busy()) RestoreStatus();
+            MediaSearchEnded();
             ServeWaitingRuns();
             return 0;
     }

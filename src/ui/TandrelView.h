@@ -51,6 +51,8 @@ public:
     static constexpr UINT_PTR kAnimationTimer = 1000;
     static constexpr UINT_PTR kAutoStartTimer = 1001;
     static constexpr UINT_PTR kRefreshTimer = 1002;
+    static constexpr UINT_PTR kMediaTimer = 1003;
+    static constexpr UINT kMediaTickMs = 250;
 
     CTandrelView(GlobalOptions& options, ViewFrame& frame);
     ~CTandrelView() override;
@@ -132,6 +134,9 @@ public:
     std::function<bool(MirrorBatch&)> startBatch;
     // Opens a folder or file through the shell (also the manual).
     std::function<bool(HWND owner, const std::wstring& path)> openInShell;
+    // Reads the labels of arrived drives, on a thread of its own; the
+    // platform's ReadArrivedLabels.
+    std::function<std::vector<ArrivedVolume>(DWORD drives)> readLabels;
 
 protected:
     bool OnCreate(const CREATESTRUCTW& create) override;
@@ -178,6 +183,9 @@ private:
     void HandleMedia(const std::vector<ArrivedVolume>& volumes);
     // The status line back to the end of the last run, or idle before any.
     void RestoreStatus();
+    // A read ended or was given up: with no drive left waiting, the status
+    // line is put back and the search's timer stops.
+    void MediaSearchEnded();
     void SettingRunState(int state, FolderSetting* setting);
     void OnTray(WPARAM wParam, LPARAM lParam);
     void ShowTrayMenu(POINT at);

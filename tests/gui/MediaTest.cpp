@@ -105,6 +105,8 @@ TEST_F(MediaTest, EachActionRunsExactlyTheMarkedSettingsOfTheLabel) {
     Arrive(window, L'E');
     HWND box = WaitForBox(L"メディア検出");
     ASSERT_NE(box, nullptr);
+    // In front, as the run's boxes: the window may sit in the tray.
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }));
     const std::wstring question = BoxText(box);
     EXPECT_NE(question.find(L"[テスト] を実行します。"), std::wstring::npos) << Utf8(question);
     EXPECT_NE(question.find(L"【ボリュームラベル】\r\nTANDRELMEDIA"), std::wstring::npos) << Utf8(question);
@@ -216,6 +218,41 @@ TEST_F(MediaTest, AMediumDuringTheAutomaticStartsDelayWaitsForTheAutomaticRun) {
     EXPECT_EQ(CloseAndWait(window, process), 0u);
     EXPECT_FALSE(Copied(3));
     EXPECT_EQ(Runs(), 1u);
+}
+
+TEST_F(MediaTest, ASettingOfTwoLabelsArrivingAMomentApartRunsOnce) {
+    // 両方 copies from the medium labelled TANDRELPHOTO on F: to this one.
+    TestDrive photos{L'F'}, other{L'G'};
+    photos.SetLabel(L"TANDRELPHOTO");
+    other.SetLabel(L"OTHERDISK");
+    const std::wstring source = photos.Root() + L"tandrel-media-master", marker = other.Root() + L"tandrel-media";
+    RemoveTree(source);
+    RemoveTree(marker);
+    CreateDirectoryW(source.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(source + L"\\a.txt", "photo"));
+    const std::wstring counter = L"CommandType1=1\r\nCommandEnable1=1\r\nCommandWindow1=3\r\nCommandOnMode1=1\r\n"
+                                 L"CommandPath1=" + HelperPath() + L"\r\nCommandParam1=append=" + runs + L"\r\n";
+    ProgramCopy program(true, L"[Options]\r\nExecIfDetectMedia=1\r\nDetectMediaAction=" +
+                                  std::to_wstring(GlobalOptionsCode(4)) + L"\r\nListCount=2\r\n[Define 0]\r\nName=両方\r\n"
+                                  L"Master=" + source + L"\r\nBackup=" + Backup(0) + L"\r\nAutoExec=0\r\n"
+                                  L"ExecIfDetectMediaVol=1\r\nVolumeMaster=TANDRELPHOTO\r\nVolume=" + kLabel + L"\r\n" +
+                                  counter + L"[Define 1]\r\nName=別ラベル\r\nMaster=" + master + L"\r\nBackup=" +
+                                  marker + L"\r\nAutoExec=0\r\nExecIfDetectMediaVol=1\r\nVolume=OTHERDISK\r\n");
+    HANDLE process = program.Start(L"");
+    ASSERT_NE(process, nullptr);
+    HWND window = WaitForWindowOf(process);
+    ASSERT_NE(window, nullptr);
+    Arrive(window, L'E');
+    Arrive(window, L'F');
+    EXPECT_TRUE(WaitUntil([&] { return Runs() == 1; }));
+    EXPECT_EQ(ReadBytes(Backup(0) + L"\\a.txt"), "photo");
+    // A medium that arrives later runs after anything the first two left.
+    Arrive(window, L'G');
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(marker + L"\\a.txt"); }));
+    EXPECT_EQ(CloseAndWait(window, process), 0u);
+    EXPECT_EQ(Runs(), 1u);
+    RemoveTree(source);
+    RemoveTree(marker);
 }
 
 }  // namespace

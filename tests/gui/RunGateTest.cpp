@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -167,6 +168,24 @@ TEST_F(MainWindowTest, RunCommandsWaitForTheWorkersAfterCompletionStep) {
     EXPECT_TRUE(FileExists(backup + L"\\a.txt"));
 }
 
+TEST_F(MainWindowTest, ACloseWhileTheWorkerLeavesHappensOnceItHasLeft) {
+    Open(SettingsText());
+    Command(ID_RUN_ALL_UPDATE);
+    ASSERT_EQ(started.size(), 1u);
+    MirrorBatch& batch = *started[0];
+    // The worker's last steps, as it takes them: the run is over, the close
+    // button comes back on, and only then is the worker gone.
+    batch.workerActive = true;
+    OnWorker([&] { batch.host->EnableClose(false); });
+    batch.running = false;
+    OnWorker([&] { batch.host->EnableClose(true); });
+    PostMessageW(frame->Handle(), WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_TRUE(IsWindow(frame->Handle()));
+    batch.workerActive = false;
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(frame->Handle()); }));
+}
+
 TEST_F(MainWindowTest, DialogsThatReturnAfterARunBeganChangeNothing) {
     Open(SettingsText());
     const std::wstring stored = ReadUtf16File(iniPath);
@@ -234,6 +253,48 @@ TEST_F(MainWindowTest, DeleteConfirmationKeepsTheFileOnAStrayEnter) {
     EXPECT_EQ(choice, DeleteChoice::Skip);
 }
 
+TEST_F(MainWindowTest, ADriveThatDoesNotAnswerHoldsBackNoOtherAndIsGivenUp) {
+    TestDrive medium(L'E');
+    medium.SetLabel(L"TANDRELHANG");
+    const std::wstring master = dir / L"m", backup = dir / L"b";
+    CreateDirectoryW(master.c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(master + L"\\a.txt", "a"));
+    Open(L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nListCount=1\r\n[Define 0]\r\nName=A\r\nMaster=" + master +
+             L"\r\nBackup=" + backup + L"\r\nExecIfDetectMediaVol=1\r\nVolume=TANDRELHANG\r\n",
+         [](GlobalOptions& o) {
+             o.ExecIfDetectMedia = true;
+             o.DetectMediaAction = 4;
+         });
+    View().startBatch = StartBatch;
+    // G: never answers until the test ends; its reads outlive the window.
+    std::shared_ptr<void> hold(CreateEventW(nullptr, TRUE, FALSE, nullptr), CloseHandle);
+    View().readLabels = [hold](DWORD drives) {
+        if (drives & (1u << (L'G' - L'A'))) WaitForSingleObject(hold.get(), INFINITE);
+        return ReadArrivedLabels(drives);
+    };
+    struct Release {
+        HANDLE event;
+        ~Release() { SetEvent(event); }
+    } release{hold.get()};
+
+    const auto searching = [this] { return frame->StatusText().rfind(L"メディア検出中…", 0) == 0; };
+    Arrive(frame->Handle(), L'G');
+    EXPECT_TRUE(searching()) << Utf8(frame->StatusText());
+    // It holds back neither detection nor another drive.
+    Arrive(frame->Handle(), L'E');
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(backup + L"\\a.txt"); }));
+    ASSERT_TRUE(PumpUntil([&] { return !View().Busy(); }));
+    // Given up, it may arrive again; given up again, the status line goes
+    // back to the last run's end, not to the search or the idle title.
+    EXPECT_TRUE(PumpUntil([&] {
+        Arrive(frame->Handle(), L'G');
+        return searching();
+    }));
+    EXPECT_TRUE(PumpUntil([&] { return frame->StatusText().rfind(L"終了しました", 0) == 0; }))
+        << Utf8(frame->StatusText());
+    EXPECT_EQ(View().Settings()[0].Errors, 0);
+}
+
 TEST(MediaTextTest, TheQuestionListsTenSettingsAndMarksTheRest) {
     std::vector<std::wstring> names;
     for (int i = 1; i <= 12; ++i) names.push_back(L"設定" + std::to_wstring(i));
@@ -245,26 +306,54 @@ TEST(MediaTextTest, TheQuestionListsTenSettingsAndMarksTheRest) {
     EXPECT_EQ(MediaQuestion(true, {{L'E', L"X"}}, {L"A"}).find(L"(以下省略)"), std::wstring::npos);
 }
 
-TEST(MediaTextTest, ADriveWaitingOrBeingHandledArrivesOnce) {
+TEST(MediaTextTest, ADriveWaitingOrBeingHandledArrivesOnceAndArrivalsAMomentApartAreOne) {
+    constexpr DWORD e = 1u << 4, f = 1u << 5;
     MediaArrivals arrivals;
-    EXPECT_TRUE(arrivals.Arrive(1u << 4));
-    EXPECT_FALSE(arrivals.Arrive(1u << 4));
-    EXPECT_EQ(arrivals.StartReading(), 1u << 4);
-    // A second drive waits until the first read is in.
-    EXPECT_TRUE(arrivals.Arrive(1u << 5));
-    EXPECT_EQ(arrivals.StartReading(), 0u);
-    arrivals.Read(1u << 4, {{L'E', L"DISK"}});
-    EXPECT_EQ(arrivals.StartReading(), 1u << 5);
+    EXPECT_TRUE(arrivals.Arrive(e, 0));
+    EXPECT_FALSE(arrivals.Arrive(e, 0));
+    EXPECT_EQ(arrivals.StartReading(0), e);
+    // A second drive is read beside the first.
+    EXPECT_TRUE(arrivals.Arrive(f, 100));
+    EXPECT_EQ(arrivals.StartReading(100), f);
+    arrivals.Read(e, {{L'E', L"DISK"}});
+    // Handled together once the second read is in and arrivals settled.
+    EXPECT_FALSE(arrivals.Ready(1000));
+    arrivals.Read(f, {{L'F', L"disk"}, {L'F', L"OTHER"}});
+    EXPECT_FALSE(arrivals.Ready(100 + kArrivalsSettleMs - 1));
+    EXPECT_TRUE(arrivals.Ready(100 + kArrivalsSettleMs));
     // The same label on another drive is one volume.
-    arrivals.Read(1u << 5, {{L'F', L"disk"}});
     const std::vector<ArrivedVolume> volumes = arrivals.Take();
-    ASSERT_EQ(volumes.size(), 1u);
+    ASSERT_EQ(volumes.size(), 2u);
     EXPECT_EQ(volumes[0].drive, L'E');
+    EXPECT_EQ(volumes[1].label, L"OTHER");
     // While its question is open, the drive counts as there already.
-    EXPECT_FALSE(arrivals.Arrive(1u << 4));
+    EXPECT_FALSE(arrivals.Arrive(e, 5000));
     arrivals.Handled();
     EXPECT_FALSE(arrivals.Waiting());
-    EXPECT_TRUE(arrivals.Arrive(1u << 4));
+    EXPECT_TRUE(arrivals.Arrive(e, 6000));
+}
+
+TEST(MediaTextTest, ADriveThatDoesNotAnswerIsNotWaitedForAndIsGivenUp) {
+    constexpr DWORD e = 1u << 4, g = 1u << 6;
+    MediaArrivals arrivals;
+    arrivals.Arrive(g, 0);
+    EXPECT_EQ(arrivals.StartReading(0), g);
+    arrivals.Arrive(e, 10);
+    EXPECT_EQ(arrivals.StartReading(10), e);
+    arrivals.Read(e, {{L'E', L"DISK"}});
+    EXPECT_TRUE(arrivals.Ready(10 + kArrivalsSettleMs));
+    EXPECT_EQ(arrivals.Take().size(), 1u);
+    arrivals.Handled();
+    EXPECT_TRUE(arrivals.Waiting());
+    EXPECT_FALSE(arrivals.GiveUpSlowReads(kLabelReadLimitMs - 1));
+    EXPECT_TRUE(arrivals.GiveUpSlowReads(kLabelReadLimitMs));
+    EXPECT_FALSE(arrivals.Waiting());
+    // Its answer after all comes too late to count.
+    arrivals.Read(g, {{L'G', L"LATE"}});
+    EXPECT_FALSE(arrivals.Ready(kLabelReadLimitMs * 2));
+    // Arriving again, it is read again.
+    EXPECT_TRUE(arrivals.Arrive(g, kLabelReadLimitMs * 2));
+    EXPECT_EQ(arrivals.StartReading(kLabelReadLimitMs * 2), g);
 }
 
 }  // namespace
