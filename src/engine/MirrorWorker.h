@@ -8,6 +8,7 @@
 #include "engine/ErrorPolicy.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
+#include "engine/FolderPlan.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -103,6 +104,10 @@ private:
     // says so in its row.
     bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
                           unsigned replacedId = 0);
+    // Carries out the copy pass's decision on a master file; whether the
+    // folder changed. backup: the backup's entry, where it was read.
+    bool CarryOutFile(const FileDecision& decision, const FindEntry& entry, const std::wstring& rel,
+                      const FindEntry* backup, unsigned replacedId);
     // Whether the folder changed; kept tells that the file stays.
     // counterpart: the master's entry it was backed up from, as far as known.
     bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "engine/FaultSeam.h"
+#include "engine/FolderPlan.h"
 #include "engine/MirrorWorker.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
@@ -16,8 +17,6 @@
 namespace tandrel {
 
 namespace {
-
-enum class Comparison { Same, MasterNewer, BackupNewer, SameTimeDifferentSize, BackupTimeInvalid };
 
 std::optional<FILETIME> ShownTime(const FindEntry* entry) {
     if (!entry || !TimesValid(*entry)) return std::nullopt;
@@ -50,10 +49,6 @@ bool LinkOnDisk(const std::wstring& path) {
     if (!heldBy.empty()) return false;
     const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool IsTarget(FilterOutcome outcome) {
-    return outcome == FilterOutcome::Target || outcome == FilterOutcome::NoDecision;
 }
 
 }  // namespace
@@ -564,93 +559,84 @@ bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& 
     const std::wstring rel = relative + entry.name;
     policy_.SetStatus(statusBackup_, rel);
     PublishProgress();
-    if (!IsTarget(filters_.FileOutcome(rel))) return false;
+    const FilterOutcome outcome = filters_.FileOutcome(rel);
+    FileDecision decision = DecideMasterFile(entry, outcome, Counterpart::Unknown, nullptr, work);
+    if (decision.skip == SkipReason::NotTarget) return false;
     ++examined_;
-
-    const std::optional<std::int64_t> masterSeconds = FileTimeSeconds(entry.write);
-    if (!masterSeconds) {
-        RaiseTimeError(masterRoot_ + rel, IDS_TIME_INVALID);
-        return false;
-    }
-    if (SkipsForDate(work, *masterSeconds)) return false;
+    if (decision.action != FileAction::Check) return CarryOutFile(decision, entry, rel, nullptr, replacedId);
 
     const KnownEntry known = Lookup(other, entry.name);
     const std::wstring backupPath = backupRoot_ + rel;
     const int state = ops_.CheckFile(backupPath, known);
-    if (state == FileCheckError) return false;
-    if (state == FileIsFolder) {
-        Defer(entry, relative);
-        return false;
-    }
-    const std::optional<FILETIME> masterTime = ShownTime(&entry);
-    const bool tooLarge = SkipsForSize(work, entry.size);
-
-    if (state == FileMissing) {
-        if (tooLarge) {
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
-            return false;
-        }
-        policy_.Report(LoadText(IDS_ROW_CREATE), replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
-                       RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterRoot_ + rel, backupPath, true, &entry)) Copied(work.status.created, entry.size);
-        return true;
-    }
-
     // The listing's entry, or one read on its own where there was none.
     std::optional<FindEntry> read;
-    if (!(known && *known)) read = ReadEntry(backupPath);
-    const FindEntry* backup = known && *known ? *known : read ? &*read : nullptr;
-    const std::optional<FILETIME> backupTime = ShownTime(backup);
-    if (tooLarge) {
-        policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        return false;
+    const FindEntry* backup = nullptr;
+    Counterpart counterpart = Counterpart::Unreadable;
+    if (state == FileMissing) {
+        counterpart = Counterpart::Missing;
+    } else if (state == FileIsFolder) {
+        counterpart = Counterpart::Folder;
+    } else if (state == FileExists) {
+        counterpart = Counterpart::File;
+        if (!(known && *known)) read = ReadEntry(backupPath);
+        backup = known && *known ? *known : read ? &*read : nullptr;
     }
+    decision = DecideMasterFile(entry, outcome, counterpart, backup, work);
+    return CarryOutFile(decision, entry, rel, backup, replacedId);
+}
 
-    Comparison comparison = Comparison::BackupTimeInvalid;
-    const std::optional<std::int64_t> backupSeconds = backup ? FileTimeSeconds(backup->write) : std::nullopt;
-    if (backupSeconds) {
-        const std::int64_t difference = *masterSeconds - *backupSeconds;
-        const bool differ = work.NtfsToFat ? std::llabs(difference) > work.LeaveTime : difference != 0;
-        if (differ) {
-            comparison = difference > 0 ? Comparison::MasterNewer : Comparison::BackupNewer;
-        } else {
-            comparison = entry.size == backup->size ? Comparison::Same : Comparison::SameTimeDifferentSize;
-        }
-    }
+bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& entry, const std::wstring& rel,
+                                const FindEntry* backup, unsigned replacedId) {
+    FolderSetting& work = *current_;
+    const std::wstring backupPath = backupRoot_ + rel;
+    const std::optional<FILETIME> masterTime = ShownTime(&entry);
+    const std::optional<FILETIME> backupTime = ShownTime(backup);
     const auto caseRename = [&] {
         return CaseRename(FolderOf(backupPath), backup ? backup->name : entry.name, entry.name, entry.size);
     };
-    bool copy = false;
-    switch (comparison) {
-        case Comparison::MasterNewer:
-        case Comparison::SameTimeDifferentSize:
-            copy = true;
+    switch (decision.action) {
+        case FileAction::Check:
+        case FileAction::None:
+        case FileAction::Delete:
+            return false;
+        case FileAction::Replace:
+            Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
+            return false;
+        case FileAction::Create:
+            policy_.Report(LoadText(IDS_ROW_CREATE),
+                           replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
+                           RowToList | RowToLog, masterTime, std::nullopt, entry.size);
+            if (ops_.Copy(masterRoot_ + rel, backupPath, true, &entry)) Copied(work.status.created, entry.size);
+            return true;
+        case FileAction::CaseRename:
+            caseRename();
+            return true;
+        case FileAction::Update:
+            policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+            if (ops_.Copy(masterRoot_ + rel, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
+            if (decision.renameCase) caseRename();
+            return true;
+        case FileAction::Skip:
             break;
-        case Comparison::Same:
-            if (work.OverwriteAlways) {
-                copy = true;
-                break;
-            }
-            return work.RenameCapital && caseRename();
-        case Comparison::BackupNewer:
-            if (work.Overwrite) {
-                copy = true;
-                break;
-            }
-            if (work.RenameCapital && caseRename()) return true;
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+    }
+    switch (decision.skip) {
+        case SkipReason::MasterTimeInvalid:
+            RaiseTimeError(masterRoot_ + rel, IDS_TIME_INVALID);
             return false;
-        case Comparison::BackupTimeInvalid:
+        case SkipReason::BackupTimeInvalid:
             RaiseTimeError(backupPath, IDS_BACKUP_TIME_INVALID);
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+            break;
+        case SkipReason::TooLargeNew:
+            policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
+            return false;
+        case SkipReason::TooLarge:
+        case SkipReason::BackupNewer:
+            break;
+        default:
             return false;
     }
-    if (copy) {
-        policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        if (ops_.Copy(masterRoot_ + rel, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
-        if (work.RenameCapital) caseRename();
-    }
-    return true;
+    policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+    return false;
 }
 
 bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,
@@ -661,17 +647,16 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
-
-    bool remove = false;
-    if (removalDepth_ > 0) {
-        remove = IsTarget(outcome) || (outcome == FilterOutcome::Excluded && work.DeleteIgnoreTarget);
-    } else if (IsTarget(outcome)) {
+    FileDecision decision = DecideBackupFile(outcome, removalDepth_ > 0, Counterpart::Unknown, work);
+    if (decision.action == FileAction::Check) {
         const int state = ops_.CheckFile(masterRoot_ + rel, counterpart);
-        remove = state == FileMissing || state == FileIsFolder;
-    } else {
-        remove = work.DeleteIgnoreTarget;
+        const Counterpart master = state == FileMissing    ? Counterpart::Missing
+                                   : state == FileIsFolder ? Counterpart::Folder
+                                   : state == FileExists   ? Counterpart::File
+                                                           : Counterpart::Unreadable;
+        decision = DecideBackupFile(outcome, false, master, work);
     }
-    if (!remove) {
+    if (decision.action != FileAction::Delete) {
         kept = true;
         return false;
     }
