@@ -7,6 +7,7 @@
 namespace tandrel {
 
 struct FindEntry;
+struct Operation;
 
 // The places where tests stage a failing disk: a folder listing, a copy (its
 // data is written, then it fails), the rename that puts a copy in place, an
@@ -43,6 +44,9 @@ public:
         (void)path;
         return {};
     }
+    // Each change on disk a run made, in order, once it succeeded; in a
+    // test run each one it reported instead.
+    virtual void Carried(const Operation& operation) { (void)operation; }
 };
 
 // Installs the seam for the whole process; null removes it.
@@ -54,6 +58,7 @@ FaultSeam* CurrentFaultSeam();
 DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path);
 void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries);
 std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path);
+void CallSeamCarried(FaultSeam& seam, const Operation& operation);
 
 inline DWORD InjectedFault(FaultPoint point, const std::wstring& path) {
     FaultSeam* seam = CurrentFaultSeam();

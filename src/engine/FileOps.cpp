@@ -119,7 +119,7 @@ int SendToRecycleBin(const std::wstring& paths) {
     return result;
 }
 
-FileOps::FileOps(ErrorPolicy& policy, bool testRun) : policy_(policy), testRun_(testRun) {}
+FileOps::FileOps(ErrorPolicy& policy) : policy_(policy) {}
 
 bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned captionId) {
     return Fail(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
@@ -343,7 +343,6 @@ bool FileOps::CopyProblem(const std::wstring& source, const std::wstring& destin
 
 bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing,
                    const FindEntry* listed) {
-    if (testRun_) return true;
     bool copiedAgain = false;
     for (;;) {
         // The data goes to a partial copy beside the destination and takes
@@ -389,7 +388,6 @@ bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, 
 }
 
 void FileOps::RemovePartial(const std::wstring& path) {
-    if (testRun_) return;
     ClearAttributes(path);
     DeleteFileW(LongPath(path).c_str());
 }
@@ -399,14 +397,9 @@ bool FileOps::Delete(const std::wstring& path, const Removal& removal) {
 }
 
 bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& removal) {
-    // The shell would take another entry, or refuse the whole batch.
-    if (toRecycleBin_ && !ShellAddressable(path)) return RefuseRecycling(path, folder);
+    if (!MayRemove(path, folder)) return false;
     if (recycling_) return AddToRecycleBin(path, removal);
     if (removal.report) removal.report();
-    if (testRun_) {
-        if (removal.gone) removal.gone();
-        return true;
-    }
     for (;;) {
         const std::wstring target = LongPath(path);
         const DWORD attributes = ClearAttributes(path);
@@ -424,6 +417,11 @@ bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& 
             return false;
         }
     }
+}
+
+bool FileOps::MayRemove(const std::wstring& path, bool folder) {
+    // The shell would take another entry, or refuse the whole batch.
+    return !toRecycleBin_ || ShellAddressable(path) || RefuseRecycling(path, folder);
 }
 
 bool FileOps::RefuseRecycling(const std::wstring& path, bool folder) {
@@ -472,7 +470,6 @@ bool NetworkFailure(DWORD error) {
 }
 
 bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName) {
-    if (testRun_) return true;
     const std::wstring from = folder + oldName, to = folder + newName;
     for (;;) {
         DWORD error = 0;
@@ -500,7 +497,6 @@ bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, co
 }
 
 bool FileOps::CreateFolder(const std::wstring& path) {
-    if (testRun_) return true;
     std::wstring target = path;
     while (target.size() > 3 && target.back() == L'\\') target.pop_back();
     if (target.size() <= 3) {
@@ -550,7 +546,6 @@ bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept, const Remov
 }
 
 bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destination) {
-    if (testRun_) return true;
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -643,9 +638,7 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
     if (deletePass_ || conflictsLater_) return folder ? FolderIsFile : FileIsFolder;
     // The deletion pass of this setting came first: in a test run it would
     // have made room; in an update run what is still there was kept.
-    if (testRun_ && setting_ && setting_->Mirroring && setting_->BackupType == 1) {
-        return folder ? FolderMissing : FileMissing;
-    }
+    if (roomReported_) return folder ? FolderMissing : FileMissing;
     return Conflict(target, folder, checkName);
 }
 
@@ -726,7 +719,7 @@ void FileOps::ReportCheckError(int level, const std::wstring& body, const std::w
 
 void FileOps::BeginRecycling(int capacity, bool wait) {
     toRecycleBin_ = true;
-    recycling_ = !testRun_;
+    recycling_ = true;
     recycleCapacity_ = std::max(1, capacity);
     recycleWait_ = wait;
     recycleBatch_.clear();

@@ -46,11 +46,11 @@ struct Removal {
 using KnownEntry = std::optional<const FindEntry*>;
 
 // Every change a run makes on disk, and every check that decides one, with
-// the error policy around it. In a test run the changing operations succeed
-// at once and touch nothing; the checks run as in an update run.
+// the error policy around it. A test run never reaches the changing ones
+// (the executor reports them instead); its checks run as in an update run.
 class FileOps {
 public:
-    FileOps(ErrorPolicy& policy, bool testRun);
+    explicit FileOps(ErrorPolicy& policy);
     ~FileOps();
     FileOps(const FileOps&) = delete;
     FileOps& operator=(const FileOps&) = delete;
@@ -69,6 +69,9 @@ public:
     // the backup is no conflict yet: the checks say what is there, and the
     // deletion pass may make room.
     void SetConflictsLater(bool later) { conflictsLater_ = later; }
+    // A test run's copy pass after its deletion pass: that pass only said
+    // what it would remove, so an entry of the other kind counts as gone.
+    void SetRoomReported(bool reported) { roomReported_ = reported; }
 
     // Through a partial copy beside the destination and one rename; the
     // destination's old content stays until the new one is complete and
@@ -92,6 +95,9 @@ public:
     // A folder that still holds entries the pass keeps is never handed to
     // the recycle bin, which would take them along.
     bool RemoveFolder(const std::wstring& path, bool holdsKept = false, const Removal& removal = {});
+    // False, with the error said, when the entry cannot go where the
+    // setting sends it (a path the recycle bin's shell would misread).
+    bool MayRemove(const std::wstring& path, bool folder);
     // Creation, last-access and last-write time; no question on failure.
     bool CopyTimes(const std::wstring& source, const std::wstring& destination);
 
@@ -151,12 +157,12 @@ private:
     bool Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
 
     ErrorPolicy& policy_;
-    const bool testRun_;
     const FolderSetting* setting_ = nullptr;
     bool deletePass_ = false;
     bool conflictsLater_ = false;
-    // The pass's deletions are meant for the recycle bin (test runs too);
-    // recycling_: they are queued for it (update runs).
+    bool roomReported_ = false;
+    // The pass's deletions are meant for the recycle bin; recycling_: they
+    // are queued for it.
     bool toRecycleBin_ = false;
     bool recycling_ = false;
     int recycleCapacity_ = 200;

@@ -52,7 +52,8 @@ MirrorWorker::MirrorWorker(MirrorBatch& batch)
       options_(*batch.options),
       log_(*batch.options, batch.testMode),
       policy_(batch, log_),
-      ops_(policy_, batch.testMode),
+      ops_(policy_),
+      exec_(ops_, batch.testMode),
       statusBackup_(LoadText(IDS_STATUS_BACKUP)),
       statusMirror_(LoadText(IDS_STATUS_MIRROR)) {}
 
@@ -183,6 +184,7 @@ int MirrorWorker::RunSettings(int result) {
         current_ = &work;
         policy_.SetSetting(&work);
         ops_.SetSetting(work);
+        ops_.SetRoomReported(batch_.testMode && work.Mirroring && work.BackupType == 1);
         confirmDelete_ = work.DeleteConf;
 
         if (const LogClearing own = log_.ClearOwnLog(work); own.failure && !batch_.logOffMode) {

@@ -6,6 +6,7 @@
 
 #include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
+#include "engine/Executor.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
 #include "engine/FolderPlan.h"
@@ -171,6 +172,7 @@ private:
     RunLog log_;
     ErrorPolicy policy_;
     FileOps ops_;
+    Executor exec_;
     TargetFilters filters_;
     FolderSetting* current_ = nullptr;
     std::wstring masterRoot_, backupRoot_;

@@ -104,7 +104,7 @@ bool MirrorWorker::RunPasses() {
         completed = (!work.Mirroring || pass(true)) && pass(false);
     }
     if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) ops_.CopyTimes(masterRoot_, backupRoot_);
+        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupRoot_, masterRoot_));
         --changedFolderCount_;
     }
     return completed;
@@ -197,7 +197,9 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
 }
 
 void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
-    for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
+    for (const std::wstring& name : listing.partials()) {
+        exec_.Carry(Operation::On(OperationKind::RemovePartial, folder + name));
+    }
 }
 
 bool MirrorWorker::WalkFolder::Is(const std::optional<FileIdentity>& other) {
@@ -531,7 +533,7 @@ bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstri
     if (onDisk.size() != masterName.size() || onDisk == masterName) return false;
     const std::wstring relative = (backupFolder + masterName).substr(backupRoot_.size());
     policy_.Report(LoadText(IDS_ROW_RENAME), relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
-    if (ops_.Rename(backupFolder, onDisk, masterName)) {
+    if (exec_.Carry(Operation::Rename(backupFolder, onDisk, masterName))) {
         Bump(current_->status.renamed);
         if (renamed) *renamed = !batch_.testMode;
     }
@@ -606,14 +608,18 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             policy_.Report(LoadText(IDS_ROW_CREATE),
                            replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                            RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-            if (ops_.Copy(masterRoot_ + rel, backupPath, true, &entry)) Copied(work.status.created, entry.size);
+            if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry))) {
+                Copied(work.status.created, entry.size);
+            }
             return true;
         case FileAction::CaseRename:
             caseRename();
             return true;
         case FileAction::Update:
             policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-            if (ops_.Copy(masterRoot_ + rel, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
+            if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, false, &entry))) {
+                Copied(work.status.updated, entry.size);
+            }
             if (decision.renameCase) caseRename();
             return true;
         case FileAction::Skip:
@@ -688,7 +694,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     FolderSetting* setting = &work;
     const std::uint64_t size = entry.size;
     // A deletion that failed or was refused leaves the file, and its folder.
-    if (!ops_.Delete(backupPath,
+    if (!exec_.Carry(Operation::On(OperationKind::Delete, backupPath),
                      {[this, rel, backupTime, size] {
                           policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime,
                                          size);
@@ -726,7 +732,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
                        replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
         // A folder that could not be made is not walked: its one error
         // stands for everything inside.
-        if (!ops_.CreateFolder(backupPath)) return !batch_.cancelRequested;
+        if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupPath))) return !batch_.cancelRequested;
         created = true;
         ++changedFolderCount_;
     } else if (state == FolderExists) {
@@ -765,7 +771,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     if (created) --removalDepth_;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) ops_.CopyTimes(masterPath, backupPath);
+        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
         --changedFolderCount_;
     }
     return true;
@@ -806,8 +812,8 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     bool removed = false;
     if (ok && removalDepth_ > 0) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
-        removed = ops_.RemoveFolder(
-            backupPath, keptInside,
+        removed = exec_.Carry(
+            Operation::RemoveFolder(backupPath, keptInside),
             {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); },
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
