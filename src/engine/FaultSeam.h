@@ -17,8 +17,10 @@ struct Operation;
 // checked (path: the partial file). Flush: a copy's data written through
 // to the disk before it replaces an old copy or is verified (path: the
 // partial file). Query: each question of a listing read through the
-// folder's handle (path: the folder).
-enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written, Flush, Query };
+// folder's handle (path: the folder). Create, Rename and Recycle: before
+// each attempt to make a folder, to rename an entry (path: its old name) and
+// to hand a batch to the recycle bin (path: the entry that filled it).
+enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written, Flush, Query, Create, Rename, Recycle };
 
 // Replaced by tests; the product installs none, so each operation pays one
 // pointer test.

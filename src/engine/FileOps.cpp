@@ -121,17 +121,30 @@ int SendToRecycleBin(const std::wstring& paths) {
 
 FileOps::FileOps(ErrorPolicy& policy) : policy_(policy) {}
 
-bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned captionId) {
-    return Fail(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
-}
-
-bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
+ErrorCall FileOps::Question(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
     ErrorCall call;
     call.level = level;
     call.body = body;
     call.detail = detail;
     call.title = LoadText(captionId);
-    return policy_.RaiseFailure(call);
+    return call;
+}
+
+ErrorCall FileOps::Question(int level, const std::wstring& body, DWORD error, unsigned captionId) {
+    return Question(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
+}
+
+bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
+    return policy_.RaiseFailure(Question(level, body, detail, captionId));
+}
+
+bool FileOps::Retrying(std::optional<FaultPoint> point, const std::wstring& path,
+                       const std::function<Attempt(DWORD fault)>& attempt) {
+    for (;;) {
+        const Attempt outcome = attempt(point ? InjectedFault(*point, path) : 0);
+        if (outcome.result == Attempt::Result::Done) return true;
+        if (outcome.result == Attempt::Result::Stopped || !policy_.RaiseFailure(outcome.question)) return false;
+    }
 }
 
 namespace {
@@ -331,60 +344,60 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
     return false;
 }
 
-bool FileOps::CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
-                          unsigned titleId) {
+ErrorCall FileOps::CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
+                               unsigned titleId) {
     ErrorCall call;
     call.level = LevelError;
     call.body = Format(LoadText(textId).c_str(), source.c_str(), destination.c_str());
     call.detail = source;
     call.title = LoadText(titleId);
-    return policy_.RaiseFailure(call);
+    return call;
 }
 
 bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing,
                    const FindEntry* listed) {
     bool copiedAgain = false;
-    for (;;) {
+    return Retrying(std::nullopt, destination, [&](DWORD) {
         // The data goes to a partial copy beside the destination and takes
         // its place in one rename: the backup file is the old one or the new
         // one, whenever the copy stops.
-        std::wstring partial, reason;
-        DWORD error = 0;
-        std::uint64_t copied = 0;
-        const bool verified = setting_ && setting_->Verify;
-        const CopyResult result =
-            CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
-        if (result == CopyResult::Done &&
-            PutInPlace(partial, destination, destinationMissing, verified, error, reason)) {
+        for (;;) {
+            std::wstring partial, reason;
+            DWORD error = 0;
+            std::uint64_t copied = 0;
+            const bool verified = setting_ && setting_->Verify;
+            const CopyResult result =
+                CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
+            if (result == CopyResult::Done &&
+                PutInPlace(partial, destination, destinationMissing, verified, error, reason)) {
+                if (progress_) progress_->Copying(0);
+                copiedBytes_ += copied;
+                return Attempt::Done();
+            }
+            if (!partial.empty()) RemovePartial(partial);
             if (progress_) progress_->Copying(0);
-            copiedBytes_ += copied;
-            return true;
+            switch (result) {
+                case CopyResult::Cancelled:
+                    return Attempt::Stopped();
+                case CopyResult::Changed:
+                    if (!copiedAgain) {
+                        copiedAgain = true;
+                        continue;
+                    }
+                    return Attempt::Failed(CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED));
+                case CopyResult::Mismatch:
+                    return Attempt::Failed(CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED));
+                default:
+                    break;
+            }
+            ErrorCall call;
+            call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
+                               (reason.empty() ? SystemErrorText(error) : reason).c_str());
+            call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
+            call.title = LoadText(IDS_COPY_FAILED);
+            return Attempt::Failed(call);
         }
-        if (!partial.empty()) RemovePartial(partial);
-        if (progress_) progress_->Copying(0);
-        switch (result) {
-            case CopyResult::Cancelled:
-                return false;
-            case CopyResult::Changed:
-                if (!copiedAgain) {
-                    copiedAgain = true;
-                    continue;
-                }
-                if (!CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED)) return false;
-                continue;
-            case CopyResult::Mismatch:
-                if (!CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED)) return false;
-                continue;
-            default:
-                break;
-        }
-        ErrorCall call;
-        call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
-                           (reason.empty() ? SystemErrorText(error) : reason).c_str());
-        call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
-        call.title = LoadText(IDS_COPY_FAILED);
-        if (!policy_.RaiseFailure(call)) return false;
-    }
+    });
 }
 
 void FileOps::RemovePartial(const std::wstring& path) {
@@ -400,23 +413,21 @@ bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& 
     if (!MayRemove(path, folder)) return false;
     if (recycling_) return AddToRecycleBin(path, removal);
     if (removal.report) removal.report();
-    for (;;) {
+    return Retrying(FaultPoint::Delete, path, [&](DWORD error) {
         const std::wstring target = LongPath(path);
         const DWORD attributes = ClearAttributes(path);
-        DWORD error = InjectedFault(FaultPoint::Delete, path);
         if (!error) {
             if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) {
                 if (removal.gone) removal.gone();
-                return true;
+                return Attempt::Done();
             }
             error = GetLastError();
         }
         // The entry stays, as it was.
         RestoreAttributes(path, attributes);
-        if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
-            return false;
-        }
-    }
+        return Attempt::Failed(
+            Question(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED));
+    });
 }
 
 bool FileOps::MayRemove(const std::wstring& path, bool folder) {
@@ -471,36 +482,37 @@ bool NetworkFailure(DWORD error) {
 
 bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName) {
     const std::wstring from = folder + oldName, to = folder + newName;
-    for (;;) {
-        DWORD error = 0;
-        if (EqualsNoCase(oldName, newName)) {
+    return Retrying(FaultPoint::Rename, from, [&](DWORD error) {
+        if (error) {
+        } else if (EqualsNoCase(oldName, newName)) {
             std::wstring middle;
             for (unsigned n = GetTickCount();; ++n) {
                 middle = folder + newName + Format(L".~%08x", n);
                 if (GetFileAttributesW(LongPath(middle).c_str()) == INVALID_FILE_ATTRIBUTES) break;
             }
             if (MoveFileW(LongPath(from).c_str(), LongPath(middle).c_str())) {
-                if (MoveFileW(LongPath(middle).c_str(), LongPath(to).c_str())) return true;
+                if (MoveFileW(LongPath(middle).c_str(), LongPath(to).c_str())) return Attempt::Done();
                 error = GetLastError();
                 MoveFileW(LongPath(middle).c_str(), LongPath(from).c_str());
             } else {
                 error = GetLastError();
             }
         } else {
-            if (MoveFileW(LongPath(from).c_str(), LongPath(to).c_str())) return true;
+            if (MoveFileW(LongPath(from).c_str(), LongPath(to).c_str())) return Attempt::Done();
             error = GetLastError();
         }
         const std::wstring body = Format(LoadText(IDS_RENAME_FAILED_BODY).c_str(), from.c_str(), to.c_str(),
                                          SystemErrorText(error).c_str());
-        if (!Fail(LevelError, body, error, IDS_RENAME_FAILED)) return false;
-    }
+        return Attempt::Failed(Question(LevelError, body, error, IDS_RENAME_FAILED));
+    });
 }
 
 bool FileOps::CreateFolder(const std::wstring& path) {
     std::wstring target = path;
     while (target.size() > 3 && target.back() == L'\\') target.pop_back();
     if (target.size() <= 3) {
-        while (Fail(LevelError, PathAndText(target, ERROR_INVALID_NAME), ERROR_INVALID_NAME, IDS_MKDIR_FAILED)) {
+        while (policy_.RaiseFailure(
+            Question(LevelError, PathAndText(target, ERROR_INVALID_NAME), ERROR_INVALID_NAME, IDS_MKDIR_FAILED))) {
         }
         return false;
     }
@@ -513,12 +525,13 @@ bool FileOps::CreateFolder(const std::wstring& path) {
     for (;;) {
         const size_t end = std::min(target.find(L'\\', pos), target.size());
         const std::wstring component = target.substr(0, end);
-        while (!isFolder(component)) {
-            DWORD error = 0;
-            if (CreateNewFolder(component, error)) break;
+        const bool made = Retrying(FaultPoint::Create, component, [&](DWORD error) {
+            if (!error) {
+                if (isFolder(component) || CreateNewFolder(component, error)) return Attempt::Done();
+            }
             std::wstring reason = WithoutFinalBreak(SystemErrorText(error));
             if (error == ERROR_ALREADY_EXISTS) {
-                if (isFolder(component)) break;
+                if (isFolder(component)) return Attempt::Done();
                 // Never entered as this folder: the walk would write into
                 // the other entry.
                 DWORD lookError = 0;
@@ -526,11 +539,11 @@ bool FileOps::CreateFolder(const std::wstring& path) {
                 ReadNamedEntry(component, lookError, &heldBy);
                 if (!heldBy.empty()) reason = Format(LoadText(IDS_SHORT_NAME_HELD).c_str(), heldBy.c_str());
             }
-            if (!Fail(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), component.c_str(), reason.c_str()), reason,
-                      IDS_MKDIR_FAILED)) {
-                return false;
-            }
-        }
+            return Attempt::Failed(Question(
+                LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), component.c_str(), reason.c_str()), reason,
+                IDS_MKDIR_FAILED));
+        });
+        if (!made) return false;
         if (end >= target.size()) return true;
         pos = end + 1;
     }
@@ -741,7 +754,7 @@ bool FileOps::AddToRecycleBin(const std::wstring& path, const Removal& removal) 
 
 bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
     if (recycleBatch_.empty()) return true;
-    for (;;) {
+    const bool sent = Retrying(FaultPoint::Recycle, filledBy, [&](DWORD fault) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR),
                           Format(LoadText(IDS_STATUS_RECYCLING).c_str(), static_cast<int>(recycleBatch_.size())));
         std::wstring list;
@@ -753,32 +766,29 @@ bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
             list += L'\0';
         }
         list += L'\0';
-        const int result = sender_(list);
+        const int result = fault ? static_cast<int>(fault) : sender_(list);
         // What the recycle bin did not take keeps its flags.
         if (result != 0) {
             for (size_t i = 0; i < recycleBatch_.size(); ++i) RestoreAttributes(recycleBatch_[i].path, attributes[i]);
+            const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),
+                                             SystemErrorText(static_cast<DWORD>(result)).c_str());
+            return Attempt::Failed(Question(LevelSkipped, body, static_cast<DWORD>(result), IDS_RECYCLE_FAILED));
         }
-        if (result == 0) {
-            if (recycleWait_) {
-                SHQUERYRBINFO info{sizeof info, 0, 0};
-                SHQueryRecycleBinW(PathRoot(recycleBatch_.back().path).c_str(), &info);
-            }
-            // Only now have the entries left the disk: their rows and counts.
-            std::vector<Queued> sent;
-            sent.swap(recycleBatch_);
-            for (const Queued& entry : sent) {
-                if (entry.removal.report) entry.removal.report();
-                if (entry.removal.gone) entry.removal.gone();
-            }
-            return true;
+        if (recycleWait_) {
+            SHQUERYRBINFO info{sizeof info, 0, 0};
+            SHQueryRecycleBinW(PathRoot(recycleBatch_.back().path).c_str(), &info);
         }
-        const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),
-                                         SystemErrorText(static_cast<DWORD>(result)).c_str());
-        if (!Fail(LevelSkipped, body, static_cast<DWORD>(result), IDS_RECYCLE_FAILED)) {
-            recycleBatch_.clear();
-            return false;
+        // Only now have the entries left the disk: their rows and counts.
+        std::vector<Queued> gone;
+        gone.swap(recycleBatch_);
+        for (const Queued& entry : gone) {
+            if (entry.removal.report) entry.removal.report();
+            if (entry.removal.gone) entry.removal.gone();
         }
-    }
+        return Attempt::Done();
+    });
+    if (!sent) recycleBatch_.clear();
+    return sent;
 }
 
 }  // namespace tandrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ErrorPolicy.h"
+#include "engine/FaultSeam.h"
 #include "engine/FolderListing.h"
 #include "engine/RunProgress.h"
 
@@ -145,7 +146,8 @@ private:
     // reason: the row's text where the system's error would not say why.
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
                     DWORD& error, std::wstring& reason);
-    bool CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId, unsigned titleId);
+    static ErrorCall CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
+                                 unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
     void NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
@@ -153,8 +155,24 @@ private:
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
-    bool Fail(int level, const std::wstring& body, DWORD error, unsigned captionId);
+    static ErrorCall Question(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
+    static ErrorCall Question(int level, const std::wstring& body, DWORD error, unsigned captionId);
     bool Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
+    // What one attempt of an operation came to; a failure carries its
+    // question, a stop (中止 during a copy) ends the operation quietly.
+    struct Attempt {
+        enum class Result { Done, Failed, Stopped } result = Result::Done;
+        ErrorCall question;
+        static Attempt Done() { return {}; }
+        static Attempt Stopped() { return {Result::Stopped, {}}; }
+        static Attempt Failed(ErrorCall question) { return {Result::Failed, std::move(question)}; }
+    };
+    // Every changing operation tries again through here for as long as the
+    // error policy's answer to its failure is Retry: the fault a test stages
+    // at point comes before each attempt (0 without one; a copy stages its
+    // own at the steps they stand for).
+    bool Retrying(std::optional<FaultPoint> point, const std::wstring& path,
+                  const std::function<Attempt(DWORD fault)>& attempt);
 
     ErrorPolicy& policy_;
     const FolderSetting* setting_ = nullptr;

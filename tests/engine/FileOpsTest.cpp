@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/Executor.h"
 #include "engine/FileOps.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
+#include "platform/Strings.h"
 #include "RecordingHost.h"
+#include "StagedFaults.h"
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -14,6 +17,7 @@ namespace {
 
 using test::FileExists;
 using test::RecordingHost;
+using test::StagedFaults;
 using test::TempDir;
 
 // A batch, its host and log, and the policy and operations of one setting.
@@ -80,6 +84,69 @@ TEST(FileOpsTest, FailuresAskCountLogAndCanBeSuppressed) {
     size_t blocks = 0;
     for (size_t at = 0; (at = log.find(test::Utf8(L"以下のエラーを無視しました。"), at)) != std::string::npos; ++at) ++blocks;
     EXPECT_EQ(blocks, 3u);
+}
+
+// Every change on disk asks the same way when it fails: Retry tries it
+// again, Ignore leaves the disk as it was and counts one error.
+TEST(FileOpsTest, EveryChangeIsTriedAgainOnRetryAndLeftOnIgnore) {
+    TempDir temp;
+    ASSERT_TRUE(test::WriteBytes(temp / L"Name.txt", "n"));
+    ASSERT_TRUE(test::WriteBytes(temp / L"gone.txt", "g"));
+    ASSERT_TRUE(test::WriteBytes(temp / L"binned.txt", "b"));
+    const struct {
+        FaultPoint point;
+        std::wstring path;
+        std::function<bool(Rig&)> change;
+        std::function<bool()> done;
+    } changes[] = {
+        {FaultPoint::Create, temp / L"new", [&](Rig& rig) { return rig.ops.CreateFolder(temp / L"new"); },
+         [&] { return FileExists(temp / L"new"); }},
+        {FaultPoint::Rename, temp / L"Name.txt",
+         [&](Rig& rig) { return rig.ops.Rename(temp.Path() + L"\\", L"Name.txt", L"name.txt"); },
+         [&] {
+             WIN32_FIND_DATAW data;
+             HANDLE find = FindFirstFileW((temp / L"name.txt").c_str(), &data);
+             if (find == INVALID_HANDLE_VALUE) return false;
+             FindClose(find);
+             return std::wstring(data.cFileName) == L"name.txt";
+         }},
+        {FaultPoint::Delete, temp / L"gone.txt", [&](Rig& rig) { return rig.ops.Delete(temp / L"gone.txt"); },
+         [&] { return !FileExists(temp / L"gone.txt"); }},
+        {FaultPoint::Recycle, temp / L"binned.txt",
+         [&](Rig& rig) {
+             rig.ops.SetRecycleSender([&](const std::wstring&) {
+                 return DeleteFileW((temp / L"binned.txt").c_str()) ? 0 : 1;
+             });
+             rig.ops.BeginRecycling(1, false);
+             return rig.ops.Delete(temp / L"binned.txt") && rig.ops.EndRecycling();
+         },
+         [&] { return !FileExists(temp / L"binned.txt"); }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(test::Utf8(change.path));
+        StagedFaults faults;
+        faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
+            return point == change.point && EqualsNoCase(path, change.path) ? ERROR_SHARING_VIOLATION : 0;
+        };
+        {
+            Rig rig;
+            rig.host.answers = {IDIGNORE};
+            change.change(rig);
+            EXPECT_FALSE(change.done());
+            EXPECT_EQ(rig.setting.Errors, 1);
+            EXPECT_EQ(rig.host.boxes.size(), 1u);
+        }
+        Rig rig;
+        rig.host.answers = {IDRETRY};
+        const auto once = faults.fail;
+        faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
+            return seen <= 2 ? once(point, path, seen) : 0;
+        };
+        EXPECT_TRUE(change.change(rig));
+        EXPECT_TRUE(change.done());
+        EXPECT_EQ(rig.setting.Errors, 0);
+        EXPECT_EQ(rig.host.boxes.size(), 1u);
+    }
 }
 
 TEST(FileOpsTest, ErrorLeaveIgnoresSilentlyAbortCancelsAndUnattendedRunsAsk) {
