@@ -31,6 +31,10 @@ bool NameAccepted(const std::wstring& name);
 // devices, and refuses a path of MAX_PATH characters or more.
 bool ShellAddressable(const std::wstring& path);
 
+// Whether a test's seam makes the name another entry's short name, which
+// the system refuses to create as taken.
+bool StagedAsTaken(const std::wstring& path);
+
 // A failure that a network share may get over on the next attempt.
 bool NetworkFailure(DWORD error);
 
