@@ -178,10 +178,10 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     const std::optional<FILETIME> backupTime = ShownTime(&entry);
     if (!batch_.testMode && confirmDelete_) {
         EngineHost& host = *batch_.host;
-        host.RunState(8);
+        host.RunState(RunPhase::Stopped);
         host.SetStatus((LoadText(IDS_STATUS_WAITING) + LoadText(IDS_STATUS_MIRROR)).c_str(), rel.c_str());
         const DeleteChoice choice = ConfirmDelete({backupPath, TimeText(entry.write), entry.size});
-        host.RunState(1);
+        host.RunState(RunPhase::Working);
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         switch (choice) {
             case DeleteChoice::Delete:

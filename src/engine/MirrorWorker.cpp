@@ -208,7 +208,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
         return 0;
     }
     setting.Errors = ErrorsRunning;
-    host.SettingRunState(setting, 1);
+    host.SettingRunState(setting, SettingMark::Selected);
     NoteUnsavedSettings();
     setting.Errors = work.Errors = 0;
 
@@ -220,7 +220,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
     const bool dateFolderOk = PlaceDateFolder(setting, work, start);
     log_.WriteHeader(work.Name, ExpandEnvironment(work.Master), ExpandEnvironment(work.Backup));
     policy_.Report(LoadText(batch_.testMode ? IDS_ROW_TEST_START : IDS_ROW_START), header, RowToList);
-    host.RunState(1);
+    host.RunState(RunPhase::Working);
 
     SettingOutcome outcome;
     bool proceed = dateFolderOk;
@@ -237,7 +237,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
     }
     if (proceed) outcome.end = Process(work);
     if (outcome.end == SettingEnd::Aborted) {
-        host.RunState(8);
+        host.RunState(RunPhase::Stopped);
         policy_.Report(LoadText(IDS_ROW_ABORT), L"", RowToList);
         policy_.ShowPlainBox(LoadText(IDS_ABORTED), LoadText(IDS_ABORT_CAPTION), MB_TOPMOST | MB_ICONEXCLAMATION);
         outcome.result = 0;
@@ -245,7 +245,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
         outcome.noErrors = outcome.end == SettingEnd::Completed && work.Errors == 0;
     }
     outcome.afterStop = RunCommand(work, 1, outcome.noErrors, start) == 1;
-    host.RunState(0);
+    host.RunState(RunPhase::CommandsDone);
     outcome.seconds = static_cast<std::int64_t>((GetTickCount64() - startTick) / 1000);
     return EndSetting(setting, work, outcome, start, dashLine);
 }
@@ -296,7 +296,8 @@ int MirrorWorker::EndSetting(FolderSetting& setting, FolderSetting& work, const 
     current_ = nullptr;
     stored_ = nullptr;
     work_.reset();
-    batch_.host->SettingRunState(setting, batch_.autoOnly && !afterStop && result == 1 ? 2 : 1);
+    const bool doneAutomatically = batch_.autoOnly && !afterStop && result == 1;
+    batch_.host->SettingRunState(setting, doneAutomatically ? SettingMark::DoneAutomatically : SettingMark::Selected);
     if (afterStop || result == 0) {
         result = 0;
         policy_.RaiseLevel(LevelNotice);
@@ -321,7 +322,7 @@ void MirrorWorker::SettingBrokeOff() {
             }
             Bump(setting.Errors);
             setting.status.failed = 1;
-            batch_.host->SettingRunState(setting, 1);
+            batch_.host->SettingRunState(setting, SettingMark::Selected);
             policy_.Report(LoadText(IDS_ROW_ABORT), L"", RowToList);
         }
     } catch (...) {
