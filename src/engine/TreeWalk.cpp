@@ -112,45 +112,6 @@ void MirrorWorker::ReportCaseTwin(const std::wstring& relative, const std::wstri
     policy_.AddErrorRow();
 }
 
-void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
-    replacements_.push_back({relative + entry.name, entry, false});
-}
-
-void MirrorWorker::Cleared(const std::wstring& relative) {
-    for (Replacement& replacement : replacements_) {
-        if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
-    }
-}
-
-bool MirrorWorker::PutReplacementsInPlace() {
-    std::vector<Replacement> pending;
-    pending.swap(replacements_);
-    for (const Replacement& replacement : pending) {
-        if (batch_.cancelRequested) return false;
-        const FindEntry& entry = replacement.entry;
-        if (!replacement.cleared) {
-            ops_.ReportConflict(backupRoot_ + replacement.relative, entry.IsFolder());
-            continue;
-        }
-        const std::wstring relative = replacement.relative.substr(0, replacement.relative.size() - entry.name.size());
-        // The deletion pass has just emptied that place.
-        const FolderListing nothing;
-        if (!entry.IsFolder()) {
-            CopyFileDecision(entry, relative, &nothing, IDS_REPLACED_FOLDER);
-            continue;
-        }
-        // The walk goes on from the master folders above, for its loop checks.
-        ancestors_.clear();
-        if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
-        for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
-            const std::wstring path = masterRoot_ + relative.substr(0, end);
-            if (const auto id = FileIdOf(path)) ancestors_.push_back({path, *id, std::nullopt});
-        }
-        if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
-    }
-    return true;
-}
-
 size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
                                const FolderListing* other, size_t from) {
     // The sub-folders the walk will enter, as far as the listings tell, in
@@ -458,13 +419,17 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             bool leave = false;
             const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
             if (leave) continue;
-            const bool gone = !counterpart || counterpart->IsFolder();
-            if (rootNotListed || (gone && work.DeleteIgnoreTarget)) {
-                list = true;
-            } else if (gone || work.DeleteIgnoreTarget) {
-                // Deleted as a target the master lacks, or as a non-target.
-                list = IsTarget(filters_.FileOutcome(relative + entry.name)) == gone;
-            }
+            const Counterpart kind = !counterpart              ? Counterpart::Missing
+                                     : counterpart->IsFolder() ? Counterpart::Folder
+                                                               : Counterpart::File;
+            // The deletion pass's own decision; the filter is asked only
+            // where its answer can change it.
+            const bool gone = kind != Counterpart::File;
+            if (!rootNotListed && !gone && !work.DeleteIgnoreTarget) continue;
+            const FilterOutcome outcome = rootNotListed                          ? FilterOutcome::NotListed
+                                          : gone && work.DeleteIgnoreTarget ? FilterOutcome::Target
+                                                                            : filters_.FileOutcome(relative + entry.name);
+            list = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
             continue;
         }
         if (!work.SubDir) continue;
