@@ -26,10 +26,10 @@ public:
     void SetStatus(const wchar_t*, const wchar_t*) override { ++statuses; }
     void AddReportRow(const ReportRow&) override { ++rows; }
     int MeasureReportText(const std::wstring& text) override { return static_cast<int>(text.size()) * 7; }
-    void SettingRunState(FolderSetting& setting, int state) override {
+    void SettingRunState(FolderSetting& setting, SettingMark state) override {
         setting.runSelection = static_cast<std::uint8_t>(state);
     }
-    void RunState(int) override {}
+    void RunState(RunPhase) override {}
     void EnableClose(bool) override {}
     void ClearReport() override {}
     int ShowMessageBox(const std::wstring&, const std::wstring&, UINT style) override {

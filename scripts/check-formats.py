@@ -21,8 +21,8 @@ root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__)
 # Formats that reach Format() through a parameter: the parameter, and the
 # texts its callers in the same file pass for it.
 INDIRECT = {
-    ("src/engine/FileOps.cpp", "textId"): ["IDS_COPY_CHANGED_BODY", "IDS_VERIFY_BODY"],
-    ("src/engine/TreeWalk.cpp", "replacedId"): ["IDS_REPLACED_FOLDER", "IDS_REPLACED_FILE"],
+    ("src/engine/FileCopy.cpp", "textId"): ["IDS_COPY_CHANGED_BODY", "IDS_VERIFY_BODY"],
+    ("src/engine/EntryActions.cpp", "replacedId"): ["IDS_REPLACED_FOLDER", "IDS_REPLACED_FILE"],
 }
 # Texts whose % codes are not printf's: date and log-name patterns and the
 # tools' command-line placeholders, filled in by code of their own.

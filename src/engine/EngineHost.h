@@ -25,6 +25,18 @@ struct ReportRow {
     std::optional<std::uint64_t> size;
 };
 
+// What the run is doing, for the window's progress pane.
+enum class RunPhase : std::uint8_t {
+    CommandsDone = 0,  // the setting's commands are done
+    Working = 1,
+    Asking = 4,   // a message box opens
+    Stopped = 8,  // aborted, or a deletion waits for confirmation
+};
+
+// A setting's mark in the list while the batch runs: selected (as it starts
+// and ends), or done in a clean run of every automatic setting.
+enum class SettingMark : std::uint8_t { Selected = 1, DoneAutomatically = 2 };
+
 // What the user chose in the delete confirmation dialog.
 enum class DeleteChoice { Delete, DeleteAll, Skip, Abort };
 
@@ -49,12 +61,10 @@ public:
     virtual void AddReportRow(const ReportRow& row) = 0;
     // Width of a text in the report list's font; 0 when it cannot be told.
     virtual int MeasureReportText(const std::wstring& text) = 0;
-    // A setting starts (1) or ends (1, or 2 after a clean all-settings run);
-    // the view stores the value in runSelection and redraws the row.
-    virtual void SettingRunState(FolderSetting& setting, int state) = 0;
-    // Progress: 1 working, 4 a message box opens, 8 aborted or delete
-    // confirmation, 0 the setting's commands are done.
-    virtual void RunState(int state) = 0;
+    // A setting starts or ends; the view stores the mark in runSelection
+    // and redraws the row.
+    virtual void SettingRunState(FolderSetting& setting, SettingMark mark) = 0;
+    virtual void RunState(RunPhase phase) = 0;
     // False greys the Close item of the main window's system menu.
     virtual void EnableClose(bool enable) = 0;
     virtual void ClearReport() = 0;

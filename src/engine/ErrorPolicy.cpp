@@ -48,7 +48,7 @@ int ErrorPolicy::Raise(const ErrorCall& call) {
         if (attended && batch_.host->IsCtrlDown()) AskSuppression();
     }
 
-    batch_.host->RunState(1);
+    batch_.host->RunState(RunPhase::Working);
     batch_.host->SetStatus(statusText_.c_str(), statusDetail_.c_str());
 
     if (call.resolvedByRetry) {
@@ -88,7 +88,7 @@ void ErrorPolicy::AddErrorRow() {
 }
 
 int ErrorPolicy::ShowErrorBox(const std::wstring& body, const std::wstring& caption, UINT style) {
-    batch_.host->RunState(4);
+    batch_.host->RunState(RunPhase::Asking);
     batch_.host->SetStatus((LoadText(IDS_STATUS_WAITING) + statusText_).c_str(), statusDetail_.c_str());
     std::wstring text = WithoutFinalBreak(body);
     if (messagesShown_ > 0) text += LoadText(IDS_SUPPRESS_HINT);

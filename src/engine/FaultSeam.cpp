@@ -26,6 +26,11 @@ std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path) 
     return seam.ShortNameHolder(path);
 }
 
+void CallSeamCarried(FaultSeam& seam, const Operation& operation) {
+    ExclusiveLock one(seamLock);
+    seam.Carried(operation);
+}
+
 void SetFaultSeam(FaultSeam* seam) {
     installed.store(seam);
 }

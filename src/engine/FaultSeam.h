@@ -7,6 +7,7 @@
 namespace tandrel {
 
 struct FindEntry;
+struct Operation;
 
 // The places where tests stage a failing disk: a folder listing, a copy (its
 // data is written, then it fails), the rename that puts a copy in place, an
@@ -16,8 +17,10 @@ struct FindEntry;
 // checked (path: the partial file). Flush: a copy's data written through
 // to the disk before it replaces an old copy or is verified (path: the
 // partial file). Query: each question of a listing read through the
-// folder's handle (path: the folder).
-enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written, Flush, Query };
+// folder's handle (path: the folder). Create, Rename and Recycle: before
+// each attempt to make a folder, to rename an entry (path: its old name) and
+// to hand a batch to the recycle bin (path: the entry that filled it).
+enum class FaultPoint { List, Copy, Replace, Check, Delete, Progress, Written, Flush, Query, Create, Rename, Recycle };
 
 // Replaced by tests; the product installs none, so each operation pays one
 // pointer test.
@@ -43,6 +46,9 @@ public:
         (void)path;
         return {};
     }
+    // Each change on disk a run made, in order, once it succeeded; in a
+    // test run each one it reported instead.
+    virtual void Carried(const Operation& operation) { (void)operation; }
 };
 
 // Installs the seam for the whole process; null removes it.
@@ -54,6 +60,7 @@ FaultSeam* CurrentFaultSeam();
 DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path);
 void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries);
 std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path);
+void CallSeamCarried(FaultSeam& seam, const Operation& operation);
 
 inline DWORD InjectedFault(FaultPoint point, const std::wstring& path) {
     FaultSeam* seam = CurrentFaultSeam();

@@ -40,50 +40,14 @@ void RestoreAttributes(const std::wstring& path, DWORD attributes) {
     SetFileAttributesW(LongPath(path).c_str(), attributes & settable);
 }
 
-// Writes a file's data through to the disk; a read-only file is opened by
-// lifting its flag for the moment. The system's error when that could not
-// be done: the data may still be in the cache only.
-DWORD FlushToDisk(const std::wstring& path) {
-    if (const DWORD fault = InjectedFault(FaultPoint::Flush, path)) return fault;
-    const std::wstring target = LongPath(path);
-    const auto open = [&] {
-        return UniqueHandle(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    };
-    const auto flush = [](const UniqueHandle& data) {
-        return FlushFileBuffers(data.Get()) ? DWORD{0} : GetLastError();
-    };
-    if (UniqueHandle data = open()) return flush(data);
-    const DWORD error = GetLastError();
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return error;
-    SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    DWORD result = error;
-    if (UniqueHandle data = open()) {
-        result = flush(data);
-    } else {
-        result = GetLastError();
-    }
-    SetFileAttributesW(target.c_str(), attributes);
-    return result;
-}
+}  // namespace
 
-// Whether a test's seam makes the name another entry's short name, which
-// the system refuses to create as taken.
 bool StagedAsTaken(const std::wstring& path) {
     const std::wstring resolved = ResolvedByName(path);
     return resolved != path && GetFileAttributesW(LongPath(resolved).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A rename that replaces nothing.
-bool MoveNoReplace(const std::wstring& from, const std::wstring& to, DWORD& error) {
-    if (StagedAsTaken(to)) {
-        error = ERROR_ALREADY_EXISTS;
-        return false;
-    }
-    if (MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), 0)) return true;
-    error = GetLastError();
-    return false;
-}
+namespace {
 
 bool CreateNewFolder(const std::wstring& path, DWORD& error) {
     if (StagedAsTaken(path)) {
@@ -119,277 +83,35 @@ int SendToRecycleBin(const std::wstring& paths) {
     return result;
 }
 
-FileOps::FileOps(ErrorPolicy& policy, bool testRun) : policy_(policy), testRun_(testRun) {}
+FileOps::FileOps(ErrorPolicy& policy) : policy_(policy) {}
 
-bool FileOps::Fail(int level, const std::wstring& body, DWORD error, unsigned captionId) {
-    return Fail(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
-}
-
-bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
+ErrorCall FileOps::Question(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
     ErrorCall call;
     call.level = level;
     call.body = body;
     call.detail = detail;
     call.title = LoadText(captionId);
-    return policy_.RaiseFailure(call);
+    return call;
 }
 
-namespace {
-
-// Verify compares in pieces of this size; a read past the cache takes whole
-// sectors of it.
-constexpr DWORD kVerifyPiece = 1 << 20;
-
-// Size and last-write time: what a copy compares of its source before and
-// after it.
-struct SourceState {
-    std::uint64_t size = 0;
-    FILETIME write{};
-
-    bool operator==(const SourceState& other) const {
-        return size == other.size && CompareFileTime(&write, &other.write) == 0;
-    }
-};
-
-std::optional<SourceState> ReadState(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    return SourceState{(std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, data.ftLastWriteTime};
+ErrorCall FileOps::Question(int level, const std::wstring& body, DWORD error, unsigned captionId) {
+    return Question(level, body, WithoutFinalBreak(SystemErrorText(error)), captionId);
 }
 
-// One read of a piece; a file gives less only at its end. (A second read
-// for the rest would not be sector-aligned where the cache is bypassed.)
-bool ReadPiece(HANDLE file, char* buffer, DWORD wanted, DWORD& got) {
-    got = 0;
-    return ReadFile(file, buffer, wanted, &got, nullptr) != FALSE;
+bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
+    return policy_.RaiseFailure(Question(level, body, detail, captionId));
 }
 
-}  // namespace
-
-// What the system's copy tells its progress routine about one copy.
-struct FileOps::CopyProgress {
-    FileOps& ops;
-    const std::wstring& source;
-    bool reported = false;
-    bool cancelled = false;
-    DWORD fault = 0;
-};
-
-DWORD CALLBACK FileOps::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                                       DWORD, HANDLE, HANDLE, void* data) {
-    auto& copy = *static_cast<CopyProgress*>(data);
-    return copy.ops.Progressed(copy, static_cast<std::uint64_t>(transferred.QuadPart)) ? PROGRESS_CONTINUE
-                                                                                       : PROGRESS_CANCEL;
-}
-
-bool FileOps::Progressed(CopyProgress& copy, std::uint64_t transferred) {
-    copy.reported = true;
-    if (progress_) progress_->Copying(transferred);
-    if ((copy.fault = InjectedFault(FaultPoint::Progress, copy.source))) return false;
-    copy.cancelled = policy_.Cancelled();
-    return !copy.cancelled;
-}
-
-FileOps::~FileOps() {
-    if (buffers_) VirtualFree(buffers_, 0, MEM_RELEASE);
-}
-
-char* FileOps::Buffer(int which) {
-    if (!buffers_) {
-        buffers_ = VirtualAlloc(nullptr, 2 * kVerifyPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        if (!buffers_) throw std::bad_alloc();
-    }
-    return static_cast<char*>(buffers_) + static_cast<size_t>(which) * kVerifyPiece;
-}
-
-FileOps::CopyResult FileOps::Verify(const std::wstring& source, const std::wstring& partial, DWORD& error) {
-    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    UniqueHandle master(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    // Past the cache where the file system allows it, so what is compared
-    // is what reached the disk.
-    const std::wstring path = LongPath(partial);
-    UniqueHandle copy(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!copy) {
-        copy = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    }
-    if (!master || !copy) {
-        error = GetLastError();
-        return CopyResult::Failed;
-    }
-    char* theirs = Buffer(0);
-    char* ours = Buffer(1);
+bool FileOps::Retrying(std::optional<FaultPoint> point, const std::wstring& path,
+                       const std::function<Attempt(DWORD fault)>& attempt) {
     for (;;) {
-        DWORD copied = 0, read = 0;
-        if (!ReadPiece(copy.Get(), ours, kVerifyPiece, copied) || !ReadPiece(master.Get(), theirs, kVerifyPiece, read)) {
-            error = GetLastError();
-            return CopyResult::Failed;
-        }
-        if (copied != read || std::memcmp(ours, theirs, copied) != 0) return CopyResult::Mismatch;
-        if (copied == 0) return CopyResult::Done;
-        if (policy_.Cancelled()) return CopyResult::Cancelled;
-    }
-}
-
-FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination,
-                                           const FindEntry* listed, std::wstring& partial, std::uint64_t& copied,
-                                           DWORD& error) {
-    // What the run decided on: the listing's figures, or the file's own
-    // where there was no listing (a link's listing describes the link).
-    std::optional<SourceState> before;
-    if (listed && !(listed->attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        before = SourceState{listed->size, listed->write};
-    } else {
-        before = ReadState(source);
-    }
-    CopyProgress progress{*this, source};
-    const std::wstring folder = FolderOf(destination);
-    unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
-    for (int attempt = 0;; ++attempt, ++number) {
-        partial = folder + PartialCopyName(number);
-        // The system's copy: data, attributes, last-write time, and on
-        // Windows also the alternate streams, encryption and sparseness;
-        // its progress routine sees each piece and can stop it.
-        if (CopyFileExW(LongPath(source).c_str(), LongPath(partial).c_str(), OnCopyProgress, &progress, nullptr,
-                        COPY_FILE_FAIL_IF_EXISTS)) {
-            break;
-        }
-        error = GetLastError();
-        if (progress.cancelled) return CopyResult::Cancelled;
-        if (progress.fault) error = progress.fault;
-        // Someone else's partial copy under that name: never touched.
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            if (attempt < 63) continue;
-            partial.clear();
-        }
-        // What a failed copy left under its name is removed by the caller.
-        return CopyResult::Failed;
-    }
-    // A copy whose progress the system did not report has its end as its
-    // progress: the bytes are shown and 中止 is heard once per file.
-    const std::optional<SourceState> after = ReadState(source);
-    if (!progress.reported && !Progressed(progress, after ? after->size : 0)) {
-        if (progress.cancelled) return CopyResult::Cancelled;
-        error = progress.fault;
-        return CopyResult::Failed;
-    }
-    if ((error = InjectedFault(FaultPoint::Copy, destination))) return CopyResult::Failed;
-    if ((error = InjectedFault(FaultPoint::Written, partial))) return CopyResult::Failed;
-    if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
-    // A source that a program wrote to while it was read is a mix of two
-    // states; one that differs from what the run decided on was judged by
-    // figures that are no longer true. (Asked after the progress above,
-    // where a test changes the file as a writer would.)
-    const std::optional<SourceState> now = progress.reported ? ReadState(source) : after;
-    if (!before || !now || !(*before == *now)) return CopyResult::Changed;
-    copied = now->size;
-    if (setting_ && setting_->Verify) {
-        if ((error = FlushToDisk(partial))) return CopyResult::Failed;
-        return Verify(source, partial, error);
-    }
-    return CopyResult::Done;
-}
-
-bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
-                         bool flushed, DWORD& error, std::wstring& reason) {
-    if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
-    if (destinationMissing) {
-        // A rename that replaces nothing: no question about an old file.
-        // Should one have come since the check, it fails, and the careful
-        // way below keeps that file's spelling and flushes before replacing.
-        if (MoveNoReplace(partial, destination, error)) return true;
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
-        error = 0;
-    }
-    std::wstring heldBy;
-    DWORD lookError = 0;
-    const std::optional<FindEntry> old = ReadNamedEntry(destination, lookError, &heldBy);
-    if (!heldBy.empty()) {
-        // Another file holds the name as its short name: it is not this
-        // file's old copy, and stays as it is.
-        error = ERROR_FILE_EXISTS;
-        reason = Format(LoadText(IDS_SHORT_NAME_HELD).c_str(), heldBy.c_str());
-        return false;
-    }
-    std::wstring target = destination;
-    const bool replacing = old && !old->IsFolder();
-    // A read-only, hidden or system file refuses to be replaced.
-    constexpr DWORD guarded = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const bool unguard = replacing && (old->attributes & guarded);
-    if (replacing) {
-        // The old copy keeps its spelling (a case rename is a step of its
-        // own), and is given up only for data that has reached the disk.
-        target = FolderOf(destination) + old->name;
-        if (!flushed && (error = FlushToDisk(partial))) return false;
-        if (unguard) SetFileAttributesW(LongPath(target).c_str(), old->attributes & ~guarded);
-    }
-    if (MoveFileExW(LongPath(partial).c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    error = GetLastError();
-    if (unguard) SetFileAttributesW(LongPath(target).c_str(), old->attributes);
-    return false;
-}
-
-bool FileOps::CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
-                          unsigned titleId) {
-    ErrorCall call;
-    call.level = LevelError;
-    call.body = Format(LoadText(textId).c_str(), source.c_str(), destination.c_str());
-    call.detail = source;
-    call.title = LoadText(titleId);
-    return policy_.RaiseFailure(call);
-}
-
-bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing,
-                   const FindEntry* listed) {
-    if (testRun_) return true;
-    bool copiedAgain = false;
-    for (;;) {
-        // The data goes to a partial copy beside the destination and takes
-        // its place in one rename: the backup file is the old one or the new
-        // one, whenever the copy stops.
-        std::wstring partial, reason;
-        DWORD error = 0;
-        std::uint64_t copied = 0;
-        const bool verified = setting_ && setting_->Verify;
-        const CopyResult result =
-            CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
-        if (result == CopyResult::Done &&
-            PutInPlace(partial, destination, destinationMissing, verified, error, reason)) {
-            if (progress_) progress_->Copying(0);
-            copiedBytes_ += copied;
-            return true;
-        }
-        if (!partial.empty()) RemovePartial(partial);
-        if (progress_) progress_->Copying(0);
-        switch (result) {
-            case CopyResult::Cancelled:
-                return false;
-            case CopyResult::Changed:
-                if (!copiedAgain) {
-                    copiedAgain = true;
-                    continue;
-                }
-                if (!CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED)) return false;
-                continue;
-            case CopyResult::Mismatch:
-                if (!CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED)) return false;
-                continue;
-            default:
-                break;
-        }
-        ErrorCall call;
-        call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
-                           (reason.empty() ? SystemErrorText(error) : reason).c_str());
-        call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
-        call.title = LoadText(IDS_COPY_FAILED);
-        if (!policy_.RaiseFailure(call)) return false;
+        const Attempt outcome = attempt(point ? InjectedFault(*point, path) : 0);
+        if (outcome.result == Attempt::Result::Done) return true;
+        if (outcome.result == Attempt::Result::Stopped || !policy_.RaiseFailure(outcome.question)) return false;
     }
 }
 
 void FileOps::RemovePartial(const std::wstring& path) {
-    if (testRun_) return;
     ClearAttributes(path);
     DeleteFileW(LongPath(path).c_str());
 }
@@ -399,31 +121,29 @@ bool FileOps::Delete(const std::wstring& path, const Removal& removal) {
 }
 
 bool FileOps::RemoveEntry(const std::wstring& path, bool folder, const Removal& removal) {
-    // The shell would take another entry, or refuse the whole batch.
-    if (toRecycleBin_ && !ShellAddressable(path)) return RefuseRecycling(path, folder);
+    if (!MayRemove(path, folder)) return false;
     if (recycling_) return AddToRecycleBin(path, removal);
     if (removal.report) removal.report();
-    if (testRun_) {
-        if (removal.gone) removal.gone();
-        return true;
-    }
-    for (;;) {
+    return Retrying(FaultPoint::Delete, path, [&](DWORD error) {
         const std::wstring target = LongPath(path);
         const DWORD attributes = ClearAttributes(path);
-        DWORD error = InjectedFault(FaultPoint::Delete, path);
         if (!error) {
             if (folder ? RemoveDirectoryW(target.c_str()) : DeleteFileW(target.c_str())) {
                 if (removal.gone) removal.gone();
-                return true;
+                return Attempt::Done();
             }
             error = GetLastError();
         }
         // The entry stays, as it was.
         RestoreAttributes(path, attributes);
-        if (!Fail(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED)) {
-            return false;
-        }
-    }
+        return Attempt::Failed(
+            Question(LevelSkipped, PathAndText(path, error), error, folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED));
+    });
+}
+
+bool FileOps::MayRemove(const std::wstring& path, bool folder) {
+    // The shell would take another entry, or refuse the whole batch.
+    return !toRecycleBin_ || ShellAddressable(path) || RefuseRecycling(path, folder);
 }
 
 bool FileOps::RefuseRecycling(const std::wstring& path, bool folder) {
@@ -472,39 +192,38 @@ bool NetworkFailure(DWORD error) {
 }
 
 bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName) {
-    if (testRun_) return true;
     const std::wstring from = folder + oldName, to = folder + newName;
-    for (;;) {
-        DWORD error = 0;
-        if (EqualsNoCase(oldName, newName)) {
+    return Retrying(FaultPoint::Rename, from, [&](DWORD error) {
+        if (error) {
+        } else if (EqualsNoCase(oldName, newName)) {
             std::wstring middle;
             for (unsigned n = GetTickCount();; ++n) {
                 middle = folder + newName + Format(L".~%08x", n);
                 if (GetFileAttributesW(LongPath(middle).c_str()) == INVALID_FILE_ATTRIBUTES) break;
             }
             if (MoveFileW(LongPath(from).c_str(), LongPath(middle).c_str())) {
-                if (MoveFileW(LongPath(middle).c_str(), LongPath(to).c_str())) return true;
+                if (MoveFileW(LongPath(middle).c_str(), LongPath(to).c_str())) return Attempt::Done();
                 error = GetLastError();
                 MoveFileW(LongPath(middle).c_str(), LongPath(from).c_str());
             } else {
                 error = GetLastError();
             }
         } else {
-            if (MoveFileW(LongPath(from).c_str(), LongPath(to).c_str())) return true;
+            if (MoveFileW(LongPath(from).c_str(), LongPath(to).c_str())) return Attempt::Done();
             error = GetLastError();
         }
         const std::wstring body = Format(LoadText(IDS_RENAME_FAILED_BODY).c_str(), from.c_str(), to.c_str(),
                                          SystemErrorText(error).c_str());
-        if (!Fail(LevelError, body, error, IDS_RENAME_FAILED)) return false;
-    }
+        return Attempt::Failed(Question(LevelError, body, error, IDS_RENAME_FAILED));
+    });
 }
 
 bool FileOps::CreateFolder(const std::wstring& path) {
-    if (testRun_) return true;
     std::wstring target = path;
     while (target.size() > 3 && target.back() == L'\\') target.pop_back();
     if (target.size() <= 3) {
-        while (Fail(LevelError, PathAndText(target, ERROR_INVALID_NAME), ERROR_INVALID_NAME, IDS_MKDIR_FAILED)) {
+        while (policy_.RaiseFailure(
+            Question(LevelError, PathAndText(target, ERROR_INVALID_NAME), ERROR_INVALID_NAME, IDS_MKDIR_FAILED))) {
         }
         return false;
     }
@@ -517,12 +236,13 @@ bool FileOps::CreateFolder(const std::wstring& path) {
     for (;;) {
         const size_t end = std::min(target.find(L'\\', pos), target.size());
         const std::wstring component = target.substr(0, end);
-        while (!isFolder(component)) {
-            DWORD error = 0;
-            if (CreateNewFolder(component, error)) break;
+        const bool made = Retrying(FaultPoint::Create, component, [&](DWORD error) {
+            if (!error) {
+                if (isFolder(component) || CreateNewFolder(component, error)) return Attempt::Done();
+            }
             std::wstring reason = WithoutFinalBreak(SystemErrorText(error));
             if (error == ERROR_ALREADY_EXISTS) {
-                if (isFolder(component)) break;
+                if (isFolder(component)) return Attempt::Done();
                 // Never entered as this folder: the walk would write into
                 // the other entry.
                 DWORD lookError = 0;
@@ -530,11 +250,11 @@ bool FileOps::CreateFolder(const std::wstring& path) {
                 ReadNamedEntry(component, lookError, &heldBy);
                 if (!heldBy.empty()) reason = Format(LoadText(IDS_SHORT_NAME_HELD).c_str(), heldBy.c_str());
             }
-            if (!Fail(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), component.c_str(), reason.c_str()), reason,
-                      IDS_MKDIR_FAILED)) {
-                return false;
-            }
-        }
+            return Attempt::Failed(Question(
+                LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), component.c_str(), reason.c_str()), reason,
+                IDS_MKDIR_FAILED));
+        });
+        if (!made) return false;
         if (end >= target.size()) return true;
         pos = end + 1;
     }
@@ -550,7 +270,6 @@ bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept, const Remov
 }
 
 bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destination) {
-    if (testRun_) return true;
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -643,9 +362,7 @@ int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
     if (deletePass_ || conflictsLater_) return folder ? FolderIsFile : FileIsFolder;
     // The deletion pass of this setting came first: in a test run it would
     // have made room; in an update run what is still there was kept.
-    if (testRun_ && setting_ && setting_->Mirroring && setting_->BackupType == 1) {
-        return folder ? FolderMissing : FileMissing;
-    }
+    if (roomReported_) return folder ? FolderMissing : FileMissing;
     return Conflict(target, folder, checkName);
 }
 
@@ -726,7 +443,7 @@ void FileOps::ReportCheckError(int level, const std::wstring& body, const std::w
 
 void FileOps::BeginRecycling(int capacity, bool wait) {
     toRecycleBin_ = true;
-    recycling_ = !testRun_;
+    recycling_ = true;
     recycleCapacity_ = std::max(1, capacity);
     recycleWait_ = wait;
     recycleBatch_.clear();
@@ -748,7 +465,7 @@ bool FileOps::AddToRecycleBin(const std::wstring& path, const Removal& removal) 
 
 bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
     if (recycleBatch_.empty()) return true;
-    for (;;) {
+    const bool sent = Retrying(FaultPoint::Recycle, filledBy, [&](DWORD fault) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR),
                           Format(LoadText(IDS_STATUS_RECYCLING).c_str(), static_cast<int>(recycleBatch_.size())));
         std::wstring list;
@@ -760,32 +477,29 @@ bool FileOps::FlushRecycleBin(const std::wstring& filledBy) {
             list += L'\0';
         }
         list += L'\0';
-        const int result = sender_(list);
+        const int result = fault ? static_cast<int>(fault) : sender_(list);
         // What the recycle bin did not take keeps its flags.
         if (result != 0) {
             for (size_t i = 0; i < recycleBatch_.size(); ++i) RestoreAttributes(recycleBatch_[i].path, attributes[i]);
+            const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),
+                                             SystemErrorText(static_cast<DWORD>(result)).c_str());
+            return Attempt::Failed(Question(LevelSkipped, body, static_cast<DWORD>(result), IDS_RECYCLE_FAILED));
         }
-        if (result == 0) {
-            if (recycleWait_) {
-                SHQUERYRBINFO info{sizeof info, 0, 0};
-                SHQueryRecycleBinW(PathRoot(recycleBatch_.back().path).c_str(), &info);
-            }
-            // Only now have the entries left the disk: their rows and counts.
-            std::vector<Queued> sent;
-            sent.swap(recycleBatch_);
-            for (const Queued& entry : sent) {
-                if (entry.removal.report) entry.removal.report();
-                if (entry.removal.gone) entry.removal.gone();
-            }
-            return true;
+        if (recycleWait_) {
+            SHQUERYRBINFO info{sizeof info, 0, 0};
+            SHQueryRecycleBinW(PathRoot(recycleBatch_.back().path).c_str(), &info);
         }
-        const std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), filledBy.c_str(),
-                                         SystemErrorText(static_cast<DWORD>(result)).c_str());
-        if (!Fail(LevelSkipped, body, static_cast<DWORD>(result), IDS_RECYCLE_FAILED)) {
-            recycleBatch_.clear();
-            return false;
+        // Only now have the entries left the disk: their rows and counts.
+        std::vector<Queued> gone;
+        gone.swap(recycleBatch_);
+        for (const Queued& entry : gone) {
+            if (entry.removal.report) entry.removal.report();
+            if (entry.removal.gone) entry.removal.gone();
         }
-    }
+        return Attempt::Done();
+    });
+    if (!sent) recycleBatch_.clear();
+    return sent;
 }
 
 }  // namespace tandrel

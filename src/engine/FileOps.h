@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ErrorPolicy.h"
+#include "engine/FaultSeam.h"
 #include "engine/FolderListing.h"
 #include "engine/RunProgress.h"
 
@@ -30,6 +31,10 @@ bool NameAccepted(const std::wstring& name);
 // devices, and refuses a path of MAX_PATH characters or more.
 bool ShellAddressable(const std::wstring& path);
 
+// Whether a test's seam makes the name another entry's short name, which
+// the system refuses to create as taken.
+bool StagedAsTaken(const std::wstring& path);
+
 // A failure that a network share may get over on the next attempt.
 bool NetworkFailure(DWORD error);
 
@@ -46,11 +51,11 @@ struct Removal {
 using KnownEntry = std::optional<const FindEntry*>;
 
 // Every change a run makes on disk, and every check that decides one, with
-// the error policy around it. In a test run the changing operations succeed
-// at once and touch nothing; the checks run as in an update run.
+// the error policy around it. A test run never reaches the changing ones
+// (the executor reports them instead); its checks run as in an update run.
 class FileOps {
 public:
-    FileOps(ErrorPolicy& policy, bool testRun);
+    explicit FileOps(ErrorPolicy& policy);
     ~FileOps();
     FileOps(const FileOps&) = delete;
     FileOps& operator=(const FileOps&) = delete;
@@ -69,6 +74,9 @@ public:
     // the backup is no conflict yet: the checks say what is there, and the
     // deletion pass may make room.
     void SetConflictsLater(bool later) { conflictsLater_ = later; }
+    // A test run's copy pass after its deletion pass: that pass only said
+    // what it would remove, so an entry of the other kind counts as gone.
+    void SetRoomReported(bool reported) { roomReported_ = reported; }
 
     // Through a partial copy beside the destination and one rename; the
     // destination's old content stays until the new one is complete and
@@ -92,6 +100,9 @@ public:
     // A folder that still holds entries the pass keeps is never handed to
     // the recycle bin, which would take them along.
     bool RemoveFolder(const std::wstring& path, bool holdsKept = false, const Removal& removal = {});
+    // False, with the error said, when the entry cannot go where the
+    // setting sends it (a path the recycle bin's shell would misread).
+    bool MayRemove(const std::wstring& path, bool folder);
     // Creation, last-access and last-write time; no question on failure.
     bool CopyTimes(const std::wstring& source, const std::wstring& destination);
 
@@ -139,7 +150,8 @@ private:
     // reason: the row's text where the system's error would not say why.
     bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
                     DWORD& error, std::wstring& reason);
-    bool CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId, unsigned titleId);
+    static ErrorCall CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
+                                 unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
     void NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
@@ -147,16 +159,32 @@ private:
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
-    bool Fail(int level, const std::wstring& body, DWORD error, unsigned captionId);
+    static ErrorCall Question(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
+    static ErrorCall Question(int level, const std::wstring& body, DWORD error, unsigned captionId);
     bool Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
+    // What one attempt of an operation came to; a failure carries its
+    // question, a stop (中止 during a copy) ends the operation quietly.
+    struct Attempt {
+        enum class Result { Done, Failed, Stopped } result = Result::Done;
+        ErrorCall question;
+        static Attempt Done() { return {}; }
+        static Attempt Stopped() { return {Result::Stopped, {}}; }
+        static Attempt Failed(ErrorCall question) { return {Result::Failed, std::move(question)}; }
+    };
+    // Every changing operation tries again through here for as long as the
+    // error policy's answer to its failure is Retry: the fault a test stages
+    // at point comes before each attempt (0 without one; a copy stages its
+    // own at the steps they stand for).
+    bool Retrying(std::optional<FaultPoint> point, const std::wstring& path,
+                  const std::function<Attempt(DWORD fault)>& attempt);
 
     ErrorPolicy& policy_;
-    const bool testRun_;
     const FolderSetting* setting_ = nullptr;
     bool deletePass_ = false;
     bool conflictsLater_ = false;
-    // The pass's deletions are meant for the recycle bin (test runs too);
-    // recycling_: they are queued for it (update runs).
+    bool roomReported_ = false;
+    // The pass's deletions are meant for the recycle bin; recycling_: they
+    // are queued for it.
     bool toRecycleBin_ = false;
     bool recycling_ = false;
     int recycleCapacity_ = 200;

@@ -6,8 +6,10 @@
 
 #include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
+#include "engine/Executor.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
+#include "engine/FolderPlan.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -29,6 +31,14 @@ public:
 
 private:
     enum class SettingEnd { Completed, Skipped, Aborted };
+    // How a setting's run went, for its end.
+    struct SettingOutcome {
+        SettingEnd end = SettingEnd::Aborted;
+        int result = 1;
+        bool noErrors = false;
+        bool afterStop = false;
+        std::int64_t seconds = 0;
+    };
 
     bool Selected(const FolderSetting& setting, std::time_t now) const;
     // Pre-flight checks, then the passes.
@@ -40,6 +50,18 @@ private:
     bool RunPasses();
     // The settings one after the other; the batch's overall result.
     int RunSettings(int result);
+    // One setting from its start to its stored results; 1 when the batch
+    // goes on, 0 when it stops.
+    int RunSetting(FolderSetting& setting, size_t index, int number, std::time_t start);
+    // Its progress figures and the working copy the run uses.
+    void StartSetting(FolderSetting& setting, size_t index, int number, std::time_t start);
+    // Its log and filters; false (said and raised) when it cannot run.
+    bool OpenSetting(FolderSetting& work, std::time_t start);
+    // Today's date folder; false when it would not lie below the backup.
+    bool PlaceDateFolder(const FolderSetting& setting, FolderSetting& work, std::time_t start);
+    // The summary, the results stored back and counted for the batch.
+    int EndSetting(FolderSetting& setting, FolderSetting& work, const SettingOutcome& outcome, std::time_t start,
+                   const std::wstring& dashLine);
     // An exception left the loop: the setting in progress ends as failed.
     void SettingBrokeOff();
     // End of the batch: results stored and the run over before anything
@@ -91,6 +113,38 @@ private:
     // the deletion pass looks into it.
     bool Walk(const std::wstring& folder, const std::wstring& relative, bool& kept,
               const PlannedFolder& plan = PlannedFolder::Everything());
+    // One folder of a pass while the walk is in it: both listings and what
+    // the walk learns of them.
+    struct FolderVisit {
+        FolderVisit(const std::wstring& inFolder, const std::wstring& inRelative, const FolderListing& ownListing,
+                    const FolderListing* otherListing, bool& keptFlag)
+            : folder(inFolder), relative(inRelative), own(ownListing), other(otherListing), kept(keptFlag) {}
+        const std::wstring& folder;
+        const std::wstring& relative;
+        const FolderListing& own;
+        const FolderListing* other;
+        // Something stays behind in the folder.
+        bool& kept;
+        std::optional<TwinGroups> twins;
+        bool skipFiles = false, rootNotListed = false;
+        // The copy pass plans the deletion pass here; the backup folder each
+        // sub-folder was compared with, by backup entry.
+        bool planHere = false;
+        std::vector<const FindEntry*> walkedWith;
+        size_t askAgainAt = static_cast<size_t>(-1);
+        bool changed = false;
+    };
+    // The folder's listing and the other tree's, each read again while a
+    // network error says so; false (said) when what was read decides
+    // nothing in here. other: the other tree's, where it says something.
+    bool ListingsRead(const std::wstring& folder, FolderListing& own, const std::wstring& otherFolder,
+                      FolderListing& otherListing, bool askOther, const FolderListing*& other);
+    // Whether the walk decides on an entry at all: a name the system
+    // accepts, not a letter-case twin of a kept master name, in the deletion
+    // pass paired with the master entry it was backed up from.
+    bool Passable(FolderVisit& visit, const FindEntry& entry, KnownEntry& counterpart);
+    bool WalkFiles(FolderVisit& visit);
+    bool WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan);
     // The deletion pass on its way down to the planned folders below one
     // that has nothing to delete: their entries are read on their own.
     bool WalkThrough(const std::wstring& folder, const std::wstring& relative, const PlannedFolder& plan);
@@ -103,6 +157,10 @@ private:
     // says so in its row.
     bool CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
                           unsigned replacedId = 0);
+    // Carries out the copy pass's decision on a master file; whether the
+    // folder changed. backup: the backup's entry, where it was read.
+    bool CarryOutFile(const FileDecision& decision, const FindEntry& entry, const std::wstring& rel,
+                      const FindEntry* backup, unsigned replacedId);
     // Whether the folder changed; kept tells that the file stays.
     // counterpart: the master's entry it was backed up from, as far as known.
     bool DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,
@@ -166,6 +224,7 @@ private:
     RunLog log_;
     ErrorPolicy policy_;
     FileOps ops_;
+    Executor exec_;
     TargetFilters filters_;
     FolderSetting* current_ = nullptr;
     std::wstring masterRoot_, backupRoot_;

@@ -193,7 +193,7 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         const std::wstring folder = FolderOf(backupRoot_, true);
         policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), L"..\\" + FileNameOf(folder), RowToList);
         log_.WriteEntry(LoadText(IDS_ROW_FOLDER_CREATE), L".");
-        if (!ops_.CreateFolder(backupRoot_)) {
+        if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupRoot_))) {
             Fatal(IDS_BACKUP_CREATE_TITLE, LoadText(IDS_BACKUP_CREATE_BODY), IDS_MKDIR_FAILED);
             policy_.AddErrorRow();
             return SettingEnd::Aborted;

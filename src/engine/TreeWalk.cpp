@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "engine/FaultSeam.h"
+#include "engine/FolderPlan.h"
 #include "engine/MirrorWorker.h"
 #include "platform/Environment.h"
 #include "platform/Paths.h"
@@ -16,29 +17,6 @@
 namespace tandrel {
 
 namespace {
-
-enum class Comparison { Same, MasterNewer, BackupNewer, SameTimeDifferentSize, BackupTimeInvalid };
-
-std::optional<FILETIME> ShownTime(const FindEntry* entry) {
-    if (!entry || !TimesValid(*entry)) return std::nullopt;
-    return entry->write;
-}
-
-std::wstring TimeText(const FILETIME& time) {
-    FILETIME local;
-    SYSTEMTIME t;
-    if (!FileTimeSeconds(time) || !FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &t)) {
-        return LoadText(IDS_NO_TIME);
-    }
-    return Format(L"%04d/%02d/%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-}
-
-// The backup entry read on its own, for when its folder could not be
-// listed; never another entry reached through its short name.
-std::optional<FindEntry> ReadEntry(const std::wstring& path) {
-    DWORD error = 0;
-    return ReadNamedEntry(path, error);
-}
 
 // A backup entry that no listing described: a reparse point is a link
 // unless its tag, read as a listing reads it, says otherwise.
@@ -50,10 +28,6 @@ bool LinkOnDisk(const std::wstring& path) {
     if (!heldBy.empty()) return false;
     const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool IsTarget(FilterOutcome outcome) {
-    return outcome == FilterOutcome::Target || outcome == FilterOutcome::NoDecision;
 }
 
 }  // namespace
@@ -109,7 +83,7 @@ bool MirrorWorker::RunPasses() {
         completed = (!work.Mirroring || pass(true)) && pass(false);
     }
     if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) ops_.CopyTimes(masterRoot_, backupRoot_);
+        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupRoot_, masterRoot_));
         --changedFolderCount_;
     }
     return completed;
@@ -138,45 +112,6 @@ void MirrorWorker::ReportCaseTwin(const std::wstring& relative, const std::wstri
     policy_.AddErrorRow();
 }
 
-void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
-    replacements_.push_back({relative + entry.name, entry, false});
-}
-
-void MirrorWorker::Cleared(const std::wstring& relative) {
-    for (Replacement& replacement : replacements_) {
-        if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
-    }
-}
-
-bool MirrorWorker::PutReplacementsInPlace() {
-    std::vector<Replacement> pending;
-    pending.swap(replacements_);
-    for (const Replacement& replacement : pending) {
-        if (batch_.cancelRequested) return false;
-        const FindEntry& entry = replacement.entry;
-        if (!replacement.cleared) {
-            ops_.ReportConflict(backupRoot_ + replacement.relative, entry.IsFolder());
-            continue;
-        }
-        const std::wstring relative = replacement.relative.substr(0, replacement.relative.size() - entry.name.size());
-        // The deletion pass has just emptied that place.
-        const FolderListing nothing;
-        if (!entry.IsFolder()) {
-            CopyFileDecision(entry, relative, &nothing, IDS_REPLACED_FOLDER);
-            continue;
-        }
-        // The walk goes on from the master folders above, for its loop checks.
-        ancestors_.clear();
-        if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
-        for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
-            const std::wstring path = masterRoot_ + relative.substr(0, end);
-            if (const auto id = FileIdOf(path)) ancestors_.push_back({path, *id, std::nullopt});
-        }
-        if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
-    }
-    return true;
-}
-
 size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
                                const FolderListing* other, size_t from) {
     // The sub-folders the walk will enter, as far as the listings tell, in
@@ -202,7 +137,9 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
 }
 
 void MirrorWorker::RemovePartials(const std::wstring& folder, const FolderListing& listing) {
-    for (const std::wstring& name : listing.partials()) ops_.RemovePartial(folder + name);
+    for (const std::wstring& name : listing.partials()) {
+        exec_.Carry(Operation::On(OperationKind::RemovePartial, folder + name));
+    }
 }
 
 bool MirrorWorker::WalkFolder::Is(const std::optional<FileIdentity>& other) {
@@ -263,16 +200,6 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     if (deletePass_ && removalDepth_ == 0 && plan.visit == PlannedFolder::Visit::Through) {
         return WalkThrough(folder, relative, plan);
     }
-    const FolderSetting& work = *current_;
-    bool skipFiles = false, rootNotListed = false;
-    if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
-        if (deletePass_ && work.DeleteIgnoreTarget) {
-            rootNotListed = true;
-        } else {
-            skipFiles = true;
-        }
-    }
-
     // Inside a folder being removed the master is never asked; inside one
     // the copy pass has just created (or, in a test run, would create) the
     // backup holds nothing.
@@ -293,82 +220,102 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         const std::wstring &own, &other;
         ~Drop() { pool.Drop(own, other); }
     } drop{pool_, folder, otherFolder};
-    if (!own.ok()) {
-        if (const std::wstring retries = ops_.RetryListing(folder, own); !own.ok()) {
-            ReportListFailure(folder, own.error(), L"", retries);
-            kept = true;
-            return true;
-        }
-    }
     const FolderListing* other = nullptr;
-    if (!askOther) {
-        if (!deletePass_) other = &otherListing;
-    } else {
-        const std::wstring retries = ops_.RetryListing(otherFolder, otherListing);
-        if (otherListing.ok()) {
-            other = &otherListing;
-            if (!deletePass_) RemovePartials(otherFolder, otherListing);
-        } else if (deletePass_) {
-            // A master folder that cannot be read (a pulled stick, a lost
-            // share) says nothing about what it lacks: nothing in here is
-            // deleted, and for the root the pass ends here.
-            ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD), retries);
-            kept = true;
-            return true;
-        }
-        // A backup folder that could not be listed, even as "not found", is
-        // asked per entry: only a folder known to be new is empty.
+    if (!ListingsRead(folder, own, otherFolder, otherListing, askOther, other)) {
+        kept = true;
+        return true;
+    }
+    FolderVisit visit{folder, relative, own, other, kept};
+    if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
+        (deletePass_ && current_->DeleteIgnoreTarget ? visit.rootNotListed : visit.skipFiles) = true;
     }
     // The copy pass plans the deletion pass where it has both listings; the
     // backup folder each sub-folder was compared with, by backup entry.
-    const bool planHere = planning_ && removalDepth_ == 0 && askOther && other;
-    std::vector<const FindEntry*> walkedWith(planHere ? other->entries().size() : 0, nullptr);
-
+    visit.planHere = planning_ && removalDepth_ == 0 && askOther && other;
+    visit.walkedWith.assign(visit.planHere ? other->entries().size() : 0, nullptr);
     // Master names that differ in letter case only land on one backup entry.
-    std::optional<TwinGroups> twins;
-    if (const FolderListing* master = deletePass_ ? other : &own) twins.emplace(*master);
-    const auto caseTwin = [&](const FindEntry& entry) {
-        const FindEntry* keptTwin = deletePass_ ? nullptr : twins->KeptOf(entry);
-        if (keptTwin) ReportCaseTwin(relative, keptTwin->name, entry.name);
-        return keptTwin != nullptr;
-    };
-    // The deletion pass: the master entry a backup entry was backed up from.
-    const auto counterpartOf = [&](const FindEntry& entry, bool& leave) -> KnownEntry {
-        leave = false;
-        if (!other) return std::nullopt;
-        return twins->Counterpart(own, entry, leave);
-    };
+    if (const FolderListing* master = deletePass_ ? other : &own) visit.twins.emplace(*master);
 
     if (deletePass_) RemovePartials(folder, own);
-    size_t askAgainAt = kNoMoreAhead;
-    if (!deletePass_ && work.SubDir) askAgainAt = ListAhead(folder, relative, own, other, 0);
+    if (!deletePass_ && current_->SubDir) visit.askAgainAt = ListAhead(folder, relative, own, other, 0);
+    if (!WalkFiles(visit) || !WalkSubFolders(visit, plan)) return false;
+    if (visit.planHere) PlanDeletions(relative, *visit.twins, *other, visit.walkedWith);
+    if (visit.changed) ++changedFolderCount_;
+    walkedPaired_ = visit.planHere;
+    return true;
+}
 
-    bool changed = false;
-    if (!skipFiles) {
-        for (const FindEntry& entry : own.entries()) {
-            if (entry.IsFolder()) continue;
-            if (batch_.cancelRequested) return false;
-            if (work.CheckFileName && !ops_.CheckListedName(folder, entry.name)) {
-                kept = true;
-                continue;
-            }
-            if (caseTwin(entry)) continue;
-            if (!deletePass_) {
-                changed |= CopyFileDecision(entry, relative, other);
-                continue;
-            }
-            bool leave = false;
-            const KnownEntry counterpart = counterpartOf(entry, leave);
-            if (leave) {
-                kept = true;
-                continue;
-            }
-            changed |= DeleteFileDecision(entry, relative, counterpart, rootNotListed, kept);
+bool MirrorWorker::ListingsRead(const std::wstring& folder, FolderListing& own, const std::wstring& otherFolder,
+                                FolderListing& otherListing, bool askOther, const FolderListing*& other) {
+    if (!own.ok()) {
+        if (const std::wstring retries = ops_.RetryListing(folder, own); !own.ok()) {
+            ReportListFailure(folder, own.error(), L"", retries);
+            return false;
         }
-    } else if (deletePass_) {
-        kept = true;
     }
+    if (!askOther) {
+        if (!deletePass_) other = &otherListing;
+        return true;
+    }
+    const std::wstring retries = ops_.RetryListing(otherFolder, otherListing);
+    if (otherListing.ok()) {
+        other = &otherListing;
+        if (!deletePass_) RemovePartials(otherFolder, otherListing);
+    } else if (deletePass_) {
+        // A master folder that cannot be read (a pulled stick, a lost
+        // share) says nothing about what it lacks: nothing in here is
+        // deleted, and for the root the pass ends here.
+        ReportListFailure(otherFolder, otherListing.error(), LoadText(IDS_MASTER_UNREAD), retries);
+        return false;
+    }
+    // A backup folder that could not be listed, even as "not found", is
+    // asked per entry: only a folder known to be new is empty.
+    return true;
+}
 
+bool MirrorWorker::Passable(FolderVisit& visit, const FindEntry& entry, KnownEntry& counterpart) {
+    if (current_->CheckFileName && !ops_.CheckListedName(visit.folder, entry.name)) {
+        visit.kept = true;
+        return false;
+    }
+    if (!deletePass_) {
+        // A name that differs from a kept master name in letter case only.
+        const FindEntry* keptTwin = visit.twins->KeptOf(entry);
+        if (keptTwin) ReportCaseTwin(visit.relative, keptTwin->name, entry.name);
+        return keptTwin == nullptr;
+    }
+    // The deletion pass: the master entry a backup entry was backed up from.
+    if (!visit.other) return true;
+    bool leave = false;
+    counterpart = visit.twins->Counterpart(visit.own, entry, leave);
+    if (leave) visit.kept = true;
+    return !leave;
+}
+
+bool MirrorWorker::WalkFiles(FolderVisit& visit) {
+    if (visit.skipFiles) {
+        if (deletePass_) visit.kept = true;
+        return true;
+    }
+    for (const FindEntry& entry : visit.own.entries()) {
+        if (entry.IsFolder()) continue;
+        if (batch_.cancelRequested) return false;
+        KnownEntry counterpart;
+        if (!Passable(visit, entry, counterpart)) continue;
+        if (!deletePass_) {
+            visit.changed |= CopyFileDecision(entry, visit.relative, visit.other);
+        } else {
+            visit.changed |= DeleteFileDecision(entry, visit.relative, counterpart, visit.rootNotListed, visit.kept);
+        }
+    }
+    return true;
+}
+
+bool MirrorWorker::WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan) {
+    if (!current_->SubDir) {
+        if (deletePass_) visit.kept = true;
+        return true;
+    }
     // The plan's folders come in the listing's order, mostly; the others
     // and the unplanned ones are found by name, built at the first need.
     size_t nextPlanned = 0;
@@ -388,40 +335,25 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         const auto folded = plannedFolded.find(FoldCase(entry.name));
         return folded != plannedFolded.end() ? folded->second : nullptr;
     };
-    if (work.SubDir) {
-        for (const FindEntry& entry : own.entries()) {
-            if (!entry.IsFolder()) continue;
-            if (batch_.cancelRequested) return false;
-            if (const size_t index = static_cast<size_t>(&entry - own.entries().data()); index == askAgainAt) {
-                askAgainAt = ListAhead(folder, relative, own, other, index);
-            }
-            if (work.CheckFileName && !ops_.CheckListedName(folder, entry.name)) {
-                kept = true;
-                continue;
-            }
-            if (caseTwin(entry)) continue;
-            bool ok = true;
-            if (deletePass_) {
-                bool leave = false;
-                const KnownEntry counterpart = counterpartOf(entry, leave);
-                if (leave) {
-                    kept = true;
-                    continue;
-                }
-                ok = DeleteFolder(entry, folder, relative, counterpart, kept, planOf(entry));
-            } else {
-                const FindEntry* paired = nullptr;
-                ok = CopyFolder(entry, folder, relative, other, 0, planHere ? &paired : nullptr);
-                if (paired) walkedWith[static_cast<size_t>(paired - other->entries().data())] = &entry;
-            }
-            if (!ok) return false;
+    const std::vector<FindEntry>& entries = visit.own.entries();
+    for (const FindEntry& entry : entries) {
+        if (!entry.IsFolder()) continue;
+        if (batch_.cancelRequested) return false;
+        if (const size_t index = static_cast<size_t>(&entry - entries.data()); index == visit.askAgainAt) {
+            visit.askAgainAt = ListAhead(visit.folder, visit.relative, visit.own, visit.other, index);
         }
-    } else if (deletePass_) {
-        kept = true;
+        KnownEntry counterpart;
+        if (!Passable(visit, entry, counterpart)) continue;
+        bool ok = true;
+        if (deletePass_) {
+            ok = DeleteFolder(entry, visit.folder, visit.relative, counterpart, visit.kept, planOf(entry));
+        } else {
+            const FindEntry* paired = nullptr;
+            ok = CopyFolder(entry, visit.folder, visit.relative, visit.other, 0, visit.planHere ? &paired : nullptr);
+            if (paired) visit.walkedWith[static_cast<size_t>(paired - visit.other->entries().data())] = &entry;
+        }
+        if (!ok) return false;
     }
-    if (planHere) PlanDeletions(relative, *twins, *other, walkedWith);
-    if (changed) ++changedFolderCount_;
-    walkedPaired_ = planHere;
     return true;
 }
 
@@ -487,13 +419,17 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             bool leave = false;
             const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
             if (leave) continue;
-            const bool gone = !counterpart || counterpart->IsFolder();
-            if (rootNotListed || (gone && work.DeleteIgnoreTarget)) {
-                list = true;
-            } else if (gone || work.DeleteIgnoreTarget) {
-                // Deleted as a target the master lacks, or as a non-target.
-                list = IsTarget(filters_.FileOutcome(relative + entry.name)) == gone;
-            }
+            const Counterpart kind = !counterpart              ? Counterpart::Missing
+                                     : counterpart->IsFolder() ? Counterpart::Folder
+                                                               : Counterpart::File;
+            // The deletion pass's own decision; the filter is asked only
+            // where its answer can change it.
+            const bool gone = kind != Counterpart::File;
+            if (!rootNotListed && !gone && !work.DeleteIgnoreTarget) continue;
+            const FilterOutcome outcome = rootNotListed                          ? FilterOutcome::NotListed
+                                          : gone && work.DeleteIgnoreTarget ? FilterOutcome::Target
+                                                                            : filters_.FileOutcome(relative + entry.name);
+            list = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
             continue;
         }
         if (!work.SubDir) continue;
@@ -529,307 +465,6 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
         }
     }
     if (list) plan_.Mark(PlannedFolder::Visit::List);
-}
-
-bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk,
-                              const std::wstring& masterName, std::optional<std::uint64_t> size, bool* renamed) {
-    if (onDisk.size() != masterName.size() || onDisk == masterName) return false;
-    const std::wstring relative = (backupFolder + masterName).substr(backupRoot_.size());
-    policy_.Report(LoadText(IDS_ROW_RENAME), relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
-    if (ops_.Rename(backupFolder, onDisk, masterName)) {
-        Bump(current_->status.renamed);
-        if (renamed) *renamed = !batch_.testMode;
-    }
-    return true;
-}
-
-void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
-    Bump(counter);
-    if (batch_.testMode) plannedBytes_ += size;
-    PublishProgress();
-}
-
-void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
-    const std::wstring text = LoadText(textId);
-    policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
-                   LoadText(IDS_TIME_CHECK), MB_TOPMOST | MB_ICONINFORMATION, IDIGNORE, false, {}});
-    policy_.CountError();
-    policy_.AddErrorRow();
-}
-
-bool MirrorWorker::CopyFileDecision(const FindEntry& entry, const std::wstring& relative, const FolderListing* other,
-                                    unsigned replacedId) {
-    FolderSetting& work = *current_;
-    // Full paths only for a file that is acted on or asked about.
-    const std::wstring rel = relative + entry.name;
-    policy_.SetStatus(statusBackup_, rel);
-    PublishProgress();
-    if (!IsTarget(filters_.FileOutcome(rel))) return false;
-    ++examined_;
-
-    const std::optional<std::int64_t> masterSeconds = FileTimeSeconds(entry.write);
-    if (!masterSeconds) {
-        RaiseTimeError(masterRoot_ + rel, IDS_TIME_INVALID);
-        return false;
-    }
-    if (SkipsForDate(work, *masterSeconds)) return false;
-
-    const KnownEntry known = Lookup(other, entry.name);
-    const std::wstring backupPath = backupRoot_ + rel;
-    const int state = ops_.CheckFile(backupPath, known);
-    if (state == FileCheckError) return false;
-    if (state == FileIsFolder) {
-        Defer(entry, relative);
-        return false;
-    }
-    const std::optional<FILETIME> masterTime = ShownTime(&entry);
-    const bool tooLarge = SkipsForSize(work, entry.size);
-
-    if (state == FileMissing) {
-        if (tooLarge) {
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
-            return false;
-        }
-        policy_.Report(LoadText(IDS_ROW_CREATE), replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
-                       RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-        if (ops_.Copy(masterRoot_ + rel, backupPath, true, &entry)) Copied(work.status.created, entry.size);
-        return true;
-    }
-
-    // The listing's entry, or one read on its own where there was none.
-    std::optional<FindEntry> read;
-    if (!(known && *known)) read = ReadEntry(backupPath);
-    const FindEntry* backup = known && *known ? *known : read ? &*read : nullptr;
-    const std::optional<FILETIME> backupTime = ShownTime(backup);
-    if (tooLarge) {
-        policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        return false;
-    }
-
-    Comparison comparison = Comparison::BackupTimeInvalid;
-    const std::optional<std::int64_t> backupSeconds = backup ? FileTimeSeconds(backup->write) : std::nullopt;
-    if (backupSeconds) {
-        const std::int64_t difference = *masterSeconds - *backupSeconds;
-        const bool differ = work.NtfsToFat ? std::llabs(difference) > work.LeaveTime : difference != 0;
-        if (differ) {
-            comparison = difference > 0 ? Comparison::MasterNewer : Comparison::BackupNewer;
-        } else {
-            comparison = entry.size == backup->size ? Comparison::Same : Comparison::SameTimeDifferentSize;
-        }
-    }
-    const auto caseRename = [&] {
-        return CaseRename(FolderOf(backupPath), backup ? backup->name : entry.name, entry.name, entry.size);
-    };
-    bool copy = false;
-    switch (comparison) {
-        case Comparison::MasterNewer:
-        case Comparison::SameTimeDifferentSize:
-            copy = true;
-            break;
-        case Comparison::Same:
-            if (work.OverwriteAlways) {
-                copy = true;
-                break;
-            }
-            return work.RenameCapital && caseRename();
-        case Comparison::BackupNewer:
-            if (work.Overwrite) {
-                copy = true;
-                break;
-            }
-            if (work.RenameCapital && caseRename()) return true;
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-            return false;
-        case Comparison::BackupTimeInvalid:
-            RaiseTimeError(backupPath, IDS_BACKUP_TIME_INVALID);
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-            return false;
-    }
-    if (copy) {
-        policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-        if (ops_.Copy(masterRoot_ + rel, backupPath, false, &entry)) Copied(work.status.updated, entry.size);
-        if (work.RenameCapital) caseRename();
-    }
-    return true;
-}
-
-bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring& relative, KnownEntry counterpart,
-                                      bool rootNotListed, bool& kept) {
-    FolderSetting& work = *current_;
-    const std::wstring rel = relative + entry.name;
-    const std::wstring backupPath = backupRoot_ + rel;
-    policy_.SetStatus(statusMirror_, rel);
-    PublishProgress();
-    const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
-
-    bool remove = false;
-    if (removalDepth_ > 0) {
-        remove = IsTarget(outcome) || (outcome == FilterOutcome::Excluded && work.DeleteIgnoreTarget);
-    } else if (IsTarget(outcome)) {
-        const int state = ops_.CheckFile(masterRoot_ + rel, counterpart);
-        remove = state == FileMissing || state == FileIsFolder;
-    } else {
-        remove = work.DeleteIgnoreTarget;
-    }
-    if (!remove) {
-        kept = true;
-        return false;
-    }
-
-    const std::optional<FILETIME> backupTime = ShownTime(&entry);
-    if (!batch_.testMode && confirmDelete_) {
-        EngineHost& host = *batch_.host;
-        host.RunState(8);
-        host.SetStatus((LoadText(IDS_STATUS_WAITING) + LoadText(IDS_STATUS_MIRROR)).c_str(), rel.c_str());
-        const DeleteChoice choice = ConfirmDelete({backupPath, TimeText(entry.write), entry.size});
-        host.RunState(1);
-        policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
-        switch (choice) {
-            case DeleteChoice::Delete:
-                break;
-            case DeleteChoice::DeleteAll:
-                confirmDelete_ = false;
-                break;
-            case DeleteChoice::Skip:
-                policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), std::nullopt, backupTime, entry.size);
-                kept = true;
-                return false;
-            case DeleteChoice::Abort:
-                batch_.cancelRequested = true;
-                kept = true;
-                return false;
-        }
-    }
-    FolderSetting* setting = &work;
-    const std::uint64_t size = entry.size;
-    // A deletion that failed or was refused leaves the file, and its folder.
-    if (!ops_.Delete(backupPath,
-                     {[this, rel, backupTime, size] {
-                          policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime,
-                                         size);
-                      },
-                      [this, setting, rel] {
-                          Bump(setting->status.deleted);
-                          Cleared(rel);
-                      }})) {
-        kept = true;
-    }
-    return true;
-}
-
-bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                              const FolderListing* other, unsigned replacedId, const FindEntry** paired) {
-    const FolderSetting& work = *current_;
-    const std::wstring rel = relative + entry.name;
-    if (!IsTarget(filters_.FolderOutcome(rel))) return true;
-    const std::wstring masterPath = folder + entry.name;
-    // A backup folder inside the master is not backed up into itself, nor
-    // are the earlier date folders beside it.
-    if (EqualsNoCase(masterPath + L"\\", backupRoot_) || EqualsNoCase(masterPath + L"\\", backupBase_)) return true;
-    std::optional<WalkFolder> identity;
-    const KnownEntry known = Lookup(other, entry.name);
-    if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
-    const std::wstring backupPath = backupRoot_ + rel;
-    const int state = ops_.CheckFolder(backupPath, known);
-    bool created = false;
-    // The backup folder's name on disk once a case rename is done: the
-    // deletion pass finds it by that name.
-    bool renamed = false;
-    if (state == FolderMissing) {
-        if (batch_.cancelRequested) return false;
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE),
-                       replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
-        // A folder that could not be made is not walked: its one error
-        // stands for everything inside.
-        if (!ops_.CreateFolder(backupPath)) return !batch_.cancelRequested;
-        created = true;
-        ++changedFolderCount_;
-    } else if (state == FolderExists) {
-        if (work.RenameCapital) {
-            std::optional<FindEntry> onDisk;
-            if (known && *known) {
-                onDisk = **known;
-            } else {
-                onDisk = ReadEntry(backupPath);
-            }
-            if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
-                ++changedFolderCount_;
-            }
-        }
-    } else {
-        if (state == FolderIsFile) Defer(entry, relative);
-        return true;
-    }
-    if (created) ++removalDepth_;
-    // The backup folder this one is compared with, for the plan.
-    const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
-    if (backupEntry) {
-        plan_.Enter(renamed ? entry.name : backupEntry->name,
-                    static_cast<size_t>(backupEntry - other->entries().data()));
-        backupPathIds_.push_back(backupEntry->fileId);
-    }
-    bool kept = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
-    const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
-    if (identity) ancestors_.pop_back();
-    if (backupEntry) {
-        if (walkedPaired_) *paired = backupEntry;
-        plan_.Leave();
-        backupPathIds_.pop_back();
-    }
-    if (created) --removalDepth_;
-    if (!ok) return false;
-    if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) ops_.CopyTimes(masterPath, backupPath);
-        --changedFolderCount_;
-    }
-    return true;
-}
-
-bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
-                                KnownEntry counterpart, bool& kept, const PlannedFolder* plan) {
-    const FolderSetting& work = *current_;
-    const std::wstring rel = relative + entry.name;
-    const std::wstring backupPath = folder + entry.name;
-    // A link is not walked: removing through it would remove what it points
-    // to, which is not part of this backup. Nor is a master inside the backup.
-    std::optional<WalkFolder> identity;
-    if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
-        !MayEnter(entry, removalDepth_ > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
-        kept = true;
-        return true;
-    }
-    bool marked = false;
-    if (!IsTarget(filters_.FolderOutcome(rel))) {
-        if (!work.DeleteIgnoreTarget) {
-            kept = true;
-            return true;
-        }
-        marked = true;
-    } else if (removalDepth_ == 0) {
-        const int state = ops_.CheckFolder(masterRoot_ + rel, counterpart);
-        marked = state == FolderMissing || state == FolderIsFile;
-    }
-    // The copy pass found nothing to delete in there.
-    if (!marked && removalDepth_ == 0 && !plan) return true;
-    if (marked) ++removalDepth_;
-    bool keptInside = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
-    const bool ok =
-        Walk(backupPath + L"\\", rel + L"\\", keptInside, marked || !plan ? PlannedFolder::Everything() : *plan);
-    if (identity) ancestors_.pop_back();
-    bool removed = false;
-    if (ok && removalDepth_ > 0) {
-        policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
-        removed = ops_.RemoveFolder(
-            backupPath, keptInside,
-            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); },
-             [this, rel] { Cleared(rel); }});
-        ++changedFolderCount_;
-    }
-    if (marked) --removalDepth_;
-    if (!removed) kept = true;
-    return ok;
 }
 
 }  // namespace tandrel

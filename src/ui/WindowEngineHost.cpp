@@ -129,13 +129,13 @@ int CWindowEngineHost::MeasureReportText(const std::wstring& text) {
     return report_.MeasureText(text);
 }
 
-void CWindowEngineHost::SettingRunState(FolderSetting& setting, int state) {
+void CWindowEngineHost::SettingRunState(FolderSetting& setting, SettingMark mark) {
     Sync();
-    SendMessageW(view_, WM_TANDREL_SETTING_RUN, static_cast<WPARAM>(state), reinterpret_cast<LPARAM>(&setting));
+    SendMessageW(view_, WM_TANDREL_SETTING_RUN, static_cast<WPARAM>(mark), reinterpret_cast<LPARAM>(&setting));
 }
 
-void CWindowEngineHost::RunState(int state) {
-    SendMessageW(frame_, WM_TANDREL_RUN_STATE, static_cast<WPARAM>(state), 0);
+void CWindowEngineHost::RunState(RunPhase phase) {
+    SendMessageW(frame_, WM_TANDREL_RUN_STATE, static_cast<WPARAM>(phase), 0);
 }
 
 void CWindowEngineHost::EnableClose(bool enable) {

@@ -32,8 +32,8 @@ public:
     void SetStatus(const wchar_t* text, const wchar_t* detail) override;
     void AddReportRow(const ReportRow& row) override;
     int MeasureReportText(const std::wstring& text) override;
-    void SettingRunState(FolderSetting& setting, int state) override;
-    void RunState(int state) override;
+    void SettingRunState(FolderSetting& setting, SettingMark mark) override;
+    void RunState(RunPhase phase) override;
     void EnableClose(bool enable) override;
     void ClearReport() override;
     int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override;

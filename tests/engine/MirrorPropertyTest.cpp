@@ -1,6 +1,6 @@
-// For random trees and random changes on both sides: the rows of a test run
-// are the rows of the update run that follows, and after it the backup holds
-// what the options say it should. Rounds with failing listings delete
+// For random trees and random changes on both sides: the rows and the
+// operations of a test run are those of the update run that follows, and
+// after it the backup holds what the options say it should. Rounds with failing listings delete
 // nothing below a folder that could not be read; rounds whose copy pass
 // cannot read a folder that the deletion pass can read still delete there
 // what the master lacks, and only that.
@@ -247,6 +247,7 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
         FolderSetting& s = run.settings[0];
         s.BackupType = static_cast<int>(seed % 2);
         s.Overwrite = seed % 3 != 0;
+        s.CopyFolderTime = seed % 4 < 2;
         // Filters and date folders with either pass first.
         const bool filtered = seed % 6 == 1 || seed % 6 == 2;
         if (filtered) {
@@ -339,10 +340,20 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
                 before = after;
             }
 
-            ASSERT_EQ(run.Run(true), 1);
+            // The test run's operations are the update run's, one for one.
+            std::vector<std::wstring> planned;
+            {
+                StagedFaults trace;
+                ASSERT_EQ(run.Run(true), 1);
+                planned = trace.carried;
+            }
             const Rows dry = run.Changes();
             for (const std::wstring& row : dry) actions.insert(row.substr(0, row.find(L' ')));
-            ASSERT_EQ(run.Run(false), 1);
+            {
+                StagedFaults trace;
+                ASSERT_EQ(run.Run(false), 1);
+                EXPECT_EQ(trace.carried, planned);
+            }
             EXPECT_EQ(run.Changes(), dry);
             EXPECT_EQ(s.Errors, 0);
             const Snapshot expected = Expected(master, before, s.Overwrite, filtered), after = Take(b);

@@ -28,11 +28,12 @@ public:
         if (onRow) onRow(row);
     }
     int MeasureReportText(const std::wstring& text) override { return static_cast<int>(text.size()) * 7; }
-    void SettingRunState(FolderSetting& setting, int state) override {
+    void SettingRunState(FolderSetting& setting, SettingMark mark) override {
+        const int state = static_cast<int>(mark);
         setting.runSelection = static_cast<std::uint8_t>(state);
         settingStates.push_back(state);
     }
-    void RunState(int state) override { runStates.push_back(state); }
+    void RunState(RunPhase phase) override { runStates.push_back(static_cast<int>(phase)); }
     void EnableClose(bool enable) override { closeEnabled.push_back(enable); }
     void ClearReport() override { ++clears; }
     int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override {

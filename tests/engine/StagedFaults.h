@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/Executor.h"
 #include "engine/FaultSeam.h"
 #include "EngineRun.h"
 #include "platform/Paths.h"
@@ -25,6 +26,10 @@ public:
     void Listed(const std::wstring& folder, std::vector<FindEntry>& entries) override {
         if (listed) listed(folder, entries);
     }
+    void Carried(const Operation& operation) override {
+        carried.push_back(std::to_wstring(static_cast<int>(operation.kind)) + L" " + operation.path + L" < " +
+                          operation.source + L" " + operation.name);
+    }
     std::wstring ShortNameHolder(const std::wstring& path) override {
         const auto held = shortNames.find(FoldCase(path));
         return held == shortNames.end() ? std::wstring() : held->second;
@@ -36,6 +41,8 @@ public:
     std::function<DWORD(FaultPoint, const std::wstring&, int)> fail;
     std::function<void(const std::wstring&, std::vector<FindEntry>&)> listed;
     std::map<std::pair<FaultPoint, std::wstring>, int> calls;
+    // The operations carried out (a test run: reported), in order.
+    std::vector<std::wstring> carried;
 };
 
 // Names of partial copies anywhere below a folder.

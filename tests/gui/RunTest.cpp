@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, RunRefusesChangesAndFollowsTheWorker) {
         EngineHost& host = *batch.host;
         host.EnableClose(false);
         settings[1].Errors = ErrorsRunning;
-        host.SettingRunState(settings[1], 1);
+        host.SettingRunState(settings[1], SettingMark::Selected);
         host.SetStatus(L"更新中", L"C:\\b\\x.txt");
     });
     EXPECT_EQ(Cell(SetupList(), 1, 4), L"現在実行中!!");
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, RunRefusesChangesAndFollowsTheWorker) {
     OnWorker([&] {
         settings[1].Errors = 0;
         settings[1].LastExec = 1700000000;
-        batch.host->SettingRunState(settings[1], 2);
+        batch.host->SettingRunState(settings[1], SettingMark::DoneAutomatically);
         batch.running = false;
         batch.host->StoreRunResults();
         batch.host->EnableClose(true);

@@ -1,0 +1,44 @@
+#include "engine/Executor.h"
+
+#include "engine/FaultSeam.h"
+
+namespace tandrel {
+
+bool Executor::Carry(const Operation& operation, const Removal& removal) {
+    const bool done = Perform(operation, removal);
+    if (done) {
+        if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
+    }
+    return done;
+}
+
+bool Executor::Perform(const Operation& operation, const Removal& removal) {
+    const bool removing = operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder;
+    if (testRun_) {
+        // A removal the update run would refuse is refused here too.
+        if (removing && !ops_.MayRemove(operation.path, operation.kind == OperationKind::RemoveFolder)) return false;
+        if (removal.report) removal.report();
+        if (removal.gone) removal.gone();
+        return true;
+    }
+    switch (operation.kind) {
+        case OperationKind::Copy:
+            return ops_.Copy(operation.source, operation.path, operation.destinationMissing, operation.listed);
+        case OperationKind::CreateFolder:
+            return ops_.CreateFolder(operation.path);
+        case OperationKind::Delete:
+            return ops_.Delete(operation.path, removal);
+        case OperationKind::RemoveFolder:
+            return ops_.RemoveFolder(operation.path, operation.holdsKept, removal);
+        case OperationKind::CaseRename:
+            return ops_.Rename(operation.path, operation.source, operation.name);
+        case OperationKind::CopyTimes:
+            return ops_.CopyTimes(operation.source, operation.path);
+        case OperationKind::RemovePartial:
+            ops_.RemovePartial(operation.path);
+            return true;
+    }
+    return false;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,76 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "engine/FileOps.h"
+
+namespace tandrel {
+
+// The kinds of change a pass makes on disk.
+enum class OperationKind : std::uint8_t {
+    Copy,           // a master file onto the backup (created or updated)
+    CreateFolder,   // a backup folder
+    Delete,         // a backup file
+    RemoveFolder,   // a backup folder, emptied before
+    CaseRename,     // a backup entry given the master's letter case
+    CopyTimes,      // a folder's times from the master's
+    RemovePartial,  // a partial copy an interrupted run left behind
+};
+
+// One change, as the walk decided it.
+struct Operation {
+    OperationKind kind = OperationKind::Copy;
+    std::wstring path;    // the backup entry; for a case rename the folder holding it
+    std::wstring source;  // the master entry of a copy or of times; a rename's old name
+    std::wstring name;    // a rename's new name
+    bool destinationMissing = false;
+    const FindEntry* listed = nullptr;
+    bool holdsKept = false;
+
+    // Of a path alone, or with the master entry it comes from.
+    static Operation On(OperationKind kind, std::wstring path, std::wstring source = {}) {
+        Operation operation;
+        operation.kind = kind;
+        operation.path = std::move(path);
+        operation.source = std::move(source);
+        return operation;
+    }
+    static Operation Copy(std::wstring source, std::wstring destination, bool destinationMissing,
+                          const FindEntry* listed) {
+        Operation operation = On(OperationKind::Copy, std::move(destination), std::move(source));
+        operation.destinationMissing = destinationMissing;
+        operation.listed = listed;
+        return operation;
+    }
+    static Operation Rename(std::wstring folder, std::wstring oldName, std::wstring newName) {
+        Operation operation = On(OperationKind::CaseRename, std::move(folder), std::move(oldName));
+        operation.name = std::move(newName);
+        return operation;
+    }
+    static Operation RemoveFolder(std::wstring path, bool holdsKept) {
+        Operation operation = On(OperationKind::RemoveFolder, std::move(path));
+        operation.holdsKept = holdsKept;
+        return operation;
+    }
+};
+
+// Carries the walk's operations out through FileOps. A test run goes the
+// same way up to here and reports each operation as done without touching
+// the disk: what it shows is what an update run would attempt.
+class Executor {
+public:
+    Executor(FileOps& ops, bool testRun) : ops_(ops), testRun_(testRun) {}
+    // False when the operation failed or was refused; removal: what a
+    // deletion says and counts once its entry has left the disk.
+    bool Carry(const Operation& operation, const Removal& removal = {});
+    bool testRun() const { return testRun_; }
+
+private:
+    bool Perform(const Operation& operation, const Removal& removal);
+
+    FileOps& ops_;
+    const bool testRun_;
+};
+
+}  // namespace tandrel
