@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/Background.h"
 #include "framework/Control.h"
 #include "framework/ListView.h"
 #include "platform/Drives.h"
@@ -18,21 +17,13 @@
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsStore.h"
 #include "ui/ListTexts.h"
-#include "ui/ProgressText.h"
 #include "ui/UserMessages.h"
 
 namespace tandrel {
 
 namespace {
 
-constexpr UINT kAutoStartDelayMs = 500;
 constexpr UINT kAnimationPeriodMs = 500;
-// Report rows and the status line reach the screen at most this often.
-constexpr UINT kRefreshPeriodMs = 100;
-// The progress pane changes at most this often.
-constexpr DWORD kProgressPeriodMs = 300;
-// How long the end of a session waits for a cancelled run.
-constexpr DWORD kSessionEndWaitMs = 10000;
 
 // Puts the text on the clipboard as Unicode text.
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
@@ -78,7 +69,8 @@ CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
       frame_(frame),
       divider_(options.DivideY),
       setupList_(options.SetupList, GlobalOptions().SetupList),
-      reportList_(options.ReportList, GlobalOptions().ReportList) {}
+      reportList_(options.ReportList, GlobalOptions().ReportList),
+      runs_(*this, options, frame, settings_, commands_, setupList_, reportList_, tray_) {}
 
 CTandrelView::~CTandrelView() = default;
 
@@ -104,10 +96,7 @@ void CTandrelView::OnInitialUpdate() {
     Layout();
     LoadActiveProject();
     options_.powerActionAtExit = false;
-    if (options_.autoStart || options_.runMode == RunModeExit || options_.afterAction == RunModeExit) {
-        autoStartPending_ = true;
-        SetTimer(Handle(), kAutoStartTimer, kAutoStartDelayMs, nullptr);
-    }
+    runs_.ScheduleAutoStart();
 }
 
 void CTandrelView::LoadActiveProject() {
@@ -156,7 +145,7 @@ std::vector<int> CTandrelView::Selected() const {
 }
 
 std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) const {
-    const bool idle = !batch_.running;
+    const bool idle = !Running();
     // The worker's after-completion step still reads the batch and the options.
     const bool free = !Busy();
     // Reached through the tray icon also while a dialog of the program is open.
@@ -176,7 +165,7 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_SETTING_DOWN: state.enabled = idle && any && selected.back() < count - 1; break;
         case ID_RUN_ALL_TEST:
         case ID_RUN_ALL_UPDATE: state.enabled = free && count > 0; break;
-        case ID_RUN_CANCEL: state.enabled = batch_.running && !batch_.cancelRequested; break;
+        case ID_RUN_CANCEL: state.enabled = Running() && !runs_.CancelPending(); break;
         case ID_OPEN_MASTER:
         case ID_OPEN_BACKUP: state.enabled = any; break;
         case ID_OPEN_LOG: {
@@ -285,90 +274,8 @@ void CTandrelView::MarkSelection() {
     for (int row : Selected()) settings_[static_cast<size_t>(row)].runSelection = 1;
 }
 
-void CTandrelView::StartRun(bool test, bool allSettings, RunOrigin origin) {
-    // A worker still finishing the last run reads the batch: it is not
-    // rewritten under it. Once a run has asked the program to close, no
-    // other starts.
-    if (Busy() || batch_.closePosted) return;
-    ranOnce_ = true;
-    reportList_.SetDateFormat(options_.FormatReportFileTime);
-    if (allSettings) {
-        for (FolderSetting& s : settings_) s.runSelection = 0;
-        setupList_.SelectOnly({});
-    } else {
-        MarkSelection();
-    }
-    setupList_.currentRow = -1;
-    batch_.running = true;
-    batch_.testMode = test;
-    batch_.autoOnly = allSettings;
-    batch_.startedAutomatically = origin == RunOrigin::CommandLine;
-    batch_.mayEndProgram = origin != RunOrigin::Media;
-    // Started with "logoff": the folder and log checks ask no questions.
-    batch_.logOffMode = options_.noSave;
-    batch_.settings = &settings_;
-    batch_.commands = &commands_;
-    batch_.options = &options_;
-    batch_.afterChoice = AfterChoice::Of(options_).Pack();
-    batch_.host = host_.get();
-    batch_.currentIndex = 0;
-    batch_.cancelRequested = false;
-    // No figure of the last run shows before the worker's first.
-    batch_.progress.StartBatch(0);
-    if (!startBatch || !startBatch(batch_)) batch_.running = false;
-    // The progress pane follows the run on the refresh timer, to its end
-    // however short the run.
-    if (batch_.running) {
-        progressShown_ = true;
-        SetTimer(Handle(), kRefreshTimer, kRefreshPeriodMs, nullptr);
-    }
-    UpdateCommands();
-}
-
-void CTandrelView::ShowProgress(bool now) {
-    const bool running = batch_.running;
-    if (!running && !progressShown_) return;
-    const DWORD tick = GetTickCount();
-    if (running && !now && tick - lastProgress_ < kProgressPeriodMs) return;
-    lastProgress_ = tick;
-    const ProgressFigures figures = batch_.progress.Read();
-    const std::wstring line = ProgressLine(figures);
-    frame_.ShowProgress(line);
-    tray_.SetTip(running ? line : std::wstring());
-    frame_.Taskbar().Show(FrameHandle(), TaskbarStateOf(running, host_->Waiting(), figures), figures);
-    // The end is told once the after-completion step is over: its command
-    // may still fail.
-    progressShown_ = Busy();
-    if (progressShown_ || IsWindowVisible(FrameHandle())) return;
-    // Hidden in the tray: the end of the run comes to the user.
-    tray_.ShowBalloon(LoadText(IDS_APP_TITLE), EndStatusText(batch_) + L"\n" + line, batch_.end != BatchEnd::Clean);
-}
-
-void CTandrelView::Cancel() {
-    if (!batch_.running) return;
-    const std::wstring text = LoadText(IDS_CANCELLING);
-    SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()), 0);
-    batch_.cancelRequested = true;
-}
-
-void CTandrelView::EndSession(bool final) {
-    if (Busy()) host_->AnswerBoxesUnasked(true);
-    if (batch_.running) Cancel();
-    if (!final) return;
-    // The worker stops at its next file; the messages it sends on its way
-    // out (results, status) are served meanwhile.
-    const DWORD start = GetTickCount();
-    while (Busy() && GetTickCount() - start < kSessionEndWaitMs) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    // Records a worker still holds are not written under it.
-    if (!batch_.running) StoreAll();
-}
-
 void CTandrelView::AddSetting(const std::wstring& master, const std::wstring& backup) {
-    if (batch_.running || !dialogs.editSetting || settings_.size() >= static_cast<size_t>(kMaxSettingsPerProject))
+    if (Running() || !dialogs.editSetting || settings_.size() >= static_cast<size_t>(kMaxSettingsPerProject))
         return;
     FolderSetting setting;
     setting.Reset(LoadText(IDS_NEW_SETTING));
@@ -524,54 +431,6 @@ bool CTandrelView::MayApplyDialog(unsigned caption) {
     return false;
 }
 
-bool CTandrelView::Quiet() const {
-    return !Busy() && !batch_.closePosted && !frame_.ModalOpen() && !frame_.InMenu();
-}
-
-void CTandrelView::RestoreStatus() {
-    if (!ranOnce_) {
-        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, 0, 0);
-        return;
-    }
-    const std::wstring text = EndStatusText(batch_);
-    SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
-                 reinterpret_cast<LPARAM>(L""));
-}
-
-void CTandrelView::ServeWaitingRuns() {
-    if ((!autoStartWaiting_ && !media_.Waiting()) || !Quiet()) return;
-    if (autoStartWaiting_) {
-        autoStartWaiting_ = false;
-        StartRun(false, true, options_.autoStart ? RunOrigin::CommandLine : RunOrigin::User);
-        return;
-    }
-    if (autoStartPending_) return;
-    const ULONGLONG now = GetTickCount64();
-    if (media_.Ready(now)) {
-        HandleMedia(media_.Take());
-        return;
-    }
-    if (const DWORD drives = media_.StartReading(now)) {
-        const std::wstring text = LoadText(IDS_MEDIA_DETECTING);
-        SendMessageW(FrameHandle(), WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(text.c_str()),
-                     reinterpret_cast<LPARAM>(L""));
-        // Each drive on a thread of its own: one that does not answer holds
-        // back no other.
-        for (int unit = 0; unit < 26; ++unit) {
-            const DWORD drive = drives & (1u << unit);
-            if (!drive) continue;
-            PostWhenDone<std::vector<ArrivedVolume>>(Handle(), WM_TANDREL_MEDIA_READ, drive,
-                                                     [read = readLabels, drive] { return read(drive); });
-        }
-    }
-}
-
-void CTandrelView::MediaSearchEnded() {
-    // Nothing left to run for: the status line has its earlier text again.
-    if (!media_.Waiting() && !Busy()) RestoreStatus();
-    if (!media_.Waiting()) KillTimer(Handle(), kMediaTimer);
-}
-
 void CTandrelView::ChooseMediaAction(UINT id) {
     if (id == ID_MEDIA_ENABLE) {
         options_.ExecIfDetectMedia = !options_.ExecIfDetectMedia;
@@ -582,46 +441,10 @@ void CTandrelView::ChooseMediaAction(UINT id) {
     SaveOptions(options_, GroupSheet);
 }
 
-void CTandrelView::MediaArrived(DWORD drives) {
-    if (!options_.ExecIfDetectMedia) return;
-    if (!media_.Arrive(drives, GetTickCount64())) return;
-    // Wakes the window while arrivals settle and reads are out.
-    SetTimer(Handle(), kMediaTimer, kMediaTickMs, nullptr);
-    ServeWaitingRuns();
-}
-
-void CTandrelView::HandleMedia(const std::vector<ArrivedVolume>& volumes) {
-    const std::vector<int> rows = options_.ExecIfDetectMedia ? SettingsForMedia(settings_, volumes) : std::vector<int>{};
-    const int action = options_.DetectMediaAction;
-    const bool test = action != 2 && action != 4;
-    bool run = !rows.empty();
-    // Anything but an immediate run asks first.
-    if (run && action != 3 && action != 4) {
-        std::vector<std::wstring> names;
-        for (int row : rows) names.push_back(settings_[static_cast<size_t>(row)].Name);
-        // In front and told on the taskbar, as the run's boxes: the window
-        // may sit in the tray or behind others.
-        FLASHWINFO flash{sizeof flash, FrameHandle(), FLASHW_TRAY | FLASHW_TIMERNOFG, 0, 0};
-        FlashWindowEx(&flash);
-        run = ShowMessage(FrameHandle(), MediaQuestion(test, volumes, names), LoadText(IDS_MEDIA_CAPTION),
-                          MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
-        // The program began to close while the question was open.
-        if (!IsWindow(Handle()) || batch_.closePosted) run = false;
-    }
-    media_.Handled();
-    if (!run) {
-        RestoreStatus();
-        return;
-    }
-    // The settings that run are selected, as for a run of selected settings.
-    setupList_.SelectOnly(rows);
-    StartRun(test, false, RunOrigin::Media);
-}
-
 void CTandrelView::ToggleAutoExec(int row) {
     if (row < 0 || row >= static_cast<int>(settings_.size())) return;
     FolderSetting& s = settings_[static_cast<size_t>(row)];
-    if (batch_.running) {
+    if (Running()) {
         ShowMessageIds(FrameHandle(), IDS_RUNNING_NO_CHANGE, IDS_AUTO_CHANGE, MB_ICONHAND);
         setupList_.UpdateRow(row, s);
         return;
@@ -689,7 +512,7 @@ LRESULT CTandrelView::OnNotify(NMHDR& header) {
         case LVN_ITEMCHANGED: {
             if (setupList_.suppressNotify) return 0;
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-            if (batch_.running) {
+            if (Running()) {
                 // The records lead during a run: the list is put back.
                 PostMessageW(Handle(), WM_TANDREL_SETTING_RUN, 0, 0);
                 return 0;
@@ -744,33 +567,18 @@ void CTandrelView::ShowTrayMenu(POINT at) {
 }
 
 void CTandrelView::OnTimer(UINT_PTR id) {
-    if (id == kAutoStartTimer) {
-        KillTimer(Handle(), kAutoStartTimer);
-        autoStartPending_ = false;
-        autoStartWaiting_ = true;
-        ServeWaitingRuns();
-    } else if (id == kAnimationTimer) {
-        tray_.Tick(batch_.running);
+    if (id == kAnimationTimer) {
+        tray_.Tick(Running());
         UpdateCommands();
         ServeWaitingRuns();
-    } else if (id == kMediaTimer) {
-        if (media_.GiveUpSlowReads(GetTickCount64()) || !media_.Waiting()) MediaSearchEnded();
-        ServeWaitingRuns();
-    } else if (id == kRefreshTimer) {
-        const bool shown = host_->Refresh();
-        ShowProgress(false);
-        // The timer goes on while a run does: the progress pane moves even
-        // while one large file is copied. Its ticks also wake the message
-        // loop once the worker has left its after-completion step.
-        if (!shown && !Busy() && !progressShown_ && host_->Idle()) KillTimer(Handle(), kRefreshTimer);
+    } else {
+        runs_.OnTimer(id);
     }
 }
 
 void CTandrelView::OnDestroy() {
     KillTimer(Handle(), kAnimationTimer);
-    KillTimer(Handle(), kAutoStartTimer);
-    KillTimer(Handle(), kRefreshTimer);
-    KillTimer(Handle(), kMediaTimer);
+    runs_.Stop();
     frame_.RememberPlacement();
     tray_.Remove();
     StoreAll();
@@ -783,7 +591,7 @@ bool CTandrelView::OnCreate(const CREATESTRUCTW&) {
     setupList_.commandQuery = [this](UINT id) { return frame_.QueryCommand(id, false); };
     reportList_.commandTarget = FrameHandle();
     reportList_.commandQuery = setupList_.commandQuery;
-    host_ = std::make_unique<CWindowEngineHost>(FrameHandle(), Handle(), reportList_, WM_TANDREL_REFRESH, batch_);
+    runs_.Create();
     return true;
 }
 
@@ -816,8 +624,7 @@ LRESULT CTandrelView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SettingRunState(static_cast<int>(wParam), reinterpret_cast<FolderSetting*>(lParam));
             return 0;
         case WM_TANDREL_REFRESH:
-            if (wParam == 0) SetTimer(Handle(), kRefreshTimer, kRefreshPeriodMs, nullptr);
-            host_->Refresh();
+            runs_.OnRefresh(wParam);
             return 0;
         case WM_TANDREL_STORE_RESULTS:
             StoreAll(PartResult);
@@ -827,9 +634,7 @@ LRESULT CTandrelView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!options_.autoStart) ShowSettingsNotice(options_, static_cast<unsigned>(wParam));
             return 0;
         case WM_TANDREL_MEDIA_READ:
-            media_.Read(static_cast<DWORD>(wParam), *TakePosted<std::vector<ArrivedVolume>>(lParam));
-            MediaSearchEnded();
-            ServeWaitingRuns();
+            runs_.OnMediaRead(wParam, lParam);
             return 0;
     }
     return Default();

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,16 +14,13 @@
 #include "settings/SettingsStore.h"
 #include "ui/MediaDetection.h"
 #include "ui/ReportListCtrl.h"
+#include "ui/RunControl.h"
 #include "ui/SetupListCtrl.h"
 #include "ui/TrayIcon.h"
 #include "ui/ViewFrame.h"
 #include "ui/WindowEngineHost.h"
 
 namespace tandrel {
-
-// Who asked for a run: the user, the command line, or a medium plugged in
-// (a run the program starts by itself, which never ends the program).
-enum class RunOrigin { User, CommandLine, Media };
 
 // The dialogs the view opens, supplied by whoever builds them. An empty
 // hook leaves its command without visible effect.
@@ -44,15 +40,12 @@ struct ViewDialogs {
 
 // The single view of the main frame: it owns the active project's folder
 // settings and their commands, shows them in the setting list, carries the
-// commands on them, starts runs and hosts the report list.
+// commands on them and hosts the report list; its runs are its RunControl's.
 class CTandrelView : public Window {
 public:
     static constexpr const wchar_t* kClassName = L"TandrelView";
     static constexpr UINT_PTR kAnimationTimer = 1000;
-    static constexpr UINT_PTR kAutoStartTimer = 1001;
-    static constexpr UINT_PTR kRefreshTimer = 1002;
-    static constexpr UINT_PTR kMediaTimer = 1003;
-    static constexpr UINT kMediaTickMs = 250;
+    static constexpr UINT_PTR kAutoStartTimer = RunControl::kAutoStartTimer;
 
     CTandrelView(GlobalOptions& options, ViewFrame& frame);
     ~CTandrelView() override;
@@ -67,19 +60,13 @@ public:
     // State of one of the view's commands; empty when the id is not the view's.
     std::optional<CommandState> QueryCommand(UINT id, bool mainMenu = true) const;
 
-    bool Running() const { return batch_.running; }
-    // A run is going, or its worker is still in its after-completion step
-    // (a box, a command): no run may start and the options stay as they are.
-    bool Busy() const { return batch_.running || batch_.workerActive; }
-    bool Finishing() const { return !batch_.running && batch_.workerActive; }
-    // Runs nobody asked for right now (the automatic start, a medium) start
-    // only when nothing else goes on: no run, no worker finishing one, no
-    // modal window of the program open.
-    bool Quiet() const;
-    // Starts what waited for a quiet moment; the message loop asks when idle.
-    void ServeWaitingRuns();
-    // Volumes arrived on the drives of the unit mask (bit 0 is A:).
-    void MediaArrived(DWORD drives);
+    // The run control's, for the frame and the application.
+    bool Running() const { return runs_.Running(); }
+    bool Busy() const { return runs_.Busy(); }
+    bool Finishing() const { return runs_.Finishing(); }
+    bool Quiet() const { return runs_.Quiet(); }
+    void ServeWaitingRuns() { runs_.ServeWaitingRuns(); }
+    void MediaArrived(DWORD drives) { runs_.MediaArrived(drives); }
     // After a dialog: whether its result may still change the settings
     // (the user is told why not, under the caption, when a run began meanwhile).
     bool MayApplyDialog(unsigned caption);
@@ -94,18 +81,15 @@ public:
     void SwitchProject(int project);
     // Stores every setting of the project with the given parts.
     bool StoreAll(unsigned parts = PartAll);
-    void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
-    void Cancel();
-    // The progress pane, the tray tip and the taskbar button from the
-    // batch's counters, a few times a second (now: at once); after the run
-    // once more with its final figures, and a balloon when the window is
-    // hidden in the tray.
-    void ShowProgress(bool now);
-    // The progress pane still follows a run: its final figures are to come.
-    bool ProgressFollowsRun() const { return progressShown_; }
-    // Windows ends the session: the run stops without asking anybody; at
-    // the end (final) the view waits for it a while and stores the project.
-    void EndSession(bool final);
+    void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User) {
+        runs_.StartRun(test, allSettings, origin);
+    }
+    void Cancel() { runs_.Cancel(); }
+    void ShowProgress(bool now) { runs_.ShowProgress(now); }
+    bool ProgressFollowsRun() const { return runs_.ProgressFollowsRun(); }
+    void EndSession(bool final) { runs_.EndSession(final); }
+    // runSelection of every setting from the list's selection.
+    void MarkSelection();
     // The Add command with folders given (a drop).
     void AddSetting(const std::wstring& master, const std::wstring& backup);
     // Divider position by the rule that keeps both panes usable.
@@ -125,8 +109,8 @@ public:
     const CommandList& Commands() const { return commands_; }
     CSetupListCtrl& SetupList() { return setupList_; }
     CReportListCtrl& ReportList() { return reportList_; }
-    MirrorBatch& Batch() { return batch_; }
-    CWindowEngineHost& Host() { return *host_; }
+    MirrorBatch& Batch() { return runs_.Batch(); }
+    CWindowEngineHost& Host() { return runs_.Host(); }
     TrayIcon& Tray() { return tray_; }
 
     ViewDialogs dialogs;
@@ -162,8 +146,6 @@ protected:
 private:
     bool Store(int index, unsigned parts);
     std::vector<int> Selected() const;
-    // runSelection of every setting from the list's selection.
-    void MarkSelection();
     void Refill(int scrollTo = -1);
     void Edit();
     void Delete();
@@ -180,12 +162,6 @@ private:
     void ExportSettings();
     void ToggleAutoExec(int row);
     void ChooseMediaAction(UINT id);
-    void HandleMedia(const std::vector<ArrivedVolume>& volumes);
-    // The status line back to the end of the last run, or idle before any.
-    void RestoreStatus();
-    // A read ended or was given up: with no drive left waiting, the status
-    // line is put back and the search's timer stops.
-    void MediaSearchEnded();
     void SettingRunState(int state, FolderSetting* setting);
     void OnTray(WPARAM wParam, LPARAM lParam);
     void ShowTrayMenu(POINT at);
@@ -206,20 +182,11 @@ private:
     bool dragging_ = false;
     CSetupListCtrl setupList_;
     CReportListCtrl reportList_;
-    MirrorBatch batch_;
-    std::unique_ptr<CWindowEngineHost> host_;
     TrayIcon tray_;
+    // After the records and lists it runs over, which outlive it.
+    RunControl runs_;
     bool initialised_ = false;
-    // The automatic start's delay is running: media arrivals wait for the
-    // automatic run, which alone may end the program.
-    bool autoStartPending_ = false;
-    bool autoStartWaiting_ = false;
-    // A run has ended here: the status line keeps its end.
-    bool ranOnce_ = false;
-    MediaArrivals media_;
     std::optional<std::vector<int>> heldSelection_;
-    DWORD lastProgress_ = 0;
-    bool progressShown_ = false;
 };
 
 }  // namespace tandrel

@@ -38,7 +38,7 @@ void CTandrelView::OpenFolders(int side) {
         if (path.empty()) break;
         openInShell(Handle(), path);
     }
-    if (batch_.running) {
+    if (Running()) {
         SendMessageW(frame, WM_TANDREL_STATUS, reinterpret_cast<WPARAM>(runStatus.c_str()),
                      reinterpret_cast<LPARAM>(runDetail.c_str()));
     } else {
