@@ -1,9 +1,9 @@
 // Stands in for a user's command in tests.
-//   tandrel_test_helper [exit=N] [marker=PATH] [append=PATH] [sleep=MS] [hold=PATH] [wait=PATH]
+//   tandrel_test_helper [exit=N] [marker=PATH] [append=PATH] [sleep=MS] [wait=PATH]
 // Writes its arguments into the marker file (UTF-8, one per line), adds a
-// line to the file named by append (one line per start), holds
-// the named file open without sharing while it sleeps and until the file
-// named by wait exists (two minutes at most), then exits with N.
+// line to the file named by append (one line per start), sleeps, waits
+// until the file named by wait exists (two minutes at most), then exits
+// with N.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,19 +13,14 @@
 int wmain(int argc, wchar_t** argv) {
     int exitCode = 0;
     DWORD sleepMs = 0;
-    std::wstring marker, hold, wait, append;
+    std::wstring marker, wait, append;
     for (int i = 1; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a.rfind(L"exit=", 0) == 0) exitCode = _wtoi(a.c_str() + 5);
         else if (a.rfind(L"marker=", 0) == 0) marker = a.substr(7);
         else if (a.rfind(L"sleep=", 0) == 0) sleepMs = static_cast<DWORD>(_wtoi(a.c_str() + 6));
-        else if (a.rfind(L"hold=", 0) == 0) hold = a.substr(5);
         else if (a.rfind(L"wait=", 0) == 0) wait = a.substr(5);
         else if (a.rfind(L"append=", 0) == 0) append = a.substr(7);
-    }
-    HANDLE held = INVALID_HANDLE_VALUE;
-    if (!hold.empty()) {
-        held = CreateFileW(hold.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
     }
     if (!marker.empty()) {
         std::string text;
@@ -55,6 +50,5 @@ int wmain(int argc, wchar_t** argv) {
          waited += 20) {
         Sleep(20);
     }
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     return exitCode;
 }

@@ -122,8 +122,8 @@ std::time_t LocalTime(int year, int month, int day, int hour = 0, int minute = 0
 // The test helper program beside the test program.
 std::wstring HelperPath();
 
-// Holds a file open without sharing from another process (the helper)
-// for as long as it lives; created when missing.
+// Holds a file open without sharing for as long as it lives; created when
+// missing.
 class HeldFile {
 public:
     explicit HeldFile(const std::wstring& path);
@@ -132,7 +132,7 @@ public:
     HeldFile& operator=(const HeldFile&) = delete;
 
 private:
-    PROCESS_INFORMATION process_{};
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 // Runs show, which opens a modal dialog captioned caption and returns when
