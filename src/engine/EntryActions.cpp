@@ -79,7 +79,7 @@ bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstri
                               const std::wstring& masterName, std::optional<std::uint64_t> size, bool* renamed) {
     if (onDisk.size() != masterName.size() || onDisk == masterName) return false;
     const std::wstring relative = (backupFolder + masterName).substr(backupRoot_.size());
-    policy_.Report(LoadText(IDS_ROW_RENAME), relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
+    policy_.Report(RowAction::Rename, relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
     if (exec_.Carry(Operation::Rename(backupFolder, onDisk, masterName))) {
         Bump(current_->status.renamed);
         if (renamed) *renamed = !batch_.testMode;
@@ -96,7 +96,7 @@ void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
 void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     const std::wstring text = LoadText(textId);
     policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
-                   LoadText(IDS_TIME_CHECK), MB_TOPMOST | MB_ICONINFORMATION, IDIGNORE, false, {}});
+                   LoadText(IDS_TIME_CHECK), MB_TOPMOST | MB_ICONINFORMATION, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -152,7 +152,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
             return false;
         case FileAction::Create:
-            policy_.Report(LoadText(IDS_ROW_CREATE),
+            policy_.Report(RowAction::Create,
                            replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                            RowToList | RowToLog, masterTime, std::nullopt, entry.size);
             if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry))) {
@@ -163,7 +163,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             caseRename();
             return true;
         case FileAction::Update:
-            policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+            policy_.Report(RowAction::Update, rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
             if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, false, &entry))) {
                 Copied(work.status.updated, entry.size);
             }
@@ -180,7 +180,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             RaiseTimeError(backupPath, IDS_BACKUP_TIME_INVALID);
             break;
         case SkipReason::TooLargeNew:
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
+            policy_.Report(RowAction::Skip, rel, SkipFlags(), masterTime, std::nullopt, entry.size);
             return false;
         case SkipReason::TooLarge:
         case SkipReason::BackupNewer:
@@ -188,7 +188,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
         default:
             return false;
     }
-    policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+    policy_.Report(RowAction::Skip, rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
     return false;
 }
 
@@ -229,7 +229,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
                 confirmDelete_ = false;
                 break;
             case DeleteChoice::Skip:
-                policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), std::nullopt, backupTime, entry.size);
+                policy_.Report(RowAction::Skip, rel, SkipFlags(), std::nullopt, backupTime, entry.size);
                 kept = true;
                 return false;
             case DeleteChoice::Abort:
@@ -243,7 +243,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     // A deletion that failed or was refused leaves the file, and its folder.
     if (!exec_.Carry(Operation::On(OperationKind::Delete, backupPath),
                      {[this, rel, backupTime, size] {
-                          policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime,
+                          policy_.Report(RowAction::Delete, rel, RowToList | RowToLog, std::nullopt, backupTime,
                                          size);
                       },
                       [this, setting, rel] {
@@ -275,7 +275,7 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     bool renamed = false;
     if (state == FolderMissing) {
         if (batch_.cancelRequested) return false;
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE),
+        policy_.Report(RowAction::FolderCreate,
                        replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
         // A folder that could not be made is not walked: its one error
         // stands for everything inside.
@@ -361,7 +361,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         removed = exec_.Carry(
             Operation::RemoveFolder(backupPath, keptInside),
-            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); },
+            {[this, rel] { policy_.Report(RowAction::FolderDelete, rel, RowToList | RowToLog); },
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
     }

@@ -37,7 +37,7 @@ bool MirrorWorker::LiesBelow(const std::wstring& path, const std::wstring& folde
 }
 
 void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned captionId) {
-    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, IDABORT, false, {}};
+    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, ErrorDecision::Abort, false, {}};
     if (batch_.logOffMode) {
         // No one is there to read a box; the batch still ends.
         policy_.Note(call);
@@ -68,7 +68,7 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
                 const std::wstring name = SideName(side);
                 switch (s.status) {
                     case DriveFound:
-                        policy_.Report(LoadText(IDS_ROW_DRIVE),
+                        policy_.Report(RowAction::Drive,
                                        Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
                                        RowToList);
                         log_.WriteDriveDetection(name, s.label, s.foundRoots);
@@ -123,13 +123,13 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
         call.detail = call.title;
         call.title = LoadText(labelKind ? IDS_LABEL_CAPTION : IDS_DRIVE_DETECT_ERROR);
         call.style = work.VolErrorSkip ? kStyleFatal : kStyleChoices;
-        call.defaultAnswer = work.VolErrorSkip ? IDIGNORE : IDABORT;
+        call.defaultAnswer = work.VolErrorSkip ? ErrorDecision::Ignore : ErrorDecision::Abort;
         call.silentIgnore = work.SkipIfFolderNotExist;
-        const int answer = policy_.Raise(call);
-        if (answer == IDRETRY) continue;
+        const ErrorDecision answer = policy_.Raise(call);
+        if (answer == ErrorDecision::Retry) continue;
         work.Errors = ErrorsSkipped;
         policy_.AddErrorRow();
-        aborted = answer == IDABORT;
+        aborted = answer == ErrorDecision::Abort;
         return false;
     }
 }
@@ -139,10 +139,10 @@ MirrorWorker::SettingEnd MirrorWorker::FolderProblem(FolderSetting& work, bool m
         const std::wstring text = LoadText(master ? IDS_MASTER_MISSING : IDS_BACKUP_MISSING);
         const std::wstring caption = LoadText(IDS_FOLDER_CHECK_ERROR);
         if (log_.skipLines()) {
-            policy_.Raise({LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, IDIGNORE, false, true});
+            policy_.Raise({LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, ErrorDecision::Ignore, false, true});
         }
         if (work.ShowSkipFile) {
-            policy_.Report(LoadText(IDS_ROW_SKIP),
+            policy_.Report(RowAction::Skip,
                            Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), caption.c_str(), text.c_str()), RowToList);
         }
         work.Errors = ErrorsSkipped;
@@ -191,8 +191,8 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         if (batch_.cancelRequested) return SettingEnd::Aborted;
         backupRootPending_ = batch_.testMode;
         const std::wstring folder = FolderOf(backupRoot_, true);
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), L"..\\" + FileNameOf(folder), RowToList);
-        log_.WriteEntry(LoadText(IDS_ROW_FOLDER_CREATE), L".");
+        policy_.Report(RowAction::FolderCreate, L"..\\" + FileNameOf(folder), RowToList);
+        log_.WriteEntry(RowAction::FolderCreate, L".");
         if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupRoot_))) {
             Fatal(IDS_BACKUP_CREATE_TITLE, LoadText(IDS_BACKUP_CREATE_BODY), IDS_MKDIR_FAILED);
             policy_.AddErrorRow();

@@ -96,7 +96,7 @@ void MirrorWorker::ReportListFailure(const std::wstring& folder, DWORD error, co
     if (!consequence.empty()) body += L"\r\n\r\n" + consequence;
     policy_.Raise({deletePass_ ? LevelSkipped : LevelError, body,
                    Format(LoadText(IDS_LIST_DETAIL).c_str(), folder.c_str(), system.c_str()) + retries,
-                   LoadText(IDS_LIST_FAILED), kStyleFatal, IDIGNORE, false, {}});
+                   LoadText(IDS_LIST_FAILED), kStyleFatal, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -107,7 +107,7 @@ void MirrorWorker::ReportCaseTwin(const std::wstring& relative, const std::wstri
                    Format(LoadText(IDS_CASE_TWIN_BODY).c_str(), (masterRoot_ + keptRel).c_str(),
                           (masterRoot_ + twinRel).c_str()),
                    Format(LoadText(IDS_CASE_TWIN_DETAIL).c_str(), keptRel.c_str(), twinRel.c_str()),
-                   LoadText(IDS_CASE_TWIN), kStyleFatal, IDIGNORE, false, {}});
+                   LoadText(IDS_CASE_TWIN), kStyleFatal, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -158,7 +158,7 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, cons
         // The copy pass says so once; the deletion pass only for a link it
         // alone meets.
         if (!deletePass_ || !(counterpart && *counterpart)) {
-            policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LINK_SKIPPED).c_str(), relative.c_str()),
+            policy_.Report(RowAction::Skip, Format(LoadText(IDS_LINK_SKIPPED).c_str(), relative.c_str()),
                            RowToList | RowToLog);
         }
         return false;
@@ -174,7 +174,7 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, cons
         return self.Is(ancestor.whole);
     };
     if (std::any_of(ancestors_.begin(), ancestors_.end(), isAncestor)) {
-        policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
+        policy_.Report(RowAction::Skip, Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
                        RowToList | RowToLog);
         return false;
     }

@@ -131,7 +131,7 @@ TEST(MirrorSafetyTest, TheRecycleBinGetsOnlyWhatGoesAndOnlyPathsItCanAddress) {
         Rows found;
         for (const ReportRow& row : run.host.rows) {
             for (const std::wstring& refused : {b + L"\\dir.", b + L"\\odd ", b + L"\\" + longName}) {
-                if (row.action == L"エラー" && row.path.find(L": " + refused + L" (") != std::wstring::npos) {
+                if (row.action == RowAction::Error && row.path.find(L": " + refused + L" (") != std::wstring::npos) {
                     found.push_back(row.path);
                 }
             }
