@@ -37,18 +37,16 @@ std::optional<FindEntry> ReadEntry(const std::wstring& path) {
 }  // namespace
 
 void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
-    replacements_.push_back({relative + entry.name, entry, false});
+    pass_->replacements.push_back({relative + entry.name, entry, false});
 }
 
 void MirrorWorker::Cleared(const std::wstring& relative) {
-    for (Replacement& replacement : replacements_) {
+    for (Replacement& replacement : pass_->replacements) {
         if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
     }
 }
 
-bool MirrorWorker::PutReplacementsInPlace() {
-    std::vector<Replacement> pending;
-    pending.swap(replacements_);
+bool MirrorWorker::PutReplacementsInPlace(const Replacements& pending) {
     for (const Replacement& replacement : pending) {
         if (batch_.cancelRequested) return false;
         const FindEntry& entry = replacement.entry;
@@ -64,11 +62,11 @@ bool MirrorWorker::PutReplacementsInPlace() {
             continue;
         }
         // The walk goes on from the master folders above, for its loop checks.
-        ancestors_.clear();
-        if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
+        pass_->ancestors.clear();
+        if (masterId_) pass_->ancestors.push_back({masterRoot_, masterId_->file, masterId_});
         for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
             const std::wstring path = masterRoot_ + relative.substr(0, end);
-            if (const auto id = FileIdOf(path)) ancestors_.push_back({path, *id, std::nullopt});
+            if (const auto id = FileIdOf(path)) pass_->ancestors.push_back({path, *id, std::nullopt});
         }
         if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
     }
@@ -200,7 +198,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
-    FileDecision decision = DecideBackupFile(outcome, removalDepth_ > 0, Counterpart::Unknown, work);
+    FileDecision decision = DecideBackupFile(outcome, pass_->removalDepth > 0, Counterpart::Unknown, work);
     if (decision.action == FileAction::Check) {
         const int state = ops_.CheckFile(masterRoot_ + rel, counterpart);
         const Counterpart master = state == FileMissing    ? Counterpart::Missing
@@ -298,24 +296,24 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
         if (state == FolderIsFile) Defer(entry, relative);
         return true;
     }
-    if (created) ++removalDepth_;
+    if (created) ++pass_->removalDepth;
     // The backup folder this one is compared with, for the plan.
     const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
     if (backupEntry) {
         plan_.Enter(renamed ? entry.name : backupEntry->name,
                     static_cast<size_t>(backupEntry - other->entries().data()));
-        backupPathIds_.push_back(backupEntry->fileId);
+        pass_->backupPathIds.push_back(backupEntry->fileId);
     }
     bool kept = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
+    if (identity) pass_->ancestors.push_back(std::move(*identity));
     const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
-    if (identity) ancestors_.pop_back();
+    if (identity) pass_->ancestors.pop_back();
     if (backupEntry) {
-        if (walkedPaired_) *paired = backupEntry;
+        if (pass_->walkedPaired) *paired = backupEntry;
         plan_.Leave();
-        backupPathIds_.pop_back();
+        pass_->backupPathIds.pop_back();
     }
-    if (created) --removalDepth_;
+    if (created) --pass_->removalDepth;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
         if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
@@ -333,7 +331,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
     if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
-        !MayEnter(entry, removalDepth_ > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
+        !MayEnter(entry, pass_->removalDepth > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
         kept = true;
         return true;
     }
@@ -344,20 +342,20 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
             return true;
         }
         marked = true;
-    } else if (removalDepth_ == 0) {
+    } else if (pass_->removalDepth == 0) {
         const int state = ops_.CheckFolder(masterRoot_ + rel, counterpart);
         marked = state == FolderMissing || state == FolderIsFile;
     }
     // The copy pass found nothing to delete in there.
-    if (!marked && removalDepth_ == 0 && !plan) return true;
-    if (marked) ++removalDepth_;
+    if (!marked && pass_->removalDepth == 0 && !plan) return true;
+    if (marked) ++pass_->removalDepth;
     bool keptInside = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
+    if (identity) pass_->ancestors.push_back(std::move(*identity));
     const bool ok =
         Walk(backupPath + L"\\", rel + L"\\", keptInside, marked || !plan ? PlannedFolder::Everything() : *plan);
-    if (identity) ancestors_.pop_back();
+    if (identity) pass_->ancestors.pop_back();
     bool removed = false;
-    if (ok && removalDepth_ > 0) {
+    if (ok && pass_->removalDepth > 0) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         removed = exec_.Carry(
             Operation::RemoveFolder(backupPath, keptInside),
@@ -365,7 +363,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
     }
-    if (marked) --removalDepth_;
+    if (marked) --pass_->removalDepth;
     if (!removed) kept = true;
     return ok;
 }

@@ -162,7 +162,6 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
     bool aborted = false;
     if (!CheckVolumes(work, aborted)) return aborted ? SettingEnd::Aborted : SettingEnd::Skipped;
 
-    deletePass_ = false;
     ops_.SetDeletePass(false);
     masterRoot_ = work.Master.empty() ? std::wstring() : FullFolder(work.Master);
     int masterState = masterRoot_.empty() ? FolderCheckError : ops_.CheckFolder(masterRoot_);
