@@ -34,6 +34,16 @@ std::optional<FindEntry> ReadEntry(const std::wstring& path) {
     return ReadNamedEntry(path, error);
 }
 
+// What a folder check found, as the plan takes it.
+Counterpart OfFolderCheck(int state) {
+    switch (state) {
+        case FolderExists: return Counterpart::Folder;
+        case FolderMissing: return Counterpart::Missing;
+        case FolderIsFile: return Counterpart::File;
+        default: return Counterpart::Unreadable;
+    }
+}
+
 }  // namespace
 
 void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
@@ -255,9 +265,9 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
 
 bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                               const FolderListing* other, unsigned replacedId, const FindEntry** paired) {
-    const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
-    if (!IsTarget(filters_.FolderOutcome(rel))) return true;
+    const FilterOutcome outcome = filters_.FolderOutcome(rel);
+    if (DecideMasterFolder(outcome, Counterpart::Unknown).action != FolderAction::Check) return true;
     const std::wstring masterPath = folder + entry.name;
     // A backup folder inside the master is not backed up into itself, nor
     // are the earlier date folders beside it.
@@ -266,37 +276,30 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     const KnownEntry known = Lookup(other, entry.name);
     if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
     const std::wstring backupPath = backupRoot_ + rel;
-    const int state = ops_.CheckFolder(backupPath, known);
-    bool created = false;
+    const FolderDecision decision = DecideMasterFolder(outcome, OfFolderCheck(ops_.CheckFolder(backupPath, known)));
     // The backup folder's name on disk once a case rename is done: the
     // deletion pass finds it by that name.
     bool renamed = false;
-    if (state == FolderMissing) {
-        if (batch_.cancelRequested) return false;
-        policy_.Report(RowAction::FolderCreate,
-                       replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
-        // A folder that could not be made is not walked: its one error
-        // stands for everything inside.
-        if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupPath))) return !batch_.cancelRequested;
-        created = true;
-        ++changedFolderCount_;
-    } else if (state == FolderExists) {
-        if (work.RenameCapital) {
-            std::optional<FindEntry> onDisk;
-            if (known && *known) {
-                onDisk = **known;
-            } else {
-                onDisk = ReadEntry(backupPath);
-            }
-            if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
-                ++changedFolderCount_;
-            }
-        }
-    } else {
-        if (state == FolderIsFile) Defer(entry, relative);
-        return true;
+    switch (decision.action) {
+        case FolderAction::Create:
+            if (batch_.cancelRequested) return false;
+            policy_.Report(RowAction::FolderCreate,
+                           replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
+            // A folder that could not be made is not walked: its one error
+            // stands for everything inside.
+            if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupPath))) return !batch_.cancelRequested;
+            ++changedFolderCount_;
+            break;
+        case FolderAction::Enter:
+            renamed = current_->RenameCapital && RenameFolderCase(entry, backupPath, known);
+            break;
+        case FolderAction::Replace:
+            Defer(entry, relative);
+            return true;
+        default:
+            return true;
     }
-    if (created) ++pass_->removalDepth;
+    const bool created = decision.action == FolderAction::Create;
     // The backup folder this one is compared with, for the plan.
     const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
     if (backupEntry) {
@@ -304,58 +307,73 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
                     static_cast<size_t>(backupEntry - other->entries().data()));
         pass_->backupPathIds.push_back(backupEntry->fileId);
     }
-    bool kept = false;
-    if (identity) pass_->ancestors.push_back(std::move(*identity));
-    const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
-    if (identity) pass_->ancestors.pop_back();
+    const bool ok = WalkInto(masterPath, rel, identity, created);
     if (backupEntry) {
         if (pass_->walkedPaired) *paired = backupEntry;
         plan_.Leave();
         pass_->backupPathIds.pop_back();
     }
-    if (created) --pass_->removalDepth;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
+        if (current_->CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
         --changedFolderCount_;
     }
     return true;
 }
 
+bool MirrorWorker::RenameFolderCase(const FindEntry& entry, const std::wstring& backupPath, KnownEntry known) {
+    std::optional<FindEntry> onDisk;
+    if (known && *known) {
+        onDisk = **known;
+    } else {
+        onDisk = ReadEntry(backupPath);
+    }
+    bool renamed = false;
+    if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
+        ++changedFolderCount_;
+    }
+    return renamed;
+}
+
+bool MirrorWorker::WalkInto(const std::wstring& path, const std::wstring& rel, std::optional<WalkFolder>& identity,
+                            bool removing, bool* kept, const PlannedFolder& plan) {
+    if (removing) ++pass_->removalDepth;
+    if (identity) pass_->ancestors.push_back(std::move(*identity));
+    bool keptInside = false;
+    const bool ok = Walk(path + L"\\", rel + L"\\", kept ? *kept : keptInside, plan);
+    if (identity) pass_->ancestors.pop_back();
+    if (removing) --pass_->removalDepth;
+    return ok;
+}
+
 bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                                 KnownEntry counterpart, bool& kept, const PlannedFolder* plan) {
-    const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = folder + entry.name;
+    const bool insideRemoved = pass_->removalDepth > 0;
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
     if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
-        !MayEnter(entry, pass_->removalDepth > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
+        !MayEnter(entry, insideRemoved ? KnownEntry() : counterpart, backupPath, rel, identity)) {
         kept = true;
         return true;
     }
-    bool marked = false;
-    if (!IsTarget(filters_.FolderOutcome(rel))) {
-        if (!work.DeleteIgnoreTarget) {
-            kept = true;
-            return true;
-        }
-        marked = true;
-    } else if (pass_->removalDepth == 0) {
-        const int state = ops_.CheckFolder(masterRoot_ + rel, counterpart);
-        marked = state == FolderMissing || state == FolderIsFile;
+    const FilterOutcome outcome = filters_.FolderOutcome(rel);
+    const bool planned = plan != nullptr;
+    FolderDecision decision = DecideBackupFolder(outcome, insideRemoved, Counterpart::Unknown, planned, *current_);
+    if (decision.action == FolderAction::Check) {
+        const Counterpart master = OfFolderCheck(ops_.CheckFolder(masterRoot_ + rel, counterpart));
+        decision = DecideBackupFolder(outcome, false, master, planned, *current_);
     }
-    // The copy pass found nothing to delete in there.
-    if (!marked && pass_->removalDepth == 0 && !plan) return true;
-    if (marked) ++pass_->removalDepth;
+    if (decision.action == FolderAction::Skip) kept = true;
+    if (decision.action != FolderAction::Enter && decision.action != FolderAction::Remove) return true;
+    const bool remove = decision.action == FolderAction::Remove;
     bool keptInside = false;
-    if (identity) pass_->ancestors.push_back(std::move(*identity));
-    const bool ok =
-        Walk(backupPath + L"\\", rel + L"\\", keptInside, marked || !plan ? PlannedFolder::Everything() : *plan);
-    if (identity) pass_->ancestors.pop_back();
+    const bool ok = WalkInto(backupPath, rel, identity, remove, &keptInside,
+                             remove || !plan ? PlannedFolder::Everything() : *plan);
     bool removed = false;
-    if (ok && pass_->removalDepth > 0) {
+    if (ok && (remove || insideRemoved)) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         removed = exec_.Carry(
             Operation::RemoveFolder(backupPath, keptInside),
@@ -363,7 +381,6 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
     }
-    if (marked) --pass_->removalDepth;
     if (!removed) kept = true;
     return ok;
 }

@@ -177,7 +177,8 @@ bool MirrorWorker::OpenSetting(FolderSetting& work, std::time_t start) {
     }
     if (const FilterBuildResult built = filters_.Build(work, options_); !built.ok) {
         if (!batch_.logOffMode) {
-            policy_.Raise({LevelError, built.body, built.title, built.caption, kStyleFatal, ErrorDecision::Ignore, false, {}});
+            policy_.Raise(
+                {LevelError, built.body, built.title, built.caption, kStyleFatal, ErrorDecision::Ignore, false, {}});
             policy_.AddErrorRow();
         }
         policy_.RaiseLevel(LevelFatal);
@@ -336,8 +337,8 @@ DeleteChoice MirrorWorker::ConfirmDelete(const DeleteConfirmation& file) {
     // Nobody may be asked: the file stays, and the setting says so.
     const std::wstring text = LoadText(IDS_DELETE_UNCONFIRMED);
     const std::wstring caption = LoadText(IDS_DELETE_CONFIRM_CAPTION);
-    policy_.Raise({LevelError, file.path + L"\r\n\r\n" + text + L"\r\n", text, caption, kStyleFatal, ErrorDecision::Ignore, false,
-                   true});
+    policy_.Raise({LevelError, file.path + L"\r\n\r\n" + text + L"\r\n", text, caption, kStyleFatal,
+                   ErrorDecision::Ignore, false, true});
     policy_.CountError();
     policy_.AddErrorRow();
     return DeleteChoice::Skip;

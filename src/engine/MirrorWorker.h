@@ -30,6 +30,7 @@ public:
     void SetRecycleSender(RecycleSender sender) { ops_.SetRecycleSender(std::move(sender)); }
 
 private:
+    struct WalkFolder;
     struct Replacement;
     using Replacements = std::vector<Replacement>;
     enum class SettingEnd { Completed, Skipped, Aborted };
@@ -171,6 +172,13 @@ private:
     // listed; null when it was not.
     bool CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                     const FolderListing* other, unsigned replacedId = 0, const FindEntry** paired = nullptr);
+    // The backup folder gets the master's letter case where they differ;
+    // whether the disk has the new spelling.
+    bool RenameFolderCase(const FindEntry& entry, const std::wstring& backupPath, KnownEntry known);
+    // Walks a folder the pass decided to enter (removing: one it created
+    // or removes), as one of the folders the walk is inside.
+    bool WalkInto(const std::wstring& path, const std::wstring& rel, std::optional<WalkFolder>& identity,
+                  bool removing, bool* kept = nullptr, const PlannedFolder& plan = PlannedFolder::Everything());
     // counterpart: the master's entry of that name, as far as known. plan:
     // the folder's plan, null when the plan has nothing in it (then it is
     // entered only to be removed).
@@ -184,7 +192,6 @@ private:
     // Whether the walk goes into a sub-folder: never through a link on
     // either side, into one of its own ancestors or into the other tree's
     // root. identity is the sub-folder's when it could be read.
-    struct WalkFolder;
     bool MayEnter(const FindEntry& entry, KnownEntry counterpart, const std::wstring& path,
                   const std::wstring& relative, std::optional<WalkFolder>& identity);
     // The folder list error, naming the folder, the system's reason and

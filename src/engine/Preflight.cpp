@@ -37,7 +37,8 @@ bool MirrorWorker::LiesBelow(const std::wstring& path, const std::wstring& folde
 }
 
 void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned captionId) {
-    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, ErrorDecision::Abort, false, {}};
+    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId),
+                         kStyleFatal, ErrorDecision::Abort, false, {}};
     if (batch_.logOffMode) {
         // No one is there to read a box; the batch still ends.
         policy_.Note(call);
@@ -139,7 +140,8 @@ MirrorWorker::SettingEnd MirrorWorker::FolderProblem(FolderSetting& work, bool m
         const std::wstring text = LoadText(master ? IDS_MASTER_MISSING : IDS_BACKUP_MISSING);
         const std::wstring caption = LoadText(IDS_FOLDER_CHECK_ERROR);
         if (log_.skipLines()) {
-            policy_.Raise({LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, ErrorDecision::Ignore, false, true});
+            policy_.Raise(
+                {LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, ErrorDecision::Ignore, false, true});
         }
         if (work.ShowSkipFile) {
             policy_.Report(RowAction::Skip,

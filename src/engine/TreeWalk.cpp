@@ -155,7 +155,9 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
         const KnownEntry known = Lookup(other, entry.name);
         if (known && *known && (*known)->IsLink()) continue;
         ahead.push_back(folder + entry.name + L"\\");
-        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) ahead.push_back(backupRoot_ + rel + L"\\");
+        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) {
+            ahead.push_back(backupRoot_ + rel + L"\\");
+        }
         if (++count == kFolders / 2) again = i;
     }
     pool_.Ahead(ahead);
@@ -473,7 +475,8 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             continue;
         }
         // So does a folder that is one of those it is in.
-        if (entry.fileId && std::find(pass_->backupPathIds.begin(), pass_->backupPathIds.end(), entry.fileId) != pass_->backupPathIds.end()) {
+        const std::vector<std::uint64_t>& above = pass_->backupPathIds;
+        if (entry.fileId && std::find(above.begin(), above.end(), entry.fileId) != above.end()) {
             list = true;
             continue;
         }
