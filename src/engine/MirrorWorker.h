@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -48,6 +49,13 @@ private:
     SettingEnd Process(FolderSetting& work);
     // false when the volume cycle failed; aborted tells whether by Abort.
     bool CheckVolumes(FolderSetting& work, bool& aborted);
+    // What is wrong with each side's drive (master, backup); empty when
+    // nothing is.
+    using VolumeFailures = std::array<std::wstring, 2>;
+    // The drives found by their labels, the setting's paths moved onto them.
+    void DetectDrives(FolderSetting& work, VolumeFailures& failures);
+    // The labels the setting expects on its drives.
+    void CheckLabels(const FolderSetting& work, VolumeFailures& failures);
     SettingEnd FolderProblem(FolderSetting& work, bool master, bool invalid);
     void Fatal(unsigned titleId, const std::wstring& body, unsigned captionId);
     bool RunPasses();

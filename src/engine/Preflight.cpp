@@ -48,6 +48,55 @@ void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned ca
     policy_.Raise(call);
 }
 
+void MirrorWorker::DetectDrives(FolderSetting& work, VolumeFailures& failures) {
+    policy_.SetStatus(LoadText(IDS_DETECTING_DRIVE), L"");
+    DriveDetector detector(work);
+    detector.Detect(true, SideBoth);
+    for (int side = SideMaster; side <= SideBackup; ++side) {
+        const DriveDetector::Side& s = detector.side(side);
+        const std::wstring name = SideName(side);
+        switch (s.status) {
+            case DriveFound:
+                policy_.Report(RowAction::Drive,
+                               Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
+                               RowToList);
+                log_.WriteDriveDetection(name, s.label, s.foundRoots);
+                break;
+            case DriveNotFound:
+                failures[side] = Format(LoadText(IDS_SIDE_NOT_FOUND).c_str(), name.c_str(), s.label.c_str());
+                break;
+            case DriveAmbiguous:
+                failures[side] = Format(LoadText(IDS_SIDE_AMBIGUOUS).c_str(), name.c_str(), s.label.c_str());
+                break;
+            case DriveListError:
+                failures[side] = Format(LoadText(IDS_SIDE_DETECT_ERROR).c_str(), name.c_str(), s.label.c_str(),
+                                        WithoutFinalBreak(s.errorText).c_str());
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void MirrorWorker::CheckLabels(const FolderSetting& work, VolumeFailures& failures) {
+    const bool wanted[2] = {work.CheckVolumeMaster, work.CheckVolume};
+    const std::wstring* labels[2] = {&work.VolumeMaster, &work.Volume};
+    for (int side = SideMaster; side <= SideBackup; ++side) {
+        if (!wanted[side]) continue;
+        const std::wstring root = PathRoot(ExpandEnvironment(side == SideMaster ? work.Master : work.Backup));
+        const std::wstring actual = VolumeLabel(root);
+        if (EqualsNoCase(actual, *labels[side])) continue;
+        const std::wstring name = SideName(side);
+        if (actual.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            failures[side] =
+                Format(LoadText(IsRemovableRoot(root) ? IDS_SIDE_NO_MEDIA : IDS_SIDE_NO_LABEL).c_str(), name.c_str());
+        } else {
+            failures[side] =
+                Format(LoadText(IDS_SIDE_MISMATCH).c_str(), name.c_str(), labels[side]->c_str(), actual.c_str());
+        }
+    }
+}
+
 bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
     aborted = false;
     const bool detect = work.DetectDriveByVolumeMaster || work.DetectDriveByVolumeBackup;
@@ -58,55 +107,12 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
         // Each try starts from the stored paths: the medium may have moved.
         work.Master = original.Master;
         work.Backup = original.Backup;
-        std::wstring failures[2];
+        VolumeFailures failures;
         bool labelKind = false;
-        DriveDetector detector(work);
-        if (detect) {
-            policy_.SetStatus(LoadText(IDS_DETECTING_DRIVE), L"");
-            detector.Detect(true, SideBoth);
-            for (int side = SideMaster; side <= SideBackup; ++side) {
-                const DriveDetector::Side& s = detector.side(side);
-                const std::wstring name = SideName(side);
-                switch (s.status) {
-                    case DriveFound:
-                        policy_.Report(RowAction::Drive,
-                                       Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
-                                       RowToList);
-                        log_.WriteDriveDetection(name, s.label, s.foundRoots);
-                        break;
-                    case DriveNotFound:
-                        failures[side] = Format(LoadText(IDS_SIDE_NOT_FOUND).c_str(), name.c_str(), s.label.c_str());
-                        break;
-                    case DriveAmbiguous:
-                        failures[side] = Format(LoadText(IDS_SIDE_AMBIGUOUS).c_str(), name.c_str(), s.label.c_str());
-                        break;
-                    case DriveListError:
-                        failures[side] = Format(LoadText(IDS_SIDE_DETECT_ERROR).c_str(), name.c_str(), s.label.c_str(),
-                                                WithoutFinalBreak(s.errorText).c_str());
-                        break;
-                    default:
-                        break;
-                }
-            }
-        }
+        if (detect) DetectDrives(work, failures);
         if (failures[0].empty() && failures[1].empty() && check) {
             labelKind = true;
-            const bool wanted[2] = {work.CheckVolumeMaster, work.CheckVolume};
-            const std::wstring* labels[2] = {&work.VolumeMaster, &work.Volume};
-            for (int side = SideMaster; side <= SideBackup; ++side) {
-                if (!wanted[side]) continue;
-                const std::wstring root = PathRoot(ExpandEnvironment(side == SideMaster ? work.Master : work.Backup));
-                const std::wstring actual = VolumeLabel(root);
-                if (EqualsNoCase(actual, *labels[side])) continue;
-                const std::wstring name = SideName(side);
-                if (actual.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                    failures[side] = Format(LoadText(IsRemovableRoot(root) ? IDS_SIDE_NO_MEDIA : IDS_SIDE_NO_LABEL).c_str(),
-                                            name.c_str());
-                } else {
-                    failures[side] = Format(LoadText(IDS_SIDE_MISMATCH).c_str(), name.c_str(), labels[side]->c_str(),
-                                            actual.c_str());
-                }
-            }
+            CheckLabels(work, failures);
         }
         if (failures[0].empty() && failures[1].empty()) return true;
 
