@@ -102,7 +102,7 @@ void RowsAndCopy(int rows) {
     // Floor: the same rows, kept without a window.
     auto start = Clock::now();
     std::vector<ReportRow> kept;
-    for (int i = 0; i < rows; ++i) kept.push_back({L"作成", path(i), FILETIME{}, {}, static_cast<std::uint64_t>(i)});
+    for (int i = 0; i < rows; ++i) kept.push_back({RowAction::Create, path(i), FILETIME{}, {}, static_cast<std::uint64_t>(i)});
     const double floorRows = Since(start);
 
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountStatus, nullptr, GetCurrentThreadId());
