@@ -46,6 +46,33 @@ Counterpart OfFolderCheck(int state) {
 
 }  // namespace
 
+bool MirrorWorker::PutReplacementsInPlace(const Replacements& pending) {
+    for (const Replacement& replacement : pending) {
+        if (batch_.cancelRequested) return false;
+        const FindEntry& entry = replacement.entry;
+        if (!replacement.cleared) {
+            ops_.ReportConflict(backupRoot_ + replacement.relative, entry.IsFolder());
+            continue;
+        }
+        const std::wstring relative = replacement.relative.substr(0, replacement.relative.size() - entry.name.size());
+        // The deletion pass has just emptied that place.
+        const FolderListing nothing;
+        if (!entry.IsFolder()) {
+            CopyFileDecision(entry, relative, &nothing, IDS_REPLACED_FOLDER);
+            continue;
+        }
+        // The walk goes on from the master folders above, for its loop checks.
+        pass_->ancestors.clear();
+        if (masterId_) pass_->ancestors.push_back({masterRoot_, masterId_->file, masterId_});
+        for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
+            const std::wstring path = masterRoot_ + relative.substr(0, end);
+            if (const auto id = FileIdOf(path)) pass_->ancestors.push_back({path, *id, std::nullopt});
+        }
+        if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
+    }
+    return true;
+}
+
 bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstring& onDisk,
                               const std::wstring& masterName, std::optional<std::uint64_t> size, bool* renamed) {
     if (onDisk.size() != masterName.size() || onDisk == masterName) return false;

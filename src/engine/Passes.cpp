@@ -1,11 +1,10 @@
 // The passes of a setting over the two trees, each with a state of its own,
 // and what one pass hands on to the next: the deletion plan, and the master
-// entries the backup holds as the other kind, put in place once the
-// deletion pass made room.
+// entries the backup holds as the other kind, for the deletion pass to make
+// room for.
 #include "engine/MirrorWorker.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "resource_engine.h"
 
 namespace tandrel {
 
@@ -100,33 +99,6 @@ void MirrorWorker::Cleared(const std::wstring& relative) {
     for (Replacement& replacement : pass_->replacements) {
         if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
     }
-}
-
-bool MirrorWorker::PutReplacementsInPlace(const Replacements& pending) {
-    for (const Replacement& replacement : pending) {
-        if (batch_.cancelRequested) return false;
-        const FindEntry& entry = replacement.entry;
-        if (!replacement.cleared) {
-            ops_.ReportConflict(backupRoot_ + replacement.relative, entry.IsFolder());
-            continue;
-        }
-        const std::wstring relative = replacement.relative.substr(0, replacement.relative.size() - entry.name.size());
-        // The deletion pass has just emptied that place.
-        const FolderListing nothing;
-        if (!entry.IsFolder()) {
-            CopyFileDecision(entry, relative, &nothing, IDS_REPLACED_FOLDER);
-            continue;
-        }
-        // The walk goes on from the master folders above, for its loop checks.
-        pass_->ancestors.clear();
-        if (masterId_) pass_->ancestors.push_back({masterRoot_, masterId_->file, masterId_});
-        for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
-            const std::wstring path = masterRoot_ + relative.substr(0, end);
-            if (const auto id = FileIdOf(path)) pass_->ancestors.push_back({path, *id, std::nullopt});
-        }
-        if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
-    }
-    return true;
 }
 
 }  // namespace tandrel
