@@ -102,7 +102,7 @@ void RowsAndCopy(int rows) {
     // Floor: the same rows, kept without a window.
     auto start = Clock::now();
     std::vector<ReportRow> kept;
-    for (int i = 0; i < rows; ++i) kept.push_back({L"作成", path(i), FILETIME{}, {}, static_cast<std::uint64_t>(i)});
+    for (int i = 0; i < rows; ++i) kept.push_back({RowAction::Create, path(i), FILETIME{}, {}, static_cast<std::uint64_t>(i)});
     const double floorRows = Since(start);
 
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountStatus, nullptr, GetCurrentThreadId());
@@ -116,7 +116,7 @@ void RowsAndCopy(int rows) {
         for (int i = 0; i < rows; ++i) {
             const std::wstring p = path(i);
             host.SetStatus(L"更新中", p.c_str());
-            host.AddReportRow({L"作成", p, FILETIME{}, {}, static_cast<std::uint64_t>(i)});
+            host.AddReportRow({RowAction::Create, p, FILETIME{}, {}, static_cast<std::uint64_t>(i)});
         }
         workerSeconds = Since(begin);
         done = true;
@@ -136,7 +136,7 @@ void RowsAndCopy(int rows) {
     // Floor: the same tab-separated text put on the clipboard directly.
     start = Clock::now();
     std::wstring text;
-    for (const ReportRow& row : kept) text += row.action + L"\t" + row.path + L"\t\t\t\r\n";
+    for (const ReportRow& row : kept) text += RowActionText(row.action) + L"\t" + row.path + L"\t\t\t\r\n";
     if (OpenClipboard(frame.Handle())) {
         EmptyClipboard();
         HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));

@@ -185,7 +185,7 @@ void MirrorWorker::AfterCommandFailed(const std::wstring& name, const ToolExit& 
     if (batch_.end == BatchEnd::Clean) batch_.end = BatchEnd::Errors;
     batch_.afterFailure = Format(LoadText(IDS_AFTER_COMMAND_FAILED).c_str(), how.c_str());
     policy_.RaiseLevel(LevelError);
-    policy_.Report(LoadText(IDS_ERROR), batch_.afterFailure, RowToList);
+    policy_.Report(RowAction::Error, batch_.afterFailure, RowToList);
     // The batch's log was closed with its last setting; the failure joins it.
     FolderSetting noOwnLog;
     if (!log_.Open(noOwnLog, batchStart)) {

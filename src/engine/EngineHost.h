@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,9 +16,34 @@ enum ReportRowFlags : unsigned {
     RowToList = 2,  // show it in the report list
 };
 
+// What a report row says was done; the list and the log show it as the
+// text RowActionText gives.
+enum class RowAction : std::uint8_t {
+    Start,
+    TestStart,
+    Create,
+    FolderCreate,
+    Update,
+    Delete,
+    FolderDelete,
+    Rename,
+    Skip,
+    Abort,
+    End,
+    Drive,
+    Summary,
+    Error,
+    Command,
+};
+constexpr std::size_t kRowActionCount = static_cast<std::size_t>(RowAction::Command) + 1;
+
+// The string-table id of an action's text, and the text.
+unsigned RowActionTextId(RowAction action);
+std::wstring RowActionText(RowAction action);
+
 // One row of the report list.
 struct ReportRow {
-    std::wstring action;  // "作成", "更新", "削除", "エラー", …
+    RowAction action = RowAction::Create;
     std::wstring path;    // relative path or detail text
     // Last-write times of the master and backup entries, when known.
     std::optional<FILETIME> masterTime;

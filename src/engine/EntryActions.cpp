@@ -34,21 +34,19 @@ std::optional<FindEntry> ReadEntry(const std::wstring& path) {
     return ReadNamedEntry(path, error);
 }
 
-}  // namespace
-
-void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {
-    replacements_.push_back({relative + entry.name, entry, false});
-}
-
-void MirrorWorker::Cleared(const std::wstring& relative) {
-    for (Replacement& replacement : replacements_) {
-        if (EqualsNoCase(replacement.relative, relative)) replacement.cleared = true;
+// What a folder check found, as the plan takes it.
+Counterpart OfFolderCheck(int state) {
+    switch (state) {
+        case FolderExists: return Counterpart::Folder;
+        case FolderMissing: return Counterpart::Missing;
+        case FolderIsFile: return Counterpart::File;
+        default: return Counterpart::Unreadable;
     }
 }
 
-bool MirrorWorker::PutReplacementsInPlace() {
-    std::vector<Replacement> pending;
-    pending.swap(replacements_);
+}  // namespace
+
+bool MirrorWorker::PutReplacementsInPlace(const Replacements& pending) {
     for (const Replacement& replacement : pending) {
         if (batch_.cancelRequested) return false;
         const FindEntry& entry = replacement.entry;
@@ -64,11 +62,11 @@ bool MirrorWorker::PutReplacementsInPlace() {
             continue;
         }
         // The walk goes on from the master folders above, for its loop checks.
-        ancestors_.clear();
-        if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
+        pass_->ancestors.clear();
+        if (masterId_) pass_->ancestors.push_back({masterRoot_, masterId_->file, masterId_});
         for (size_t end = relative.find(L'\\'); end != std::wstring::npos; end = relative.find(L'\\', end + 1)) {
             const std::wstring path = masterRoot_ + relative.substr(0, end);
-            if (const auto id = FileIdOf(path)) ancestors_.push_back({path, *id, std::nullopt});
+            if (const auto id = FileIdOf(path)) pass_->ancestors.push_back({path, *id, std::nullopt});
         }
         if (!CopyFolder(entry, masterRoot_ + relative, relative, &nothing, IDS_REPLACED_FILE)) return false;
     }
@@ -79,7 +77,7 @@ bool MirrorWorker::CaseRename(const std::wstring& backupFolder, const std::wstri
                               const std::wstring& masterName, std::optional<std::uint64_t> size, bool* renamed) {
     if (onDisk.size() != masterName.size() || onDisk == masterName) return false;
     const std::wstring relative = (backupFolder + masterName).substr(backupRoot_.size());
-    policy_.Report(LoadText(IDS_ROW_RENAME), relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
+    policy_.Report(RowAction::Rename, relative, RowToList | RowToLog, std::nullopt, std::nullopt, size);
     if (exec_.Carry(Operation::Rename(backupFolder, onDisk, masterName))) {
         Bump(current_->status.renamed);
         if (renamed) *renamed = !batch_.testMode;
@@ -96,7 +94,7 @@ void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
 void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     const std::wstring text = LoadText(textId);
     policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
-                   LoadText(IDS_TIME_CHECK), MB_TOPMOST | MB_ICONINFORMATION, IDIGNORE, false, {}});
+                   LoadText(IDS_TIME_CHECK), MB_TOPMOST | MB_ICONINFORMATION, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -152,7 +150,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
             return false;
         case FileAction::Create:
-            policy_.Report(LoadText(IDS_ROW_CREATE),
+            policy_.Report(RowAction::Create,
                            replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                            RowToList | RowToLog, masterTime, std::nullopt, entry.size);
             if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry))) {
@@ -163,7 +161,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             caseRename();
             return true;
         case FileAction::Update:
-            policy_.Report(LoadText(IDS_ROW_UPDATE), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+            policy_.Report(RowAction::Update, rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
             if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, false, &entry))) {
                 Copied(work.status.updated, entry.size);
             }
@@ -180,7 +178,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             RaiseTimeError(backupPath, IDS_BACKUP_TIME_INVALID);
             break;
         case SkipReason::TooLargeNew:
-            policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), masterTime, std::nullopt, entry.size);
+            policy_.Report(RowAction::Skip, rel, SkipFlags(), masterTime, std::nullopt, entry.size);
             return false;
         case SkipReason::TooLarge:
         case SkipReason::BackupNewer:
@@ -188,7 +186,7 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
         default:
             return false;
     }
-    policy_.Report(LoadText(IDS_ROW_SKIP), rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
+    policy_.Report(RowAction::Skip, rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
     return false;
 }
 
@@ -200,7 +198,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
-    FileDecision decision = DecideBackupFile(outcome, removalDepth_ > 0, Counterpart::Unknown, work);
+    FileDecision decision = DecideBackupFile(outcome, pass_->removalDepth > 0, Counterpart::Unknown, work);
     if (decision.action == FileAction::Check) {
         const int state = ops_.CheckFile(masterRoot_ + rel, counterpart);
         const Counterpart master = state == FileMissing    ? Counterpart::Missing
@@ -229,7 +227,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
                 confirmDelete_ = false;
                 break;
             case DeleteChoice::Skip:
-                policy_.Report(LoadText(IDS_ROW_SKIP), rel, SkipFlags(), std::nullopt, backupTime, entry.size);
+                policy_.Report(RowAction::Skip, rel, SkipFlags(), std::nullopt, backupTime, entry.size);
                 kept = true;
                 return false;
             case DeleteChoice::Abort:
@@ -243,7 +241,7 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     // A deletion that failed or was refused leaves the file, and its folder.
     if (!exec_.Carry(Operation::On(OperationKind::Delete, backupPath),
                      {[this, rel, backupTime, size] {
-                          policy_.Report(LoadText(IDS_ROW_DELETE), rel, RowToList | RowToLog, std::nullopt, backupTime,
+                          policy_.Report(RowAction::Delete, rel, RowToList | RowToLog, std::nullopt, backupTime,
                                          size);
                       },
                       [this, setting, rel] {
@@ -257,9 +255,9 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
 
 bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                               const FolderListing* other, unsigned replacedId, const FindEntry** paired) {
-    const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
-    if (!IsTarget(filters_.FolderOutcome(rel))) return true;
+    const FilterOutcome outcome = filters_.FolderOutcome(rel);
+    if (DecideMasterFolder(outcome, Counterpart::Unknown).action != FolderAction::Check) return true;
     const std::wstring masterPath = folder + entry.name;
     // A backup folder inside the master is not backed up into itself, nor
     // are the earlier date folders beside it.
@@ -268,104 +266,111 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     const KnownEntry known = Lookup(other, entry.name);
     if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
     const std::wstring backupPath = backupRoot_ + rel;
-    const int state = ops_.CheckFolder(backupPath, known);
-    bool created = false;
+    const FolderDecision decision = DecideMasterFolder(outcome, OfFolderCheck(ops_.CheckFolder(backupPath, known)));
     // The backup folder's name on disk once a case rename is done: the
     // deletion pass finds it by that name.
     bool renamed = false;
-    if (state == FolderMissing) {
-        if (batch_.cancelRequested) return false;
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE),
-                       replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
-        // A folder that could not be made is not walked: its one error
-        // stands for everything inside.
-        if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupPath))) return !batch_.cancelRequested;
-        created = true;
-        ++changedFolderCount_;
-    } else if (state == FolderExists) {
-        if (work.RenameCapital) {
-            std::optional<FindEntry> onDisk;
-            if (known && *known) {
-                onDisk = **known;
-            } else {
-                onDisk = ReadEntry(backupPath);
-            }
-            if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
-                ++changedFolderCount_;
-            }
-        }
-    } else {
-        if (state == FolderIsFile) Defer(entry, relative);
-        return true;
+    switch (decision.action) {
+        case FolderAction::Create:
+            if (batch_.cancelRequested) return false;
+            policy_.Report(RowAction::FolderCreate,
+                           replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel, RowToList | RowToLog);
+            // A folder that could not be made is not walked: its one error
+            // stands for everything inside.
+            if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupPath))) return !batch_.cancelRequested;
+            ++changedFolderCount_;
+            break;
+        case FolderAction::Enter:
+            renamed = current_->RenameCapital && RenameFolderCase(entry, backupPath, known);
+            break;
+        case FolderAction::Replace:
+            Defer(entry, relative);
+            return true;
+        default:
+            return true;
     }
-    if (created) ++removalDepth_;
+    const bool created = decision.action == FolderAction::Create;
     // The backup folder this one is compared with, for the plan.
     const FindEntry* backupEntry = paired && !created && known ? *known : nullptr;
     if (backupEntry) {
         plan_.Enter(renamed ? entry.name : backupEntry->name,
                     static_cast<size_t>(backupEntry - other->entries().data()));
-        backupPathIds_.push_back(backupEntry->fileId);
+        pass_->backupPathIds.push_back(backupEntry->fileId);
     }
-    bool kept = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
-    const bool ok = Walk(masterPath + L"\\", rel + L"\\", kept);
-    if (identity) ancestors_.pop_back();
+    const bool ok = WalkInto(masterPath, rel, identity, created);
     if (backupEntry) {
-        if (walkedPaired_) *paired = backupEntry;
+        if (pass_->walkedPaired) *paired = backupEntry;
         plan_.Leave();
-        backupPathIds_.pop_back();
+        pass_->backupPathIds.pop_back();
     }
-    if (created) --removalDepth_;
     if (!ok) return false;
     if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
+        if (current_->CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupPath, masterPath));
         --changedFolderCount_;
     }
     return true;
 }
 
+bool MirrorWorker::RenameFolderCase(const FindEntry& entry, const std::wstring& backupPath, KnownEntry known) {
+    std::optional<FindEntry> onDisk;
+    if (known && *known) {
+        onDisk = **known;
+    } else {
+        onDisk = ReadEntry(backupPath);
+    }
+    bool renamed = false;
+    if (onDisk && CaseRename(FolderOf(backupPath), onDisk->name, entry.name, std::nullopt, &renamed)) {
+        ++changedFolderCount_;
+    }
+    return renamed;
+}
+
+bool MirrorWorker::WalkInto(const std::wstring& path, const std::wstring& rel, std::optional<WalkFolder>& identity,
+                            bool removing, bool* kept, const PlannedFolder& plan) {
+    if (removing) ++pass_->removalDepth;
+    if (identity) pass_->ancestors.push_back(std::move(*identity));
+    bool keptInside = false;
+    const bool ok = Walk(path + L"\\", rel + L"\\", kept ? *kept : keptInside, plan);
+    if (identity) pass_->ancestors.pop_back();
+    if (removing) --pass_->removalDepth;
+    return ok;
+}
+
 bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                                 KnownEntry counterpart, bool& kept, const PlannedFolder* plan) {
-    const FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = folder + entry.name;
+    const bool insideRemoved = pass_->removalDepth > 0;
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
     if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
-        !MayEnter(entry, removalDepth_ > 0 ? KnownEntry() : counterpart, backupPath, rel, identity)) {
+        !MayEnter(entry, insideRemoved ? KnownEntry() : counterpart, backupPath, rel, identity)) {
         kept = true;
         return true;
     }
-    bool marked = false;
-    if (!IsTarget(filters_.FolderOutcome(rel))) {
-        if (!work.DeleteIgnoreTarget) {
-            kept = true;
-            return true;
-        }
-        marked = true;
-    } else if (removalDepth_ == 0) {
-        const int state = ops_.CheckFolder(masterRoot_ + rel, counterpart);
-        marked = state == FolderMissing || state == FolderIsFile;
+    const FilterOutcome outcome = filters_.FolderOutcome(rel);
+    const bool planned = plan != nullptr;
+    FolderDecision decision = DecideBackupFolder(outcome, insideRemoved, Counterpart::Unknown, planned, *current_);
+    if (decision.action == FolderAction::Check) {
+        const Counterpart master = OfFolderCheck(ops_.CheckFolder(masterRoot_ + rel, counterpart));
+        decision = DecideBackupFolder(outcome, false, master, planned, *current_);
     }
-    // The copy pass found nothing to delete in there.
-    if (!marked && removalDepth_ == 0 && !plan) return true;
-    if (marked) ++removalDepth_;
+    if (decision.action == FolderAction::Skip) kept = true;
+    if (decision.action != FolderAction::Enter && decision.action != FolderAction::Remove) return true;
+    const bool remove = decision.action == FolderAction::Remove;
     bool keptInside = false;
-    if (identity) ancestors_.push_back(std::move(*identity));
-    const bool ok =
-        Walk(backupPath + L"\\", rel + L"\\", keptInside, marked || !plan ? PlannedFolder::Everything() : *plan);
-    if (identity) ancestors_.pop_back();
+    const bool ok = WalkInto(backupPath, rel, identity, remove, &keptInside,
+                             remove || !plan ? PlannedFolder::Everything() : *plan);
     bool removed = false;
-    if (ok && removalDepth_ > 0) {
+    if (ok && (remove || insideRemoved)) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
         removed = exec_.Carry(
             Operation::RemoveFolder(backupPath, keptInside),
-            {[this, rel] { policy_.Report(LoadText(IDS_ROW_FOLDER_DELETE), rel, RowToList | RowToLog); },
+            {[this, rel] { policy_.Report(RowAction::FolderDelete, rel, RowToList | RowToLog); },
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;
     }
-    if (marked) --removalDepth_;
     if (!removed) kept = true;
     return ok;
 }

@@ -25,21 +25,21 @@ void ErrorPolicy::Note(const ErrorCall& call) {
     lastErrorText_ = Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), call.title.c_str(), call.detail.c_str());
 }
 
-int ErrorPolicy::Raise(const ErrorCall& call) {
+ErrorDecision ErrorPolicy::Raise(const ErrorCall& call) {
     Note(call);
     const bool attended = Attended();
 
-    int answer = call.defaultAnswer;
+    ErrorDecision answer = call.defaultAnswer;
     std::wstring heading;
     if (call.resolvedByRetry) {
         heading = LoadText(IDS_ERROR_RESOLVED);
     } else {
         const bool leave = call.silentIgnore ? *call.silentIgnore : (setting_ && setting_->ErrorLeave);
         if (call.level < LevelFatal && (suppressMessages_ || leave)) {
-            answer = IDIGNORE;
+            answer = ErrorDecision::Ignore;
         } else if (attended) {
             if (call.style & MB_ABORTRETRYIGNORE) {
-                answer = suppressMessages_ ? IDIGNORE : ShowErrorBox(call.body, call.title, call.style);
+                answer = suppressMessages_ ? ErrorDecision::Ignore : ShowErrorBox(call.body, call.title, call.style);
             } else if (!suppressMessages_) {
                 // An OK-only box informs; the answer stays the call's own.
                 ShowErrorBox(call.body, call.title, call.style);
@@ -53,19 +53,19 @@ int ErrorPolicy::Raise(const ErrorCall& call) {
 
     if (call.resolvedByRetry) {
         log_.WriteErrorBlock(call.level, heading, call.body);
-        return IDOK;
+        return ErrorDecision::Ok;
     }
     switch (answer) {
-        case IDABORT:
+        case ErrorDecision::Abort:
             batch_.cancelRequested = true;
             heading = LoadText(IDS_ERROR_STOPPED);
             break;
-        case IDRETRY:
-            return IDRETRY;
-        case IDIGNORE:
+        case ErrorDecision::Retry:
+            return answer;
+        case ErrorDecision::Ignore:
             heading = LoadText(IDS_ERROR_IGNORED);
             break;
-        default:
+        case ErrorDecision::Ok:
             break;
     }
     log_.WriteErrorBlock(call.level, heading, call.body);
@@ -73,7 +73,7 @@ int ErrorPolicy::Raise(const ErrorCall& call) {
 }
 
 bool ErrorPolicy::RaiseFailure(const ErrorCall& call) {
-    if (Raise(call) == IDRETRY) return true;
+    if (Raise(call) == ErrorDecision::Retry) return true;
     CountError();
     AddErrorRow();
     return false;
@@ -84,16 +84,22 @@ void ErrorPolicy::CountError() {
 }
 
 void ErrorPolicy::AddErrorRow() {
-    Report(LoadText(IDS_ERROR), lastErrorText_, RowToList);
+    Report(RowAction::Error, lastErrorText_, RowToList);
 }
 
-int ErrorPolicy::ShowErrorBox(const std::wstring& body, const std::wstring& caption, UINT style) {
+ErrorDecision ErrorPolicy::ShowErrorBox(const std::wstring& body, const std::wstring& caption, UINT style) {
     batch_.host->RunState(RunPhase::Asking);
     batch_.host->SetStatus((LoadText(IDS_STATUS_WAITING) + statusText_).c_str(), statusDetail_.c_str());
     std::wstring text = WithoutFinalBreak(body);
     if (messagesShown_ > 0) text += LoadText(IDS_SUPPRESS_HINT);
     ++messagesShown_;
-    return batch_.host->ShowMessageBox(text, caption, style);
+    // The box's buttons, as the run's decisions.
+    switch (batch_.host->ShowMessageBox(text, caption, style)) {
+        case IDABORT: return ErrorDecision::Abort;
+        case IDRETRY: return ErrorDecision::Retry;
+        case IDIGNORE: return ErrorDecision::Ignore;
+        default: return ErrorDecision::Ok;
+    }
 }
 
 void ErrorPolicy::AskSuppression() {
@@ -113,7 +119,7 @@ void ErrorPolicy::SetStatus(const std::wstring& text, const std::wstring& detail
     batch_.host->SetStatus(text.c_str(), detail.c_str());
 }
 
-void ErrorPolicy::Report(const std::wstring& action, const std::wstring& path, unsigned flags,
+void ErrorPolicy::Report(RowAction action, const std::wstring& path, unsigned flags,
                          const std::optional<FILETIME>& masterTime, const std::optional<FILETIME>& backupTime,
                          std::optional<std::uint64_t> size) {
     if (flags & RowToList) batch_.host->AddReportRow({action, path, masterTime, backupTime, size});

@@ -19,6 +19,10 @@ constexpr UINT kStyleChoices = MB_TOPMOST | MB_ICONHAND | MB_ABORTRETRYIGNORE;
 constexpr UINT kStyleFatal = MB_TOPMOST | MB_ICONHAND;
 constexpr UINT kStyleNotice = MB_TOPMOST | MB_ICONEXCLAMATION;
 
+// What became of an error: stop the batch, try again, go on without it, or
+// nothing to choose (an informing box, a failure a retry overcame).
+enum class ErrorDecision : std::uint8_t { Abort, Retry, Ignore, Ok };
+
 // One error or notice for the policy to decide on.
 struct ErrorCall {
     int level = LevelError;
@@ -26,7 +30,7 @@ struct ErrorCall {
     std::wstring detail;  // usually the system's text; goes into the error row
     std::wstring title;   // caption of the box
     UINT style = kStyleChoices;
-    int defaultAnswer = IDIGNORE;
+    ErrorDecision defaultAnswer = ErrorDecision::Ignore;
     // A failure that a later attempt overcame: logged, never asked.
     bool resolvedByRetry = false;
     // Forces silent ignoring on or off; unset, the setting's ErrorLeave decides.
@@ -50,8 +54,8 @@ public:
     bool Cancelled() const { return batch_.cancelRequested; }
 
     // Decides on one error: asks, or answers by itself, logs the block and
-    // returns IDABORT, IDRETRY, IDIGNORE or IDOK.
-    int Raise(const ErrorCall& call);
+    // returns the decision.
+    ErrorDecision Raise(const ErrorCall& call);
     // Takes the error's level and text without asking or logging.
     void Note(const ErrorCall& call);
     // Raise for a failing operation: Retry comes back as true (try again);
@@ -63,7 +67,7 @@ public:
 
     void SetStatus(const std::wstring& text, const std::wstring& detail);
     // A report row to the list and/or the log as its flags say.
-    void Report(const std::wstring& action, const std::wstring& path, unsigned flags,
+    void Report(RowAction action, const std::wstring& path, unsigned flags,
                 const std::optional<FILETIME>& masterTime = std::nullopt,
                 const std::optional<FILETIME>& backupTime = std::nullopt,
                 std::optional<std::uint64_t> size = std::nullopt);
@@ -79,7 +83,7 @@ public:
     EngineHost& host() { return *batch_.host; }
 
 private:
-    int ShowErrorBox(const std::wstring& body, const std::wstring& caption, UINT style);
+    ErrorDecision ShowErrorBox(const std::wstring& body, const std::wstring& caption, UINT style);
     void AskSuppression();
 
     MirrorBatch& batch_;

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "engine/FaultSeam.h"
 #include "platform/Environment.h"
@@ -59,8 +60,8 @@ bool CreateNewFolder(const std::wstring& path, DWORD& error) {
     return false;
 }
 
-// The attributes of the entry of this very name: a name that reaches
-// another entry through its short name finds nothing.
+}  // namespace
+
 DWORD NamedAttributes(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(LongPath(ResolvedByName(path)).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !MayReachShortName(path)) return attributes;
@@ -70,8 +71,6 @@ DWORD NamedAttributes(const std::wstring& path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
 }
-
-}  // namespace
 
 int SendToRecycleBin(const std::wstring& paths) {
     SHFILEOPSTRUCTW op{};
@@ -103,12 +102,30 @@ bool FileOps::Fail(int level, const std::wstring& body, const std::wstring& deta
 }
 
 bool FileOps::Retrying(std::optional<FaultPoint> point, const std::wstring& path,
-                       const std::function<Attempt(DWORD fault)>& attempt) {
-    for (;;) {
+                       const std::function<Attempt(DWORD fault)>& attempt, NetworkRetries* network) {
+    const bool netRetry = network && setting_ && setting_->ErrorNetPathRetry;
+    const int attempts = netRetry ? std::max(1, setting_->NetPathRetryCount) : 1;
+    for (int n = 1;; ++n) {
         const Attempt outcome = attempt(point ? InjectedFault(*point, path) : 0);
-        if (outcome.result == Attempt::Result::Done) return true;
-        if (outcome.result == Attempt::Result::Stopped || !policy_.RaiseFailure(outcome.question)) return false;
+        if (outcome.result == Attempt::Result::Done) {
+            if (network && network->made > 0) NoteResolvedByRetry(*network, path);
+            return true;
+        }
+        if (outcome.result == Attempt::Result::Stopped) return false;
+        if (!network) {
+            if (!policy_.RaiseFailure(outcome.question)) return false;
+            continue;
+        }
+        if (!netRetry || !NetworkFailure(outcome.error)) return false;
+        network->made = n;
+        network->error = outcome.error;
+        if (policy_.Cancelled() || n >= attempts) return false;
+        policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), path);
     }
+}
+
+std::wstring FileOps::NetworkRetries::Text() const {
+    return made > 0 ? Format(LoadText(IDS_CHECK_RETRIES).c_str(), made) : std::wstring();
 }
 
 void FileOps::RemovePartial(const std::wstring& path) {
@@ -281,164 +298,6 @@ bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destinat
     FILETIME created, accessed, written;
     return GetFileTime(from.Get(), &created, &accessed, &written) &&
            SetFileTime(to.Get(), &created, &accessed, &written);
-}
-
-int FileOps::CheckFolder(const std::wstring& path, KnownEntry known) {
-    return Check(path, true, known);
-}
-
-int FileOps::CheckFile(const std::wstring& path, KnownEntry known) {
-    return Check(path, false, known);
-}
-
-int FileOps::Check(const std::wstring& path, bool folder, KnownEntry known) {
-    // What a listing answered costs nothing more, unless it is a conflict.
-    if (known && (!*known || (((*known)->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder)) {
-        if (!*known) return folder ? FolderMissing : FileMissing;
-        return folder ? FolderExists : FileExists;
-    }
-    std::wstring target = path;
-    if (folder) {
-        // A server alone cannot be asked; its shares are asked instead.
-        if (UncDepth(target) == 1) return FolderExists;
-        if (target.size() > 3 && target.back() == L'\\') target.pop_back();
-    }
-    const std::wstring checkName = LoadText(folder ? IDS_CHECK_FOLDER : IDS_CHECK_FILE);
-    const int level = deletePass_ ? LevelSkipped : LevelError;
-
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (known) {
-        attributes = (*known)->attributes;
-    } else {
-        const bool netRetry = setting_ && setting_->ErrorNetPathRetry;
-        const int attempts = netRetry ? std::max(1, setting_->NetPathRetryCount) : 1;
-        std::wstring retryText;
-        DWORD error = 0;
-        for (int n = 1;; ++n) {
-            if ((error = InjectedFault(FaultPoint::Check, target))) {
-                attributes = INVALID_FILE_ATTRIBUTES;
-            } else {
-                attributes = NamedAttributes(target);
-                if (attributes != INVALID_FILE_ATTRIBUTES) break;
-                error = GetLastError();
-            }
-            if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && deletePass_) {
-                // Here "not found" deletes the backup entry: only a listing
-                // of the parent folder may say so, never a failed lookup.
-                const auto [parentFolder, name] = FolderAndName(target);
-                FolderListing parent;
-                if (parent.Read(parentFolder)) {
-                    const FindEntry* entry = parent.Find(name);
-                    if (!entry) return folder ? FolderMissing : FileMissing;
-                    attributes = entry->attributes;
-                    break;
-                }
-                error = parent.error();
-            } else if (NetworkFailure(error) && netRetry) {
-                retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
-                if (!policy_.Cancelled() && n < attempts) {
-                    policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), target);
-                    continue;
-                }
-            } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-                return folder ? FolderMissing : FileMissing;
-            } else if (folder && error == ERROR_NOT_READY) {
-                return FolderNotReady;
-            }
-            ReportCheckError(level,
-                             Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), retryText.c_str(),
-                                    target.c_str(), SystemErrorText(error).c_str()),
-                             WithoutFinalBreak(SystemErrorText(error)),
-                             Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
-            return folder ? FolderCheckError : FileCheckError;
-        }
-        if (!retryText.empty()) {
-            NoteResolvedByRetry(checkName, retryText, target, error,
-                                Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
-        }
-    }
-    const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
-    if (isFolder == folder) return folder ? FolderExists : FileExists;
-    if (deletePass_ || conflictsLater_) return folder ? FolderIsFile : FileIsFolder;
-    // The deletion pass of this setting came first: in a test run it would
-    // have made room; in an update run what is still there was kept.
-    if (roomReported_) return folder ? FolderMissing : FileMissing;
-    return Conflict(target, folder, checkName);
-}
-
-void FileOps::ReportConflict(const std::wstring& path, bool folder) {
-    Conflict(path, folder, LoadText(folder ? IDS_CHECK_FOLDER : IDS_CHECK_FILE));
-}
-
-void FileOps::NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
-                                  DWORD error, const std::wstring& title) {
-    ErrorCall call;
-    call.level = LevelNotice;
-    call.body = Format(LoadText(IDS_CHECK_BODY).c_str(), what.c_str(), retryText.c_str(), path.c_str(),
-                       SystemErrorText(error).c_str());
-    call.detail = WithoutFinalBreak(SystemErrorText(error));
-    call.title = title;
-    call.resolvedByRetry = true;
-    policy_.Raise(call);
-}
-
-std::wstring FileOps::RetryListing(const std::wstring& folder, FolderListing& listing) {
-    if (listing.ok() || !setting_ || !setting_->ErrorNetPathRetry) return {};
-    const int attempts = std::max(1, setting_->NetPathRetryCount);
-    std::wstring retryText;
-    for (int n = 1; NetworkFailure(listing.error()); ++n) {
-        retryText = Format(LoadText(IDS_CHECK_RETRIES).c_str(), n);
-        if (policy_.Cancelled() || n >= attempts) break;
-        policy_.SetStatus(Format(LoadText(IDS_STATUS_RETRY).c_str(), n), folder);
-        const DWORD failed = listing.error();
-        if (listing.Read(folder)) {
-            const std::wstring title = LoadText(IDS_LIST_FAILED);
-            NoteResolvedByRetry(title, Format(LoadText(IDS_CHECK_RETRIES).c_str(), n), folder, failed, title);
-            return {};
-        }
-    }
-    return retryText;
-}
-
-int FileOps::Conflict(const std::wstring& path, bool folder, const std::wstring& checkName) {
-    const std::wstring text = LoadText(folder ? IDS_FILE_NAMED_LIKE_FOLDER : IDS_FOLDER_NAMED_LIKE_FILE);
-    ReportCheckError(deletePass_ ? LevelSkipped : LevelError,
-                     Format(LoadText(IDS_CHECK_BODY).c_str(), checkName.c_str(), L"", path.c_str(), text.c_str()), text,
-                     Format(LoadText(IDS_CHECK_FAILED).c_str(), checkName.c_str()));
-    return folder ? FolderCheckError : FileCheckError;
-}
-
-bool NameAccepted(const std::wstring& name) {
-    for (const wchar_t c : name) {
-        if (c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c)) return false;
-    }
-    return true;
-}
-
-bool FileOps::CheckListedName(const std::wstring& folder, const std::wstring& name) {
-    // A name from a listing exists, so only its characters can make the
-    // system refuse it; no call per entry is needed to learn that.
-    return NameAccepted(name) || ReportBadName(folder + name);
-}
-
-bool FileOps::ReportBadName(const std::wstring& path) {
-    const std::wstring text = LoadText(IDS_BAD_NAME);
-    ReportCheckError(LevelError, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text, text);
-    return false;
-}
-
-// The checks inform with an OK box and go on; the error counts either way.
-void FileOps::ReportCheckError(int level, const std::wstring& body, const std::wstring& detail,
-                               const std::wstring& title) {
-    ErrorCall call;
-    call.level = level;
-    call.body = body;
-    call.detail = detail;
-    call.title = title;
-    call.style = kStyleFatal;
-    policy_.Raise(call);
-    policy_.CountError();
-    policy_.AddErrorRow();
 }
 
 void FileOps::BeginRecycling(int capacity, bool wait) {

@@ -35,6 +35,10 @@ bool ShellAddressable(const std::wstring& path);
 // the system refuses to create as taken.
 bool StagedAsTaken(const std::wstring& path);
 
+// The attributes of the entry of this very name: a name that reaches
+// another entry through its short name finds nothing.
+DWORD NamedAttributes(const std::wstring& path);
+
 // A failure that a network share may get over on the next attempt.
 bool NetworkFailure(DWORD error);
 
@@ -128,6 +132,9 @@ public:
 
 private:
     int Check(const std::wstring& path, bool folder, KnownEntry known);
+    // The entry's attributes read on their own; a check's result where that
+    // alone decides it (not found, not ready, failed and said), else -1.
+    int LookUp(const std::wstring& target, bool folder, const std::wstring& checkName, DWORD& attributes);
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
     bool ReportBadName(const std::wstring& path);
     enum class CopyResult { Done, Failed, Changed, Mismatch, Cancelled };
@@ -154,8 +161,6 @@ private:
                                  unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
-    void NoteResolvedByRetry(const std::wstring& what, const std::wstring& retryText, const std::wstring& path,
-                             DWORD error, const std::wstring& title);
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
     bool AddToRecycleBin(const std::wstring& path, const Removal& removal);
     bool FlushRecycleBin(const std::wstring& filledBy);
@@ -163,20 +168,37 @@ private:
     static ErrorCall Question(int level, const std::wstring& body, DWORD error, unsigned captionId);
     bool Fail(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId);
     // What one attempt of an operation came to; a failure carries its
-    // question, a stop (中止 during a copy) ends the operation quietly.
+    // question (a check's or listing's its system error), a stop (中止
+    // during a copy, an answer a check had without the entry) ends the
+    // operation quietly.
     struct Attempt {
         enum class Result { Done, Failed, Stopped } result = Result::Done;
         ErrorCall question;
+        DWORD error = 0;
         static Attempt Done() { return {}; }
-        static Attempt Stopped() { return {Result::Stopped, {}}; }
-        static Attempt Failed(ErrorCall question) { return {Result::Failed, std::move(question)}; }
+        static Attempt Stopped() { return {Result::Stopped, {}, 0}; }
+        static Attempt Failed(ErrorCall question) { return {Result::Failed, std::move(question), 0}; }
+        static Attempt Failed(DWORD error) { return {Result::Failed, {}, error}; }
     };
-    // Every changing operation tries again through here for as long as the
-    // error policy's answer to its failure is Retry: the fault a test stages
-    // at point comes before each attempt (0 without one; a copy stages its
-    // own at the steps they stand for).
+    // A check or listing asks no question about its failure: one the
+    // network may get over is tried again as often as the setting says,
+    // and a later success is logged as a notice naming what failed.
+    struct NetworkRetries {
+        std::wstring what, title;
+        // The failed attempts a retry followed, and the last one's error.
+        int made = 0;
+        DWORD error = 0;
+        // "(retries n)" once there were some.
+        std::wstring Text() const;
+    };
+    // Every operation tries again through here: a changing one for as long
+    // as the error policy's answer to its failure is Retry, a check or
+    // listing (network) as NetworkRetries says. The fault a test stages at
+    // point comes before each attempt (0 without one; a copy stages its own
+    // at the steps they stand for, a listing at its read).
     bool Retrying(std::optional<FaultPoint> point, const std::wstring& path,
-                  const std::function<Attempt(DWORD fault)>& attempt);
+                  const std::function<Attempt(DWORD fault)>& attempt, NetworkRetries* network = nullptr);
+    void NoteResolvedByRetry(const NetworkRetries& network, const std::wstring& path);
 
     ErrorPolicy& policy_;
     const FolderSetting* setting_ = nullptr;

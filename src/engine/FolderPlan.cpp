@@ -86,4 +86,35 @@ FileDecision DecideBackupFile(FilterOutcome outcome, bool insideRemoved, Counter
     return Skip(SkipReason::Kept);
 }
 
+FolderDecision DecideMasterFolder(FilterOutcome outcome, Counterpart backup) {
+    if (!IsTarget(outcome)) return {FolderAction::Skip, SkipReason::NotTarget};
+    switch (backup) {
+        case Counterpart::Unknown: return {FolderAction::Check, SkipReason::None};
+        case Counterpart::Missing: return {FolderAction::Create, SkipReason::None};
+        case Counterpart::Folder: return {FolderAction::Enter, SkipReason::None};
+        case Counterpart::File: return {FolderAction::Replace, SkipReason::None};
+        case Counterpart::Unreadable: break;
+    }
+    return {FolderAction::Skip, SkipReason::BackupUnreadable};
+}
+
+FolderDecision DecideBackupFolder(FilterOutcome outcome, bool insideRemoved, Counterpart master, bool planned,
+                                  const FolderSetting& setting) {
+    constexpr FolderDecision remove{FolderAction::Remove, SkipReason::None};
+    if (!IsTarget(outcome)) {
+        return setting.DeleteIgnoreTarget ? remove : FolderDecision{FolderAction::Skip, SkipReason::Kept};
+    }
+    if (insideRemoved) return remove;
+    switch (master) {
+        case Counterpart::Unknown: return {FolderAction::Check, SkipReason::None};
+        case Counterpart::Missing:
+        case Counterpart::File: return remove;
+        case Counterpart::Folder:
+        case Counterpart::Unreadable: break;
+    }
+    // What the master holds says nothing against the backup's folder: only
+    // what the copy pass planned in there is looked at.
+    return {planned ? FolderAction::Enter : FolderAction::None, SkipReason::None};
+}
+
 }  // namespace tandrel

@@ -75,6 +75,33 @@ FileDecision DecideMasterFile(const FindEntry& master, FilterOutcome outcome, Co
 FileDecision DecideBackupFile(FilterOutcome outcome, bool insideRemoved, Counterpart master,
                               const FolderSetting& setting);
 
+enum class FolderAction : std::uint8_t {
+    Check,    // the other side must be asked first
+    None,     // nothing to do in there
+    Create,   // the copy pass creates the backup folder, then fills it
+    Enter,    // walked into: the backup folder is there (copy pass) or the
+              // plan has something in it (deletion pass)
+    Replace,  // the backup holds a file there: after the deletion pass
+    Remove,   // the deletion pass empties the backup folder and removes it
+    Skip,     // left as it is, with a reason
+};
+
+struct FolderDecision {
+    FolderAction action = FolderAction::None;
+    SkipReason skip = SkipReason::None;
+    bool operator==(const FolderDecision&) const = default;
+};
+
+// The copy pass on a master folder the walk may enter. backup: what the
+// backup holds of its name.
+FolderDecision DecideMasterFolder(FilterOutcome outcome, Counterpart backup);
+
+// The deletion pass on a backup folder the walk may enter. insideRemoved:
+// it lies in a folder being removed; master: what the master holds of its
+// name; planned: the copy pass planned something to delete in there.
+FolderDecision DecideBackupFolder(FilterOutcome outcome, bool insideRemoved, Counterpart master, bool planned,
+                                  const FolderSetting& setting);
+
 // Whether a rename to the master's letter case is due: the same name but
 // for letter case.
 bool CaseDiffers(const std::wstring& onDisk, const std::wstring& master);

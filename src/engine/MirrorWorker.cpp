@@ -112,7 +112,7 @@ void MirrorWorker::ReportSummary(const RunCounts& counts, std::int64_t seconds) 
         Format(LoadText(IDS_SUMMARY_TEXT).c_str(), number(counts.examined).c_str(), number(counts.created).c_str(),
                number(counts.updated).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
                ByteSizeText(counts.bytes).c_str(), ElapsedText(seconds).c_str());
-    policy_.Report(LoadText(IDS_ROW_SUMMARY), text, RowToList);
+    policy_.Report(RowAction::Summary, text, RowToList);
     // Also in a log of errors only: it says how many there were.
     log_.Write(kLogHeaderLevel, Format(LoadText(IDS_LOG_SUMMARY).c_str(), text.c_str()));
 }
@@ -177,7 +177,8 @@ bool MirrorWorker::OpenSetting(FolderSetting& work, std::time_t start) {
     }
     if (const FilterBuildResult built = filters_.Build(work, options_); !built.ok) {
         if (!batch_.logOffMode) {
-            policy_.Raise({LevelError, built.body, built.title, built.caption, kStyleFatal, IDIGNORE, false, {}});
+            policy_.Raise(
+                {LevelError, built.body, built.title, built.caption, kStyleFatal, ErrorDecision::Ignore, false, {}});
             policy_.AddErrorRow();
         }
         policy_.RaiseLevel(LevelFatal);
@@ -219,7 +220,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
 
     const bool dateFolderOk = PlaceDateFolder(setting, work, start);
     log_.WriteHeader(work.Name, ExpandEnvironment(work.Master), ExpandEnvironment(work.Backup));
-    policy_.Report(LoadText(batch_.testMode ? IDS_ROW_TEST_START : IDS_ROW_START), header, RowToList);
+    policy_.Report(batch_.testMode ? RowAction::TestStart : RowAction::Start, header, RowToList);
     host.RunState(RunPhase::Working);
 
     SettingOutcome outcome;
@@ -238,7 +239,7 @@ int MirrorWorker::RunSetting(FolderSetting& setting, size_t index, int number, s
     if (proceed) outcome.end = Process(work);
     if (outcome.end == SettingEnd::Aborted) {
         host.RunState(RunPhase::Stopped);
-        policy_.Report(LoadText(IDS_ROW_ABORT), L"", RowToList);
+        policy_.Report(RowAction::Abort, L"", RowToList);
         policy_.ShowPlainBox(LoadText(IDS_ABORTED), LoadText(IDS_ABORT_CAPTION), MB_TOPMOST | MB_ICONEXCLAMATION);
         outcome.result = 0;
     } else {
@@ -258,7 +259,7 @@ int MirrorWorker::EndSetting(FolderSetting& setting, FolderSetting& work, const 
     ReportSummary(counts, outcome.seconds);
     batchDone_ += counts;
     if (!afterStop && result == 1) {
-        policy_.Report(LoadText(IDS_ROW_END), dashLine, RowToList);
+        policy_.Report(RowAction::End, dashLine, RowToList);
         if (!batch_.testMode) {
             work.LastExec = static_cast<std::int64_t>(start);
             if (outcome.noErrors) work.LastCleanExec = work.LastExec;
@@ -323,7 +324,7 @@ void MirrorWorker::SettingBrokeOff() {
             Bump(setting.Errors);
             setting.status.failed = 1;
             batch_.host->SettingRunState(setting, SettingMark::Selected);
-            policy_.Report(LoadText(IDS_ROW_ABORT), L"", RowToList);
+            policy_.Report(RowAction::Abort, L"", RowToList);
         }
     } catch (...) {
     }
@@ -336,8 +337,8 @@ DeleteChoice MirrorWorker::ConfirmDelete(const DeleteConfirmation& file) {
     // Nobody may be asked: the file stays, and the setting says so.
     const std::wstring text = LoadText(IDS_DELETE_UNCONFIRMED);
     const std::wstring caption = LoadText(IDS_DELETE_CONFIRM_CAPTION);
-    policy_.Raise({LevelError, file.path + L"\r\n\r\n" + text + L"\r\n", text, caption, kStyleFatal, IDIGNORE, false,
-                   true});
+    policy_.Raise({LevelError, file.path + L"\r\n\r\n" + text + L"\r\n", text, caption, kStyleFatal,
+                   ErrorDecision::Ignore, false, true});
     policy_.CountError();
     policy_.AddErrorRow();
     return DeleteChoice::Skip;
@@ -378,8 +379,8 @@ int MirrorWorker::RunCommand(const FolderSetting& work, int slot, bool noErrors,
     const ToolCommandLine line =
         ExpandToolCommandLine(command->path, command->param, ActiveProjectOf(options_), {}, &seen, start);
     policy_.SetStatus(InsertArgs(LoadText(IDS_COMMAND_RUNNING), name), L"");
-    policy_.Report(LoadText(IDS_COMMAND_RUN), name, RowToList);
-    log_.Write(kLogEntryLevel, Format(LoadText(IDS_COMMAND_LOG_LINE).c_str(), LoadText(IDS_COMMAND_RUN).c_str(),
+    policy_.Report(RowAction::Command, name, RowToList);
+    log_.Write(kLogEntryLevel, Format(LoadText(IDS_COMMAND_LOG_LINE).c_str(), RowActionText(RowAction::Command).c_str(),
                                       name.c_str(), line.program.c_str(), line.parameters.c_str()));
 
     const ToolExit exit = RunToolAndWait(line.program, line.parameters, command->window);
@@ -405,8 +406,8 @@ int MirrorWorker::RunCommand(const FolderSetting& work, int slot, bool noErrors,
     const bool ignore = slot == 1 || command->onError == 1;
     const std::wstring caption = LoadText(IDS_COMMAND_ERROR);
     policy_.Raise({LevelSkipped, longText, shortText, caption, MB_TOPMOST | MB_ICONEXCLAMATION,
-                   ignore ? IDIGNORE : IDABORT, false, ignore});
-    policy_.Report(LoadText(IDS_ERROR), caption + L": " + shortText, RowToList);
+                   ignore ? ErrorDecision::Ignore : ErrorDecision::Abort, false, ignore});
+    policy_.Report(RowAction::Error, caption + L": " + shortText, RowToList);
     return slot == 0 && ignore ? 0 : 1;
 }
 

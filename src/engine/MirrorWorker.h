@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ public:
     void SetRecycleSender(RecycleSender sender) { ops_.SetRecycleSender(std::move(sender)); }
 
 private:
+    struct WalkFolder;
+    struct Replacement;
+    using Replacements = std::vector<Replacement>;
     enum class SettingEnd { Completed, Skipped, Aborted };
     // How a setting's run went, for its end.
     struct SettingOutcome {
@@ -45,6 +49,13 @@ private:
     SettingEnd Process(FolderSetting& work);
     // false when the volume cycle failed; aborted tells whether by Abort.
     bool CheckVolumes(FolderSetting& work, bool& aborted);
+    // What is wrong with each side's drive (master, backup); empty when
+    // nothing is.
+    using VolumeFailures = std::array<std::wstring, 2>;
+    // The drives found by their labels, the setting's paths moved onto them.
+    void DetectDrives(FolderSetting& work, VolumeFailures& failures);
+    // The labels the setting expects on its drives.
+    void CheckLabels(const FolderSetting& work, VolumeFailures& failures);
     SettingEnd FolderProblem(FolderSetting& work, bool master, bool invalid);
     void Fatal(unsigned titleId, const std::wstring& body, unsigned captionId);
     bool RunPasses();
@@ -169,6 +180,13 @@ private:
     // listed; null when it was not.
     bool CopyFolder(const FindEntry& entry, const std::wstring& folder, const std::wstring& relative,
                     const FolderListing* other, unsigned replacedId = 0, const FindEntry** paired = nullptr);
+    // The backup folder gets the master's letter case where they differ;
+    // whether the disk has the new spelling.
+    bool RenameFolderCase(const FindEntry& entry, const std::wstring& backupPath, KnownEntry known);
+    // Walks a folder the pass decided to enter (removing: one it created
+    // or removes), as one of the folders the walk is inside.
+    bool WalkInto(const std::wstring& path, const std::wstring& rel, std::optional<WalkFolder>& identity,
+                  bool removing, bool* kept = nullptr, const PlannedFolder& plan = PlannedFolder::Everything());
     // counterpart: the master's entry of that name, as far as known. plan:
     // the folder's plan, null when the plan has nothing in it (then it is
     // entered only to be removed).
@@ -182,7 +200,6 @@ private:
     // Whether the walk goes into a sub-folder: never through a link on
     // either side, into one of its own ancestors or into the other tree's
     // root. identity is the sub-folder's when it could be read.
-    struct WalkFolder;
     bool MayEnter(const FindEntry& entry, KnownEntry counterpart, const std::wstring& path,
                   const std::wstring& relative, std::optional<WalkFolder>& identity);
     // The folder list error, naming the folder, the system's reason and
@@ -195,9 +212,9 @@ private:
     // deletion pass; the deletion pass says when it removed that entry.
     void Defer(const FindEntry& entry, const std::wstring& relative);
     void Cleared(const std::wstring& relative);
-    // After the deletion pass: the deferred entries where there is room now,
-    // the conflict error where there is not.
-    bool PutReplacementsInPlace();
+    // After the deletion pass, in a copy pass of their own: the deferred
+    // entries where there is room now, the conflict error where there is not.
+    bool PutReplacementsInPlace(const Replacements& pending);
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
     // The copy pass asks for the listings of the sub-folders it will enter,
     // on both sides, before it goes through the folder's files: some of
@@ -230,10 +247,8 @@ private:
     std::wstring masterRoot_, backupRoot_;
     // The backup folder as stored, above its date folder.
     std::wstring storedBackup_, backupBase_;
-    bool deletePass_ = false;
     bool unsavedNoted_ = false;
     int changedFolderCount_ = 0;
-    int removalDepth_ = 0;
     // A folder the walk is inside: its file id at once, its whole identity
     // only when an id agrees with another folder's.
     struct WalkFolder {
@@ -242,24 +257,41 @@ private:
         std::optional<FileIdentity> whole;
         bool Is(const std::optional<FileIdentity>& other);
     };
-    // The folders the walk is inside, root first.
-    std::vector<WalkFolder> ancestors_;
+    // A master entry that the backup holds as the other kind: the copy pass
+    // defers it, the deletion pass may clear its place, and afterwards it
+    // is put there or reported as a conflict.
     struct Replacement {
         std::wstring relative;
         FindEntry entry;
         bool cleared = false;
     };
-    std::vector<Replacement> replacements_;
+    // What one pass over the trees keeps while it walks. It lives on the
+    // stack of RunPasses for that pass only; pass_ points to it meanwhile.
+    struct PassState {
+        explicit PassState(bool deletionPass) : deletion(deletionPass) {}
+        const bool deletion;
+        // The copy pass plans the deletion pass that follows it.
+        bool planning = false;
+        // How many of the folders the walk is inside are being removed (in
+        // the deletion pass) or were just created (in the copy pass).
+        int removalDepth = 0;
+        // The folders the walk is inside, root first.
+        std::vector<WalkFolder> ancestors;
+        Replacements replacements;
+        // The copy pass compared the folder it just walked with both listings.
+        bool walkedPaired = false;
+        // The backup folders the copy pass is in, by file id (0 unknown),
+        // root first: the deletion pass says when one repeats them.
+        std::vector<std::uint64_t> backupPathIds;
+    };
+    // Points the worker at a pass's state for as long as the pass runs.
+    class PassScope;
+    PassState* pass_ = nullptr;
+    bool DeletionPass() const { return pass_ && pass_->deletion; }
     // Reads the folders of both trees ahead of the walk.
     ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
-    bool planning_ = false;
-    // The copy pass compared the folder it just walked with both listings.
-    bool walkedPaired_ = false;
-    // The backup folders the copy pass is in, by file id (0 unknown), root
-    // first: the deletion pass says when one repeats them.
-    std::vector<std::uint64_t> backupPathIds_;
     // The roots by identity, whatever path names them.
     std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

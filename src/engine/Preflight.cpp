@@ -37,7 +37,8 @@ bool MirrorWorker::LiesBelow(const std::wstring& path, const std::wstring& folde
 }
 
 void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned captionId) {
-    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId), kStyleFatal, IDABORT, false, {}};
+    const ErrorCall call{LevelFatal, body, LoadText(titleId), LoadText(captionId),
+                         kStyleFatal, ErrorDecision::Abort, false, {}};
     if (batch_.logOffMode) {
         // No one is there to read a box; the batch still ends.
         policy_.Note(call);
@@ -45,6 +46,55 @@ void MirrorWorker::Fatal(unsigned titleId, const std::wstring& body, unsigned ca
         return;
     }
     policy_.Raise(call);
+}
+
+void MirrorWorker::DetectDrives(FolderSetting& work, VolumeFailures& failures) {
+    policy_.SetStatus(LoadText(IDS_DETECTING_DRIVE), L"");
+    DriveDetector detector(work);
+    detector.Detect(true, SideBoth);
+    for (int side = SideMaster; side <= SideBackup; ++side) {
+        const DriveDetector::Side& s = detector.side(side);
+        const std::wstring name = SideName(side);
+        switch (s.status) {
+            case DriveFound:
+                policy_.Report(RowAction::Drive,
+                               Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
+                               RowToList);
+                log_.WriteDriveDetection(name, s.label, s.foundRoots);
+                break;
+            case DriveNotFound:
+                failures[side] = Format(LoadText(IDS_SIDE_NOT_FOUND).c_str(), name.c_str(), s.label.c_str());
+                break;
+            case DriveAmbiguous:
+                failures[side] = Format(LoadText(IDS_SIDE_AMBIGUOUS).c_str(), name.c_str(), s.label.c_str());
+                break;
+            case DriveListError:
+                failures[side] = Format(LoadText(IDS_SIDE_DETECT_ERROR).c_str(), name.c_str(), s.label.c_str(),
+                                        WithoutFinalBreak(s.errorText).c_str());
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void MirrorWorker::CheckLabels(const FolderSetting& work, VolumeFailures& failures) {
+    const bool wanted[2] = {work.CheckVolumeMaster, work.CheckVolume};
+    const std::wstring* labels[2] = {&work.VolumeMaster, &work.Volume};
+    for (int side = SideMaster; side <= SideBackup; ++side) {
+        if (!wanted[side]) continue;
+        const std::wstring root = PathRoot(ExpandEnvironment(side == SideMaster ? work.Master : work.Backup));
+        const std::wstring actual = VolumeLabel(root);
+        if (EqualsNoCase(actual, *labels[side])) continue;
+        const std::wstring name = SideName(side);
+        if (actual.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            failures[side] =
+                Format(LoadText(IsRemovableRoot(root) ? IDS_SIDE_NO_MEDIA : IDS_SIDE_NO_LABEL).c_str(), name.c_str());
+        } else {
+            failures[side] =
+                Format(LoadText(IDS_SIDE_MISMATCH).c_str(), name.c_str(), labels[side]->c_str(), actual.c_str());
+        }
+    }
 }
 
 bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
@@ -57,55 +107,12 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
         // Each try starts from the stored paths: the medium may have moved.
         work.Master = original.Master;
         work.Backup = original.Backup;
-        std::wstring failures[2];
+        VolumeFailures failures;
         bool labelKind = false;
-        DriveDetector detector(work);
-        if (detect) {
-            policy_.SetStatus(LoadText(IDS_DETECTING_DRIVE), L"");
-            detector.Detect(true, SideBoth);
-            for (int side = SideMaster; side <= SideBackup; ++side) {
-                const DriveDetector::Side& s = detector.side(side);
-                const std::wstring name = SideName(side);
-                switch (s.status) {
-                    case DriveFound:
-                        policy_.Report(LoadText(IDS_ROW_DRIVE),
-                                       Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), name.c_str(), s.foundRoots.c_str()),
-                                       RowToList);
-                        log_.WriteDriveDetection(name, s.label, s.foundRoots);
-                        break;
-                    case DriveNotFound:
-                        failures[side] = Format(LoadText(IDS_SIDE_NOT_FOUND).c_str(), name.c_str(), s.label.c_str());
-                        break;
-                    case DriveAmbiguous:
-                        failures[side] = Format(LoadText(IDS_SIDE_AMBIGUOUS).c_str(), name.c_str(), s.label.c_str());
-                        break;
-                    case DriveListError:
-                        failures[side] = Format(LoadText(IDS_SIDE_DETECT_ERROR).c_str(), name.c_str(), s.label.c_str(),
-                                                WithoutFinalBreak(s.errorText).c_str());
-                        break;
-                    default:
-                        break;
-                }
-            }
-        }
+        if (detect) DetectDrives(work, failures);
         if (failures[0].empty() && failures[1].empty() && check) {
             labelKind = true;
-            const bool wanted[2] = {work.CheckVolumeMaster, work.CheckVolume};
-            const std::wstring* labels[2] = {&work.VolumeMaster, &work.Volume};
-            for (int side = SideMaster; side <= SideBackup; ++side) {
-                if (!wanted[side]) continue;
-                const std::wstring root = PathRoot(ExpandEnvironment(side == SideMaster ? work.Master : work.Backup));
-                const std::wstring actual = VolumeLabel(root);
-                if (EqualsNoCase(actual, *labels[side])) continue;
-                const std::wstring name = SideName(side);
-                if (actual.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                    failures[side] = Format(LoadText(IsRemovableRoot(root) ? IDS_SIDE_NO_MEDIA : IDS_SIDE_NO_LABEL).c_str(),
-                                            name.c_str());
-                } else {
-                    failures[side] = Format(LoadText(IDS_SIDE_MISMATCH).c_str(), name.c_str(), labels[side]->c_str(),
-                                            actual.c_str());
-                }
-            }
+            CheckLabels(work, failures);
         }
         if (failures[0].empty() && failures[1].empty()) return true;
 
@@ -123,13 +130,13 @@ bool MirrorWorker::CheckVolumes(FolderSetting& work, bool& aborted) {
         call.detail = call.title;
         call.title = LoadText(labelKind ? IDS_LABEL_CAPTION : IDS_DRIVE_DETECT_ERROR);
         call.style = work.VolErrorSkip ? kStyleFatal : kStyleChoices;
-        call.defaultAnswer = work.VolErrorSkip ? IDIGNORE : IDABORT;
+        call.defaultAnswer = work.VolErrorSkip ? ErrorDecision::Ignore : ErrorDecision::Abort;
         call.silentIgnore = work.SkipIfFolderNotExist;
-        const int answer = policy_.Raise(call);
-        if (answer == IDRETRY) continue;
+        const ErrorDecision answer = policy_.Raise(call);
+        if (answer == ErrorDecision::Retry) continue;
         work.Errors = ErrorsSkipped;
         policy_.AddErrorRow();
-        aborted = answer == IDABORT;
+        aborted = answer == ErrorDecision::Abort;
         return false;
     }
 }
@@ -139,10 +146,11 @@ MirrorWorker::SettingEnd MirrorWorker::FolderProblem(FolderSetting& work, bool m
         const std::wstring text = LoadText(master ? IDS_MASTER_MISSING : IDS_BACKUP_MISSING);
         const std::wstring caption = LoadText(IDS_FOLDER_CHECK_ERROR);
         if (log_.skipLines()) {
-            policy_.Raise({LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, IDIGNORE, false, true});
+            policy_.Raise(
+                {LevelSkipped, text + L"\r\n", text, caption, kStyleFatal, ErrorDecision::Ignore, false, true});
         }
         if (work.ShowSkipFile) {
-            policy_.Report(LoadText(IDS_ROW_SKIP),
+            policy_.Report(RowAction::Skip,
                            Format(LoadText(IDS_ERROR_ROW_TEXT).c_str(), caption.c_str(), text.c_str()), RowToList);
         }
         work.Errors = ErrorsSkipped;
@@ -162,7 +170,6 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
     bool aborted = false;
     if (!CheckVolumes(work, aborted)) return aborted ? SettingEnd::Aborted : SettingEnd::Skipped;
 
-    deletePass_ = false;
     ops_.SetDeletePass(false);
     masterRoot_ = work.Master.empty() ? std::wstring() : FullFolder(work.Master);
     int masterState = masterRoot_.empty() ? FolderCheckError : ops_.CheckFolder(masterRoot_);
@@ -191,8 +198,8 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         if (batch_.cancelRequested) return SettingEnd::Aborted;
         backupRootPending_ = batch_.testMode;
         const std::wstring folder = FolderOf(backupRoot_, true);
-        policy_.Report(LoadText(IDS_ROW_FOLDER_CREATE), L"..\\" + FileNameOf(folder), RowToList);
-        log_.WriteEntry(LoadText(IDS_ROW_FOLDER_CREATE), L".");
+        policy_.Report(RowAction::FolderCreate, L"..\\" + FileNameOf(folder), RowToList);
+        log_.WriteEntry(RowAction::FolderCreate, L".");
         if (!exec_.Carry(Operation::On(OperationKind::CreateFolder, backupRoot_))) {
             Fatal(IDS_BACKUP_CREATE_TITLE, LoadText(IDS_BACKUP_CREATE_BODY), IDS_MKDIR_FAILED);
             policy_.AddErrorRow();

@@ -168,8 +168,8 @@ void RunLog::WriteHeader(const std::wstring& name, const std::wstring& master, c
                                Format(LoadText(IDS_LOG_BACKUP).c_str(), backup.c_str()));
 }
 
-void RunLog::WriteEntry(const std::wstring& action, const std::wstring& path) {
-    Write(kLogEntryLevel, Format(LoadText(IDS_LOG_ENTRY).c_str(), action.c_str(), path.c_str()));
+void RunLog::WriteEntry(RowAction action, const std::wstring& path) {
+    Write(kLogEntryLevel, Format(LoadText(IDS_LOG_ENTRY).c_str(), RowActionText(action).c_str(), path.c_str()));
 }
 
 void RunLog::WriteDriveDetection(const std::wstring& side, const std::wstring& label, const std::wstring& root) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/EngineHost.h"
 #include "model/FolderSetting.h"
 #include "model/GlobalOptions.h"
 #include "platform/DateFormat.h"
@@ -83,7 +84,7 @@ public:
     void Write(int level, const std::wstring& text);
     // Separator, name, time of writing, master and backup paths.
     void WriteHeader(const std::wstring& name, const std::wstring& master, const std::wstring& backup);
-    void WriteEntry(const std::wstring& action, const std::wstring& path);
+    void WriteEntry(RowAction action, const std::wstring& path);
     void WriteDriveDetection(const std::wstring& side, const std::wstring& label, const std::wstring& root);
     // The body's final line break is dropped; the block adds its own.
     void WriteErrorBlock(int level, const std::wstring& heading, const std::wstring& body);

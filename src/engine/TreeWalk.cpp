@@ -1,7 +1,8 @@
-// The passes over the two trees and the decision for every file and folder.
-// Each folder of both trees is listed once; the other side's listing answers
-// the per-file questions, and the file system is asked per file only where
-// that listing could not be read.
+// The walk of a pass through the two trees, folder by folder, and the
+// deletion plan the copy pass makes on its way. Each folder of both trees is
+// listed once; the other side's listing answers the per-file questions,
+// and the file system is asked per file only where that listing could not
+// be read.
 #include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
@@ -32,71 +33,14 @@ bool LinkOnDisk(const std::wstring& path) {
 
 }  // namespace
 
-bool MirrorWorker::RunPasses() {
-    FolderSetting& work = *current_;
-    replacements_.clear();
-    pool_.WatchCancel(batch_.cancelRequested);
-    // After the last pass no read ahead holds a folder open while the
-    // setting's after-command runs (a script that ejects the backup).
-    struct Settled {
-        ListingPool& pool;
-        ~Settled() { pool.Settle(); }
-    } settled{pool_};
-    const auto pass = [&](bool deletion) {
-        // Whatever the last pass left being read ahead is not waited on by
-        // anyone: it must not hold a folder open into this one.
-        pool_.Settle();
-        deletePass_ = deletion;
-        ops_.SetDeletePass(deletion);
-        bool kept = false;
-        ancestors_.clear();
-        if (!deletion) {
-            ops_.SetConflictsLater(work.Mirroring && work.BackupType == 0);
-            // The deletion pass that follows visits only what this pass plans.
-            planning_ = work.Mirroring && work.BackupType == 0 && !backupRootPending_;
-            plan_.Reset();
-            backupPathIds_.assign(1, backupId_ ? backupId_->file : 0);
-            if (masterId_) ancestors_.push_back({masterRoot_, masterId_->file, masterId_});
-            const bool ok = Walk(masterRoot_, L"", kept);
-            if (planning_ && !walkedPaired_) plan_.Mark(PlannedFolder::Visit::Whole);
-            planning_ = false;
-            ops_.SetConflictsLater(false);
-            return ok;
-        }
-        // Nothing to delete in a folder that is not there yet.
-        if (backupRootPending_) return true;
-        if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back({backupRoot_, id->file, id});
-        if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
-        // Before a copy pass there is no plan: everything is looked at.
-        const bool ok =
-            Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
-        plan_.Reset();
-        ops_.EndRecycling();
-        deletePass_ = false;
-        ops_.SetDeletePass(false);
-        return ok && PutReplacementsInPlace();
-    };
-    bool completed = false;
-    if (work.BackupType == 0) {
-        completed = pass(false) && (!work.Mirroring || pass(true));
-    } else if (work.BackupType == 1) {
-        completed = (!work.Mirroring || pass(true)) && pass(false);
-    }
-    if (changedFolderCount_ > 0) {
-        if (work.CopyFolderTime) exec_.Carry(Operation::On(OperationKind::CopyTimes, backupRoot_, masterRoot_));
-        --changedFolderCount_;
-    }
-    return completed;
-}
-
 void MirrorWorker::ReportListFailure(const std::wstring& folder, DWORD error, const std::wstring& consequence,
                                      const std::wstring& retries) {
     const std::wstring system = WithoutFinalBreak(SystemErrorText(error));
     std::wstring body = Format(LoadText(IDS_PATH_AND_TEXT).c_str(), (folder + retries).c_str(), system.c_str());
     if (!consequence.empty()) body += L"\r\n\r\n" + consequence;
-    policy_.Raise({deletePass_ ? LevelSkipped : LevelError, body,
+    policy_.Raise({DeletionPass() ? LevelSkipped : LevelError, body,
                    Format(LoadText(IDS_LIST_DETAIL).c_str(), folder.c_str(), system.c_str()) + retries,
-                   LoadText(IDS_LIST_FAILED), kStyleFatal, IDIGNORE, false, {}});
+                   LoadText(IDS_LIST_FAILED), kStyleFatal, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -107,7 +51,7 @@ void MirrorWorker::ReportCaseTwin(const std::wstring& relative, const std::wstri
                    Format(LoadText(IDS_CASE_TWIN_BODY).c_str(), (masterRoot_ + keptRel).c_str(),
                           (masterRoot_ + twinRel).c_str()),
                    Format(LoadText(IDS_CASE_TWIN_DETAIL).c_str(), keptRel.c_str(), twinRel.c_str()),
-                   LoadText(IDS_CASE_TWIN), kStyleFatal, IDIGNORE, false, {}});
+                   LoadText(IDS_CASE_TWIN), kStyleFatal, ErrorDecision::Ignore, false, {}});
     policy_.CountError();
     policy_.AddErrorRow();
 }
@@ -129,7 +73,9 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
         const KnownEntry known = Lookup(other, entry.name);
         if (known && *known && (*known)->IsLink()) continue;
         ahead.push_back(folder + entry.name + L"\\");
-        if (removalDepth_ == 0 && known && *known && (*known)->IsFolder()) ahead.push_back(backupRoot_ + rel + L"\\");
+        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) {
+            ahead.push_back(backupRoot_ + rel + L"\\");
+        }
         if (++count == kFolders / 2) again = i;
     }
     pool_.Ahead(ahead);
@@ -153,12 +99,12 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, cons
     bool counterpartLink = counterpart && *counterpart && (*counterpart)->IsLink();
     // The backup could not be listed: its entry is read on its own, never
     // taken for a folder because the file system says "folder".
-    if (!counterpart && !deletePass_) counterpartLink = LinkOnDisk(backupRoot_ + relative);
+    if (!counterpart && !DeletionPass()) counterpartLink = LinkOnDisk(backupRoot_ + relative);
     if (entry.IsLink() || counterpartLink) {
         // The copy pass says so once; the deletion pass only for a link it
         // alone meets.
-        if (!deletePass_ || !(counterpart && *counterpart)) {
-            policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LINK_SKIPPED).c_str(), relative.c_str()),
+        if (!DeletionPass() || !(counterpart && *counterpart)) {
+            policy_.Report(RowAction::Skip, Format(LoadText(IDS_LINK_SKIPPED).c_str(), relative.c_str()),
                            RowToList | RowToLog);
         }
         return false;
@@ -173,14 +119,14 @@ bool MirrorWorker::MayEnter(const FindEntry& entry, KnownEntry counterpart, cons
         if (!ancestor.whole) ancestor.whole = IdentityOf(ancestor.path);
         return self.Is(ancestor.whole);
     };
-    if (std::any_of(ancestors_.begin(), ancestors_.end(), isAncestor)) {
-        policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
+    if (std::any_of(pass_->ancestors.begin(), pass_->ancestors.end(), isAncestor)) {
+        policy_.Report(RowAction::Skip, Format(LoadText(IDS_LOOP_SKIPPED).c_str(), relative.c_str()),
                        RowToList | RowToLog);
         return false;
     }
     // The other tree's root under another name (a second drive letter, a
     // short name, a share) is never walked as part of this one.
-    if (deletePass_) return !self.Is(masterId_);
+    if (DeletionPass()) return !self.Is(masterId_);
     return !self.Is(backupId_) && !self.Is(backupBaseId_);
 }
 
@@ -195,16 +141,16 @@ unsigned MirrorWorker::SkipFlags() const {
 
 bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative, bool& kept,
                         const PlannedFolder& plan) {
-    walkedPaired_ = false;
+    pass_->walkedPaired = false;
     if (batch_.cancelRequested) return false;
-    if (deletePass_ && removalDepth_ == 0 && plan.visit == PlannedFolder::Visit::Through) {
+    if (DeletionPass() && pass_->removalDepth == 0 && plan.visit == PlannedFolder::Visit::Through) {
         return WalkThrough(folder, relative, plan);
     }
     // Inside a folder being removed the master is never asked; inside one
     // the copy pass has just created (or, in a test run, would create) the
     // backup holds nothing.
-    const bool askOther = removalDepth_ == 0 && !(relative.empty() && backupRootPending_);
-    const std::wstring otherFolder = (deletePass_ ? masterRoot_ : backupRoot_) + relative;
+    const bool askOther = pass_->removalDepth == 0 && !(relative.empty() && backupRootPending_);
+    const std::wstring otherFolder = (DeletionPass() ? masterRoot_ : backupRoot_) + relative;
     // Both sides are read at once, the other one on a thread of the pool,
     // unless both were read ahead already.
     FolderListing own, otherListing;
@@ -227,21 +173,21 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     }
     FolderVisit visit{folder, relative, own, other, kept};
     if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
-        (deletePass_ && current_->DeleteIgnoreTarget ? visit.rootNotListed : visit.skipFiles) = true;
+        (DeletionPass() && current_->DeleteIgnoreTarget ? visit.rootNotListed : visit.skipFiles) = true;
     }
     // The copy pass plans the deletion pass where it has both listings; the
     // backup folder each sub-folder was compared with, by backup entry.
-    visit.planHere = planning_ && removalDepth_ == 0 && askOther && other;
+    visit.planHere = pass_->planning && pass_->removalDepth == 0 && askOther && other;
     visit.walkedWith.assign(visit.planHere ? other->entries().size() : 0, nullptr);
     // Master names that differ in letter case only land on one backup entry.
-    if (const FolderListing* master = deletePass_ ? other : &own) visit.twins.emplace(*master);
+    if (const FolderListing* master = DeletionPass() ? other : &own) visit.twins.emplace(*master);
 
-    if (deletePass_) RemovePartials(folder, own);
-    if (!deletePass_ && current_->SubDir) visit.askAgainAt = ListAhead(folder, relative, own, other, 0);
+    if (DeletionPass()) RemovePartials(folder, own);
+    if (!DeletionPass() && current_->SubDir) visit.askAgainAt = ListAhead(folder, relative, own, other, 0);
     if (!WalkFiles(visit) || !WalkSubFolders(visit, plan)) return false;
     if (visit.planHere) PlanDeletions(relative, *visit.twins, *other, visit.walkedWith);
     if (visit.changed) ++changedFolderCount_;
-    walkedPaired_ = visit.planHere;
+    pass_->walkedPaired = visit.planHere;
     return true;
 }
 
@@ -254,14 +200,14 @@ bool MirrorWorker::ListingsRead(const std::wstring& folder, FolderListing& own, 
         }
     }
     if (!askOther) {
-        if (!deletePass_) other = &otherListing;
+        if (!DeletionPass()) other = &otherListing;
         return true;
     }
     const std::wstring retries = ops_.RetryListing(otherFolder, otherListing);
     if (otherListing.ok()) {
         other = &otherListing;
-        if (!deletePass_) RemovePartials(otherFolder, otherListing);
-    } else if (deletePass_) {
+        if (!DeletionPass()) RemovePartials(otherFolder, otherListing);
+    } else if (DeletionPass()) {
         // A master folder that cannot be read (a pulled stick, a lost
         // share) says nothing about what it lacks: nothing in here is
         // deleted, and for the root the pass ends here.
@@ -278,7 +224,7 @@ bool MirrorWorker::Passable(FolderVisit& visit, const FindEntry& entry, KnownEnt
         visit.kept = true;
         return false;
     }
-    if (!deletePass_) {
+    if (!DeletionPass()) {
         // A name that differs from a kept master name in letter case only.
         const FindEntry* keptTwin = visit.twins->KeptOf(entry);
         if (keptTwin) ReportCaseTwin(visit.relative, keptTwin->name, entry.name);
@@ -294,7 +240,7 @@ bool MirrorWorker::Passable(FolderVisit& visit, const FindEntry& entry, KnownEnt
 
 bool MirrorWorker::WalkFiles(FolderVisit& visit) {
     if (visit.skipFiles) {
-        if (deletePass_) visit.kept = true;
+        if (DeletionPass()) visit.kept = true;
         return true;
     }
     for (const FindEntry& entry : visit.own.entries()) {
@@ -302,7 +248,7 @@ bool MirrorWorker::WalkFiles(FolderVisit& visit) {
         if (batch_.cancelRequested) return false;
         KnownEntry counterpart;
         if (!Passable(visit, entry, counterpart)) continue;
-        if (!deletePass_) {
+        if (!DeletionPass()) {
             visit.changed |= CopyFileDecision(entry, visit.relative, visit.other);
         } else {
             visit.changed |= DeleteFileDecision(entry, visit.relative, counterpart, visit.rootNotListed, visit.kept);
@@ -313,7 +259,7 @@ bool MirrorWorker::WalkFiles(FolderVisit& visit) {
 
 bool MirrorWorker::WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan) {
     if (!current_->SubDir) {
-        if (deletePass_) visit.kept = true;
+        if (DeletionPass()) visit.kept = true;
         return true;
     }
     // The plan's folders come in the listing's order, mostly; the others
@@ -321,7 +267,7 @@ bool MirrorWorker::WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan)
     size_t nextPlanned = 0;
     std::unordered_map<std::wstring, const PlannedFolder*> plannedExact, plannedFolded;
     const auto planOf = [&](const FindEntry& entry) -> const PlannedFolder* {
-        if (plan.visit == PlannedFolder::Visit::Whole || removalDepth_ > 0) return &PlannedFolder::Everything();
+        if (plan.visit == PlannedFolder::Visit::Whole || pass_->removalDepth > 0) return &PlannedFolder::Everything();
         const std::vector<PlannedFolder>& children = plan.children;
         if (children.empty()) return nullptr;
         if (nextPlanned < children.size() && children[nextPlanned].name == entry.name) return &children[nextPlanned++];
@@ -345,7 +291,7 @@ bool MirrorWorker::WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan)
         KnownEntry counterpart;
         if (!Passable(visit, entry, counterpart)) continue;
         bool ok = true;
-        if (deletePass_) {
+        if (DeletionPass()) {
             ok = DeleteFolder(entry, visit.folder, visit.relative, counterpart, visit.kept, planOf(entry));
         } else {
             const FindEntry* paired = nullptr;
@@ -447,7 +393,8 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             continue;
         }
         // So does a folder that is one of those it is in.
-        if (entry.fileId && std::find(backupPathIds_.begin(), backupPathIds_.end(), entry.fileId) != backupPathIds_.end()) {
+        const std::vector<std::uint64_t>& above = pass_->backupPathIds;
+        if (entry.fileId && std::find(above.begin(), above.end(), entry.fileId) != above.end()) {
             list = true;
             continue;
         }

@@ -28,7 +28,16 @@ std::time_t ToTime(const std::optional<FILETIME>& time) {
     return static_cast<std::time_t>((ticks.QuadPart - kEpoch) / 10000000ull);
 }
 
+std::array<std::wstring, kRowActionCount> ActionTexts() {
+    std::array<std::wstring, kRowActionCount> texts;
+    for (std::size_t i = 0; i < kRowActionCount; ++i) texts[i] = RowActionText(static_cast<RowAction>(i));
+    return texts;
+}
+
 }  // namespace
+
+CReportListCtrl::CReportListCtrl(ColumnWidths& widths, const ColumnWidths& defaults)
+    : CColumnList(widths, defaults), actionTexts_(ActionTexts()) {}
 
 bool CReportListCtrl::Create(HWND parent) {
     if (!CreateControl(WC_LISTVIEWW,
@@ -49,12 +58,10 @@ void CReportListCtrl::SetDateFormat(const std::wstring& format) {
 }
 
 void CReportListCtrl::AddRow(const ReportRow& r) {
-    Row row{r.path, ToTime(r.masterTime), ToTime(r.backupTime), r.size.value_or(0), 0, false, r.size.has_value()};
+    Row row{r.path, ToTime(r.masterTime), ToTime(r.backupTime), r.size.value_or(0), r.action, false,
+            r.size.has_value()};
     row.timed = row.master != 0 || row.backup != 0;
     std::lock_guard lock(mutex_);
-    const auto known = std::find(actions_.begin(), actions_.end(), r.action);
-    row.action = static_cast<std::uint32_t>(known - actions_.begin());
-    if (known == actions_.end()) actions_.push_back(r.action);
     rows_.push_back(std::move(row));
 }
 
@@ -94,7 +101,7 @@ void CReportListCtrl::Clear() {
 std::wstring CReportListCtrl::SampleText(int column) const {
     std::lock_guard lock(mutex_);
     switch (column) {
-        case 0: return LoadText(IDS_ROW_FOLDER_DELETE);
+        case 0: return Text(RowAction::FolderDelete);
         case 2:
         case 3: return ListTime(kSampleTime, dateFormat_, blankDate_);
         case 4: return SizeText((1ull << 40) - 1);
@@ -109,7 +116,7 @@ size_t CReportListCtrl::RowCount() const {
 
 std::wstring CReportListCtrl::Cell(const Row& row, int column) const {
     switch (column) {
-        case 0: return actions_[row.action];
+        case 0: return Text(row.action);
         case 1: return row.path;
         case 2: return row.timed ? ListTime(row.master, dateFormat_, blankDate_) : std::wstring();
         case 3: return row.timed ? ListTime(row.backup, dateFormat_, blankDate_) : std::wstring();
@@ -175,7 +182,7 @@ std::wstring CReportListCtrl::RowsAsText() const {
     std::lock_guard lock(mutex_);
     std::wstring text;
     size_t length = 0;
-    for (const Row& row : rows_) length += actions_[row.action].size() + row.path.size() + 48;
+    for (const Row& row : rows_) length += Text(row.action).size() + row.path.size() + 48;
     text.reserve(length);
     for (const Row& row : rows_) {
         for (int c = 0; c < kColumns; ++c) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <deque>
@@ -22,7 +23,7 @@ namespace tandrel {
 // the window; the window takes the new rows in with Refresh.
 class CReportListCtrl : public CColumnList {
 public:
-    CReportListCtrl(ColumnWidths& widths, const ColumnWidths& defaults) : CColumnList(widths, defaults) {}
+    CReportListCtrl(ColumnWidths& widths, const ColumnWidths& defaults);
 
     bool Create(HWND parent);
     // The options' format and its blank form; the defaults for an empty one.
@@ -54,17 +55,18 @@ protected:
     std::wstring SampleText(int column) const override;
 
 private:
-    // A run of 100,000 copies is 100,000 rows: a row keeps its path and
-    // figures, and its action as the number of a text held once.
+    // A run of 100,000 copies is 100,000 rows: a row keeps its path,
+    // figures and action; the action's text is held once per action.
     struct Row {
         std::wstring path;
         std::time_t master = 0;
         std::time_t backup = 0;
         std::uint64_t size = 0;
-        std::uint32_t action = 0;
+        RowAction action = RowAction::Create;
         bool timed = false;
         bool sized = false;
     };
+    const std::wstring& Text(RowAction action) const { return actionTexts_[static_cast<std::size_t>(action)]; }
     // The text of a cell; the caller holds the lock.
     std::wstring Cell(const Row& row, int column) const;
 
@@ -72,7 +74,7 @@ private:
     mutable std::mutex mutex_;
     // Grown in blocks: no copy of every row when it grows.
     std::deque<Row> rows_;
-    std::vector<std::wstring> actions_;
+    const std::array<std::wstring, kRowActionCount> actionTexts_;
     // How many rows the control was told about (window thread only).
     size_t shown_ = 0;
 };

@@ -60,7 +60,7 @@ TEST(FileOpsTest, FailuresAskCountLogAndCanBeSuppressed) {
     EXPECT_NE(rig.host.boxes[1].text.find(L"[Ctrl] キーを押しながら"), std::wstring::npos);
     EXPECT_EQ(rig.setting.Errors, 1);
     ASSERT_EQ(rig.host.RowTexts().size(), 1u);
-    EXPECT_EQ(rig.host.rows[0].action, L"エラー");
+    EXPECT_EQ(RowActionText(rig.host.rows[0].action), L"エラー");
     EXPECT_EQ(rig.host.rows[0].path.rfind(L"ファイルのコピーに失敗: ", 0), 0u);
     EXPECT_EQ(rig.policy.worstLevel(), 3);
 
@@ -158,8 +158,8 @@ TEST(FileOpsTest, ErrorLeaveIgnoresSilentlyAbortCancelsAndUnattendedRunsAsk) {
         EXPECT_TRUE(rig.host.boxes.empty());
         EXPECT_EQ(rig.setting.Errors, 1);
         // The level-4 questions still ask.
-        ErrorCall fatal{LevelFatal, L"x\r\n", L"x", L"t", kStyleFatal, IDABORT, false, {}};
-        EXPECT_EQ(rig.policy.Raise(fatal), IDABORT);
+        ErrorCall fatal{LevelFatal, L"x\r\n", L"x", L"t", kStyleFatal, ErrorDecision::Abort, false, {}};
+        EXPECT_EQ(rig.policy.Raise(fatal), ErrorDecision::Abort);
         EXPECT_EQ(rig.host.boxes.size(), 1u);
         EXPECT_EQ(rig.host.boxes[0].text, L"x");
         EXPECT_TRUE(rig.batch.cancelRequested);

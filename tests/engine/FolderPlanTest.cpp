@@ -15,6 +15,10 @@ void PrintTo(const FileDecision& d, std::ostream* out) {
          << static_cast<int>(d.skip) << (d.renameCase ? ", rename" : "");
 }
 
+void PrintTo(const FolderDecision& d, std::ostream* out) {
+    *out << "folder action " << static_cast<int>(d.action) << ", skip " << static_cast<int>(d.skip);
+}
+
 namespace {
 
 constexpr std::int64_t kBase = 1700000000;  // seconds since 1970
@@ -158,6 +162,53 @@ TEST(FolderPlanTest, TheDeletionPassRemovesWhatTheMasterLacksAndNonTargetsOnlyWh
         FolderSetting setting;
         setting.DeleteIgnoreTarget = c.deleteIgnoreTarget;
         EXPECT_EQ(DecideBackupFile(c.outcome, c.insideRemoved, c.master, setting), c.expected);
+    }
+}
+
+TEST(FolderPlanTest, FoldersAreCreatedEnteredDeferredOrRemovedByWhatTheOtherSideHolds) {
+    const FolderDecision check{FolderAction::Check, SkipReason::None}, create{FolderAction::Create, SkipReason::None},
+        enter{FolderAction::Enter, SkipReason::None}, replace{FolderAction::Replace, SkipReason::None},
+        remove{FolderAction::Remove, SkipReason::None}, none{FolderAction::None, SkipReason::None},
+        kept{FolderAction::Skip, SkipReason::Kept};
+    // The copy pass on a master folder.
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::Excluded, Counterpart::Missing),
+              (FolderDecision{FolderAction::Skip, SkipReason::NotTarget}));
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::NoDecision, Counterpart::Unknown), check);
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::Target, Counterpart::Missing), create);
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::Target, Counterpart::Folder), enter);
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::Target, Counterpart::File), replace);
+    EXPECT_EQ(DecideMasterFolder(FilterOutcome::Target, Counterpart::Unreadable),
+              (FolderDecision{FolderAction::Skip, SkipReason::BackupUnreadable}));
+
+    // The deletion pass on a backup folder.
+    const struct Case {
+        FilterOutcome outcome;
+        bool insideRemoved, deleteIgnoreTarget;
+        Counterpart master;
+        bool planned;
+        FolderDecision expected;
+    } cases[] = {
+        {FilterOutcome::Target, false, false, Counterpart::Unknown, false, check},
+        {FilterOutcome::Target, false, false, Counterpart::Missing, false, remove},
+        {FilterOutcome::Target, false, false, Counterpart::File, false, remove},
+        // The copy pass found nothing to delete in there.
+        {FilterOutcome::Target, false, false, Counterpart::Folder, false, none},
+        {FilterOutcome::Target, false, false, Counterpart::Folder, true, enter},
+        // A master that could not be asked removes nothing.
+        {FilterOutcome::Target, false, true, Counterpart::Unreadable, false, none},
+        {FilterOutcome::Target, false, false, Counterpart::Unreadable, true, enter},
+        {FilterOutcome::Excluded, false, false, Counterpart::Missing, true, kept},
+        {FilterOutcome::NotListed, false, true, Counterpart::Folder, false, remove},
+        // Inside a folder being removed the master is not asked.
+        {FilterOutcome::Target, true, false, Counterpart::Unknown, false, remove},
+        {FilterOutcome::Excluded, true, false, Counterpart::Unknown, false, kept},
+        {FilterOutcome::Excluded, true, true, Counterpart::Unknown, false, remove},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(&c - cases));
+        FolderSetting setting;
+        setting.DeleteIgnoreTarget = c.deleteIgnoreTarget;
+        EXPECT_EQ(DecideBackupFolder(c.outcome, c.insideRemoved, c.master, c.planned, setting), c.expected);
     }
 }
 

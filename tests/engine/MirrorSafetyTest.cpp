@@ -131,7 +131,7 @@ TEST(MirrorSafetyTest, TheRecycleBinGetsOnlyWhatGoesAndOnlyPathsItCanAddress) {
         Rows found;
         for (const ReportRow& row : run.host.rows) {
             for (const std::wstring& refused : {b + L"\\dir.", b + L"\\odd ", b + L"\\" + longName}) {
-                if (row.action == L"エラー" && row.path.find(L": " + refused + L" (") != std::wstring::npos) {
+                if (row.action == RowAction::Error && row.path.find(L": " + refused + L" (") != std::wstring::npos) {
                     found.push_back(row.path);
                 }
             }
@@ -313,6 +313,45 @@ TEST(MirrorSafetyTest, NetworkRetriesCoverListings) {
     run.Run(false);
     EXPECT_EQ((faults.calls[{FaultPoint::List, FoldCase(m + L"\\sub\\")}]), 1);
     EXPECT_EQ(run.settings[0].Errors, 1);
+}
+
+TEST(MirrorSafetyTest, NetworkRetriesCoverChecksAndTheNoticeNamesWhatFailed) {
+    TempDir temp;
+    const std::wstring m = temp / L"m", b = temp / L"b";
+    MakeFolders(temp.Path(), {L"m", L"b"});
+    WriteBytes(m + L"\\s.txt", "s");
+    const std::wstring netText = WithoutFinalBreak(SystemErrorText(ERROR_BAD_NETPATH));
+    for (const int failures : {2, 99}) {
+        SCOPED_TRACE(failures);
+        StagedFaults faults;
+        faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
+            return point == FaultPoint::Check && EqualsNoCase(path, m) && seen <= failures ? ERROR_BAD_NETPATH : 0;
+        };
+        Batch run;
+        run.options.OutputLog = true;
+        run.options.LogFileName = temp / L"run.log";
+        run.settings = {Pair(m, b)};
+        run.settings[0].ErrorNetPathRetry = true;
+        run.settings[0].NetPathRetryCount = 3;
+        run.Run(false);
+        EXPECT_EQ((faults.calls[{FaultPoint::Check, FoldCase(m)}]), 3);
+        EXPECT_NE(std::find(run.host.statuses.begin(), run.host.statuses.end(), L"リトライ中(2)…|" + m),
+                  run.host.statuses.end());
+        const std::string log = ReadBytes(temp / L"run.log");
+        if (failures == 2) {
+            EXPECT_EQ(ReadBytes(b + L"\\s.txt"), "s");
+            EXPECT_EQ(run.settings[0].Errors, 0);
+            EXPECT_EQ(run.batch.worstLevel, LevelNotice);
+            // The notice says what the retries overcame.
+            EXPECT_NE(log.find(Utf8(L"(リトライ 2 回)：" + m + L"\r\n\r\n" + netText)), std::string::npos) << log;
+        } else {
+            EXPECT_FALSE(FileExists(b + L"\\s.txt"));
+            EXPECT_NE(log.find(Utf8(L"(リトライ 3 回)：" + m + L"\r\n\r\n" + netText)), std::string::npos) << log;
+        }
+        test::RemoveTree(b);
+        MakeFolders(temp.Path(), {L"b"});
+        DeleteFileW((temp / L"run.log").c_str());
+    }
 }
 
 TEST(MirrorSafetyTest, AnEntryThatTakesThePlaceOfTheOtherKindIsInTheBackupAfterOneRun) {

@@ -559,7 +559,7 @@ TEST(BatchEndTest, TheAfterCompletionChoiceIsTheOneHandedOverWhole) {
     // Changed during the run: the end takes the new choice.
     run.options.runMode = RunModeNothing;
     run.host.onRow = [&run](const ReportRow& row) {
-        if (row.action == L"開始") run.batch.afterChoice = AfterChoice{RunModeShutdown, 0, -1}.Pack();
+        if (row.action == RowAction::Start) run.batch.afterChoice = AfterChoice{RunModeShutdown, 0, -1}.Pack();
     };
     EXPECT_EQ(run.Run(false), 1);
     EXPECT_EQ(run.host.closes, 1);
@@ -627,7 +627,7 @@ TEST(BatchEndTest, ExitCodeTellsTheWorstOutcome) {
 
     // Cancelled.
     run.host.onRow = [&run](const ReportRow& row) {
-        if (row.action == L"開始") run.batch.cancelRequested = true;
+        if (row.action == RowAction::Start) run.batch.cancelRequested = true;
     };
     EXPECT_EQ(run.Run(false), 0);
     EXPECT_EQ(run.options.exitCode, ExitAborted);
@@ -694,7 +694,7 @@ TEST(BatchEndTest, CancelDuringAnAfterCommandStartsNoFurtherSetting) {
     run.settings = {Pair(tree.m, tree.b, L"A"), Pair(tree.m, tree.temp / L"c", L"B")};
     run.settings[0].commandIds[1] = 0;
     run.host.onRow = [&run](const ReportRow& row) {
-        if (row.action == L"コマンド実行") run.batch.cancelRequested = true;
+        if (row.action == RowAction::Command) run.batch.cancelRequested = true;
     };
     EXPECT_EQ(run.Run(false), 0);
     EXPECT_TRUE(FileExists(tree.b + L"\\f.txt"));
@@ -747,7 +747,7 @@ TEST(BatchEndTest, AnExceptionEndsTheBatchAndStoresItsResults) {
     run.settings = {Pair(tree.m, tree.b, L"A"), Pair(tree.m, tree.temp / L"c", L"B")};
     run.batch.startedAutomatically = true;
     run.host.onRow = [](const ReportRow& row) {
-        if (row.action == L"作成") throw std::bad_alloc();
+        if (row.action == RowAction::Create) throw std::bad_alloc();
     };
     EXPECT_EQ(run.Run(false), 0);
     EXPECT_EQ(run.host.stores, 1);

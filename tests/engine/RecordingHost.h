@@ -58,10 +58,11 @@ public:
     }
     void EndAutomaticState() override { ++automaticEnds; }
 
-    // "action path" of every row, for compact comparisons.
+    // "action path" of every row as the list shows it, for compact
+    // comparisons.
     std::vector<std::wstring> RowTexts() const {
         std::vector<std::wstring> out;
-        for (const ReportRow& row : rows) out.push_back(row.action + L" " + row.path);
+        for (const ReportRow& row : rows) out.push_back(RowActionText(row.action) + L" " + row.path);
         return out;
     }
 

@@ -74,7 +74,7 @@ struct OldBackup {
 std::vector<std::wstring> ErrorRows(const Batch& run) {
     std::vector<std::wstring> rows;
     for (const ReportRow& row : run.host.rows) {
-        if (row.action == L"エラー") rows.push_back(row.path);
+        if (row.action == RowAction::Error) rows.push_back(row.path);
     }
     return rows;
 }
@@ -227,7 +227,7 @@ TEST(RunSummaryTest, EachSettingEndsWithARowAndALogLineOfItsActualCounts) {
     run.Run(false);
     std::vector<std::wstring> summaries;
     for (const ReportRow& row : run.host.rows) {
-        if (row.action == L"集計") summaries.push_back(row.path);
+        if (row.action == RowAction::Summary) summaries.push_back(row.path);
     }
     ASSERT_EQ(summaries.size(), 1u);
     const FolderSetting& s = run.settings[0];
@@ -267,7 +267,7 @@ TEST(RunProgressTest, TheWindowReadsTheCountsWhileTheRunGoesOnAndTheTimeLeftFrom
     run.settings = {Pair(m1, temp / L"b1", L"一"), Pair(m2, temp / L"b2", L"二")};
     std::vector<ProgressFigures> seen;
     run.host.onRow = [&](const ReportRow& row) {
-        if (row.action == L"作成") seen.push_back(run.batch.progress.Read());
+        if (row.action == RowAction::Create) seen.push_back(run.batch.progress.Read());
     };
     run.Run(false);
     ASSERT_EQ(seen.size(), 5u);
@@ -313,7 +313,7 @@ TEST(RunProgressTest, NothingIsLeftOnceTheRunHasEndedAndTestRunsGoByTheirOwnTime
     run.settings[0].LastSeconds = 3600;
     std::vector<std::optional<std::int64_t>> left;
     run.host.onRow = [&](const ReportRow& row) {
-        if (row.action == L"作成") left.push_back(run.batch.progress.Read().secondsLeft);
+        if (row.action == RowAction::Create) left.push_back(run.batch.progress.Read().secondsLeft);
     };
     run.Run(false);
     ASSERT_EQ(left.size(), 3u);

@@ -40,7 +40,7 @@ TEST(RunLogTest, OwnLogAppendsUtf8LinesAndDeniesOtherWriters) {
     RunLog log(options, false);
     ASSERT_FALSE(log.Open(setting, March5()));
     log.WriteHeader(L"設定Ａ", L"C:\\m", L"E:\\b");
-    log.WriteEntry(L"作成", L"フォルダ\\ファイル.txt");
+    log.WriteEntry(RowAction::Create, L"フォルダ\\ファイル.txt");
     log.WriteDriveDetection(L"バックアップ側", L"BACKUP", L"E:\\");
     log.WriteErrorBlock(3, L"以下のエラーを無視しました。", L"コピー元：a\r\n\r\n詳細\r\n");
     const std::string bytes = test::ReadBytes(log.Path());  // on disk before Close
@@ -75,7 +75,7 @@ TEST(RunLogTest, GlobalLogIsClearedOnceAndSharedWithErrorsOnly) {
         EXPECT_EQ(log.ClearOwnLog(setting).result, LogsNone);
         ASSERT_FALSE(log.Open(setting, std::time(nullptr)));
         log.WriteHeader(name, L"C:\\m", L"E:\\b");
-        log.WriteEntry(L"更新", L"a.txt");
+        log.WriteEntry(RowAction::Update, L"a.txt");
         log.WriteErrorBlock(1, L"", L"retried");
     }
     log.Close();
@@ -155,14 +155,30 @@ TEST(RunLogTest, ViewerSeesBufferedLinesWithoutFurtherWrites) {
     setting.WriteLogImmediately = false;
     RunLog log(options, false);
     ASSERT_FALSE(log.Open(setting, March5()));
-    log.WriteEntry(L"作成", L"a.txt");
+    log.WriteEntry(RowAction::Create, L"a.txt");
     // Nothing more is written, as during one long copy.
     std::string seen;
     EXPECT_TRUE(test::WaitUntil([&] { return !(seen = test::ReadBytes(log.Path())).empty(); }));
     EXPECT_EQ(seen, Utf8(L"作成 \"a.txt\"\r\n"));
-    log.WriteEntry(L"更新", L"b.txt");
+    log.WriteEntry(RowAction::Update, L"b.txt");
     log.Close();
     EXPECT_EQ(test::ReadBytes(temp / L"run.log"), Utf8(L"作成 \"a.txt\"\r\n更新 \"b.txt\"\r\n"));
+}
+
+TEST(RunLogTest, EveryRowActionIsLoggedAsItsOwnText) {
+    TempDir temp;
+    GlobalOptions options;
+    FolderSetting setting = OwnLog(temp / L"run.log");
+    RunLog log(options, false);
+    ASSERT_FALSE(log.Open(setting, March5()));
+    for (std::size_t i = 0; i < kRowActionCount; ++i) log.WriteEntry(static_cast<RowAction>(i), L"x");
+    log.Close();
+    std::wstring expected;
+    for (const wchar_t* text : {L"開始", L"テスト開始", L"作成", L"フォルダ作成", L"更新", L"削除", L"フォルダ削除",
+                                L"リネーム", L"スキップ", L"中止", L"終了", L"ドライブ判別", L"集計", L"エラー",
+                                L"コマンド実行"})
+        expected += std::wstring(text) + L" \"x\"\r\n";
+    EXPECT_EQ(test::ReadBytes(temp / L"run.log"), Utf8(expected));
 }
 
 }  // namespace

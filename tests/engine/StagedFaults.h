@@ -75,7 +75,7 @@ inline bool HasRow(const Batch& run, const std::wstring& prefix) {
 
 inline int CountRows(const Batch& run, const std::wstring& action) {
     int n = 0;
-    for (const ReportRow& row : run.host.rows) n += row.action == action;
+    for (const ReportRow& row : run.host.rows) n += RowActionText(row.action) == action;
     return n;
 }
 

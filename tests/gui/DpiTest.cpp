@@ -54,8 +54,8 @@ TEST_F(MainWindowTest, AtThisScaleTheColumnsFitAndSizesFollow) {
     EXPECT_EQ(GetDpiForWindow(frame->Handle()), dpi);
     const std::time_t t = 1704164645;
     OnWorker([&] {
-        View().Host().AddReportRow({L"エラー", L"写真\\2024\\旅行\\IMG_0001.JPG", FileTimeOf(t), FileTimeOf(t), 1073741823});
-        View().Host().AddReportRow({L"スキップ", L"a.txt", FileTimeOf(t), FileTimeOf(t), 1023});
+        View().Host().AddReportRow({RowAction::Error, L"写真\\2024\\旅行\\IMG_0001.JPG", FileTimeOf(t), FileTimeOf(t), 1073741823});
+        View().Host().AddReportRow({RowAction::Skip, L"a.txt", FileTimeOf(t), FileTimeOf(t), 1023});
     });
     ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 2; }));
     ExpectColumnsFit(SetupList(), 5, "setting list");

@@ -123,8 +123,8 @@ TEST_F(KeyboardTest, ShiftF10AndTheMenuKeyOpenTheListsMenusAtTheFocusedRow) {
 
     // The report list is reached by keyboard and has its menu there too.
     OnWorker([&] {
-        View().Host().AddReportRow({L"作成", L"a.txt", {}, {}, {}});
-        View().Host().AddReportRow({L"作成", L"b.txt", {}, {}, {}});
+        View().Host().AddReportRow({RowAction::Create, L"a.txt", {}, {}, {}});
+        View().Host().AddReportRow({RowAction::Create, L"b.txt", {}, {}, {}});
     });
     ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 2; }));
     Press(VK_TAB);

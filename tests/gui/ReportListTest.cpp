@@ -32,7 +32,7 @@ TEST_F(MainWindowTest, AHundredThousandRowsReachTheListInTicks) {
         for (int i = 0; i < kRows; ++i) {
             const std::wstring path = L"folder\\file" + std::to_wstring(i) + L".txt";
             host.SetStatus(L"更新中", path.c_str());
-            host.AddReportRow({L"作成", path, FileTimeOf(t), {}, static_cast<std::uint64_t>(i)});
+            host.AddReportRow({RowAction::Create, path, FileTimeOf(t), {}, static_cast<std::uint64_t>(i)});
         }
         host.SetStatus(nullptr, L"最後");
     });
@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, AHundredThousandRowsReachTheListInTicks) {
 TEST_F(MainWindowTest, LongCellsAreCopiedWhole) {
     Open(SettingsText());
     const std::wstring longPath = L"深い\\" + std::wstring(6000, L'x') + L"\\end.txt";
-    OnWorker([&] { View().Host().AddReportRow({L"エラー", longPath, {}, {}, {}}); });
+    OnWorker([&] { View().Host().AddReportRow({RowAction::Error, longPath, {}, {}, {}}); });
     ASSERT_TRUE(PumpUntil([&] { return listview::RowCount(ReportList()) == 1; }));
     Command(ID_EDIT_COPY);
     EXPECT_EQ(ClipboardText(), L"エラー\t" + longPath + L"\t\t\t\r\n");
@@ -80,7 +80,7 @@ TEST_F(MainWindowTest, StatusBeforeABoxIsOnScreenWhenTheBoxOpens) {
     MessageRecorder boxes({IDOK});
     OnWorker([&] {
         EngineHost& host = View().Host();
-        host.AddReportRow({L"エラー", L"a.txt", {}, {}, {}});
+        host.AddReportRow({RowAction::Error, L"a.txt", {}, {}, {}});
         host.SetStatus(L"コピー中", L"a.txt");
         host.ShowMessageBox(L"失敗しました", L"エラー", MB_OK);
     });

@@ -31,9 +31,9 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
     const std::time_t t = 1700000000;
     OnWorker([&] {
         EngineHost& host = View().Host();
-        host.AddReportRow({L"開始", L"--- A ---", {}, {}, {}});
-        host.AddReportRow({L"作成", L"a.txt", FileTimeOf(t), {}, 1536});
-        host.AddReportRow({L"削除", L"b.txt", {}, FileTimeOf(t), {}});
+        host.AddReportRow({RowAction::Start, L"--- A ---", {}, {}, {}});
+        host.AddReportRow({RowAction::Create, L"a.txt", FileTimeOf(t), {}, 1536});
+        host.AddReportRow({RowAction::Delete, L"b.txt", {}, FileTimeOf(t), {}});
         EXPECT_GT(host.MeasureReportText(L"--------"), 0);
     });
     // Rows reach the list with the next refresh tick.
@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, ReportRowsComeFromTheWorker) {
     Command(ID_RUN_TEST);
     OnWorker([&] {
         View().Host().ClearReport();
-        View().Host().AddReportRow({L"更新", L"c.txt", FileTimeOf(t), {}, 1});
+        View().Host().AddReportRow({RowAction::Update, L"c.txt", FileTimeOf(t), {}, 1});
     });
     ASSERT_TRUE(PumpUntil([&] { return Column(ReportList(), 0) == std::vector<std::wstring>{L"更新"}; }));
     EXPECT_EQ(Column(ReportList(), 3), (std::vector<std::wstring>{L"--:--"}));
