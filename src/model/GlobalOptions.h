@@ -29,12 +29,12 @@ extern const wchar_t* const kFontSlotNames[FontSlotCount];
 
 // Groups of options that load, save and copy act on together.
 enum OptionGroup : unsigned {
-    GroupLocation = 1,   // iniPath, oldIniPath, useRegistry
-    GroupVersion = 2,    // IniVersion, MinimizeOnTrayOnly, AutoExitWhenError
-    GroupLayout = 4,     // window rectangles, column widths, DivideY
+    GroupLocation = 1,   // LocationOptions: iniPath, oldIniPath, useRegistry
+    GroupVersion = 2,    // VersionOptions
+    GroupLayout = 4,     // LayoutOptions: window rectangles, column widths, DivideY
     GroupProjects = 8,   // ActiveProject and the project list
     GroupSettings = 16,  // every project's folder settings and commands
-    GroupSheet = 32,     // everything the options sheet edits
+    GroupSheet = 32,     // SheetOptions: everything the options sheet edits
     GroupAll = 63,
 };
 
@@ -47,13 +47,26 @@ constexpr const wchar_t* kDefaultReportListWidths = L"96,528,140,140,96";
 constexpr const wchar_t* kUnversionedIni = L"0.350";
 constexpr const wchar_t* kDefaultRegistryKey = L"Software\\ORRELIN\\Tandrel Unicode";
 
-// The program-wide options, the window layout, the project list and the
-// start-up state. Stored fields carry their INI key as name.
-struct GlobalOptions {
-    // Stored.
+// The stored options, in the groups that load, save and copy act on
+// together. A group is copied as a whole (GlobalOptions::CopyFrom), so a
+// field added to its struct cannot be left out of the copy. Stored fields
+// carry their INI key as name.
+struct VersionOptions {
     std::wstring IniVersion;
     bool MinimizeOnTrayOnly = false;
     bool AutoExitWhenError = false;
+};
+
+struct LayoutOptions {
+    ColumnWidths SetupList{40, 240, 280, 280, 160};
+    ColumnWidths ReportList{96, 528, 140, 140, 96};
+    Rect MainWindow;
+    Rect FolderSettingDialog;
+    int DivideY = 192;
+};
+
+// Everything the options sheet edits.
+struct SheetOptions {
     bool ExecIfDetectMedia = false;
     int DetectMediaAction = 1;
     bool OutputLog = false;
@@ -72,22 +85,27 @@ struct GlobalOptions {
     std::wstring FormatFolderSetResult;
     std::wstring FormatReportFileTime;
     std::array<FontSlot, FontSlotCount> fonts;
-    ColumnWidths SetupList{40, 240, 280, 280, 160};
-    ColumnWidths ReportList{96, 528, 140, 140, 96};
-    Rect MainWindow;
-    Rect FolderSettingDialog;
-    int DivideY = 192;
+};
+
+// Where the settings live (GroupLocation).
+struct LocationOptions {
+    std::wstring iniPath;
+    std::wstring oldIniPath;
+    bool useRegistry = false;
+};
+
+// The program-wide options, the window layout, the project list and the
+// start-up state.
+struct GlobalOptions : VersionOptions, LayoutOptions, SheetOptions, LocationOptions {
+    // Stored (GroupProjects; the folder settings and commands GroupSettings).
     int ActiveProject = -1;
     ProjectCollection projects;
 
     // Run time.
     std::wstring exeDirectory;
-    std::wstring iniPath;
-    std::wstring oldIniPath;
     std::wstring programVersion;
     // Registry profile root under HKEY_CURRENT_USER (tests point it elsewhere).
     std::wstring registryKey = kDefaultRegistryKey;
-    bool useRegistry = false;
     bool registryAllowed = false;
     bool loaded = false;
     // The settings file exists but could not be read when it was needed (at

@@ -226,6 +226,32 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     EXPECT_TRUE(names.projects.At(1).settings.empty());
     EXPECT_FALSE(names.OutputLog);
 
+    // A group travels whole: its last fields as much as its first.
+    src.FormatReportFileTime = L"yyyy";
+    src.fonts[FontStatusBar] = FontSlot{L"Meiryo", 90};
+    CommandEntry command;
+    command.path = L"cmd.exe";
+    src.commands.Store(command);
+    src.AutoExitWhenError = true;
+    src.FolderSettingDialog = Rect{1, 2, 3, 4};
+    GlobalOptions sheet;
+    sheet.CopyFrom(src, GroupSheet);
+    EXPECT_TRUE(sheet.OutputLog);
+    EXPECT_EQ(sheet.FormatReportFileTime, L"yyyy");
+    EXPECT_EQ(sheet.fonts[FontStatusBar], (FontSlot{L"Meiryo", 90}));
+    ASSERT_EQ(sheet.commands.Count(), 1);
+    EXPECT_EQ(sheet.commands.At(0).path, L"cmd.exe");
+    EXPECT_FALSE(sheet.AutoExitWhenError);
+    EXPECT_TRUE(sheet.FolderSettingDialog.Empty());
+    EXPECT_EQ(sheet.DivideY, 192);
+    GlobalOptions version;
+    version.CopyFrom(src, GroupVersion);
+    EXPECT_TRUE(version.AutoExitWhenError);
+    EXPECT_TRUE(version.MinimizeOnTrayOnly);
+    EXPECT_FALSE(version.OutputLog);
+    EXPECT_TRUE(version.iniPath.empty());
+    EXPECT_EQ(layoutOnly.FolderSettingDialog, Rect{});
+
     GlobalOptions all;
     all.CopyFrom(src, GroupAll);
     EXPECT_EQ(all.iniPath, L"C:\\x.ini");
