@@ -5,19 +5,6 @@ namespace tandrel {
 const wchar_t* const kFontSlotNames[FontSlotCount] = {L"Dialog",  L"ToolBar",    L"ProjectList",
                                                        L"SetupList", L"ReportList", L"StatusBar"};
 
-void GlobalOptions::Reset(const std::wstring& version) {
-    // Keep what describes the program itself rather than its settings.
-    const std::wstring exeDir = exeDirectory;
-    const std::wstring ini = iniPath;
-    const std::wstring key = registryKey;
-    *this = GlobalOptions{};
-    programVersion = version.empty() ? std::wstring(kUnversionedIni) : version;
-    IniVersion = programVersion;
-    exeDirectory = exeDir;
-    iniPath = ini;
-    registryKey = key;
-}
-
 void GlobalOptions::CopyFrom(const GlobalOptions& o, unsigned groups) {
     if (this == &o) return;
     if (groups & GroupLocation) static_cast<LocationOptions&>(*this) = o;
@@ -42,9 +29,6 @@ void GlobalOptions::CopyFrom(const GlobalOptions& o, unsigned groups) {
         }
     }
     if (groups & GroupSheet) static_cast<SheetOptions&>(*this) = o;
-    loaded = o.loaded;
-    exeDirectory = o.exeDirectory;
-    registryKey = o.registryKey;
 }
 
 int GlobalOptions::DecodeDetectMediaAction(int s) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 namespace {
@@ -180,8 +180,8 @@ TEST(ProjectCollectionTest, AppendCopyStopsAtTheLimitAndKeepsCommandsMatched) {
     EXPECT_EQ(list.At(0).settings.size(), 20u);
 }
 
-TEST(GlobalOptionsTest, ResetAndGroupCopies) {
-    GlobalOptions o;
+TEST(AppStateTest, ResetAndGroupCopies) {
+    AppState o;
     o.exeDirectory = L"C:\\prog\\";
     o.DivideY = 5;
     o.OutputLog = true;
@@ -200,7 +200,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     o.Reset(L"");
     EXPECT_EQ(o.IniVersion, L"0.350");
 
-    GlobalOptions src;
+    AppState src;
     src.iniPath = L"C:\\x.ini";
     src.MinimizeOnTrayOnly = true;
     src.DivideY = 300;
@@ -211,7 +211,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     src.OutputLog = true;
     src.loaded = true;
 
-    GlobalOptions layoutOnly;
+    AppState layoutOnly;
     layoutOnly.CopyFrom(src, GroupLayout);
     EXPECT_EQ(layoutOnly.DivideY, 300);
     EXPECT_FALSE(layoutOnly.MinimizeOnTrayOnly);
@@ -219,7 +219,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     EXPECT_TRUE(layoutOnly.projects.Empty());
     EXPECT_TRUE(layoutOnly.loaded);
 
-    GlobalOptions names;
+    AppState names;
     names.CopyFrom(src, GroupProjects);
     ASSERT_EQ(names.projects.Count(), 2);
     EXPECT_EQ(names.projects.Name(1), L"b");
@@ -234,7 +234,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     src.commands.Store(command);
     src.AutoExitWhenError = true;
     src.FolderSettingDialog = Rect{1, 2, 3, 4};
-    GlobalOptions sheet;
+    AppState sheet;
     sheet.CopyFrom(src, GroupSheet);
     EXPECT_TRUE(sheet.OutputLog);
     EXPECT_EQ(sheet.FormatReportFileTime, L"yyyy");
@@ -244,7 +244,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     EXPECT_FALSE(sheet.AutoExitWhenError);
     EXPECT_TRUE(sheet.FolderSettingDialog.Empty());
     EXPECT_EQ(sheet.DivideY, 192);
-    GlobalOptions version;
+    AppState version;
     version.CopyFrom(src, GroupVersion);
     EXPECT_TRUE(version.AutoExitWhenError);
     EXPECT_TRUE(version.MinimizeOnTrayOnly);
@@ -252,7 +252,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     EXPECT_TRUE(version.iniPath.empty());
     EXPECT_EQ(layoutOnly.FolderSettingDialog, Rect{});
 
-    GlobalOptions all;
+    AppState all;
     all.CopyFrom(src, GroupAll);
     EXPECT_EQ(all.iniPath, L"C:\\x.ini");
     EXPECT_TRUE(all.MinimizeOnTrayOnly);
@@ -264,9 +264,9 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
 
 TEST(GlobalOptionsTest, DetectMediaActionEncoding) {
     const int decoded[][2] = {{5, 1}, {6, 2}, {1, 3}, {2, 4}, {0, 3}, {7, 2}, {4, 1}};
-    for (const auto& [stored, value] : decoded) EXPECT_EQ(GlobalOptions::DecodeDetectMediaAction(stored), value) << stored;
+    for (const auto& [stored, value] : decoded) EXPECT_EQ(AppState::DecodeDetectMediaAction(stored), value) << stored;
     const int encoded[][2] = {{0, 0}, {1, 5}, {2, 6}, {3, 1}, {4, 2}, {9, 0}, {-1, 0}};
-    for (const auto& [value, stored] : encoded) EXPECT_EQ(GlobalOptions::EncodeDetectMediaAction(value), stored) << value;
+    for (const auto& [value, stored] : encoded) EXPECT_EQ(AppState::EncodeDetectMediaAction(value), stored) << value;
 }
 
 }  // namespace

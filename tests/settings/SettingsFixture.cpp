@@ -18,8 +18,8 @@ SettingsTest::~SettingsTest() {
     RegDeleteTreeW(HKEY_CURRENT_USER, registryRoot.c_str());
 }
 
-GlobalOptions SettingsTest::NewOptions() const {
-    GlobalOptions o;
+AppState SettingsTest::NewOptions() const {
+    AppState o;
     o.Reset(L"1.000");
     o.iniPath = o.oldIniPath = iniPath;
     o.exeDirectory = dir.Path() + L"\\";
