@@ -27,6 +27,8 @@ enum FontSlotIndex { FontDialog, FontToolBar, FontProjectList, FontSetupList, Fo
 // Key suffixes of the font slots, in slot order.
 extern const wchar_t* const kFontSlotNames[FontSlotCount];
 
+constexpr int kMaxParallelCopies = 32;
+
 // Groups of options that load, save and copy act on together.
 enum OptionGroup : unsigned {
     GroupLocation = 1,   // LocationOptions: iniPath, oldIniPath, useRegistry
@@ -82,6 +84,9 @@ struct SheetOptions {
     std::wstring FormatFolderSetResult;
     std::wstring FormatReportFileTime;
     std::array<FontSlot, FontSlotCount> fonts;
+    // Copies at once: 0 leaves it to where the folders live, else 1 to
+    // kMaxParallelCopies.
+    int ParallelCopies = 0;
 };
 
 // Where the settings live (GroupLocation).

@@ -67,7 +67,6 @@ struct CopyPlace {
 };
 CopyPlace CopyPlaceOf(const std::wstring& path);
 
-constexpr int kMaxCopyWorkers = 32;
 // How many copies may run at once between a master and a backup when the
 // user leaves it to the program: a share answers each file after a round
 // trip, so 8 keep it busy; two local disks work side by side, so 2; one disk

@@ -175,6 +175,11 @@ void VisitSheetGroup(V& v, O& o) {
     v.Flag(L"OutputSkipLog", o.OutputSkipLog, true);
     v.Flag(L"ClearLog", o.ClearLog, false);
     v.Flag(L"WriteLogImmediately", o.WriteLogImmediately, false);
+    v.Number(L"ParallelCopies", o.ParallelCopies, 0);
+    // A count out of range is no choice: the program's own stands.
+    if constexpr (V::kLoading) {
+        if (o.ParallelCopies < 0 || o.ParallelCopies > kMaxParallelCopies) o.ParallelCopies = 0;
+    }
     const std::wstring dateFormat = LoadText(IDS_DEFAULT_DATE_FORMAT);
     v.Text(L"FormatFolderSetResult", o.FormatFolderSetResult, dateFormat);
     v.Text(L"FormatReportFileTime", o.FormatReportFileTime, dateFormat);

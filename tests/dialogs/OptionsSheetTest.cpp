@@ -173,6 +173,38 @@ TEST(OptionsSheetTest, OkStoresEveryPageAndRefusesBadCounts) {
     EXPECT_EQ(run.Stored(L"ExecToolName1"), L"[新しいコマンド 2]");
 }
 
+// 自動 or a count: the list shows the stored choice and stores the one made.
+TEST(OptionsSheetTest, ParallelCopiesAreAutomaticOrACount) {
+    OptionsRun run;
+    run.options.ParallelCopies = 12;
+    std::wstring shown, first;
+    int items = 0;
+    ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+        HWND env = ShowPage(sheet, PageEnvironment);
+        HWND list = GetDlgItem(env, IDC_OE_PARALLEL);
+        items = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+        wchar_t text[16] = {};
+        GetWindowTextW(list, text, 16);
+        shown = text;
+        SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+        first = text;
+        Choose(env, IDC_OE_PARALLEL, 0);
+        PressOk(sheet);
+    }));
+    EXPECT_EQ(items, 33);
+    EXPECT_EQ(shown, L"12");
+    EXPECT_EQ(first, L"自動");
+    EXPECT_EQ(run.options.ParallelCopies, 0);
+    EXPECT_EQ(run.Stored(L"ParallelCopies"), L"0");
+
+    ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+        Choose(ShowPage(sheet, PageEnvironment), IDC_OE_PARALLEL, 32);
+        PressOk(sheet);
+    }));
+    EXPECT_EQ(run.options.ParallelCopies, 32);
+    EXPECT_EQ(run.Stored(L"ParallelCopies"), L"32");
+}
+
 TEST(OptionsSheetTest, MediaDetectionIsChosenHereAndOkAfterARunBeganKeepsTheOptions) {
     OptionsRun run;
     run.options.ExecIfDetectMedia = false;

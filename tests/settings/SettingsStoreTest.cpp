@@ -24,7 +24,7 @@ void SaveEverything(AppState& o) {
 }
 
 TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
-    WriteIni(L"[Options]\r\nDetectMediaAction=0\r\nCompareToolPath=C:\\Tools\\diff.exe\r\nActiveProject=40\r\n"
+    WriteIni(L"[Options]\r\nDetectMediaAction=0\r\nParallelCopies=33\r\nCompareToolPath=C:\\Tools\\diff.exe\r\nActiveProject=40\r\n"
              L"ListCount=2\r\n[Define 0]\r\nNetPathRetryCount=0\r\nErrors=-5\r\nTargetFileSize=10mb\r\n"
              L"[Define 1]\r\nTargetFileSize=\r\nAutoExec=7\r\n");
     AppState o = NewOptions();
@@ -35,6 +35,7 @@ TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     EXPECT_EQ(o.projects.Name(31), L"");
     EXPECT_EQ(o.ActiveProject, 0);
     EXPECT_EQ(o.DetectMediaAction, 3);
+    EXPECT_EQ(o.ParallelCopies, 0);
     EXPECT_EQ(o.CompareToolName, L"diff");
     EXPECT_EQ(o.CompareToolParam, L"%m %b%B");
     EXPECT_EQ(o.LogViewToolPath, L"notepad.exe");
@@ -57,8 +58,12 @@ TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     EXPECT_EQ(Value(L"Define 1", L"TargetFileSize"), L"0");
     EXPECT_EQ(Value(L"Define 1", L"AutoExec"), L"1");
     o.DetectMediaAction = 1;
+    o.ParallelCopies = 32;
     ASSERT_TRUE(SaveOptions(o, GroupSheet));
     EXPECT_EQ(Value(L"Options", L"DetectMediaAction"), L"5");
+    EXPECT_EQ(Value(L"Options", L"ParallelCopies"), L"32");
+    LoadOptions(o, GroupSheet);
+    EXPECT_EQ(o.ParallelCopies, 32);
 }
 
 TEST_F(SettingsStoreTest, FilesThatAreNotSettingsLoadWithoutHarm) {
