@@ -67,7 +67,7 @@ int wmain(int argc, wchar_t** argv) {
     // The options a settings file without keys gives (system names included).
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    GlobalOptions options;
+    AppState options;
     options.Reset(L"0.400");
     options.iniPath = std::wstring(temp) + L"tandrel-engine-driver-none.ini";
     LoadOptions(options, GroupVersion | GroupSheet);

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring base = std::wstring(temp) + L"tandrel-bench-" + std::to_wstring(GetCurrentProcessId());
-    GlobalOptions options;
+    AppState options;
     options.Reset(L"0.400");
     options.iniPath = base + L".ini";
     options.loaded = true;
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     now.save = Seconds(start);
 
     // Loaded from a copy, so the file is read and parsed as at start-up.
-    GlobalOptions cold = options;
+    AppState cold = options;
     cold.iniPath = base + L"-copy.ini";
     CopyFileW(options.iniPath.c_str(), cold.iniPath.c_str(), FALSE);
     start = std::chrono::steady_clock::now();

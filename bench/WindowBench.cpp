@@ -63,7 +63,7 @@ std::wstring SettingsText(int count) {
 
 // A main window on a settings file of its own in the temporary folder.
 struct Window {
-    GlobalOptions options;
+    AppState options;
     std::unique_ptr<CMainFrame> frame;
 
     explicit Window(int settings) {
@@ -166,7 +166,7 @@ void SelectAll(int settings) {
 // Typing a share's name one character at a time into the general page; the
 // label read it causes runs off the window thread.
 void Typing() {
-    GlobalOptions options;
+    AppState options;
     options.Reset(L"0.400");
     FolderSetting setting;
     setting.Reset(L"設定");

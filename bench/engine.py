@@ -60,9 +60,16 @@ LABELS = {"window": "Tandrel /auto", "engine": "engine alone", "floor": "floor",
 COPY_SCENARIOS = ("firstcopy", "large8m", "large2g")
 
 
+# The Unix folder that the slow drive S: shows (--slow), if any.
+SLOW_STORE = None
+
+
 def windows_path(path):
+    path = os.path.abspath(path)
+    if SLOW_STORE and (path == SLOW_STORE or path.startswith(SLOW_STORE + os.sep)):
+        return "S:" + (path[len(SLOW_STORE):].replace("/", "\\") or "\\")
     # Drive Z: is the Unix root in a Wine prefix.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+    return "Z:" + path.replace("/", "\\")
 
 
 def write_ini(folder, master, backup):
@@ -261,6 +268,17 @@ def median_ratio(a, b, invert=False):
     return f"{statistics.median(r):.2f}×" if r else "—"
 
 
+def report_wrong(wrong):
+    """Lists the runs that left a wrong result; the exit code."""
+    if not wrong:
+        return 0
+    print()
+    print("Wrong results:")
+    for line in wrong:
+        print("  " + line)
+    return 1
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("--build", required=True)
@@ -273,6 +291,9 @@ def main():
     p.add_argument("--programs", default="window,engine,floor,xcopy")
     p.add_argument("--timeout", type=float, default=1800, help="seconds one process may take")
     p.add_argument("--seed", type=int, default=10)
+    p.add_argument("--slow", default="", help="delays in ms: the backup on the slow drive S: at each (first copy and "
+                   "change only)")
+    p.add_argument("--slow-script", default="", help="scripts/slow-drive.sh")
     args = p.parse_args()
 
     wanted = args.programs.split(",")
@@ -302,7 +323,9 @@ def main():
                 reset()
                 figure = runner.run(program, master, backup)
                 results.setdefault((size, scenario, program), []).append(figure)
-                where = f"{label(program)}, {TITLES[scenario]}" + (f", {size:,} files" if size else "")
+                where = f"{label(program)}, {TITLES[scenario]}" + (
+                    f", {size[1]:,} files, {size[0]} ms" if isinstance(size, tuple) else f", {size:,} files" if size
+                    else "")
                 problem = check(program, scenario, counts, figure, master, backup)
                 if problem:
                     wrong.append(f"{where}: {problem}")
@@ -316,6 +339,10 @@ def main():
                 os.makedirs(backup)
             return empty
         return lambda: trees.sync(base, backup)
+
+    if args.slow:
+        return slow_drive(args, programs, sizes, [x for x in scenarios if x in ("firstcopy", "change")], measure,
+                          tree_reset, results, wrong)
 
     window_programs = [x for x in programs if x.startswith("window")]
     for size in [MEMORY_FILES] + sizes:
@@ -434,13 +461,70 @@ def main():
                         small = (f"; on {MEMORY_FILES} files {own:.1f} MiB, {peak - own:+.1f} MiB "
                                  f"(goal ≤ +{MEMORY_GOAL_MIB} MiB)")
                 print(line + f"{peak:7.1f} MiB{over}{small}")
-    if wrong:
-        print()
-        print("Wrong results:")
-        for line in wrong:
-            print("  " + line)
-        return 1
-    return 0
+    return report_wrong(wrong)
+
+
+def slow_drive(args, programs, sizes, scenarios, measure, tree_reset, results, wrong):
+    """The backup on the slow drive S: (slowfs, a network drive of the
+    prefix) at each delay, the master on the local disk. The trees are reset
+    and checked in the drive's store, past the delay, and the drive is
+    mounted anew before each run, so no run finds another's caches."""
+    global SLOW_STORE
+    SLOW_STORE = os.path.join(os.path.abspath(args.work), "slow-store")
+    os.makedirs(SLOW_STORE, exist_ok=True)
+    delays = [int(x) for x in args.slow.split(",") if x]
+    programs = [x for x in programs if not x.startswith("xcopy")]
+
+    def mount(delay):
+        done = subprocess.run(["bash", args.slow_script, "mount", str(delay), SLOW_STORE], stdout=subprocess.DEVNULL)
+        if done.returncode:
+            raise SystemExit(f"the slow drive could not be mounted at {delay} ms (see above)")
+
+    for delay in delays:
+        for size in sizes:
+            base, changed, _, counts = prepare(args.work, size, args.seed)
+            backup = os.path.join(SLOW_STORE, f"t{size}")
+            for scenario in scenarios:
+                master = changed if scenario == "change" else base
+                reset = tree_reset(scenario, base, backup)
+
+                def reset_and_mount(reset=reset, delay=delay):
+                    reset()
+                    mount(delay)
+                print(f"slow drive at {delay} ms:", flush=True)
+                measure((delay, size), scenario, master, backup, reset_and_mount, counts, programs)
+    subprocess.run(["bash", args.slow_script, "unmount"], stdout=subprocess.DEVNULL)
+
+    def series(key, scenario, program):
+        return results.get((key, scenario, program), [])
+
+    print()
+    print("The backup on the slow drive S: (slowfs: every file-system operation waits the delay; a network drive of")
+    print("the prefix), the master on the local disk. Medians of", args.pairs, "rounds (min–max); ratios are medians")
+    print("of the ratios within each round.")
+    print()
+    columns = [(f"{label(x)}/floor", x) for x in programs if x != "floor"]
+    print(f"{'delay':>6}  {'scenario':<36}{'files':>9}  {'floor':<28}" + "".join(f"{c[0]:<24}" for c in columns))
+    for delay in delays:
+        for size in sizes:
+            for scenario in scenarios:
+                key = (delay, size)
+                row = f"{str(delay) + ' ms':>6}  {TITLES[scenario]:<36}{size:>9,}  " \
+                      f"{fmt_time(series(key, scenario, 'floor')):<28}"
+                for _, program in columns:
+                    row += f"{median_ratio(series(key, scenario, program), series(key, scenario, 'floor')):<24}"
+                print(row)
+    print()
+    print("Per-round ratios:")
+    for delay in delays:
+        for size in sizes:
+            for scenario in scenarios:
+                for name, program in columns:
+                    r = ratios(series((delay, size), scenario, program), series((delay, size), scenario, "floor"))
+                    if r:
+                        print(f"  {delay} ms, {TITLES[scenario]}, {size:,} files  {name:<24} "
+                              + " ".join(f"{x:.2f}" for x in r))
+    return report_wrong(wrong)
 
 
 if __name__ == "__main__":

@@ -15,9 +15,14 @@
 #                                    engine_driver.exe, another build's, in
 #                                    the same rounds: before and after)
 #                   [--no-build]   (time the programs build/ already holds)
+#   bench/engine.sh --slow 0,2,10 [--files 20000] [--programs engine,floor]
+#                   the backup on the slow drive S: (scripts/slow-drive.sh:
+#                   every operation waits the delay in ms; a network drive
+#                   of the prefix), first copy and 1 % change only; needs
+#                   /dev/fuse and stops without it
 #
 # The same settings come from the environment: BENCH_FILES, BENCH_PAIRS,
-# BENCH_SCENARIOS, BENCH_PROGRAMS, BENCH_TIMEOUT (seconds per process),
+# BENCH_SCENARIOS, BENCH_PROGRAMS, BENCH_TIMEOUT (seconds per process), BENCH_SLOW,
 # BENCH_BEFORE, BENCH_WORK (where the trees go; default build/bench-engine).
 # A build to compare with: git worktree add ../before <commit>, then in it
 # source scripts/env.sh; tandrel_build Tandrel; tandrel_build engine_driver,
@@ -28,9 +33,10 @@ cd "$(dirname "$0")/.."
 files="${BENCH_FILES:-}"
 pairs="${BENCH_PAIRS:-}"
 scenarios="${BENCH_SCENARIOS:-}"
-programs="${BENCH_PROGRAMS:-window,engine,floor,xcopy}"
+programs="${BENCH_PROGRAMS:-}"
 before="${BENCH_BEFORE:-}"
 timeout="${BENCH_TIMEOUT:-1800}"
+slow="${BENCH_SLOW:-}"
 quick=0
 build=1
 while (($#)); do
@@ -43,6 +49,7 @@ while (($#)); do
         --before) before="$(cd "$2" && pwd)"; shift ;;
         --timeout) timeout="$2"; shift ;;
         --no-build) build=0 ;;
+        --slow) slow="$2"; shift ;;
         -h|--help) awk 'NR > 1 && /^#/ { print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         *) echo "engine.sh: unknown argument $1" >&2; exit 2 ;;
     esac
@@ -52,7 +59,17 @@ if ((quick)); then
     files="${files:-20000}"
     scenarios="${scenarios:-nochange,change,firstcopy}"
 fi
+if [ -n "$slow" ]; then
+    if [ ! -c /dev/fuse ]; then
+        echo "engine.sh: /dev/fuse is missing on this machine: the slow drive cannot be mounted, nothing is timed" >&2
+        exit 1
+    fi
+    files="${files:-20000}"
+    scenarios="${scenarios:-firstcopy,change}"
+    programs="${programs:-engine,floor}"
+fi
 files="${files:-20000,100000}"
+programs="${programs:-window,engine,floor,xcopy}"
 pairs="${pairs:-3}"
 scenarios="${scenarios:-nochange,change,firstcopy,large8m,large2g}"
 
@@ -69,6 +86,8 @@ if ((build)); then
     tandrel_build engine_driver
 fi
 tandrel_prefix
+# The slow drive S: must be known before Wine's services start.
+[ -z "$slow" ] || scripts/test-drives.sh >/dev/null
 tandrel_display
 if [ -n "${TANDREL_XVFB_PID:-}" ]; then trap 'kill "$TANDREL_XVFB_PID" 2>/dev/null || true' EXIT; fi
 work="${BENCH_WORK:-$TANDREL_BUILD/bench-engine}"
@@ -77,4 +96,5 @@ if ! checks=$(python3 bench/trees_test.py 2>&1); then echo "$checks"; exit 1; fi
 
 echo "== mirroring against the floor: $files files, $pairs rounds, time-out ${timeout} s per process"
 python3 bench/engine.py --build "$TANDREL_BUILD" --work "$work" --files "$files" --pairs "$pairs" \
-    --scenarios "$scenarios" --programs "$programs" --timeout "$timeout" ${before:+--before "$before"}
+    --scenarios "$scenarios" --programs "$programs" --timeout "$timeout" ${before:+--before "$before"} \
+    ${slow:+--slow "$slow" --slow-script scripts/slow-drive.sh}

@@ -32,6 +32,7 @@
 #define IDC_OE_RECYCLE_SPIN      3120
 #define IDC_OE_RECYCLE_WAIT      3121
 #define IDC_OE_LOG_GROUP         3122
+#define IDC_OE_PARALLEL          3123
 
 // "外部ツール設定"
 #define IDC_OT_COMPARE_NAME      3140
@@ -80,3 +81,4 @@
 #define IDS_PLACE_SETUP_LIST     61308
 #define IDS_PLACE_REPORT_LIST    61309
 #define IDS_PLACE_STATUS_BAR     61310
+#define IDS_PARALLEL_AUTO        61311

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and running need on Debian, once: the MinGW-w64
 # cross compiler, CMake, Wine, Xvfb, a Japanese font and locale, GoogleTest
-# sources. Quick when everything is already there.
+# sources, and FUSE with a host compiler for the slow test drive. Quick when
+# everything is already there.
 set -euo pipefail
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 cmake make
           wine wine64 xvfb xauth x11-utils fonts-ipafont-gothic locales googletest
-          cppcheck clang-tidy python3 ccache)
+          cppcheck clang-tidy python3 ccache gcc pkg-config libfuse3-dev fuse3)
 
 missing=()
 for p in "${packages[@]}"; do

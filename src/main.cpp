@@ -5,7 +5,7 @@
 
 namespace {
 // One instance for the life of the program.
-tandrel::GlobalOptions g_options;
+tandrel::AppState g_options;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {

@@ -48,7 +48,7 @@ int OneBasedToIndex(const std::wstring& value) {
 
 }  // namespace
 
-CommandLineResult ParseCommandLine(const std::vector<std::wstring>& args, GlobalOptions& o) {
+CommandLineResult ParseCommandLine(const std::vector<std::wstring>& args, AppState& o) {
     CommandLineResult result;
     for (const std::wstring& arg : args) {
         const std::wstring body = (!arg.empty() && (arg[0] == L'-' || arg[0] == L'/')) ? arg.substr(1) : arg;

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -15,7 +15,7 @@ struct CommandLineResult {
 
 // Applies the switches of the arguments (the program itself not included)
 // to the start-up state. Unknown arguments are ignored.
-CommandLineResult ParseCommandLine(const std::vector<std::wstring>& args, GlobalOptions& options);
+CommandLineResult ParseCommandLine(const std::vector<std::wstring>& args, AppState& options);
 
 // The arguments of the process's command line, without the program.
 std::vector<std::wstring> ProcessArguments();

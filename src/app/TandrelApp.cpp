@@ -68,7 +68,7 @@ std::wstring UserSid() {
 
 }  // namespace
 
-CTandrelApp::CTandrelApp(GlobalOptions& options)
+CTandrelApp::CTandrelApp(AppState& options)
     : options_(options), power_(std::make_unique<SystemPowerActions>()) {}
 
 CTandrelApp::~CTandrelApp() {
@@ -90,7 +90,7 @@ std::wstring CTandrelApp::VersionString(const std::wstring& name) {
     return std::wstring(value, wcsnlen(value, length));
 }
 
-std::wstring CTandrelApp::WindowTitle(const GlobalOptions& o, bool defaultIniName) {
+std::wstring CTandrelApp::WindowTitle(const AppState& o, bool defaultIniName) {
     const std::wstring base = LoadText(IDS_APP_TITLE);
     std::wstring suffix;
     if (o.useRegistry) {
@@ -113,7 +113,7 @@ std::wstring CTandrelApp::MutexName(const std::wstring& iniPath, bool iniNamed) 
     return WithSlashes(Format(LoadText(IDS_MUTEX_FORMAT).c_str(), title.c_str(), path.c_str()));
 }
 
-std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const GlobalOptions& o) {
+std::vector<std::wstring> CTandrelApp::SettingsMutexNames(const AppState& o) {
     const std::wstring prefix = L"Global\\" + LoadText(IDS_APP_TITLE) + L" ";
     std::vector<std::wstring> names{BoundedName(prefix, WithSlashes(SettingsFileIdentity(o.iniPath)))};
     // The file itself, however it is reached (a share and its mapped drive,
@@ -187,7 +187,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     // or, without /ini=, the registry's when that instance moved there.
     std::vector<std::wstring> titles{WindowTitle(options_, defaultIniName_)};
     if (options_.registryAllowed && !iniNamed) {
-        GlobalOptions registry = options_;
+        AppState registry = options_;
         registry.useRegistry = true;
         titles.push_back(WindowTitle(registry, defaultIniName_));
     }
@@ -219,7 +219,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
     // A save may fail while a worker waits for it: the box comes after.
     // With the window gone (the exit save) it can only come at once; an
     // automatic run waits for nobody.
-    SetSettingsNotice([viewWindow = view.Handle()](const GlobalOptions& o, unsigned text) {
+    SetSettingsNotice([viewWindow = view.Handle()](const AppState& o, unsigned text) {
         if (IsWindow(viewWindow)) {
             PostMessageW(viewWindow, WM_TANDREL_SETTINGS_NOTICE, text, 0);
         } else if (!o.autoStart) {
@@ -294,7 +294,7 @@ int CTandrelApp::Run() {
     return static_cast<int>(msg.wParam);
 }
 
-void CTandrelApp::PerformPowerAction(GlobalOptions& o, PowerActions& actions) {
+void CTandrelApp::PerformPowerAction(AppState& o, PowerActions& actions) {
     if (!o.powerActionAtExit) return;
     const bool hibernate = o.runMode == RunModeHibernate || o.afterAction == RunModeHibernate;
     const bool shutDown = o.runMode == RunModeShutdown || o.afterAction == RunModeShutdown;

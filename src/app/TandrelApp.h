@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/PowerActions.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "ui/MainFrame.h"
 
 namespace tandrel {
@@ -15,7 +15,7 @@ namespace tandrel {
 // settings), the main window, and exit (save, release, power action).
 class CTandrelApp {
 public:
-    explicit CTandrelApp(GlobalOptions& options);
+    explicit CTandrelApp(AppState& options);
     ~CTandrelApp();
 
     // Start-up; false when the program is to end at once (another instance
@@ -32,7 +32,7 @@ public:
     // when it cannot be read.
     static std::wstring VersionString(const std::wstring& name = L"FileVersion");
     // Title of the main window for the current settings location.
-    static std::wstring WindowTitle(const GlobalOptions& options, bool defaultIniName);
+    static std::wstring WindowTitle(const AppState& options, bool defaultIniName);
     // Name of the single-instance mutex that earlier versions also take: the
     // title, joined by the settings path when "ini=" named a file; never
     // longer than the system allows.
@@ -42,11 +42,11 @@ public:
     // volume and file id where it exists, and with the registry allowed one
     // from the user's registry profile. Two instances on the same
     // settings meet here however they named them.
-    static std::vector<std::wstring> SettingsMutexNames(const GlobalOptions& options);
+    static std::vector<std::wstring> SettingsMutexNames(const AppState& options);
     // Decides and performs the power action at exit through actions. One
     // the system refuses raises the exit code to at least 2 and is told to
     // the user, unless the run was to end unattended.
-    static void PerformPowerAction(GlobalOptions& options, PowerActions& actions);
+    static void PerformPowerAction(AppState& options, PowerActions& actions);
 
     const std::wstring& FileVersion() const { return fileVersion_; }
     CMainFrame* MainFrame() { return frame_.get(); }
@@ -60,7 +60,7 @@ private:
     // that could not be read.
     bool UnattendedOnUnreadSettings();
 
-    GlobalOptions& options_;
+    AppState& options_;
     std::vector<HANDLE> mutexes_;
     bool defaultIniName_ = true;
     // The main window (with its view and run batch) was made.

@@ -52,7 +52,7 @@ private:
 
 }  // namespace
 
-bool EditFolderSetting(HWND owner, GlobalOptions& options, FolderSetting& setting, CommandList& commands,
+bool EditFolderSetting(HWND owner, AppState& options, FolderSetting& setting, CommandList& commands,
                        bool isNew, const TargetPrompts& prompts, const HelpRequest& help) {
     UseDialogFontOf(options);
 

@@ -7,7 +7,7 @@
 #include "model/CommandList.h"
 #include "model/FolderSetting.h"
 #include "dialogs/TargetDialogs.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -21,7 +21,7 @@ using HelpRequest = std::function<void(int topic, int anchor)>;
 // with isNew the "created" message follows. On Cancel nothing changes. The
 // target page asks its patterns through prompts (the real dialogs are
 // TargetPrompts::Dialogs()).
-bool EditFolderSetting(HWND owner, GlobalOptions& options, FolderSetting& setting, CommandList& commands,
+bool EditFolderSetting(HWND owner, AppState& options, FolderSetting& setting, CommandList& commands,
                        bool isNew, const TargetPrompts& prompts, const HelpRequest& help = {});
 
 }  // namespace tandrel

@@ -31,7 +31,7 @@ auto Busy(Work work) {
 
 }  // namespace
 
-bool ImportFolderSettings(HWND owner, GlobalOptions& options, const TransferHooks& hooks) {
+bool ImportFolderSettings(HWND owner, AppState& options, const TransferHooks& hooks) {
     const std::wstring caption = LoadText(IDS_IMPORT);
     const unsigned question = options.useRegistry ? IDS_IMPORT_ASK_REGISTRY : IDS_IMPORT_ASK;
     if (ShowMessage(owner, LoadText(question), caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
@@ -65,7 +65,7 @@ bool ImportFolderSettings(HWND owner, GlobalOptions& options, const TransferHook
     return false;
 }
 
-bool ExportFolderSettings(HWND owner, const GlobalOptions& options, const TransferHooks& hooks) {
+bool ExportFolderSettings(HWND owner, const AppState& options, const TransferHooks& hooks) {
     std::wstring file;
     if (!Pick(owner, hooks, file, true)) return false;
     const std::wstring exporting = LoadText(IDS_EXPORTING);

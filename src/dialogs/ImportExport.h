@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "settings/SettingsStore.h"
 
 namespace tandrel {
@@ -26,8 +26,8 @@ struct TransferHooks {
 // Replaces every folder setting with those of an INI file the user picks,
 // after asking; a newer file version is asked about too. True when the
 // settings were replaced.
-bool ImportFolderSettings(HWND owner, GlobalOptions& options, const TransferHooks& hooks);
+bool ImportFolderSettings(HWND owner, AppState& options, const TransferHooks& hooks);
 // Writes every folder setting into an INI file the user picks.
-bool ExportFolderSettings(HWND owner, const GlobalOptions& options, const TransferHooks& hooks);
+bool ExportFolderSettings(HWND owner, const AppState& options, const TransferHooks& hooks);
 
 }  // namespace tandrel

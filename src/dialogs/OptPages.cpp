@@ -184,6 +184,10 @@ void CDlgOptEnvironment::Load() {
         AddComboItem(h, IDC_OE_MEDIA_ACTION, LoadText(text));
     }
     SetComboIndex(h, IDC_OE_MEDIA_ACTION, std::clamp(o.DetectMediaAction, 1, 4) - 1);
+    // 自動 first, then the counts: an item's index is the stored value.
+    AddComboItem(h, IDC_OE_PARALLEL, LoadText(IDS_PARALLEL_AUTO));
+    for (int n = 1; n <= kMaxParallelCopies; ++n) AddComboItem(h, IDC_OE_PARALLEL, std::to_wstring(n));
+    SetComboIndex(h, IDC_OE_PARALLEL, std::clamp(o.ParallelCopies, 0, kMaxParallelCopies));
     MakeDropEdit(Item(IDC_OE_LOG_FILE), DropForm::Plain);
     SetSpin(h, IDC_OE_RECYCLE_SPIN, 1, INT_MAX);
     SetText(h, IDC_OE_RECYCLE_COUNT, std::to_wstring(o.RecycleBinFileCount));
@@ -222,6 +226,7 @@ bool CDlgOptEnvironment::Save() {
     o.RecycleBinFileCount = count;
     context_.toRegistry = GetCheck(h, IDC_OE_REGISTRY);
     o.DetectMediaAction = std::max(GetComboIndex(h, IDC_OE_MEDIA_ACTION), 0) + 1;
+    o.ParallelCopies = std::clamp(GetComboIndex(h, IDC_OE_PARALLEL), 0, kMaxParallelCopies);
     SaveFields(h, o, EnvironmentPageFields());
     return true;
 }
@@ -262,6 +267,7 @@ bool CDlgOptEnvironment::OnCommand(int id, int code) {
             SetText(h, IDC_OE_SYSTEM_FILES, LoadText(IDS_ALL_SYSTEM_FILES));
             return true;
         case IDC_OE_MEDIA_ACTION:
+        case IDC_OE_PARALLEL:
             if (code == CBN_SELCHANGE) MarkChanged();
             return true;
         case IDC_OE_SYSTEM_FOLDERS:

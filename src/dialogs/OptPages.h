@@ -6,7 +6,7 @@
 #include "dialogs/FormPage.h"
 #include "framework/DataExchange.h"
 #include "model/CommandList.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -17,7 +17,7 @@ struct OptionsContext {
     GlobalOptions edited;
     bool toRegistry = false;
     // The options in use: the registry switch and the project list.
-    const GlobalOptions* current = nullptr;
+    const AppState* current = nullptr;
     // Called by each page whose values were taken; closing is false for Apply.
     std::function<void(const CBPropertyPage& page, bool closing)> pageApplied;
 };

@@ -17,7 +17,7 @@ constexpr int kPageAnchors[] = {3, 4, 5, 6};
 
 class COptionsSheet : public CBPropertySheet {
 public:
-    COptionsSheet(GlobalOptions& options, const HelpRequest& help, const OptionsApplied& applied)
+    COptionsSheet(AppState& options, const HelpRequest& help, const OptionsApplied& applied)
         : CBPropertySheet(LoadText(IDS_OPTIONS)),
           options_(options),
           help_(help),
@@ -80,7 +80,7 @@ private:
         }
     }
 
-    GlobalOptions& options_;
+    AppState& options_;
     const HelpRequest& help_;
     const OptionsApplied& applied_;
     OptionsContext context_;
@@ -96,7 +96,7 @@ private:
 
 }  // namespace
 
-bool TakeOverOptions(GlobalOptions& options, const GlobalOptions& edited, bool toRegistry, bool& storageMoved) {
+bool TakeOverOptions(AppState& options, const GlobalOptions& edited, bool toRegistry, bool& storageMoved) {
     const bool wasRegistry = options.useRegistry;
     auto take = [&] {
         options.CopyFrom(edited, GroupSheet);
@@ -114,7 +114,7 @@ bool TakeOverOptions(GlobalOptions& options, const GlobalOptions& edited, bool t
     return ok;
 }
 
-bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help, const OptionsApplied& applied,
+bool EditOptions(HWND owner, AppState& options, const HelpRequest& help, const OptionsApplied& applied,
                  const std::function<bool()>& mayTakeOver) {
     bool changed = false;
     int page = 0;

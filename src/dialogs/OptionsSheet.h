@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "dialogs/DefineSheet.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -17,12 +17,12 @@ using OptionsApplied = std::function<void(bool storageMoved)>;
 // changed the dialog font reopens the sheet on the same page so the font
 // shows. True when options were taken over, also by an Apply before Cancel.
 // mayTakeOver is asked after OK closed the sheet: false drops the edits.
-bool EditOptions(HWND owner, GlobalOptions& options, const HelpRequest& help = {},
+bool EditOptions(HWND owner, AppState& options, const HelpRequest& help = {},
                  const OptionsApplied& applied = {}, const std::function<bool()>& mayTakeOver = {});
 
 // Copies what the sheet edits from edited into options and stores it; when
 // the registry is allowed and toRegistry differs from the store in use, the
 // folder settings move to the other store first. False when a write failed.
-bool TakeOverOptions(GlobalOptions& options, const GlobalOptions& edited, bool toRegistry, bool& storageMoved);
+bool TakeOverOptions(AppState& options, const GlobalOptions& edited, bool toRegistry, bool& storageMoved);
 
 }  // namespace tandrel

@@ -9,7 +9,7 @@
 
 namespace tandrel {
 
-EditedProjects ReadProjectsForEditing(GlobalOptions& options) {
+EditedProjects ReadProjectsForEditing(AppState& options) {
     EditedProjects edited;
     for (int p = 0; p < options.projects.Count(); ++p) {
         edited.projects.Add(options.projects.Name(p));
@@ -47,7 +47,7 @@ int RemoveProjects(ProjectCollection& projects, const std::vector<int>& rows) {
     return std::min(rows.front(), projects.Count() - 1);
 }
 
-bool CommitProjectList(GlobalOptions& options, EditedProjects edited) {
+bool CommitProjectList(AppState& options, EditedProjects edited) {
     // Projects read while the file could not be read hold no settings.
     if (ProjectListLock(options)) return false;
     ProjectCollection& projects = edited.projects;

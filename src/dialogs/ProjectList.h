@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "model/Project.h"
 
 namespace tandrel {
@@ -14,7 +14,7 @@ struct EditedProjects {
     std::vector<int> storedCounts;
 };
 
-EditedProjects ReadProjectsForEditing(GlobalOptions& options);
+EditedProjects ReadProjectsForEditing(AppState& options);
 
 // Moves the selected rows (ascending) one place up (step -1) or down (+1).
 // Rows packed against that end with the selected rows before them stay;
@@ -28,6 +28,6 @@ int RemoveProjects(ProjectCollection& projects, const std::vector<int>& rows);
 // every old number left without settings go, an empty list gets the default
 // project, every project is written under its new number, and the active
 // index falls back to 0 when it is out of range. False when a write failed.
-bool CommitProjectList(GlobalOptions& options, EditedProjects edited);
+bool CommitProjectList(AppState& options, EditedProjects edited);
 
 }  // namespace tandrel

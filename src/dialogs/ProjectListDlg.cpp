@@ -158,7 +158,7 @@ void CDlgProjectList::Copy() {
     if (destination >= 0) Rebuild({row}, destination);
 }
 
-bool EditProjectList(HWND owner, GlobalOptions& options) {
+bool EditProjectList(HWND owner, AppState& options) {
     // Reading and writing every project can take seconds.
     const HCURSOR arrow = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     EditedProjects edited = ReadProjectsForEditing(options);

@@ -6,7 +6,7 @@
 
 #include "dialogs/ProjectList.h"
 #include "framework/Window.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -46,6 +46,6 @@ private:
 
 // The project-list editor on the projects in the store; OK stores the
 // edited list and makes it the program's. True when confirmed.
-bool EditProjectList(HWND owner, GlobalOptions& options);
+bool EditProjectList(HWND owner, AppState& options);
 
 }  // namespace tandrel

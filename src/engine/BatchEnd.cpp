@@ -21,7 +21,7 @@ bool Closing(int action) {
 
 }  // namespace
 
-AfterChoice AfterChoice::Of(const GlobalOptions& options) {
+AfterChoice AfterChoice::Of(const AppState& options) {
     return {options.runMode, options.afterAction, options.commandIndex};
 }
 

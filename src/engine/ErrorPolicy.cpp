@@ -11,7 +11,7 @@ namespace tandrel {
 ErrorPolicy::ErrorPolicy(MirrorBatch& batch, RunLog& log) : batch_(batch), log_(log) {}
 
 bool ErrorPolicy::Attended() const {
-    const GlobalOptions* o = batch_.options;
+    const AppState* o = batch_.options;
     if (!o || !o->AutoExitWhenError || !batch_.startedAutomatically) return true;
     return !AfterChoice::Unpack(batch_.afterChoice).Closing();
 }

@@ -9,7 +9,7 @@
 
 #include "engine/EngineHost.h"
 #include "engine/RunProgress.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -29,7 +29,7 @@ struct AfterChoice {
     int afterAction = 0;           // the chosen command's closing follow-up, else 0
     int commandIndex = -1;         // the chosen command in the global list
 
-    static AfterChoice Of(const GlobalOptions& options);
+    static AfterChoice Of(const AppState& options);
     std::uint32_t Pack() const;
     static AfterChoice Unpack(std::uint32_t packed);
     // The action or the command's follow-up ends the program.
@@ -62,7 +62,7 @@ struct MirrorBatch {
     // by the worker; it writes only the run outcome below and
     // powerActionAtExit (set by a clean completion). The after-completion
     // fields are the window's: the worker reads afterChoice instead.
-    GlobalOptions* options = nullptr;
+    AppState* options = nullptr;
     // AfterChoice::Pack of the window's choice; set by the view before the
     // run and replaced whole by the window whenever the choice changes.
     std::atomic<std::uint32_t> afterChoice{0};

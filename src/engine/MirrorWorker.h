@@ -229,7 +229,7 @@ private:
     void Copied(std::int32_t& counter, std::uint64_t size);
 
     MirrorBatch& batch_;
-    const GlobalOptions& options_;
+    const AppState& options_;
     // The stored setting in progress and its working copy; kept here so an
     // exception can still end the setting.
     FolderSetting* stored_ = nullptr;

@@ -236,7 +236,7 @@ FilterOutcome MatchFolder(const TargetMatcher& matcher, const std::wstring& rela
     return Decide(matcher, std::wstring_view(relativeFolder).substr(first, last + 1 - first), mode);
 }
 
-FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const GlobalOptions& options) {
+FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const AppState& options) {
     ignoreSystem_ = setting.IgnoreSystemFiles;
     modes_ = ModesForTargetType(setting.TargetType);
     systemFolders_.Clear();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/FolderSetting.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -82,7 +82,7 @@ struct FilterBuildResult {
 // program-wide system names, which are always excluded and asked first.
 class TargetFilters {
 public:
-    FilterBuildResult Build(const FolderSetting& setting, const GlobalOptions& options);
+    FilterBuildResult Build(const FolderSetting& setting, const AppState& options);
     FilterOutcome FileOutcome(const std::wstring& relativePath) const;
     FilterOutcome FolderOutcome(const std::wstring& relativeFolder) const;
 

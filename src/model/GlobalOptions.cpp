@@ -5,38 +5,11 @@ namespace tandrel {
 const wchar_t* const kFontSlotNames[FontSlotCount] = {L"Dialog",  L"ToolBar",    L"ProjectList",
                                                        L"SetupList", L"ReportList", L"StatusBar"};
 
-void GlobalOptions::Reset(const std::wstring& version) {
-    // Keep what describes the program itself rather than its settings.
-    const std::wstring exeDir = exeDirectory;
-    const std::wstring ini = iniPath;
-    const std::wstring key = registryKey;
-    *this = GlobalOptions{};
-    programVersion = version.empty() ? std::wstring(kUnversionedIni) : version;
-    IniVersion = programVersion;
-    exeDirectory = exeDir;
-    iniPath = ini;
-    registryKey = key;
-}
-
 void GlobalOptions::CopyFrom(const GlobalOptions& o, unsigned groups) {
     if (this == &o) return;
-    if (groups & GroupLocation) {
-        iniPath = o.iniPath;
-        oldIniPath = o.oldIniPath;
-        useRegistry = o.useRegistry;
-    }
-    if (groups & GroupVersion) {
-        IniVersion = o.IniVersion;
-        MinimizeOnTrayOnly = o.MinimizeOnTrayOnly;
-        AutoExitWhenError = o.AutoExitWhenError;
-    }
-    if (groups & GroupLayout) {
-        MainWindow = o.MainWindow;
-        FolderSettingDialog = o.FolderSettingDialog;
-        SetupList = o.SetupList;
-        ReportList = o.ReportList;
-        DivideY = o.DivideY;
-    }
+    if (groups & GroupLocation) static_cast<LocationOptions&>(*this) = o;
+    if (groups & GroupVersion) static_cast<VersionOptions&>(*this) = o;
+    if (groups & GroupLayout) static_cast<LayoutOptions&>(*this) = o;
     if (groups & GroupProjects) {
         ActiveProject = o.ActiveProject;
         ProjectCollection names;
@@ -55,33 +28,7 @@ void GlobalOptions::CopyFrom(const GlobalOptions& o, unsigned groups) {
             projects.At(p).commands = o.projects.At(p).commands;
         }
     }
-    if (groups & GroupSheet) {
-        ExecIfDetectMedia = o.ExecIfDetectMedia;
-        DetectMediaAction = o.DetectMediaAction;
-        OutputLog = o.OutputLog;
-        LogFileName = o.LogFileName;
-        OutputErrorOnly = o.OutputErrorOnly;
-        OutputSkipLog = o.OutputSkipLog;
-        ClearLog = o.ClearLog;
-        WriteLogImmediately = o.WriteLogImmediately;
-        IgnoreSystemFolderNames = o.IgnoreSystemFolderNames;
-        IgnoreSystemFileNames = o.IgnoreSystemFileNames;
-        RecycleBinFileCount = o.RecycleBinFileCount;
-        CheckRecycleBin = o.CheckRecycleBin;
-        CompareToolName = o.CompareToolName;
-        CompareToolPath = o.CompareToolPath;
-        CompareToolParam = o.CompareToolParam;
-        LogViewToolName = o.LogViewToolName;
-        LogViewToolPath = o.LogViewToolPath;
-        LogViewToolParam = o.LogViewToolParam;
-        commands = o.commands;
-        FormatFolderSetResult = o.FormatFolderSetResult;
-        FormatReportFileTime = o.FormatReportFileTime;
-        fonts = o.fonts;
-    }
-    loaded = o.loaded;
-    exeDirectory = o.exeDirectory;
-    registryKey = o.registryKey;
+    if (groups & GroupSheet) static_cast<SheetOptions&>(*this) = o;
 }
 
 int GlobalOptions::DecodeDetectMediaAction(int s) {

@@ -27,14 +27,16 @@ enum FontSlotIndex { FontDialog, FontToolBar, FontProjectList, FontSetupList, Fo
 // Key suffixes of the font slots, in slot order.
 extern const wchar_t* const kFontSlotNames[FontSlotCount];
 
+constexpr int kMaxParallelCopies = 32;
+
 // Groups of options that load, save and copy act on together.
 enum OptionGroup : unsigned {
-    GroupLocation = 1,   // iniPath, oldIniPath, useRegistry
-    GroupVersion = 2,    // IniVersion, MinimizeOnTrayOnly, AutoExitWhenError
-    GroupLayout = 4,     // window rectangles, column widths, DivideY
+    GroupLocation = 1,   // LocationOptions: iniPath, oldIniPath, useRegistry
+    GroupVersion = 2,    // VersionOptions
+    GroupLayout = 4,     // LayoutOptions: window rectangles, column widths, DivideY
     GroupProjects = 8,   // ActiveProject and the project list
     GroupSettings = 16,  // every project's folder settings and commands
-    GroupSheet = 32,     // everything the options sheet edits
+    GroupSheet = 32,     // SheetOptions: everything the options sheet edits
     GroupAll = 63,
 };
 
@@ -43,17 +45,27 @@ enum RunMode { RunModeNothing = 0, RunModeMessage = 1, RunModeExit = 2, RunModeH
 
 constexpr const wchar_t* kDefaultSetupListWidths = L"40,240,280,280,160";
 constexpr const wchar_t* kDefaultReportListWidths = L"96,528,140,140,96";
-// The version a settings file without IniVersion counts as.
-constexpr const wchar_t* kUnversionedIni = L"0.350";
-constexpr const wchar_t* kDefaultRegistryKey = L"Software\\ORRELIN\\Tandrel Unicode";
 
-// The program-wide options, the window layout, the project list and the
-// start-up state. Stored fields carry their INI key as name.
-struct GlobalOptions {
-    // Stored.
+// The stored options, in the groups that load, save and copy act on
+// together. A group is copied as a whole (GlobalOptions::CopyFrom), so a
+// field added to its struct cannot be left out of the copy. Stored fields
+// carry their INI key as name.
+struct VersionOptions {
     std::wstring IniVersion;
     bool MinimizeOnTrayOnly = false;
     bool AutoExitWhenError = false;
+};
+
+struct LayoutOptions {
+    ColumnWidths SetupList{40, 240, 280, 280, 160};
+    ColumnWidths ReportList{96, 528, 140, 140, 96};
+    Rect MainWindow;
+    Rect FolderSettingDialog;
+    int DivideY = 192;
+};
+
+// Everything the options sheet edits.
+struct SheetOptions {
     bool ExecIfDetectMedia = false;
     int DetectMediaAction = 1;
     bool OutputLog = false;
@@ -72,52 +84,27 @@ struct GlobalOptions {
     std::wstring FormatFolderSetResult;
     std::wstring FormatReportFileTime;
     std::array<FontSlot, FontSlotCount> fonts;
-    ColumnWidths SetupList{40, 240, 280, 280, 160};
-    ColumnWidths ReportList{96, 528, 140, 140, 96};
-    Rect MainWindow;
-    Rect FolderSettingDialog;
-    int DivideY = 192;
+    // Copies at once: 0 leaves it to where the folders live, else 1 to
+    // kMaxParallelCopies.
+    int ParallelCopies = 0;
+};
+
+// Where the settings live (GroupLocation).
+struct LocationOptions {
+    std::wstring iniPath;
+    std::wstring oldIniPath;
+    bool useRegistry = false;
+};
+
+// The stored options only: the program-wide options, the window layout and
+// the project list. What the process knows of itself and of this run is
+// AppState's.
+struct GlobalOptions : VersionOptions, LayoutOptions, SheetOptions, LocationOptions {
+    // Stored (GroupProjects; the folder settings and commands GroupSettings).
     int ActiveProject = -1;
     ProjectCollection projects;
 
-    // Run time.
-    std::wstring exeDirectory;
-    std::wstring iniPath;
-    std::wstring oldIniPath;
-    std::wstring programVersion;
-    // Registry profile root under HKEY_CURRENT_USER (tests point it elsewhere).
-    std::wstring registryKey = kDefaultRegistryKey;
-    bool useRegistry = false;
-    bool registryAllowed = false;
-    bool loaded = false;
-    // The settings file exists but could not be read when it was needed (at
-    // start, or for a project's settings later; the system's error code):
-    // nothing is written to it while the program runs.
-    unsigned long settingsReadError = 0;
-    // The settings file could not be written (the system's error code): the
-    // user has been told once, and nothing more is written to it this run.
-    unsigned long settingsWriteError = 0;
-    // The settings file (its path) that was there when it was read or last
-    // written: missing at a save, it was taken away meanwhile and is not
-    // made anew.
-    std::wstring settingsFileSeen;
-    bool autoStart = false;
-    bool startIconic = false;
-    bool noSave = false;
-    int exitCode = 0;
-    bool powerActionAtExit = false;
-    int runMode = RunModeNothing;
-    int afterAction = 0;
-    int commandIndex = 0;
-    bool oldTargetSetting = false;
-    bool iniForced = false;
-    bool dirtyOrder = false;
-
-    // The state at program start, before anything is read. An empty version
-    // counts as the oldest versioned file.
-    void Reset(const std::wstring& version);
-    // Copies the given groups from other; loaded, exeDirectory and the
-    // registry key are always copied.
+    // Copies the given groups from other.
     void CopyFrom(const GlobalOptions& other, unsigned groups);
 
     // Stored DetectMediaAction value <-> the 1..4 used in memory.

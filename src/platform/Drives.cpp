@@ -1,5 +1,7 @@
 #include "platform/Drives.h"
 
+#include <winioctl.h>
+
 #include <algorithm>
 
 #include "platform/Environment.h"
@@ -19,6 +21,80 @@ bool IsRemovableRoot(const std::wstring& root) {
         default:
             return false;
     }
+}
+
+namespace {
+
+// The physical disk of a volume ("\\?\Volume{…}" or "\\.\C:", without a
+// trailing backslash), when the system tells it.
+std::wstring DiskOfVolume(const std::wstring& volume) {
+    HANDLE device = CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (device == INVALID_HANDLE_VALUE) return {};
+    // Room for a volume spread over a few disks; the first names it.
+    alignas(VOLUME_DISK_EXTENTS) unsigned char buffer[sizeof(VOLUME_DISK_EXTENTS) + 7 * sizeof(DISK_EXTENT)];
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(device, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer, sizeof buffer,
+                                    &returned, nullptr);
+    CloseHandle(device);
+    const auto* extents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer);
+    if (!ok || returned < sizeof(VOLUME_DISK_EXTENTS) || extents->NumberOfDiskExtents == 0) return {};
+    return L"disk " + std::to_wstring(extents->Extents[0].DiskNumber);
+}
+
+}  // namespace
+
+CopyPlace CopyPlaceOf(const std::wstring& path) {
+    CopyPlace place;
+    std::wstring plain = path;
+    if (plain.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        place.remote = true;
+        return place;
+    }
+    if (plain.rfind(L"\\\\?\\", 0) == 0) plain.erase(0, 4);
+    if (IsUncPath(plain)) {
+        place.remote = plain.rfind(L"\\\\.\\", 0) != 0;
+        return place;
+    }
+    // The volume's own root, also for a folder mounted below a drive; a
+    // backup folder that does not exist yet has one too.
+    wchar_t root[MAX_PATH + 1] = {};
+    std::wstring volumeRoot =
+        GetVolumePathNameW(plain.c_str(), root, MAX_PATH + 1) ? std::wstring(root) : PathRoot(plain);
+    if (volumeRoot.empty()) return place;
+    if (volumeRoot.back() != L'\\') volumeRoot += L'\\';
+    if (GetDriveTypeW(volumeRoot.c_str()) == DRIVE_REMOTE) {
+        place.remote = true;
+        return place;
+    }
+    // No dialog asking for a medium when a removable drive is empty.
+    DWORD oldMode = 0;
+    const BOOL quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode);
+    wchar_t name[MAX_PATH + 1] = {};
+    std::wstring volume = GetVolumeNameForVolumeMountPointW(volumeRoot.c_str(), name, MAX_PATH + 1)
+                              ? std::wstring(name)
+                              : L"\\\\.\\" + volumeRoot.substr(0, 2);
+    if (volume.back() == L'\\') volume.pop_back();
+    place.disk = DiskOfVolume(volume);
+    if (place.disk.empty()) {
+        // Not told the disk: one volume is surely one disk.
+        DWORD serial = 0;
+        if (GetVolumeInformationW(volumeRoot.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+            place.disk = L"volume " + std::to_wstring(serial);
+        }
+    }
+    if (quiet) SetThreadErrorMode(oldMode, nullptr);
+    return place;
+}
+
+int DefaultCopyWorkers(const CopyPlace& master, const CopyPlace& backup) {
+    if (master.remote || backup.remote) return 8;
+    if (!master.disk.empty() && master.disk == backup.disk) return 1;
+    return 2;
+}
+
+int DefaultCopyWorkers(const std::wstring& master, const std::wstring& backup) {
+    return DefaultCopyWorkers(CopyPlaceOf(master), CopyPlaceOf(backup));
 }
 
 std::wstring VolumeLabel(const std::wstring& root) {

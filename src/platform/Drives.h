@@ -57,6 +57,24 @@ private:
     Side sides_[2];
 };
 
+// Where a folder lives, as far as copying to or from it goes.
+struct CopyPlace {
+    // A network drive or a UNC path.
+    bool remote = false;
+    // The physical disk, or the volume where the system does not name the
+    // disk; empty when neither is known.
+    std::wstring disk;
+};
+CopyPlace CopyPlaceOf(const std::wstring& path);
+
+// How many copies may run at once between a master and a backup when the
+// user leaves it to the program: a share answers each file after a round
+// trip, so 8 keep it busy; two local disks work side by side, so 2; one disk
+// would only move its head between the files, so 1. Unknown disks count as
+// two.
+int DefaultCopyWorkers(const CopyPlace& master, const CopyPlace& backup);
+int DefaultCopyWorkers(const std::wstring& master, const std::wstring& backup);
+
 using StatusTextSink = std::function<void(const std::wstring& text)>;
 
 // The folder to open for one side (SideMaster or SideBackup) of a setting:

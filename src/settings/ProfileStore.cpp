@@ -18,7 +18,7 @@ namespace tandrel {
 
 namespace {
 
-bool SeenAsThere(const GlobalOptions& options);
+bool SeenAsThere(const AppState& options);
 
 // A string read gives at most this many characters less the terminating
 // null, as the system's profile functions do.
@@ -87,7 +87,7 @@ std::wstring DefaultText(const std::wstring& value) {
     return text;
 }
 
-std::wstring RegistryPath(const GlobalOptions& options, const std::wstring& section) {
+std::wstring RegistryPath(const AppState& options, const std::wstring& section) {
     std::wstring path = options.registryKey + L"\\" + section;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;
@@ -340,7 +340,7 @@ bool FileExists(const std::wstring& path) {
     return !path.empty() && GetFileAttributesExW(FileSystemPath(path).c_str(), GetFileExInfoStandard, &data);
 }
 
-int RegistryStorageChoice(const GlobalOptions& options) {
+int RegistryStorageChoice(const AppState& options) {
     const std::wstring subkey = kSaveSection;
     const int choice = ReadRegistryDword(HKEY_CURRENT_USER, RegistryPath(options, subkey), kSaveRegistoryKey, -1);
     if (choice != -1) return choice;
@@ -366,7 +366,7 @@ std::wstring SettingSection(int project, int index) {
     return Format(L"Project\\%03d\\Define%2d", project, index);
 }
 
-StoreBatch::StoreBatch(GlobalOptions& options)
+StoreBatch::StoreBatch(AppState& options)
     : options_(options), ini_(options.iniPath), registry_(std::in_place, options.registryKey) {
     TellRollback();
 }
@@ -384,7 +384,7 @@ bool StoreBatch::Commit() {
     return registry_->Commit();
 }
 
-void RecoverRegistry(GlobalOptions& options) {
+void RecoverRegistry(AppState& options) {
     if (registry::Recover(options.registryKey)) return;
     if (!options.settingsWriteError) options.settingsWriteError = static_cast<unsigned long>(registry::TakeRollbackError());
     NotifySettingsUnsaved(options, IDS_REGISTRY_ROLLBACK_FAILED);
@@ -400,7 +400,7 @@ void StoreBatch::TellRollback() {
 
 namespace {
 
-bool SeenAsThere(const GlobalOptions& options) {
+bool SeenAsThere(const AppState& options) {
     return !options.settingsFileSeen.empty() && EqualsNoCase(options.settingsFileSeen, options.iniPath);
 }
 
@@ -415,7 +415,7 @@ void SetSettingsNotice(SettingsNotice notice) {
     Notice() = std::move(notice);
 }
 
-void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text) {
+void NotifySettingsUnsaved(const AppState& options, unsigned text) {
     if (Notice()) {
         Notice()(options, text);
     } else {
@@ -423,7 +423,7 @@ void NotifySettingsUnsaved(const GlobalOptions& options, unsigned text) {
     }
 }
 
-std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text) {
+std::wstring SettingsNoticeText(const AppState& options, unsigned text) {
     const unsigned long error = text == IDS_INI_UNREADABLE ? options.settingsReadError : options.settingsWriteError;
     const std::wstring reason = SystemErrorText(error);
     const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
@@ -431,14 +431,14 @@ std::wstring SettingsNoticeText(const GlobalOptions& options, unsigned text) {
                       &reason);
 }
 
-void ShowSettingsNotice(const GlobalOptions& options, unsigned text) {
+void ShowSettingsNotice(const AppState& options, unsigned text) {
     const UINT icon = text == IDS_INI_UNREADABLE ? MB_ICONEXCLAMATION : MB_ICONSTOP;
     const bool registry = text == IDS_REGISTRY_UNWRITABLE || text == IDS_REGISTRY_ROLLBACK_FAILED;
     ShowMessage(nullptr, SettingsNoticeText(options, text), LoadText(registry ? IDS_REGISTRY_CAPTION : IDS_INI_OPEN),
                 MB_OK | icon);
 }
 
-bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error) {
+bool SettleIniWrite(AppState& options, bool ok, unsigned long error) {
     if (ok) {
         if (!options.useRegistry) options.settingsFileSeen = options.iniPath;
         return true;

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "settings/IniFile.h"
 #include "settings/RegistryJournal.h"
 
@@ -34,7 +34,7 @@ constexpr const wchar_t* kSaveRegistoryKey = L"SaveRegistory";
 // was there and is missing at a save is taken for one that cannot be read.
 class ProfileStore {
 public:
-    explicit ProfileStore(GlobalOptions& options) : options_(options) {}
+    explicit ProfileStore(AppState& options) : options_(options) {}
 
     // forceIni reaches the INI file even in registry mode.
     int ReadInt(const std::wstring& section, const std::wstring& key, int defaultValue, bool forceIni = false) const;
@@ -79,7 +79,7 @@ private:
     // A registry change's outcome, told once as for the INI file.
     bool RegistryWritten(long error);
 
-    GlobalOptions& options_;
+    AppState& options_;
 };
 
 // The values of one section, fetched from the INI file at once. Reads as
@@ -136,7 +136,7 @@ private:
 // could not be written, leaves the file and the profile as they were.
 class StoreBatch {
 public:
-    explicit StoreBatch(GlobalOptions& options);
+    explicit StoreBatch(AppState& options);
     ~StoreBatch();
     StoreBatch(const StoreBatch&) = delete;
     StoreBatch& operator=(const StoreBatch&) = delete;
@@ -147,14 +147,14 @@ private:
     // died left) is told at once.
     void TellRollback();
 
-    GlobalOptions& options_;
+    AppState& options_;
     ini::Batch ini_;
     std::optional<registry::Scope> registry_;
 };
 
 // Puts back a registry save that a process that died left half done,
 // before anything is read; tells the user when that fails.
-void RecoverRegistry(GlobalOptions& options);
+void RecoverRegistry(AppState& options);
 
 // A DWORD value read straight from the registry; any failure or another
 // value type gives the default.
@@ -163,11 +163,11 @@ bool FileExists(const std::wstring& path);
 
 // The SaveRegistory value kept in the registry profile, or in the older
 // program's profile when the first has none; -1 when neither has one.
-int RegistryStorageChoice(const GlobalOptions& options);
+int RegistryStorageChoice(const AppState& options);
 
 // The outcome of an INI write (ok, or the error handed back) applied to the
 // options as the rules of ProfileStore say; true when it was written.
-bool SettleIniWrite(GlobalOptions& options, bool ok, unsigned long error);
+bool SettleIniWrite(AppState& options, bool ok, unsigned long error);
 
 // "Options" for project 0, "Project\005\" for project 5.
 std::wstring OptionsSection(int project);

@@ -46,7 +46,7 @@ std::wstring BackupPath(const std::wstring& iniPath) {
 // Writes the settings loaded from source into the freshly emptied file at
 // options.iniPath: options and project list, then the folder settings of the
 // projects an older file can hold.
-bool ConvertInto(GlobalOptions& o, const std::wstring& source) {
+bool ConvertInto(AppState& o, const std::wstring& source) {
     const std::wstring target = o.iniPath;
     // The converted file replaces the old one in one write.
     ini::Batch batch(target);
@@ -85,7 +85,7 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-std::wstring ResolveIniPath(GlobalOptions& options, const std::wstring& name, const std::wstring& extension) {
+std::wstring ResolveIniPath(AppState& options, const std::wstring& name, const std::wstring& extension) {
     const PathParts program = SplitPath(ModulePath());
     options.exeDirectory = program.drive + program.directory;
     const std::wstring base = name.empty() ? program.baseName : name;
@@ -109,7 +109,7 @@ std::wstring SettingsFileIdentity(const std::wstring& iniPath) {
     return FoldName(path);
 }
 
-bool ChooseStorage(GlobalOptions& o) {
+bool ChooseStorage(AppState& o) {
     o.useRegistry = false;
     // With these switches the command line has settled it: the INI file.
     const bool settled = o.noSave || o.iniForced;
@@ -135,7 +135,7 @@ bool ChooseStorage(GlobalOptions& o) {
     return true;
 }
 
-void OpenSettings(GlobalOptions& o) {
+void OpenSettings(AppState& o) {
     CheckStoreReadable(o);
     if (o.useRegistry || o.settingsReadError) {
         LoadAtStart(o);
@@ -187,11 +187,11 @@ void OpenSettings(GlobalOptions& o) {
     ShowMessageFormat(nullptr, IDS_INI_CONVERTED, IDS_INI_OPEN, MB_OK | MB_ICONINFORMATION, source, &o.iniPath);
 }
 
-void ReportUnreadSettings(const GlobalOptions& o) {
+void ReportUnreadSettings(const AppState& o) {
     if (o.settingsReadError) ShowSettingsNotice(o, IDS_INI_UNREADABLE);
 }
 
-bool SwitchStorage(GlobalOptions& o, bool toRegistry, const std::function<void()>& applySheetValues) {
+bool SwitchStorage(AppState& o, bool toRegistry, const std::function<void()>& applySheetValues) {
     if (!o.registryAllowed || toRegistry == o.useRegistry) return true;
     // Every project keeps its own command list, with ids of its own.
     std::vector<Project> projects(static_cast<size_t>(o.projects.Count()));

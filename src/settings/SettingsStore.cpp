@@ -166,15 +166,20 @@ void VisitSheetGroup(V& v, O& o) {
     v.Number(L"RecycleBinFileCount", o.RecycleBinFileCount, 200);
     v.Flag(L"CheckRecycleBin", o.CheckRecycleBin, true);
     v.Flag(L"ExecIfDetectMedia", o.ExecIfDetectMedia, false);
-    int media = GlobalOptions::EncodeDetectMediaAction(o.DetectMediaAction);
-    v.Number(L"DetectMediaAction", media, GlobalOptions::EncodeDetectMediaAction(1));
-    if constexpr (V::kLoading) o.DetectMediaAction = GlobalOptions::DecodeDetectMediaAction(media);
+    int media = AppState::EncodeDetectMediaAction(o.DetectMediaAction);
+    v.Number(L"DetectMediaAction", media, AppState::EncodeDetectMediaAction(1));
+    if constexpr (V::kLoading) o.DetectMediaAction = AppState::DecodeDetectMediaAction(media);
     v.Flag(L"OutputLog", o.OutputLog, false);
     v.Text(L"LogFileName", o.LogFileName, L"");
     v.Flag(L"OutputErrorOnly", o.OutputErrorOnly, false);
     v.Flag(L"OutputSkipLog", o.OutputSkipLog, true);
     v.Flag(L"ClearLog", o.ClearLog, false);
     v.Flag(L"WriteLogImmediately", o.WriteLogImmediately, false);
+    v.Number(L"ParallelCopies", o.ParallelCopies, 0);
+    // A count out of range is no choice: the program's own stands.
+    if constexpr (V::kLoading) {
+        if (o.ParallelCopies < 0 || o.ParallelCopies > kMaxParallelCopies) o.ParallelCopies = 0;
+    }
     const std::wstring dateFormat = LoadText(IDS_DEFAULT_DATE_FORMAT);
     v.Text(L"FormatFolderSetResult", o.FormatFolderSetResult, dateFormat);
     v.Text(L"FormatReportFileTime", o.FormatReportFileTime, dateFormat);
@@ -210,7 +215,7 @@ int StoredSettingCount(ProfileStore& store, int project) {
     return std::clamp(store.ReadInt(kOptionsSection, ListCountKey(project), 0), 0, kMaxSettingsPerProject);
 }
 
-void LoadProjectList(GlobalOptions& o, ProfileStore& store) {
+void LoadProjectList(AppState& o, ProfileStore& store) {
     o.projects.ClearAll();
     if (o.ActiveProject == -1) o.ActiveProject = store.ReadInt(kOptionsSection, L"ActiveProject", 0);
     const int count =
@@ -222,7 +227,7 @@ void LoadProjectList(GlobalOptions& o, ProfileStore& store) {
     if (o.ActiveProject < 0 || o.ActiveProject >= o.projects.Count()) o.ActiveProject = 0;
 }
 
-bool SaveProjectList(GlobalOptions& o, ProfileStore& store) {
+bool SaveProjectList(AppState& o, ProfileStore& store) {
     if (!SetProjectCount(o, o.projects.Count())) return false;
     for (int p = 0; p < o.projects.Count(); ++p) {
         const std::wstring& name = o.projects.Name(p);
@@ -235,11 +240,11 @@ bool SaveProjectList(GlobalOptions& o, ProfileStore& store) {
     return true;
 }
 
-bool SaveOptionGroups(GlobalOptions& o, unsigned groups);
+bool SaveOptionGroups(AppState& o, unsigned groups);
 
-// A fresh GlobalOptions holding the given groups of another.
-GlobalOptions WorkingCopy(const GlobalOptions& from, unsigned groups) {
-    GlobalOptions copy;
+// A fresh AppState holding the given groups of another.
+AppState WorkingCopy(const AppState& from, unsigned groups) {
+    AppState copy;
     copy.Reset(from.programVersion);
     copy.CopyFrom(from, groups);
     return copy;
@@ -247,7 +252,7 @@ GlobalOptions WorkingCopy(const GlobalOptions& from, unsigned groups) {
 
 }  // namespace
 
-void LoadAtStart(GlobalOptions& o) {
+void LoadAtStart(AppState& o) {
     if (o.iniForced) o.useRegistry = false;
     if (o.noSave) {
         if (o.ActiveProject == -1) o.ActiveProject = 0;
@@ -266,7 +271,7 @@ void LoadAtStart(GlobalOptions& o) {
     o.loaded = true;
 }
 
-void LoadOptions(GlobalOptions& o, unsigned groups) {
+void LoadOptions(AppState& o, unsigned groups) {
     ProfileStore store(o);
     if (groups & GroupVersion) {
         Loader v(store, kOptionsSection);
@@ -294,7 +299,7 @@ void LoadOptions(GlobalOptions& o, unsigned groups) {
     }
 }
 
-bool SaveOptions(GlobalOptions& o, unsigned groups) {
+bool SaveOptions(AppState& o, unsigned groups) {
     StoreBatch batch(o);
     if (!SaveOptionGroups(o, groups)) return false;
     return batch.Commit();
@@ -302,7 +307,7 @@ bool SaveOptions(GlobalOptions& o, unsigned groups) {
 
 namespace {
 
-bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
+bool SaveOptionGroups(AppState& o, unsigned groups) {
     // A /logoff start made up its options, layout and project list: the
     // stored ones stay, and changes live in memory only.
     if (o.noSave) groups &= GroupSettings;
@@ -339,7 +344,7 @@ bool SaveOptionGroups(GlobalOptions& o, unsigned groups) {
 
 }  // namespace
 
-unsigned long CheckStoreReadable(GlobalOptions& o) {
+unsigned long CheckStoreReadable(AppState& o) {
     if (o.useRegistry) return ERROR_SUCCESS;
     const unsigned long error = ini::ReadError(o.iniPath);
     if (error == ERROR_SUCCESS) o.settingsFileSeen = o.iniPath;
@@ -351,7 +356,7 @@ unsigned long CheckStoreReadable(GlobalOptions& o) {
     return error;
 }
 
-int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, CommandList& commands, int project) {
+int LoadProjectSettings(AppState& o, std::vector<FolderSetting>& settings, CommandList& commands, int project) {
     CheckStoreReadable(o);
     ProfileStore store(o);
     const int count = StoredSettingCount(store, project);
@@ -380,7 +385,7 @@ int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, 
     return count;
 }
 
-bool SaveSetting(GlobalOptions& o, const FolderSetting& setting, const CommandList& commands, int project, int index,
+bool SaveSetting(AppState& o, const FolderSetting& setting, const CommandList& commands, int project, int index,
                  unsigned parts) {
     ProfileStore store(o);
     Saver v(store, SettingSection(project, index));
@@ -396,7 +401,7 @@ bool SaveSetting(GlobalOptions& o, const FolderSetting& setting, const CommandLi
     return v.Commit();
 }
 
-bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& settings, const CommandList& commands,
+bool SaveProjectSettings(AppState& o, const std::vector<FolderSetting>& settings, const CommandList& commands,
                          int project, int index, unsigned parts) {
     const int count = std::min(static_cast<int>(settings.size()), kMaxSettingsPerProject);
     StoreBatch batch(o);
@@ -419,7 +424,7 @@ bool SaveProjectSettings(GlobalOptions& o, const std::vector<FolderSetting>& set
     return ok;
 }
 
-bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
+bool DeleteProjectKeys(AppState& o, int count, int project) {
     StoreBatch batch(o);
     ProfileStore store(o);
     bool ok = true;
@@ -431,7 +436,7 @@ bool DeleteProjectKeys(GlobalOptions& o, int count, int project) {
     return ok && batch.Commit();
 }
 
-bool SetProjectCount(GlobalOptions& o, int count) {
+bool SetProjectCount(AppState& o, int count) {
     if (o.ActiveProject >= count) o.ActiveProject = -1;
     if (o.noSave) return true;
     StoreBatch batch(o);
@@ -440,7 +445,7 @@ bool SetProjectCount(GlobalOptions& o, int count) {
            store.WriteInt(kOptionsSection, L"ProjectCount", count) && batch.Commit();
 }
 
-bool RecordStorageChoice(GlobalOptions& o) {
+bool RecordStorageChoice(AppState& o) {
     StoreBatch batch(o);
     ProfileStore store(o);
     const int chosen = o.useRegistry ? 1 : 0;
@@ -456,26 +461,26 @@ bool RecordStorageChoice(GlobalOptions& o) {
     return batch.Commit();
 }
 
-bool SaveAtExit(GlobalOptions& o) {
+bool SaveAtExit(AppState& o) {
     if (o.noSave || !o.loaded || o.settingsReadError) return true;
     StoreBatch batch(o);
     return RecordStorageChoice(o) && SaveOptionGroups(o, kStartGroups) && batch.Commit();
 }
 
-unsigned ProjectListLock(const GlobalOptions& o) {
+unsigned ProjectListLock(const AppState& o) {
     if (o.settingsReadError) return IDS_LOCKED_UNREAD;
     if (o.noSave) return IDS_LOCKED_BY_LOGOFF;
     return 0;
 }
 
-unsigned OptionsNotKept(const GlobalOptions& o) {
+unsigned OptionsNotKept(const AppState& o) {
     if (o.noSave) return IDS_NOT_KEPT_BY_LOGOFF;
     if (o.settingsReadError || o.settingsWriteError) return IDS_NOT_KEPT_UNSAVED;
     return 0;
 }
 
-bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
-    GlobalOptions source = WorkingCopy(options, GroupAll & ~GroupSettings);
+bool ExportSettings(const AppState& options, const std::wstring& file) {
+    AppState source = WorkingCopy(options, GroupAll & ~GroupSettings);
     // What cannot be read now would be exported as empty.
     CheckStoreReadable(source);
     if (source.settingsReadError) return false;
@@ -486,7 +491,7 @@ bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
     }
     LoadOptions(source, GroupSettings);
     if (source.settingsReadError) return false;
-    GlobalOptions target = WorkingCopy(source, GroupAll);
+    AppState target = WorkingCopy(source, GroupAll);
     target.iniPath = file;
     target.useRegistry = false;
     target.registryAllowed = false;
@@ -499,7 +504,7 @@ bool ExportSettings(const GlobalOptions& options, const std::wstring& file) {
 
 bool IsSettingsFile(const std::wstring& file) {
     if (ini::ReadError(file) != 0) return false;
-    GlobalOptions probe;
+    AppState probe;
     probe.Reset(L"");
     probe.iniPath = file;
     ProfileStore store(probe);
@@ -517,19 +522,19 @@ bool IsSettingsFile(const std::wstring& file) {
     return false;
 }
 
-ImportResult ImportSettings(GlobalOptions& options, const std::wstring& file, bool newerConfirmed,
+ImportResult ImportSettings(AppState& options, const std::wstring& file, bool newerConfirmed,
                             std::wstring* fileVersion) {
     // Another program's file, or one that cannot be read, would read as
     // empty settings and replace everything.
     if (ProjectListLock(options) || !IsSettingsFile(file)) return ImportFailed;
-    const GlobalOptions before = WorkingCopy(options, GroupAll);
-    GlobalOptions target = WorkingCopy(options, GroupAll & ~GroupSettings);
+    const AppState before = WorkingCopy(options, GroupAll);
+    AppState target = WorkingCopy(options, GroupAll & ~GroupSettings);
     target.useRegistry = false;
     // A file that could not be written is not tried again.
     target.settingsWriteError = options.settingsWriteError;
     if (!options.useRegistry) target.settingsFileSeen = options.settingsFileSeen;
 
-    GlobalOptions source;
+    AppState source;
     source.Reset(L"");
     source.iniPath = file;
     LoadOptions(source, GroupVersion);

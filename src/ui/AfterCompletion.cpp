@@ -15,7 +15,7 @@ bool IsExitAction(int action) {
 }
 }  // namespace
 
-std::vector<AfterCompletionEntry> AfterCompletionEntries(GlobalOptions& o) {
+std::vector<AfterCompletionEntry> AfterCompletionEntries(AppState& o) {
     std::vector<AfterCompletionEntry> entries;
     for (unsigned id : {IDS_AFTER_NOTHING, IDS_AFTER_MESSAGE, IDS_AFTER_EXIT, IDS_AFTER_HIBERNATE, IDS_AFTER_SHUTDOWN})
         entries.push_back({LoadText(id), -1});
@@ -32,7 +32,7 @@ std::vector<AfterCompletionEntry> AfterCompletionEntries(GlobalOptions& o) {
     return entries;
 }
 
-std::wstring ApplyAfterCompletion(GlobalOptions& o, const std::vector<AfterCompletionEntry>& entries) {
+std::wstring ApplyAfterCompletion(AppState& o, const std::vector<AfterCompletionEntry>& entries) {
     if (o.runMode < 0 || o.runMode >= static_cast<int>(entries.size())) o.runMode = RunModeNothing;
     o.afterAction = 0;
     if (o.runMode < RunModeCommand) return {};
@@ -47,11 +47,11 @@ std::wstring ApplyAfterCompletion(GlobalOptions& o, const std::vector<AfterCompl
     return command.path;
 }
 
-bool AfterActionChecked(const GlobalOptions& o, int mode) {
+bool AfterActionChecked(const AppState& o, int mode) {
     return o.runMode == mode || o.afterAction == mode;
 }
 
-void ToggleAfterAction(GlobalOptions& o, int mode) {
+void ToggleAfterAction(AppState& o, int mode) {
     o.runMode = o.runMode == mode ? RunModeNothing : mode;
 }
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 
@@ -16,12 +16,12 @@ struct AfterCompletionEntry {
 // The five fixed actions, then every visible global command with a program.
 // A chosen command keeps its line when the list changes; one that is no
 // longer listed falls back to "何もしない".
-std::vector<AfterCompletionEntry> AfterCompletionEntries(GlobalOptions& options);
+std::vector<AfterCompletionEntry> AfterCompletionEntries(AppState& options);
 // Takes runMode as chosen: keeps it inside the list and derives commandIndex
 // and afterAction. Returns the chosen command's program (the tool tip).
-std::wstring ApplyAfterCompletion(GlobalOptions& options, const std::vector<AfterCompletionEntry>& entries);
+std::wstring ApplyAfterCompletion(AppState& options, const std::vector<AfterCompletionEntry>& entries);
 // The menu toggles of "プログラム終了" (RunModeExit) and "シャットダウン".
-bool AfterActionChecked(const GlobalOptions& options, int mode);
-void ToggleAfterAction(GlobalOptions& options, int mode);
+bool AfterActionChecked(const AppState& options, int mode);
+void ToggleAfterAction(AppState& options, int mode);
 
 }  // namespace tandrel

@@ -81,7 +81,7 @@ INT_PTR CALLBACK ControlBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-CMainFrame::CMainFrame(GlobalOptions& options)
+CMainFrame::CMainFrame(AppState& options)
     : options_(options), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 CMainFrame::~CMainFrame() {

@@ -7,7 +7,7 @@
 
 #include "framework/CommandUI.h"
 #include "framework/Window.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "ui/AfterCompletion.h"
 #include "ui/Fonts.h"
 #include "ui/TandrelView.h"
@@ -22,7 +22,7 @@ class CMainFrame : public Window, public ViewFrame {
 public:
     static constexpr const wchar_t* kClassName = L"TandrelMainFrame";
 
-    explicit CMainFrame(GlobalOptions& options);
+    explicit CMainFrame(AppState& options);
     ~CMainFrame() override;
 
     // Opens the About box; set by the application, which knows the versions.
@@ -131,7 +131,7 @@ private:
     void EndPrompt();
     void Layout();
 
-    GlobalOptions& options_;
+    AppState& options_;
     std::unique_ptr<CTandrelView> view_;
     HWND toolbar_ = nullptr;
     HWND bar_ = nullptr;

@@ -24,7 +24,7 @@ constexpr DWORD kSessionEndWaitMs = 10000;
 
 }  // namespace
 
-RunControl::RunControl(CTandrelView& view, GlobalOptions& options, ViewFrame& frame,
+RunControl::RunControl(CTandrelView& view, AppState& options, ViewFrame& frame,
                        std::vector<FolderSetting>& settings, CommandList& commands, CSetupListCtrl& setupList,
                        CReportListCtrl& reportList, TrayIcon& tray)
     : view_(view),

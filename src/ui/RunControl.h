@@ -7,7 +7,7 @@
 #include "engine/MirrorBatch.h"
 #include "model/CommandList.h"
 #include "model/FolderSetting.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "ui/MediaDetection.h"
 #include "ui/ReportListCtrl.h"
 #include "ui/SetupListCtrl.h"
@@ -34,7 +34,7 @@ public:
     static constexpr UINT_PTR kMediaTimer = 1003;
     static constexpr UINT kMediaTickMs = 250;
 
-    RunControl(CTandrelView& view, GlobalOptions& options, ViewFrame& frame, std::vector<FolderSetting>& settings,
+    RunControl(CTandrelView& view, AppState& options, ViewFrame& frame, std::vector<FolderSetting>& settings,
                CommandList& commands, CSetupListCtrl& setupList, CReportListCtrl& reportList, TrayIcon& tray);
     ~RunControl();
     RunControl(const RunControl&) = delete;
@@ -95,7 +95,7 @@ private:
     void UpdateCommands();
 
     CTandrelView& view_;
-    GlobalOptions& options_;
+    AppState& options_;
     ViewFrame& frame_;
     std::vector<FolderSetting>& settings_;
     CommandList& commands_;

@@ -61,15 +61,15 @@ int CTandrelView::AskYesNo(HWND owner, unsigned textId, const std::wstring& capt
     return ShowMessageFormatCaption(owner, textId, caption, MB_ICONQUESTION | MB_YESNO, std::to_wstring(count), second);
 }
 
-CTandrelView::CTandrelView(GlobalOptions& options, ViewFrame& frame)
+CTandrelView::CTandrelView(AppState& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
       readLabels(ReadArrivedLabels),
       options_(options),
       frame_(frame),
       divider_(options.DivideY),
-      setupList_(options.SetupList, GlobalOptions().SetupList),
-      reportList_(options.ReportList, GlobalOptions().ReportList),
+      setupList_(options.SetupList, AppState().SetupList),
+      reportList_(options.ReportList, AppState().ReportList),
       runs_(*this, options, frame, settings_, commands_, setupList_, reportList_, tray_) {}
 
 CTandrelView::~CTandrelView() = default;

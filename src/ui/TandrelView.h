@@ -10,7 +10,7 @@
 #include "engine/MirrorBatch.h"
 #include "framework/CommandUI.h"
 #include "framework/Window.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "settings/SettingsStore.h"
 #include "ui/MediaDetection.h"
 #include "ui/ReportListCtrl.h"
@@ -47,7 +47,7 @@ public:
     static constexpr UINT_PTR kAnimationTimer = 1000;
     static constexpr UINT_PTR kAutoStartTimer = RunControl::kAutoStartTimer;
 
-    CTandrelView(GlobalOptions& options, ViewFrame& frame);
+    CTandrelView(AppState& options, ViewFrame& frame);
     ~CTandrelView() override;
 
     bool Create(HWND parent);
@@ -174,7 +174,7 @@ private:
     // A size at 96 dots per inch at the window's scale.
     int Scaled(int size) const;
 
-    GlobalOptions& options_;
+    AppState& options_;
     ViewFrame& frame_;
     std::vector<FolderSetting> settings_;
     CommandList commands_;

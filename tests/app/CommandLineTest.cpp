@@ -5,8 +5,8 @@
 namespace tandrel {
 namespace {
 
-GlobalOptions Parse(const std::vector<std::wstring>& args, CommandLineResult* result = nullptr) {
-    GlobalOptions o;
+AppState Parse(const std::vector<std::wstring>& args, CommandLineResult* result = nullptr) {
+    AppState o;
     o.Reset(L"0.400");
     const CommandLineResult r = ParseCommandLine(args, o);
     if (result) *result = r;
@@ -30,7 +30,7 @@ TEST(CommandLineTest, RunSwitchesSetStartAndFollowUp) {
         {L"/unknown", false, RunModeNothing},
     };
     for (const Case& c : cases) {
-        const GlobalOptions o = Parse({c.arg});
+        const AppState o = Parse({c.arg});
         EXPECT_EQ(o.autoStart, c.autoStart) << c.arg;
         EXPECT_EQ(o.runMode, c.runMode) << c.arg;
     }
@@ -50,7 +50,7 @@ TEST(CommandLineTest, CommandNumbersAreOneBased) {
         {L"/command=-99999999999", true, -2147483647 - 1},
     };
     for (const Case& c : cases) {
-        const GlobalOptions o = Parse({c.arg});
+        const AppState o = Parse({c.arg});
         EXPECT_EQ(o.autoStart, c.matches) << c.arg;
         EXPECT_EQ(o.runMode, c.matches ? RunModeCommand : RunModeNothing) << c.arg;
         if (c.matches) {
@@ -78,7 +78,7 @@ TEST(CommandLineTest, ProjectNumbersOutOfRangeSelectTheFirst) {
 
 TEST(CommandLineTest, SettingsLocationSwitches) {
     CommandLineResult r;
-    GlobalOptions o = Parse({L"/ini=work"}, &r);
+    AppState o = Parse({L"/ini=work"}, &r);
     EXPECT_EQ(r.iniName, L"work");
     EXPECT_FALSE(r.defaultIniName);
     EXPECT_TRUE(o.iniForced);

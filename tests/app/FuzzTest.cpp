@@ -267,7 +267,7 @@ void FeedSettings(const test::TempDir& dir, Random& random, unsigned index) {
     const std::wstring file = dir / (L"case" + std::to_wstring(index) + L".ini");
     ASSERT_TRUE(test::WriteBytes(file, MutatedSettings(random)));
     test::MessageRecorder boxes({IDOK, IDOK, IDOK});
-    GlobalOptions o;
+    AppState o;
     o.Reset(L"0.400");
     o.iniPath = o.oldIniPath = file;
     o.exeDirectory = dir.Path() + L"\\";
@@ -286,7 +286,7 @@ void FeedSettings(const test::TempDir& dir, Random& random, unsigned index) {
     }
     IsSettingsFile(file);
     ExportSettings(o, dir / L"export.ini");
-    GlobalOptions target;
+    AppState target;
     target.Reset(L"0.400");
     target.iniPath = dir / L"target.ini";
     target.exeDirectory = o.exeDirectory;
@@ -340,7 +340,7 @@ void FeedFilters(Random& random) {
     setting.TargetFile = RandomList(random);
     setting.TargetDirectory = RandomList(random);
     setting.IgnoreSystemFiles = Pick(random, 2) == 0;
-    GlobalOptions options;
+    AppState options;
     options.IgnoreSystemFolderNames = RandomList(random);
     options.IgnoreSystemFileNames = RandomList(random);
     TargetFilters filters;
@@ -370,7 +370,7 @@ void FeedCommandLine(Random& random) {
         args.push_back(arg);
         line += L" " + arg;
     }
-    GlobalOptions o;
+    AppState o;
     o.Reset(L"0.400");
     ParseCommandLine(args, o);
     EXPECT_TRUE(o.ActiveProject == -1 || (o.ActiveProject >= 0 && o.ActiveProject < kMaxProjects));
@@ -380,7 +380,7 @@ void FeedCommandLine(Random& random) {
     if (LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count)) {
         std::vector<std::wstring> split(argv + (count > 0 ? 1 : 0), argv + count);
         LocalFree(argv);
-        GlobalOptions again;
+        AppState again;
         again.Reset(L"0.400");
         ParseCommandLine(split, again);
     }

@@ -43,7 +43,7 @@ const std::wstring kWork = L"G:\\links\\app\\work.ini", kOther = L"G:\\links\\ap
 
 TEST(SettingsProgramTest, TwoNamesOfOneFileShareTheSettingsMutex) {
     ASSERT_TRUE(test::WriteBytes(kWork, "\xFF\xFE"));
-    GlobalOptions work, other, elsewhere;
+    AppState work, other, elsewhere;
     work.iniPath = kWork;
     other.iniPath = kOther;
     TempDir dir;

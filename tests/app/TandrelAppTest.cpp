@@ -17,7 +17,7 @@ TEST(TandrelAppTest, VersionComesFromTheVersionBlock) {
 }
 
 TEST(TandrelAppTest, WindowTitleNamesTheSettingsLocation) {
-    GlobalOptions o;
+    AppState o;
     o.exeDirectory = L"C:\\Prog\\";
     o.iniPath = L"c:\\prog\\work.ini";
     EXPECT_EQ(CTandrelApp::WindowTitle(o, true), L"Tandrel Unicode");
@@ -37,7 +37,7 @@ TEST(TandrelAppTest, MutexNameCarriesTheSettingsPath) {
 }
 
 TEST(TandrelAppTest, MutexNamesOfLongPathsStayWithinTheLimitAndApart) {
-    GlobalOptions a, b;
+    AppState a, b;
     a.iniPath = L"C:\\" + std::wstring(400, L'a') + L"\\end.ini";
     b.iniPath = L"C:\\" + std::wstring(400, L'b') + L"\\end.ini";
     const std::wstring name = CTandrelApp::MutexName(a.iniPath, true);
@@ -55,7 +55,7 @@ TEST(TandrelAppTest, MutexNamesOfLongPathsStayWithinTheLimitAndApart) {
 }
 
 TEST(TandrelAppTest, TheSettingsMutexFollowsTheFileWhateverItsName) {
-    GlobalOptions plain, named;
+    AppState plain, named;
     plain.iniPath = L"C:\\Prog\\Tandrel.ini";
     named.iniPath = L"c:/prog/sub/../TANDREL.INI";
     const std::vector<std::wstring> names = CTandrelApp::SettingsMutexNames(plain);
@@ -94,7 +94,7 @@ TEST(TandrelAppTest, PowerActionOnlyWhenAskedFor) {
         {true, RunModeShutdown, 3, {"privilege", "hibernate"}},  // hibernation wins
     };
     for (const Case& c : cases) {
-        GlobalOptions o;
+        AppState o;
         o.powerActionAtExit = c.atExit;
         o.runMode = c.runMode;
         o.afterAction = c.afterAction;
@@ -130,7 +130,7 @@ TEST(TandrelAppTest, ARefusedPowerActionRaisesTheExitCodeAndIsToldWhenSomeoneMay
         {RunModeHibernate, 0, ERROR_NOT_SUPPORTED, true, 0, {"privilege", "hibernate"}, nullptr},
     };
     for (const Case& c : cases) {
-        GlobalOptions o;
+        AppState o;
         o.powerActionAtExit = true;
         o.runMode = c.runMode;
         o.exitCode = c.code;

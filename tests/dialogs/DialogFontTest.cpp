@@ -65,7 +65,6 @@ TEST(DialogFontTest, TemplatesTakeTheFontOrKeepTheirOwn) {
 
 TEST(DialogFontTest, AboutBoxShowsTheUsersDialogFont) {
     GlobalOptions options;
-    options.Reset(L"1.000");
     options.fonts[FontDialog] = FontSlot{L"Tahoma", 110};
     INT_PTR result = 0;
     CAboutDlg about(L"1.000");

@@ -45,7 +45,7 @@ bool Enabled(HWND page, int id) { return IsWindowEnabled(GetDlgItem(page, id)) !
 // own when a test moves them).
 struct OptionsRun {
     test::TempDir dir;
-    GlobalOptions options;
+    AppState options;
     std::wstring registryRoot =
         L"Software\\TandrelTest\\Options-" + std::to_wstring(GetCurrentProcessId());
     int applied = 0;
@@ -150,7 +150,7 @@ TEST(OptionsSheetTest, OkStoresEveryPageAndRefusesBadCounts) {
     EXPECT_EQ(boxes.Boxes()[0].text, L"整数を入力してください。");
     EXPECT_EQ(boxes.Boxes()[1].text, L"1 から 2147483647 までの整数を入力してください。");
 
-    const GlobalOptions& o = run.options;
+    const AppState& o = run.options;
     EXPECT_EQ(run.applied, 1);
     EXPECT_FALSE(run.moved);
     EXPECT_TRUE(o.MinimizeOnTrayOnly);
@@ -173,6 +173,38 @@ TEST(OptionsSheetTest, OkStoresEveryPageAndRefusesBadCounts) {
     EXPECT_EQ(run.Stored(L"ExecToolName1"), L"[新しいコマンド 2]");
 }
 
+// 自動 or a count: the list shows the stored choice and stores the one made.
+TEST(OptionsSheetTest, ParallelCopiesAreAutomaticOrACount) {
+    OptionsRun run;
+    run.options.ParallelCopies = 12;
+    std::wstring shown, first;
+    int items = 0;
+    ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+        HWND env = ShowPage(sheet, PageEnvironment);
+        HWND list = GetDlgItem(env, IDC_OE_PARALLEL);
+        items = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+        wchar_t text[16] = {};
+        GetWindowTextW(list, text, 16);
+        shown = text;
+        SendMessageW(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+        first = text;
+        Choose(env, IDC_OE_PARALLEL, 0);
+        PressOk(sheet);
+    }));
+    EXPECT_EQ(items, 33);
+    EXPECT_EQ(shown, L"12");
+    EXPECT_EQ(first, L"自動");
+    EXPECT_EQ(run.options.ParallelCopies, 0);
+    EXPECT_EQ(run.Stored(L"ParallelCopies"), L"0");
+
+    ASSERT_TRUE(run.Run([&](HWND sheet, int) {
+        Choose(ShowPage(sheet, PageEnvironment), IDC_OE_PARALLEL, 32);
+        PressOk(sheet);
+    }));
+    EXPECT_EQ(run.options.ParallelCopies, 32);
+    EXPECT_EQ(run.Stored(L"ParallelCopies"), L"32");
+}
+
 TEST(OptionsSheetTest, MediaDetectionIsChosenHereAndOkAfterARunBeganKeepsTheOptions) {
     OptionsRun run;
     run.options.ExecIfDetectMedia = false;
@@ -191,7 +223,7 @@ TEST(OptionsSheetTest, MediaDetectionIsChosenHereAndOkAfterARunBeganKeepsTheOpti
     EXPECT_TRUE(run.options.ExecIfDetectMedia);
     EXPECT_EQ(run.options.DetectMediaAction, 4);
     EXPECT_EQ(run.Stored(L"ExecIfDetectMedia"), L"1");
-    EXPECT_EQ(run.Stored(L"DetectMediaAction"), std::to_wstring(GlobalOptions::EncodeDetectMediaAction(4)));
+    EXPECT_EQ(run.Stored(L"DetectMediaAction"), std::to_wstring(AppState::EncodeDetectMediaAction(4)));
 
     // A run that began while the sheet was open: its OK takes nothing over.
     run.mayTakeOver = [] { return false; };
@@ -240,10 +272,11 @@ TEST(OptionsSheetTest, CommandListEditsInPlaceAndCancelKeepsEverything) {
 // list's entry is read back by an edit of its name.
 TEST(OptionsSheetTest, EveryBoundFieldComesBackThroughItsControl) {
     const std::span<const FieldBinding<GlobalOptions>> tables[] = {EnvironmentPageFields(), FontPageFields(),
-                                                                  ToolsPageFields()};
+                                                                   ToolsPageFields()};
     for (int round = 0; round < test::kStampRounds; ++round) {
         OptionsRun run;
-        for (const auto& table : tables) test::Stamp(run.options, table, round);
+        GlobalOptions& stored = run.options;
+        for (const auto& table : tables) test::Stamp(stored, table, round);
         run.options.commands.Clear();
         CommandEntry entry;
         entry.id = 0;
@@ -255,7 +288,7 @@ TEST(OptionsSheetTest, EveryBoundFieldComesBackThroughItsControl) {
             Type(commands, IDC_OC_NAME, test::StampText(0, round).c_str());
             PressOk(sheet);
         }));
-        for (const auto& table : tables) test::ExpectStamped(run.options, table, round);
+        for (const auto& table : tables) test::ExpectStamped(stored, table, round);
         ASSERT_EQ(run.options.commands.Count(), 1);
         test::ExpectStamped(run.options.commands.At(0), CommandListEntryFields(), round);
     }

@@ -20,7 +20,7 @@ namespace {
 // numbers of folder settings; settings are named "<project>-<n>".
 struct StoredProjects {
     test::TempDir dir;
-    GlobalOptions options;
+    AppState options;
 
     explicit StoredProjects(const std::vector<std::pair<std::wstring, int>>& projects) {
         options.Reset(L"1.000");

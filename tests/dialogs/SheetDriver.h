@@ -42,7 +42,7 @@ struct HelpLog {
 
 // The folder-setting sheet driven from a second thread, as in a session.
 struct FolderSheetRun {
-    GlobalOptions options;
+    AppState options;
     FolderSetting setting;
     CommandList commands;
     HelpLog help;

@@ -56,7 +56,7 @@ inline FolderSetting Pair(const std::wstring& master, const std::wstring& backup
 // One batch over the given settings, run to its end on the worker thread.
 struct Batch {
     RecordingHost host;
-    GlobalOptions options;
+    AppState options;
     std::vector<FolderSetting> settings;
     CommandList commands;
     MirrorBatch batch;

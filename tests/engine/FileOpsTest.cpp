@@ -31,7 +31,7 @@ struct Rig {
         ops.SetSetting(setting);
     }
     RecordingHost host;
-    GlobalOptions options;
+    AppState options;
     MirrorBatch batch;
     FolderSetting setting;
     RunLog log;

@@ -575,7 +575,7 @@ public:
 TEST(BatchEndTest, AFailureOutsideEverySettingEndsTheBatchAsStopped) {
     SmallTree tree;
     BrokenHost host;
-    GlobalOptions options;
+    AppState options;
     std::vector<FolderSetting> settings{Pair(tree.m, tree.b)};
     MirrorBatch batch;
     batch.settings = &settings;

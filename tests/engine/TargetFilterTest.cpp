@@ -74,7 +74,7 @@ TEST(TargetFilterTest, BadAndHostileListsFailOrEndQuickly) {
 }
 
 TEST(TargetFilterTest, SettingFiltersAskSystemListsFirstAndReportFailures) {
-    GlobalOptions options;
+    AppState options;
     options.IgnoreSystemFolderNames = L"RECYCLER;re:(";  // broken, but not asked for
     options.IgnoreSystemFileNames = L"desktop.ini;Thumbs.db";
     FolderSetting s;

@@ -151,7 +151,7 @@ TEST(DpiTest, At150And200PercentTheColumnsFitAndSizesFollow) {
 
 TEST_F(MainWindowTest, AMoveToAScreenOfAnotherScaleRebuildsFontsAndSizes) {
     // The report list's widths are the user's, the setting list's the defaults.
-    Open(ScaleSettings(), [](GlobalOptions& o) { o.ReportList = ColumnWidths{100, 300, 150, 150, 90}; });
+    Open(ScaleSettings(), [](AppState& o) { o.ReportList = ColumnWidths{100, 300, 150, 150, 90}; });
     ASSERT_EQ(listview::ColumnWidth(ReportList(), 1), 300);
     const UINT from = GetDpiForWindow(frame->Handle());
     const UINT to = from * 2;

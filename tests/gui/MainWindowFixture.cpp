@@ -20,7 +20,7 @@ MainWindowTest::~MainWindowTest() {
     frame.reset();
 }
 
-void MainWindowTest::Open(const std::wstring& ini, const std::function<void(GlobalOptions&)>& prepare) {
+void MainWindowTest::Open(const std::wstring& ini, const std::function<void(AppState&)>& prepare) {
     const std::string bytes = "\xFF\xFE" + std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2);
     ASSERT_TRUE(WriteBytes(iniPath, bytes));
     options.Reset(L"0.400");

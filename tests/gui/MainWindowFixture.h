@@ -9,7 +9,7 @@
 
 #include "TestSupport.h"
 #include "engine/MirrorBatch.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "ui/MainFrame.h"
 
 namespace tandrel::test {
@@ -21,7 +21,7 @@ protected:
     // Writes the settings (the text after the byte-order mark), loads them as
     // at start-up and opens the window with its initial update.
     // prepare changes the loaded options before the window opens.
-    void Open(const std::wstring& ini, const std::function<void(GlobalOptions&)>& prepare = {});
+    void Open(const std::wstring& ini, const std::function<void(AppState&)>& prepare = {});
     // Runs work on a thread of its own, as the engine's worker does, while
     // this thread handles the messages it sends.
     void OnWorker(const std::function<void()>& work);
@@ -47,7 +47,7 @@ protected:
 
     TempDir dir;
     std::wstring iniPath = dir / L"Tandrel.ini";
-    GlobalOptions options;
+    AppState options;
     std::unique_ptr<CMainFrame> frame;
     // Batches handed to the engine; the run stays "in progress" until a test ends it.
     std::vector<MirrorBatch*> started;

@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, OtherFoldersOrACopyForgetTheLastRunsTotals) {
 namespace tandrel::test {
 
 TEST_F(MainWindowTest, MediaDetectionMenuChoosesTheActionAndMarksIt) {
-    Open(SettingsText(1), [](GlobalOptions& o) {
+    Open(SettingsText(1), [](AppState& o) {
         o.ExecIfDetectMedia = true;
         o.DetectMediaAction = 3;
     });
@@ -253,7 +253,7 @@ TEST_F(MainWindowTest, MediaDetectionMenuChoosesTheActionAndMarksIt) {
     Command(ID_MEDIA_UPDATE_ASK);
     EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_UPDATE_ASK});
     EXPECT_EQ(options.DetectMediaAction, 2);
-    EXPECT_EQ(Stored(L"Options", L"DetectMediaAction"), std::to_wstring(GlobalOptions::EncodeDetectMediaAction(2)));
+    EXPECT_EQ(Stored(L"Options", L"DetectMediaAction"), std::to_wstring(AppState::EncodeDetectMediaAction(2)));
     // "なし" switches detection off and keeps the action for later.
     Command(ID_MEDIA_NONE);
     EXPECT_EQ(marked(), std::vector<UINT>{ID_MEDIA_NONE});
@@ -292,11 +292,11 @@ TEST_F(MainWindowTest, AProjectThatCannotBeReadIsToldOnceAndNeverWrittenBack) {
 
 TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy) {
     const struct {
-        std::function<void(GlobalOptions&)> lock;
+        std::function<void(AppState&)> lock;
         unsigned why;
     } cases[] = {
-        {[](GlobalOptions& o) { o.noSave = true; }, IDS_LOCKED_BY_LOGOFF},
-        {[](GlobalOptions& o) { o.settingsReadError = ERROR_SHARING_VIOLATION; }, IDS_LOCKED_UNREAD},
+        {[](AppState& o) { o.noSave = true; }, IDS_LOCKED_BY_LOGOFF},
+        {[](AppState& o) { o.settingsReadError = ERROR_SHARING_VIOLATION; }, IDS_LOCKED_UNREAD},
     };
     for (const auto& c : cases) {
         frame.reset();
@@ -317,12 +317,12 @@ TEST_F(MainWindowTest, ALockedProjectListOffersNeitherEditorNorImportAndSaysWhy)
 
 TEST_F(MainWindowTest, OptionsAndMediaChoicesSayWhenTheyAreNotKept) {
     const struct {
-        std::function<void(GlobalOptions&)> state;
+        std::function<void(AppState&)> state;
         unsigned why;
     } cases[] = {
-        {[](GlobalOptions& o) { o.noSave = true; }, IDS_NOT_KEPT_BY_LOGOFF},
-        {[](GlobalOptions& o) { o.settingsWriteError = ERROR_ACCESS_DENIED; }, IDS_NOT_KEPT_UNSAVED},
-        {[](GlobalOptions&) {}, 0},
+        {[](AppState& o) { o.noSave = true; }, IDS_NOT_KEPT_BY_LOGOFF},
+        {[](AppState& o) { o.settingsWriteError = ERROR_ACCESS_DENIED; }, IDS_NOT_KEPT_UNSAVED},
+        {[](AppState&) {}, 0},
     };
     for (const auto& c : cases) {
         frame.reset();

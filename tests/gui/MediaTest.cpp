@@ -10,7 +10,7 @@
 
 #include "ProgramCopy.h"
 #include "TestSupport.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 #include "resource.h"
 
 namespace tandrel::test {
@@ -74,7 +74,7 @@ protected:
                define(2, L"別ラベル", L"AutoExec=0\r\nExecIfDetectMediaVol=1\r\nVolumeMaster=OTHERDISK\r\n") +
                define(3, L"毎日", dailyKeys);
     }
-    static int GlobalOptionsCode(int action) { return GlobalOptions::EncodeDetectMediaAction(action); }
+    static int GlobalOptionsCode(int action) { return AppState::EncodeDetectMediaAction(action); }
     std::wstring Backup(int n) const { return backupRoot + L"\\b" + std::to_wstring(n); }
     bool Copied(int n) const { return FileExists(Backup(n) + L"\\a.txt"); }
     // How often 写真 ran to its end.

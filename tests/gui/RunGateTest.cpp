@@ -33,7 +33,7 @@ void Arrive(HWND window, wchar_t drive) {
 TEST_F(MainWindowTest, RunsAskedForWhileASheetIsOpenStartWhenItCloses) {
     TestDrive drive(L'F');
     drive.SetLabel(L"TANDRELGATE");
-    Open(SettingsText(3, L"ExecIfDetectMediaVol=1\r\nVolume=tandrelgate\r\n"), [](GlobalOptions& o) {
+    Open(SettingsText(3, L"ExecIfDetectMediaVol=1\r\nVolume=tandrelgate\r\n"), [](AppState& o) {
         o.ExecIfDetectMedia = true;
         o.DetectMediaAction = 4;
     });
@@ -261,7 +261,7 @@ TEST_F(MainWindowTest, ADriveThatDoesNotAnswerHoldsBackNoOtherAndIsGivenUp) {
     ASSERT_TRUE(WriteBytes(master + L"\\a.txt", "a"));
     Open(L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nListCount=1\r\n[Define 0]\r\nName=A\r\nMaster=" + master +
              L"\r\nBackup=" + backup + L"\r\nExecIfDetectMediaVol=1\r\nVolume=TANDRELHANG\r\n",
-         [](GlobalOptions& o) {
+         [](AppState& o) {
              o.ExecIfDetectMedia = true;
              o.DetectMediaAction = 4;
          });

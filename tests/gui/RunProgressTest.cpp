@@ -66,7 +66,7 @@ protected:
         const std::wstring ini = L"[Save]\r\nSaveRegistory=0\r\n[Options]\r\nListCount=2\r\n"
                                  L"[Define 0]\r\nName=A\r\nMaster=" + m1 + L"\r\nBackup=" + b1 + L"\r\n" + extraA +
                                  L"[Define 1]\r\nName=B\r\nMaster=" + m2 + L"\r\nBackup=" + b2 + L"\r\n";
-        Open(ini, [runMode](GlobalOptions& o) { o.runMode = runMode; });
+        Open(ini, [runMode](AppState& o) { o.runMode = runMode; });
         View().startBatch = StartBatch;
     }
     // A click on the toolbar, and the mouse away from it again, so that the

@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, RunRefusesChangesAndFollowsTheWorker) {
 }
 
 TEST_F(MainWindowTest, AutomaticRunStartsAfterTheFirstUpdate) {
-    Open(SettingsText(), [](GlobalOptions& o) {
+    Open(SettingsText(), [](AppState& o) {
         o.autoStart = true;
         o.runMode = RunModeExit;
     });
@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, AutomaticRunStartsAfterTheFirstUpdate) {
 }
 
 TEST_F(MainWindowTest, AfterCompletionListFollowsTheCommands) {
-    Open(SettingsText(), [](GlobalOptions& o) {
+    Open(SettingsText(), [](AppState& o) {
         CommandEntry hidden;
         hidden.name = L"隠し";
         hidden.path = L"h.exe";

@@ -25,7 +25,7 @@ bool Inside(const RECT& inner, const RECT& outer) {
 
 TEST_F(MainWindowTest, APlaceNoScreenShowsComesBackOntoTheNearestWorkArea) {
     // Stored on a second screen that has gone.
-    Open(SettingsText(), [](GlobalOptions& o) { o.MainWindow = Rect{5000, 4000, 5700, 4500}; });
+    Open(SettingsText(), [](AppState& o) { o.MainWindow = Rect{5000, 4000, 5700, 4500}; });
     const RECT work = WorkArea();
     RECT r{};
     GetWindowRect(frame->Handle(), &r);

@@ -21,7 +21,7 @@ namespace tandrel::test {
 namespace {
 
 TEST_F(MainWindowTest, TrayIconHidesRestoresAndAnimatesDuringARun) {
-    Open(SettingsText(), [](GlobalOptions& o) { o.MinimizeOnTrayOnly = true; });
+    Open(SettingsText(), [](AppState& o) { o.MinimizeOnTrayOnly = true; });
     HWND window = frame->Handle();
     SetWindowPos(window, nullptr, 30, 40, 640, 480, SWP_NOZORDER);
     Pump();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel {
 namespace {
@@ -180,8 +180,8 @@ TEST(ProjectCollectionTest, AppendCopyStopsAtTheLimitAndKeepsCommandsMatched) {
     EXPECT_EQ(list.At(0).settings.size(), 20u);
 }
 
-TEST(GlobalOptionsTest, ResetAndGroupCopies) {
-    GlobalOptions o;
+TEST(AppStateTest, ResetAndGroupCopies) {
+    AppState o;
     o.exeDirectory = L"C:\\prog\\";
     o.DivideY = 5;
     o.OutputLog = true;
@@ -200,7 +200,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     o.Reset(L"");
     EXPECT_EQ(o.IniVersion, L"0.350");
 
-    GlobalOptions src;
+    AppState src;
     src.iniPath = L"C:\\x.ini";
     src.MinimizeOnTrayOnly = true;
     src.DivideY = 300;
@@ -211,7 +211,7 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     src.OutputLog = true;
     src.loaded = true;
 
-    GlobalOptions layoutOnly;
+    AppState layoutOnly;
     layoutOnly.CopyFrom(src, GroupLayout);
     EXPECT_EQ(layoutOnly.DivideY, 300);
     EXPECT_FALSE(layoutOnly.MinimizeOnTrayOnly);
@@ -219,14 +219,40 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
     EXPECT_TRUE(layoutOnly.projects.Empty());
     EXPECT_TRUE(layoutOnly.loaded);
 
-    GlobalOptions names;
+    AppState names;
     names.CopyFrom(src, GroupProjects);
     ASSERT_EQ(names.projects.Count(), 2);
     EXPECT_EQ(names.projects.Name(1), L"b");
     EXPECT_TRUE(names.projects.At(1).settings.empty());
     EXPECT_FALSE(names.OutputLog);
 
-    GlobalOptions all;
+    // A group travels whole: its last fields as much as its first.
+    src.FormatReportFileTime = L"yyyy";
+    src.fonts[FontStatusBar] = FontSlot{L"Meiryo", 90};
+    CommandEntry command;
+    command.path = L"cmd.exe";
+    src.commands.Store(command);
+    src.AutoExitWhenError = true;
+    src.FolderSettingDialog = Rect{1, 2, 3, 4};
+    AppState sheet;
+    sheet.CopyFrom(src, GroupSheet);
+    EXPECT_TRUE(sheet.OutputLog);
+    EXPECT_EQ(sheet.FormatReportFileTime, L"yyyy");
+    EXPECT_EQ(sheet.fonts[FontStatusBar], (FontSlot{L"Meiryo", 90}));
+    ASSERT_EQ(sheet.commands.Count(), 1);
+    EXPECT_EQ(sheet.commands.At(0).path, L"cmd.exe");
+    EXPECT_FALSE(sheet.AutoExitWhenError);
+    EXPECT_TRUE(sheet.FolderSettingDialog.Empty());
+    EXPECT_EQ(sheet.DivideY, 192);
+    AppState version;
+    version.CopyFrom(src, GroupVersion);
+    EXPECT_TRUE(version.AutoExitWhenError);
+    EXPECT_TRUE(version.MinimizeOnTrayOnly);
+    EXPECT_FALSE(version.OutputLog);
+    EXPECT_TRUE(version.iniPath.empty());
+    EXPECT_EQ(layoutOnly.FolderSettingDialog, Rect{});
+
+    AppState all;
     all.CopyFrom(src, GroupAll);
     EXPECT_EQ(all.iniPath, L"C:\\x.ini");
     EXPECT_TRUE(all.MinimizeOnTrayOnly);
@@ -238,9 +264,9 @@ TEST(GlobalOptionsTest, ResetAndGroupCopies) {
 
 TEST(GlobalOptionsTest, DetectMediaActionEncoding) {
     const int decoded[][2] = {{5, 1}, {6, 2}, {1, 3}, {2, 4}, {0, 3}, {7, 2}, {4, 1}};
-    for (const auto& [stored, value] : decoded) EXPECT_EQ(GlobalOptions::DecodeDetectMediaAction(stored), value) << stored;
+    for (const auto& [stored, value] : decoded) EXPECT_EQ(AppState::DecodeDetectMediaAction(stored), value) << stored;
     const int encoded[][2] = {{0, 0}, {1, 5}, {2, 6}, {3, 1}, {4, 2}, {9, 0}, {-1, 0}};
-    for (const auto& [value, stored] : encoded) EXPECT_EQ(GlobalOptions::EncodeDetectMediaAction(value), stored) << value;
+    for (const auto& [value, stored] : encoded) EXPECT_EQ(AppState::EncodeDetectMediaAction(value), stored) << value;
 }
 
 }  // namespace

@@ -125,5 +125,37 @@ TEST_F(DrivesTest, OpeningAFolderReportsWhyItsDriveIsNotThere) {
     SetEnvironmentVariableW(L"TANDREL_DATA", nullptr);
 }
 
+// The count of copies at once follows where the two folders live.
+TEST(CopyWorkersTest, ShareFirstThenOneDiskThenTwo) {
+    const CopyPlace share{true, L""}, disk0{false, L"disk 0"}, disk1{false, L"disk 1"}, unknown{};
+    EXPECT_EQ(DefaultCopyWorkers(share, disk0), 8);
+    EXPECT_EQ(DefaultCopyWorkers(disk0, share), 8);
+    EXPECT_EQ(DefaultCopyWorkers(share, share), 8);
+    EXPECT_EQ(DefaultCopyWorkers(disk0, disk0), 1);
+    EXPECT_EQ(DefaultCopyWorkers(disk0, disk1), 2);
+    // Nothing known of either: not taken for one disk.
+    EXPECT_EQ(DefaultCopyWorkers(unknown, unknown), 2);
+    EXPECT_EQ(DefaultCopyWorkers(unknown, disk0), 2);
+}
+
+TEST(CopyWorkersTest, PlacesAsTheSystemNamesThem) {
+    // S: is marked a network drive in the test prefix.
+    EXPECT_TRUE(CopyPlaceOf(L"S:\\backup").remote);
+    EXPECT_TRUE(CopyPlaceOf(L"\\\\server\\share\\backup").remote);
+    EXPECT_TRUE(CopyPlaceOf(L"\\\\?\\UNC\\server\\share\\backup").remote);
+    const CopyPlace local = CopyPlaceOf(L"E:\\master");
+    EXPECT_FALSE(local.remote);
+    EXPECT_FALSE(local.disk.empty());
+    // A backup folder that does not exist yet lives where its drive does,
+    // also in long-path form.
+    const CopyPlace later = CopyPlaceOf(L"\\\\?\\E:\\not\\there\\yet");
+    EXPECT_FALSE(later.remote);
+    EXPECT_EQ(later.disk, local.disk);
+
+    EXPECT_EQ(DefaultCopyWorkers(L"E:\\master", L"E:\\backup"), 1);
+    EXPECT_EQ(DefaultCopyWorkers(L"E:\\master", L"S:\\backup"), 8);
+    EXPECT_EQ(DefaultCopyWorkers(L"\\\\server\\share\\master", L"E:\\backup"), 8);
+}
+
 }  // namespace
 }  // namespace tandrel

@@ -17,7 +17,7 @@ namespace {
 using test::MessageRecorder;
 using FileFormTest = test::SettingsTest;
 
-GlobalOptions Started(GlobalOptions o) {
+AppState Started(AppState o) {
     EXPECT_TRUE(ChooseStorage(o));
     OpenSettings(o);
     return o;
@@ -48,7 +48,7 @@ TEST_F(FileFormTest, AUtf8FileWithoutAMarkIsReadAsUtf8WithEveryProject) {
                               L"; 手で書いた行\r\n[Project\\032\\]\r\nProjectName=三十三番目\r\n";
     ASSERT_TRUE(test::WriteBytes(iniPath, test::Utf8(text)));
     MessageRecorder boxes;
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     ASSERT_EQ(o.projects.Count(), 33);
     EXPECT_EQ(o.projects.Name(0), L"日本語の設定・写真");
     EXPECT_EQ(o.projects.Name(32), L"三十三番目");
@@ -68,7 +68,7 @@ TEST_F(FileFormTest, AnEmptyFileIsEmptyAndAHugeOneIsRefused) {
     ASSERT_TRUE(test::WriteBytes(iniPath, ""));
     {
         MessageRecorder boxes;
-        GlobalOptions o = Started(NewOptions());
+        AppState o = Started(NewOptions());
         EXPECT_EQ(o.settingsReadError, 0u);
         EXPECT_TRUE(Beside(iniPath, L".*.bak").empty());
         EXPECT_TRUE(boxes.Boxes().empty());
@@ -85,7 +85,7 @@ TEST_F(FileFormTest, AnEmptyFileIsEmptyAndAHugeOneIsRefused) {
     ASSERT_TRUE(SetEndOfFile(file));
     CloseHandle(file);
     MessageRecorder boxes;
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     EXPECT_EQ(o.settingsReadError, static_cast<unsigned long>(ERROR_FILE_TOO_LARGE));
     EXPECT_TRUE(boxes.Boxes().empty());
     ReportUnreadSettings(o);
@@ -102,7 +102,7 @@ TEST_F(FileFormTest, AHardLinkStaysOneAndACutWriteIsFinished) {
     WriteIni(test::FullSettingsText());
     const std::wstring other = dir / L"other.ini";
     ASSERT_TRUE(CreateHardLinkW(other.c_str(), iniPath.c_str(), nullptr));
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     o.RecycleBinFileCount = 55;
     ASSERT_TRUE(SaveOptions(o, GroupSheet));
     EXPECT_EQ(Links(iniPath), 2u);
@@ -120,7 +120,7 @@ TEST_F(FileFormTest, AHardLinkStaysOneAndACutWriteIsFinished) {
     WriteFile(file, "\xFF\xFE[\0O\0", 6, &written, nullptr);
     SetEndOfFile(file);
     CloseHandle(file);
-    GlobalOptions next = Started(NewOptions());
+    AppState next = Started(NewOptions());
     EXPECT_EQ(next.RecycleBinFileCount, 55);
     EXPECT_EQ(next.projects.Name(1), L"趣味");
     EXPECT_EQ(test::ReadBytes(other), whole);
@@ -141,7 +141,7 @@ TEST_F(FileFormTest, AHardLinkStaysOneAndACutWriteIsFinished) {
 TEST_F(FileFormTest, ASymbolicLinkStaysOne) {
     const std::wstring link = L"G:\\links\\settings\\link.ini", real = L"G:\\links\\settings\\real\\Tandrel.ini";
     WriteIni(test::FullSettingsText(), real);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.iniPath = link;
     o = Started(o);
     ASSERT_EQ(o.projects.Name(1), L"趣味");
@@ -178,7 +178,7 @@ TEST_F(FileFormTest, TheFilesSecurityIsKeptAndAFolderWithoutRoomIsWrittenInPlace
     LocalFree(wanted);
     const std::wstring before = dacl(DACL_SECURITY_INFORMATION);
     ASSERT_EQ(before.find(L";WD)"), std::wstring::npos) << test::Utf8(before);
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     o.RecycleBinFileCount = 44;
     ASSERT_TRUE(SaveOptions(o, GroupSheet));
     EXPECT_EQ(Value(L"Options", L"RecycleBinFileCount"), L"44");

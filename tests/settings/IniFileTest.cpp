@@ -67,7 +67,7 @@ std::wstring RandomIni(std::mt19937& random) {
 // read the store's file form.
 void ExpectSameReading(const std::wstring& file, const std::wstring& text, const std::wstring& systemFile = {}) {
     const std::wstring& reference = systemFile.empty() ? file : systemFile;
-    GlobalOptions o;
+    AppState o;
     o.Reset(L"1.000");
     o.iniPath = file;
     ProfileStore store(o);
@@ -163,7 +163,7 @@ TEST_F(IniFileTest, ChangesKeepEverythingElseOfTheText) {
         L"; written by hand\r\n[Options]\r\nFuture = kept  \r\nDivideY=1\r\n\r\n[Define 0]\n;note\nName=old\n"
         L"[define 0]\r\nName=shadowed\r\nlast line";
     WriteIni(text);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     ASSERT_TRUE(store.WriteInt(L"options", L"DIVIDEY", 2));
     ASSERT_TRUE(store.WriteString(L"Options", L"Added", L"新"));
@@ -190,7 +190,7 @@ TEST_F(IniFileTest, EveryValueWrittenReadsBackAsWrittenThroughTheSystem) {
         L"　全角の空白　", L"\x1a", L"ctrl\x1az", L"", L"plain", std::wstring(32000, L'長'),
         L"\"" + std::wstring(31000, L'q') + L"\"",
     };
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     std::vector<wchar_t> buffer(32769);
     const auto system = [&](const std::wstring& key) {
@@ -216,7 +216,7 @@ TEST_F(IniFileTest, EveryValueWrittenReadsBackAsWrittenThroughTheSystem) {
 }
 
 TEST_F(IniFileTest, ALineEndInAValueNeverAddsALine) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     ASSERT_TRUE(store.WriteString(L"Options", L"Name", L"a\r[x]"));
     ASSERT_TRUE(store.WriteString(L"Options", L"Param", L"b\n[y]\r\nk=v"));
@@ -240,7 +240,7 @@ TEST_F(IniFileTest, ALineEndInAValueNeverAddsALine) {
 
 TEST_F(IniFileTest, AnsiFilesStayAnsi) {
     ASSERT_TRUE(test::WriteBytes(iniPath, "[Options]\r\nName=abc\r\n"));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ASSERT_TRUE(ProfileStore(o).WriteString(L"Options", L"Other", L"x"));
     EXPECT_EQ(test::ReadBytes(iniPath), "[Options]\r\nName=abc\r\nOther=x\r\n");
 }
@@ -256,7 +256,7 @@ std::vector<FolderSetting> Settings(const std::wstring& name, int count, Command
 }
 
 TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWhole) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     CommandList commands;
     ASSERT_TRUE(SaveProjectSettings(o, Settings(L"old", 20, commands), commands, 0, -1, PartAll));
     const std::string before = test::ReadBytes(iniPath);
@@ -294,7 +294,7 @@ TEST_F(IniFileTest, AFailedWriteLeavesTheOldFileWhole) {
 
 TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     WriteIni(L"[Options]\r\nDivideY=5\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     HANDLE held = CreateFileW(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     MessageRecorder boxes;
@@ -305,10 +305,10 @@ TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
 }
 
 // The options of a child on the file its parent named.
-GlobalOptions ChildOptions() {
+AppState ChildOptions() {
     wchar_t path[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TANDREL_KILL_FILE", path, MAX_PATH);
-    GlobalOptions o;
+    AppState o;
     o.Reset(L"1.000");
     o.iniPath = path;
     return o;
@@ -316,7 +316,7 @@ GlobalOptions ChildOptions() {
 
 // Saves two different projects in turn for ever, until killed.
 TEST(IniKillChild, DISABLED_SavesForEver) {
-    GlobalOptions o = ChildOptions();
+    AppState o = ChildOptions();
     ASSERT_FALSE(o.iniPath.empty());
     CommandList commands;
     const auto first = Settings(L"first", 300, commands), second = Settings(L"second", 300, commands);
@@ -325,7 +325,7 @@ TEST(IniKillChild, DISABLED_SavesForEver) {
 
 // Saves once into a folder that refuses the last rename, and ends.
 TEST(IniKillChild, DISABLED_SavesOnceButCannotPutTheFileInPlace) {
-    GlobalOptions o = ChildOptions();
+    AppState o = ChildOptions();
     ASSERT_FALSE(o.iniPath.empty());
     CommandList commands;
     ini::SetPlaceFault([](const std::wstring&) { return static_cast<unsigned long>(ERROR_ACCESS_DENIED); });
@@ -372,7 +372,7 @@ TEST_F(IniFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         test::WaitForExit(child, "the killed child");
         CloseHandle(child);
 
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         std::vector<FolderSetting> back;
         CommandList commands;
         ASSERT_EQ(LoadProjectSettings(o, back, commands, 0), 300) << "round " << round << ", seed " << seed;
@@ -397,7 +397,7 @@ TEST_F(IniFileTest, ASaveThatCouldNotPutItsFileInPlaceIsTakenUpByTheNextStart) {
     ASSERT_EQ(NewFilesBeside(dir).size(), 1u);
 
     // No first-run question: the whole new file becomes the settings file.
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     MessageRecorder boxes;
     EXPECT_TRUE(ChooseStorage(o));
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -413,7 +413,7 @@ TEST_F(IniFileTest, NothingBesideAMissingSettingsFileIsDeleted) {
     // Half a file of a process that is gone, and no settings file.
     const std::wstring half = iniPath + L".999996-1.tmp";
     ASSERT_TRUE(test::WriteBytes(half, "\xFF\xFE[Opt"));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     EXPECT_EQ(ProfileStore(o).ReadInt(L"Options", L"DivideY", -1), -1);
     EXPECT_TRUE(test::FileExists(half));
     EXPECT_FALSE(test::FileExists(iniPath));
@@ -426,7 +426,7 @@ TEST_F(IniFileTest, NothingBesideAMissingSettingsFileIsDeleted) {
 TEST_F(IniFileTest, ARewrittenFileKeepsItsAttributesAndAReadOnlyOneIsNotWritten) {
     WriteIni(L"[Options]\r\nDivideY=1\r\n");
     ASSERT_TRUE(SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ASSERT_TRUE(ProfileStore(o).WriteInt(L"Options", L"DivideY", 2));
     WIN32_FILE_ATTRIBUTE_DATA after{};
     ASSERT_TRUE(GetFileAttributesExW(iniPath.c_str(), GetFileExInfoStandard, &after));

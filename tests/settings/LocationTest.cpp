@@ -44,7 +44,7 @@ std::vector<std::wstring> Backups(const std::wstring& iniPath) {
 }
 
 TEST(ResolveIniPathTest, NamesAndExtensions) {
-    GlobalOptions o;
+    AppState o;
     const std::wstring folder = ModuleFolder();
     EXPECT_EQ(ResolveIniPath(o, L"", L""), folder + L"settings_tests.ini");
     EXPECT_EQ(o.exeDirectory, folder);
@@ -53,7 +53,7 @@ TEST(ResolveIniPathTest, NamesAndExtensions) {
 }
 
 TEST_F(LocationTest, FirstRunAsksAndCancelWritesNothing) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     {
         MessageRecorder boxes({IDCANCEL});
         EXPECT_FALSE(ChooseStorage(o));
@@ -87,7 +87,7 @@ TEST_F(LocationTest, FirstRunAsksAndCancelWritesNothing) {
 TEST_F(LocationTest, AStoredChoiceCountsOnlyWithTheSwitch) {
     WriteIni(L"[Save]\r\nSaveRegistory=1\r\n");
     MessageRecorder boxes;
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     EXPECT_TRUE(ChooseStorage(o));
     EXPECT_FALSE(o.useRegistry);
     o.registryAllowed = true;
@@ -114,7 +114,7 @@ TEST_F(LocationTest, AStoredChoiceCountsOnlyWithTheSwitch) {
 
 TEST_F(LocationTest, AnAnsiFileIsConvertedAndKeptAsABackup) {
     ASSERT_TRUE(test::WriteBytes(iniPath, kAnsiIni));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     MessageRecorder boxes;
     OpenSettings(o);
     const std::vector<std::wstring> backups = Backups(iniPath);
@@ -140,7 +140,7 @@ TEST_F(LocationTest, AnAnsiFileIsConvertedAndKeptAsABackup) {
     EXPECT_EQ(o.ActiveProject, 1);
 
     // The next start finds a current file.
-    GlobalOptions again = NewOptions();
+    AppState again = NewOptions();
     MessageRecorder none;
     OpenSettings(again);
     EXPECT_TRUE(none.Boxes().empty());
@@ -176,7 +176,7 @@ TEST_F(LocationTest, ACurrentFileInAnotherEncodingKeepsEveryProject) {
     for (const char* how : {"utf-8", "utf-16 be marked", "utf-16 le", "utf-16 be"}) {
         const std::string bytes = Encoded(text, how);
         ASSERT_TRUE(test::WriteBytes(iniPath, bytes));
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         MessageRecorder boxes;
         OpenSettings(o);
         EXPECT_TRUE(boxes.Boxes().empty()) << how;
@@ -192,7 +192,7 @@ TEST_F(LocationTest, ACurrentFileInAnotherEncodingKeepsEveryProject) {
     // A file of the ANSI code page with a crash's zeros at its end is still
     // that, and converted as one.
     ASSERT_TRUE(test::WriteBytes(iniPath, kAnsiIni + std::string(64, '\0')));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     MessageRecorder boxes;
     OpenSettings(o);
     EXPECT_EQ(boxes.Boxes().size(), 1u);
@@ -206,7 +206,7 @@ TEST_F(LocationTest, AnOlderFileByNameReplacesTheSettings) {
     ASSERT_TRUE(test::WriteBytes(mirror, old));
     {
         // The first run takes over the older program's file.
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         MessageRecorder boxes({IDOK});
         ASSERT_TRUE(ChooseStorage(o));
         OpenSettings(o);
@@ -224,7 +224,7 @@ TEST_F(LocationTest, AnOlderFileByNameReplacesTheSettings) {
     wchar_t folder[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, folder);
     SetCurrentDirectoryW(dir.Path().c_str());
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.oldIniPath = L"mirror.ini";
     MessageRecorder boxes;
     OpenSettings(o);
@@ -261,7 +261,7 @@ TEST_F(LocationTest, TheOldFileStaysWhenNoCopyOrNoWriteIsPossible) {
                  st.wSecond);
         CreateDirectoryW((iniPath + stamp).c_str(), nullptr);
     }
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     {
         MessageRecorder boxes;
         OpenSettings(o);
@@ -300,7 +300,7 @@ TEST_F(LocationTest, SwitchingStorageMovesEveryProject) {
     // The first run's conversion source is still named; it must not be
     // converted again.
     ASSERT_TRUE(test::WriteBytes(dir / L"mirror.ini", "[Options]\r\nProjectCount=9\r\n"));
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.registryAllowed = true;
     OpenSettings(o);
     o.oldIniPath = dir / L"mirror.ini";

@@ -24,7 +24,7 @@ TEST(ProfileNamesTest, SectionsAndKeys) {
 }
 
 TEST_F(ProfileStoreTest, IniFileStaysUtf16AndReadsAsTheSystemDoes) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     ASSERT_TRUE(store.WriteInt(L"Options", L"ListCount", -3));
     EXPECT_EQ(test::ReadBytes(iniPath).substr(0, 2), "\xFF\xFE");
@@ -57,7 +57,7 @@ TEST_F(ProfileStoreTest, IniFileStaysUtf16AndReadsAsTheSystemDoes) {
 
 TEST_F(ProfileStoreTest, SectionWritesKeepPlacesAndForeignKeys) {
     WriteIni(L"[Define 0]\r\nFutureKey=残す\r\nName=古い\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     SectionWriter writer(store, L"Define 0");
     writer.WriteInt(L"LastExec", 5);
@@ -75,7 +75,7 @@ TEST_F(ProfileStoreTest, SectionWritesKeepPlacesAndForeignKeys) {
 }
 
 TEST_F(ProfileStoreTest, AFileThatCannotBeWrittenIsReported) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.iniPath = dir / L"missing folder\\Tandrel.ini";
     MessageRecorder boxes;
     EXPECT_FALSE(ProfileStore(o).WriteInt(L"Options", L"DivideY", 1));
@@ -90,7 +90,7 @@ TEST_F(ProfileStoreTest, AFileThatCannotBeWrittenIsReported) {
 }
 
 TEST_F(ProfileStoreTest, RegistryKeepsNestedKeysAndValueKinds) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.useRegistry = true;
     ProfileStore store(o);
     ASSERT_TRUE(store.WriteInt(L"Project\\005\\Define 3", L"LeaveTime", 7));
@@ -123,7 +123,7 @@ TEST_F(ProfileStoreTest, RegistryKeepsNestedKeysAndValueKinds) {
 
 TEST_F(ProfileStoreTest, RectanglesAndColumnWidths) {
     WriteIni(L"[Window]\r\nMainWindow=5 6\r\nSetupList=1,2,x,4,5\r\nReportList=9 , 8\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     ProfileStore store(o);
     Rect rect{1, 2, 3, 4};
     store.ReadRect(L"MainWindow", rect);

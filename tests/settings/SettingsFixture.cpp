@@ -18,8 +18,8 @@ SettingsTest::~SettingsTest() {
     RegDeleteTreeW(HKEY_CURRENT_USER, registryRoot.c_str());
 }
 
-GlobalOptions SettingsTest::NewOptions() const {
-    GlobalOptions o;
+AppState SettingsTest::NewOptions() const {
+    AppState o;
     o.Reset(L"1.000");
     o.iniPath = o.oldIniPath = iniPath;
     o.exeDirectory = dir.Path() + L"\\";
@@ -99,7 +99,7 @@ std::wstring FullSettingsText() {
            L"IgnoreSystemFolderNames=RECYCLER\r\nIgnoreSystemFileNames=Thumbs.db\r\nRecycleBinFileCount=77\r\n"
            L"CheckRecycleBin=0\r\nExecIfDetectMedia=1\r\nDetectMediaAction=2\r\nOutputLog=1\r\n"
            L"LogFileName=C:\\ログ\\all.log\r\nOutputErrorOnly=1\r\nOutputSkipLog=0\r\nClearLog=1\r\n"
-           L"WriteLogImmediately=1\r\nFormatFolderSetResult=%Y年%m月\r\nFormatReportFileTime=%H:%M\r\n" +
+           L"WriteLogImmediately=1\r\nParallelCopies=6\r\nFormatFolderSetResult=%Y年%m月\r\nFormatReportFileTime=%H:%M\r\n" +
            fonts +
            L"CompareToolName=比較\r\nCompareToolPath=C:\\diff.exe\r\nCompareToolParam=%m\r\nLogViewToolName=表示\r\n"
            L"LogViewToolPath=C:\\view.exe\r\nLogViewToolParam=%f %f\r\nExecToolCount=2\r\n"

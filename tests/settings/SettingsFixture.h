@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "model/GlobalOptions.h"
+#include "model/AppState.h"
 
 namespace tandrel::test {
 
@@ -20,7 +20,7 @@ protected:
 
     // Reset options (version "1.000") on the fixture's file and registry key,
     // with the fixture's folder standing in for the program folder.
-    GlobalOptions NewOptions() const;
+    AppState NewOptions() const;
 
     // A UTF-16 settings file read as text, not through the system.
     Sections ReadSections(const std::wstring& file = {}) const;

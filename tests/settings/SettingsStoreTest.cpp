@@ -18,16 +18,16 @@ std::vector<FolderSetting> Settings(int count) {
 
 // Everything a start-up load reads, and the folder settings, back out into
 // an empty file.
-void SaveEverything(GlobalOptions& o) {
+void SaveEverything(AppState& o) {
     ASSERT_TRUE(SaveAtExit(o));
     ASSERT_TRUE(SaveOptions(o, GroupSettings));
 }
 
 TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
-    WriteIni(L"[Options]\r\nDetectMediaAction=0\r\nCompareToolPath=C:\\Tools\\diff.exe\r\nActiveProject=40\r\n"
+    WriteIni(L"[Options]\r\nDetectMediaAction=0\r\nParallelCopies=33\r\nCompareToolPath=C:\\Tools\\diff.exe\r\nActiveProject=40\r\n"
              L"ListCount=2\r\n[Define 0]\r\nNetPathRetryCount=0\r\nErrors=-5\r\nTargetFileSize=10mb\r\n"
              L"[Define 1]\r\nTargetFileSize=\r\nAutoExec=7\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     LoadAtStart(o);
     EXPECT_TRUE(o.loaded);
     ASSERT_EQ(o.projects.Count(), 32);
@@ -35,6 +35,7 @@ TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     EXPECT_EQ(o.projects.Name(31), L"");
     EXPECT_EQ(o.ActiveProject, 0);
     EXPECT_EQ(o.DetectMediaAction, 3);
+    EXPECT_EQ(o.ParallelCopies, 0);
     EXPECT_EQ(o.CompareToolName, L"diff");
     EXPECT_EQ(o.CompareToolParam, L"%m %b%B");
     EXPECT_EQ(o.LogViewToolPath, L"notepad.exe");
@@ -57,8 +58,12 @@ TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     EXPECT_EQ(Value(L"Define 1", L"TargetFileSize"), L"0");
     EXPECT_EQ(Value(L"Define 1", L"AutoExec"), L"1");
     o.DetectMediaAction = 1;
+    o.ParallelCopies = 32;
     ASSERT_TRUE(SaveOptions(o, GroupSheet));
     EXPECT_EQ(Value(L"Options", L"DetectMediaAction"), L"5");
+    EXPECT_EQ(Value(L"Options", L"ParallelCopies"), L"32");
+    LoadOptions(o, GroupSheet);
+    EXPECT_EQ(o.ParallelCopies, 32);
 }
 
 TEST_F(SettingsStoreTest, FilesThatAreNotSettingsLoadWithoutHarm) {
@@ -81,7 +86,7 @@ TEST_F(SettingsStoreTest, FilesThatAreNotSettingsLoadWithoutHarm) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(test::WriteBytes(iniPath, c.bytes));
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         LoadAtStart(o);
         EXPECT_EQ(o.projects.Count(), c.projects);
         EXPECT_EQ(o.projects.Name(0), L"デフォルト");
@@ -97,7 +102,7 @@ TEST_F(SettingsStoreTest, FilesThatAreNotSettingsLoadWithoutHarm) {
 TEST_F(SettingsStoreTest, EveryKeyRoundTripsInItsOrderThroughBothStores) {
     WriteIni(test::FullSettingsText());
     const test::Sections full = ReadSections();
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     LoadAtStart(o);
     LoadOptions(o, GroupSettings);
     EXPECT_EQ(o.DetectMediaAction, 4);
@@ -117,7 +122,7 @@ TEST_F(SettingsStoreTest, EveryKeyRoundTripsInItsOrderThroughBothStores) {
     EXPECT_EQ(RegistryText(L"Options", L"Project\\002\\ListCount"), L"dword:1");
     EXPECT_EQ(RegistryText(L"Window", L"MainWindow"), L"10 20 810 620");
     EXPECT_EQ(RegistryText(L"Save", L"SaveRegistory"), L"dword:1");
-    GlobalOptions back = NewOptions();
+    AppState back = NewOptions();
     back.useRegistry = true;
     LoadAtStart(back);
     LoadOptions(back, GroupSettings);
@@ -130,7 +135,7 @@ TEST_F(SettingsStoreTest, EveryKeyRoundTripsInItsOrderThroughBothStores) {
 TEST_F(SettingsStoreTest, TheLastCleanRunIsStoredAndReadAsTheLastRunWhenAbsent) {
     WriteIni(L"[Options]\r\nListCount=2\r\n[Define 0]\r\nLastExec=1700000000\r\n"
              L"[Define 1]\r\nLastExec=1700000000\r\nLastCleanExec=1600000000\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     std::vector<FolderSetting> settings;
     CommandList commands;
     ASSERT_EQ(LoadProjectSettings(o, settings, commands, 0), 2);
@@ -144,7 +149,7 @@ TEST_F(SettingsStoreTest, TheLastCleanRunIsStoredAndReadAsTheLastRunWhenAbsent) 
 
 TEST_F(SettingsStoreTest, CountsPartsAndReordering) {
     WriteIni(L"[Project\\002\\]\r\nProjectName=古い\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     for (const wchar_t* name : {L"デフォルト", L"一", L""}) o.projects.Add(name);
     o.ActiveProject = 5;
     ASSERT_TRUE(SaveOptions(o, GroupProjects));
@@ -197,7 +202,7 @@ TEST_F(SettingsStoreTest, CountsPartsAndReordering) {
 TEST_F(SettingsStoreTest, ACommandSlotHoldsOnlyACommandOfItsOwnType) {
     WriteIni(L"[Options]\r\nListCount=1\r\n[Define 0]\r\nCommandType0=1\r\nCommandEnable0=1\r\nCommandName0=前\r\n"
              L"CommandType1=1\r\nCommandName1=後\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     std::vector<FolderSetting> settings;
     CommandList commands;
     ASSERT_EQ(LoadProjectSettings(o, settings, commands, 0), 1);
@@ -213,7 +218,7 @@ TEST_F(SettingsStoreTest, ACommandSlotHoldsOnlyACommandOfItsOwnType) {
 TEST_F(SettingsStoreTest, ExitSaveAndTheStorageChoice) {
     WriteIni(L"[Options]\r\nProjectCount=3\r\nDivideY=50\r\n[Window]\r\nMainWindow=1 2 3 4\r\n");
     const std::string before = test::ReadBytes(iniPath);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     EXPECT_TRUE(SaveAtExit(o));  // nothing loaded yet
     o.noSave = o.iniForced = true;
     LoadAtStart(o);
@@ -245,7 +250,7 @@ TEST_F(SettingsStoreTest, ExitSaveAndTheStorageChoice) {
 TEST_F(SettingsStoreTest, AFailedWriteStopsTheSaveAndIsReportedOnce) {
     WriteIni(L"[Options]\r\nDivideY=5\r\n");
     const std::string before = test::ReadBytes(iniPath);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     LoadAtStart(o);
     // Held by someone who lets others read but not write.
     HANDLE held = CreateFileW(iniPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -264,7 +269,7 @@ TEST_F(SettingsStoreTest, ExportAndImportWholeSettings) {
     WriteIni(test::FullSettingsText(), dir / L"full.ini");
     WriteIni(L"[Options]\r\nProjectCount=5\r\nListCount=1\r\nProject\\004\\ListCount=2\r\n"
              L"[Project\\004\\]\r\nProjectName=旧\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     LoadAtStart(o);
     LoadOptions(o, GroupSettings);
 

@@ -30,7 +30,7 @@ public:
 TEST_F(StoreSafetyTest, OnlyASettingsFileImportsAndAFailedImportChangesNothing) {
     WriteIni(test::FullSettingsText());
     const std::string stored = test::ReadBytes(iniPath);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     LoadAtStart(o);
 
     const std::wstring foreign = dir / L"other.ini", text = dir / L"notes.txt", empty = dir / L"empty.ini",
@@ -81,7 +81,7 @@ TEST_F(StoreSafetyTest, OnlyASettingsFileImportsAndAFailedImportChangesNothing) 
 
 TEST_F(StoreSafetyTest, ALogoffStartWritesNothingItMadeUp) {
     WriteIni(test::FullSettingsText());
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.noSave = o.iniForced = true;
     LoadAtStart(o);
     ASSERT_EQ(o.projects.Count(), 32);
@@ -120,7 +120,7 @@ TEST_F(StoreSafetyTest, ALogoffStartWritesNothingItMadeUp) {
 TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
     WriteIni(test::FullSettingsText());
     const std::string stored = test::ReadBytes(iniPath);
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.registryAllowed = true;
     {
         // Held by another program while the program starts.
@@ -158,7 +158,7 @@ TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
     EXPECT_GT(boxes.Boxes()[0].text.size(), boxes.Boxes()[0].text.find(L"エラー: ") + 6);
 
     // The next start reads it again.
-    GlobalOptions next = NewOptions();
+    AppState next = NewOptions();
     EXPECT_TRUE(ChooseStorage(next));
     OpenSettings(next);
     EXPECT_EQ(next.settingsReadError, 0u);
@@ -168,7 +168,7 @@ TEST_F(StoreSafetyTest, ASettingsFileThatCouldNotBeReadAtStartIsNeverWritten) {
 
 TEST_F(StoreSafetyTest, ASettingsFileThatCannotBeReadLaterInTheRunIsNotWrittenEither) {
     WriteIni(test::FullSettingsText());
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     MessageRecorder boxes;
     ASSERT_TRUE(ChooseStorage(o));
     OpenSettings(o);
@@ -195,7 +195,7 @@ TEST_F(StoreSafetyTest, ASettingsFileThatCannotBeReadLaterInTheRunIsNotWrittenEi
 
 TEST_F(StoreSafetyTest, AFolderThatCannotBeReachedIsNoFirstRun) {
     // A share not yet connected: the folder is not there, so neither is "no file".
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.iniPath = dir / L"share\\Tandrel.ini";
     MessageRecorder boxes;
     EXPECT_TRUE(ChooseStorage(o));
@@ -213,14 +213,14 @@ TEST_F(StoreSafetyTest, AFolderThatCannotBeReachedIsNoFirstRun) {
 
 TEST_F(StoreSafetyTest, TheStorageChoiceIsRecordedAsSoonAsTheSwitchCommits) {
     WriteIni(L"[Options]\r\nProjectCount=1\r\nListCount=1\r\n[Define 0]\r\nName=一番\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.registryAllowed = true;
     MessageRecorder boxes;
     ASSERT_TRUE(ChooseStorage(o));
     OpenSettings(o);
     ASSERT_TRUE(SwitchStorage(o, true));
     // The program dies before its exit save; the next start finds the registry.
-    GlobalOptions next = NewOptions();
+    AppState next = NewOptions();
     next.registryAllowed = true;
     ASSERT_TRUE(ChooseStorage(next));
     EXPECT_TRUE(next.useRegistry);
@@ -230,7 +230,7 @@ TEST_F(StoreSafetyTest, TheStorageChoiceIsRecordedAsSoonAsTheSwitchCommits) {
              dir / L"import.ini");
     OpenSettings(next);
     ASSERT_EQ(ImportSettings(next, dir / L"import.ini", false), ImportDone);
-    GlobalOptions after = NewOptions();
+    AppState after = NewOptions();
     after.registryAllowed = true;
     ASSERT_TRUE(ChooseStorage(after));
     EXPECT_FALSE(after.useRegistry);
@@ -252,7 +252,7 @@ TEST_F(StoreSafetyTest, TheOldFileNamedInAnotherSpellingIsTheSettingsFileItself)
     for (wchar_t& c : slashed) c = c == L'\\' ? L'/' : c;
     for (const std::wstring& same : {upper, folder + L"\\sub\\..\\" + name, slashed}) {
         CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         o.oldIniPath = same;
         MessageRecorder boxes;
         OpenSettings(o);
@@ -263,7 +263,7 @@ TEST_F(StoreSafetyTest, TheOldFileNamedInAnotherSpellingIsTheSettingsFileItself)
 }
 
 TEST_F(StoreSafetyTest, IniNamesAreNormalisedBeforeUse) {
-    GlobalOptions o;
+    AppState o;
     const std::wstring folder = ModuleFolder();  // with its trailing backslash
     const std::wstring parent = FolderOf(folder.substr(0, folder.size() - 1));
     EXPECT_EQ(ResolveIniPath(o, L"..\\x", L".ini"), parent + L"x.ini");
@@ -272,7 +272,7 @@ TEST_F(StoreSafetyTest, IniNamesAreNormalisedBeforeUse) {
     EXPECT_EQ(ResolveIniPath(o, L"\\data\\x", L".ini"), folder.substr(0, 2) + L"\\data\\x.ini");
 
     // Such a name is saved to and found again.
-    GlobalOptions saved = NewOptions();
+    AppState saved = NewOptions();
     std::wstring forward = dir.Path() + L"/sub/../work";
     for (wchar_t& c : forward) c = c == L'\\' ? L'/' : c;
     saved.iniPath = ResolveIniPath(saved, forward, L".ini");
@@ -284,7 +284,7 @@ TEST_F(StoreSafetyTest, IniNamesAreNormalisedBeforeUse) {
 
 TEST_F(StoreSafetyTest, AFailedStorageSwitchKeepsChoiceAndData) {
     WriteIni(L"[Options]\r\nProjectCount=2\r\nProject\\001\\ListCount=1\r\n[Project\\001\\Define 0]\r\nName=一番\r\n");
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.registryAllowed = true;
     o.useRegistry = true;
     LoadAtStart(o);
@@ -342,7 +342,7 @@ public:
 };
 
 TEST_F(StoreSafetyTest, AFailedRegistrySaveLeavesTheProfileAsItWas) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.useRegistry = o.registryAllowed = true;
     std::vector<FolderSetting> settings(5);
     for (int i = 0; i < 5; ++i) settings[static_cast<size_t>(i)].Reset(L"前" + std::to_wstring(i));
@@ -376,7 +376,7 @@ TEST_F(StoreSafetyTest, AFailedRegistrySaveLeavesTheProfileAsItWas) {
 
     // A switch into the registry that fails leaves nothing of it there.
     WriteIni(test::FullSettingsText());
-    GlobalOptions file = NewOptions();
+    AppState file = NewOptions();
     file.registryAllowed = true;
     LoadAtStart(file);
     RegDeleteTreeW(HKEY_CURRENT_USER, registryKey.c_str());
@@ -395,7 +395,7 @@ TEST_F(StoreSafetyTest, TimesBeyond2038RoundTripAndOldValuesRead) {
     WriteIni(L"[Options]\r\nListCount=2\r\n[Define 0]\r\nLastExec=1600000000\r\nTargetDate=-1\r\n"
              L"[Define 1]\r\nLastExec=99999999999999999999\r\n");
     for (const bool registry : {false, true}) {
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         o.useRegistry = registry;
         std::vector<FolderSetting> settings(2);
         CommandList commands;

@@ -23,7 +23,7 @@ using UnsavedSettingsTest = test::SettingsTest;
 class RecordedNotices {
 public:
     RecordedNotices() {
-        SetSettingsNotice([this](const GlobalOptions& o, unsigned text) {
+        SetSettingsNotice([this](const AppState& o, unsigned text) {
             texts.push_back(SettingsNoticeText(o, text));
         });
     }
@@ -31,7 +31,7 @@ public:
     std::vector<std::wstring> texts;
 };
 
-GlobalOptions Started(GlobalOptions o) {
+AppState Started(AppState o) {
     EXPECT_TRUE(ChooseStorage(o));
     OpenSettings(o);
     return o;
@@ -41,7 +41,7 @@ TEST_F(UnsavedSettingsTest, AReadOnlyFileIsToldOnceAndNotTriedAgain) {
     WriteIni(test::FullSettingsText());
     ASSERT_TRUE(SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string stored = test::ReadBytes(iniPath);
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     ASSERT_EQ(o.settingsReadError, 0u);
     std::vector<FolderSetting> settings;
     CommandList commands;
@@ -68,7 +68,7 @@ TEST_F(UnsavedSettingsTest, AReadOnlyFileIsToldOnceAndNotTriedAgain) {
 
     // Without a notice set, the one box shows at once.
     SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
-    GlobalOptions again = Started(NewOptions());
+    AppState again = Started(NewOptions());
     {
         MessageRecorder boxes;
         EXPECT_FALSE(SaveOptions(again, GroupSheet));
@@ -82,7 +82,7 @@ TEST_F(UnsavedSettingsTest, AReadOnlyFileIsToldOnceAndNotTriedAgain) {
 
 TEST_F(UnsavedSettingsTest, AFileTakenAwayWhileRunningIsNotSavedAsAnEmptyOne) {
     WriteIni(test::FullSettingsText());
-    GlobalOptions o = Started(NewOptions());
+    AppState o = Started(NewOptions());
     std::vector<FolderSetting> settings;
     CommandList commands;
     ASSERT_EQ(LoadProjectSettings(o, settings, commands, 2), 1);
@@ -104,7 +104,7 @@ TEST_F(UnsavedSettingsTest, AFileTakenAwayWhileRunningIsNotSavedAsAnEmptyOne) {
     EXPECT_EQ(o.settingsReadError, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
 
     // Found missing when a project is read: unreadable too, never empty.
-    GlobalOptions later = Started(NewOptions());
+    AppState later = Started(NewOptions());
     ASSERT_TRUE(DeleteFileW(iniPath.c_str()));
     EXPECT_EQ(LoadProjectSettings(later, settings, commands, 2), 0);
     EXPECT_EQ(later.settingsReadError, static_cast<unsigned long>(ERROR_FILE_NOT_FOUND));
@@ -112,7 +112,7 @@ TEST_F(UnsavedSettingsTest, AFileTakenAwayWhileRunningIsNotSavedAsAnEmptyOne) {
     EXPECT_FALSE(test::FileExists(iniPath));
 
     // A first run's file that was never there is made as before.
-    GlobalOptions first = NewOptions();
+    AppState first = NewOptions();
     first.iniForced = true;
     ASSERT_TRUE(ChooseStorage(first));
     OpenSettings(first);
@@ -122,16 +122,16 @@ TEST_F(UnsavedSettingsTest, AFileTakenAwayWhileRunningIsNotSavedAsAnEmptyOne) {
 
 TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettings) {
     WriteIni(test::FullSettingsText());
-    const GlobalOptions stored = Started(NewOptions());
+    const AppState stored = Started(NewOptions());
     for (const bool toRegistry : {true, false}) {
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         o.registryAllowed = true;
         o = Started(o);
         ASSERT_EQ(o.useRegistry, !toRegistry);
         MessageRecorder boxes;
         ASSERT_TRUE(SwitchStorage(o, toRegistry));
         // Killed here: no exit save. The next start reads every group.
-        GlobalOptions next = NewOptions();
+        AppState next = NewOptions();
         next.registryAllowed = true;
         next = Started(next);
         EXPECT_EQ(next.useRegistry, toRegistry);
@@ -159,7 +159,7 @@ TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettin
     EXPECT_EQ(Value(L"Options", L"ExecToolPath1"), L"c1.exe");
 
     // A choice that cannot be recorded is told, not passed over.
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.registryAllowed = true;
     o = Started(o);
     registry::SetWriteFault([](const std::wstring&, const std::wstring& name) {
@@ -174,7 +174,7 @@ TEST_F(UnsavedSettingsTest, AProgramEndedRightAfterASwitchStartsOnTheMovedSettin
 }
 
 TEST_F(UnsavedSettingsTest, ARegistrySaveThatCannotBePutBackIsTold) {
-    GlobalOptions o = NewOptions();
+    AppState o = NewOptions();
     o.useRegistry = o.registryAllowed = true;
     CommandList commands;
     std::vector<FolderSetting> settings(3);
@@ -206,7 +206,7 @@ std::vector<FolderSetting> Named(const std::wstring& prefix, int count) {
 TEST(RegistryKillChild, DISABLED_ReplacesAProjectForEver) {
     wchar_t key[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TANDREL_KILL_KEY", key, MAX_PATH);
-    GlobalOptions o;
+    AppState o;
     o.Reset(L"1.000");
     o.registryKey = key;
     o.useRegistry = o.registryAllowed = true;
@@ -232,7 +232,7 @@ TEST_F(UnsavedSettingsTest, ARegistrySaveCutShortByAKillIsPutBackAtTheNextStart)
     ASSERT_TRUE(SetEnvironmentVariableW(L"TANDREL_KILL_KEY", registryKey.c_str()));
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
-    GlobalOptions seeded = NewOptions();
+    AppState seeded = NewOptions();
     seeded.useRegistry = seeded.registryAllowed = true;
     CommandList none;
     ASSERT_TRUE(SaveProjectSettings(seeded, Named(L"first", 40), none, 1, -1, PartAll));
@@ -251,7 +251,7 @@ TEST_F(UnsavedSettingsTest, ARegistrySaveCutShortByAKillIsPutBackAtTheNextStart)
         WaitForSingleObject(child, INFINITE);
         CloseHandle(child);
 
-        GlobalOptions o = NewOptions();
+        AppState o = NewOptions();
         o.useRegistry = o.registryAllowed = true;
         MessageRecorder boxes;
         ASSERT_TRUE(ChooseStorage(o));
