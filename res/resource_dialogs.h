@@ -73,6 +73,11 @@
 #define IDC_MO_GROUP_MIRROR      2068
 #define IDC_MO_GROUP_TIME        2069
 #define IDC_MO_GROUP_OTHER       2070
+#define IDC_MO_GUARD             2071
+#define IDC_MO_GUARD_PERCENT     2072
+#define IDC_MO_GUARD_AND         2073
+#define IDC_MO_GUARD_FILES       2074
+#define IDC_MO_GUARD_FILES_LABEL 2075
 
 // "ターゲット指定"
 #define IDC_TG_FOLDER_GROUP      2080

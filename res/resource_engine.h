@@ -83,6 +83,15 @@
 // Deletions nobody may confirm (60640-60649).
 #define IDS_DELETE_UNCONFIRMED       60640
 #define IDS_DELETE_CONFIRM_CAPTION   60641
+// The guard on mass deletion.
+#define IDS_GUARD_CAPTION            60642
+#define IDS_GUARD_ASK                60643
+#define IDS_GUARD_FIGURES            60644
+#define IDS_GUARD_STOPPED            60645
+#define IDS_GUARD_UNASKED            60646
+#define IDS_GUARD_DECLINED           60647
+#define IDS_GUARD_TEST               60648
+#define IDS_ROW_GUARD                60649
 
 // Pre-flight checks (60660-60699).
 #define IDS_SIDE_MASTER              60660

@@ -42,6 +42,7 @@ constexpr SettingField kModeFields[] = {
     {IDC_MO_MIRRORING, &S::Mirroring},
     {IDC_MO_DELETE_CONF, &S::DeleteConf},
     {IDC_MO_RECYCLE, &S::DeleteRecycleBin},
+    {IDC_MO_GUARD, &S::DeleteGuard},
     {IDC_MO_TOLERANCE, &S::NtfsToFat},
     {IDC_MO_CREATION_TIME, &S::CopyFileTimeAll},
     {IDC_MO_FOLDER_TIME, &S::CopyFolderTime},
@@ -103,6 +104,8 @@ void CDlgDefMode::Load() {
     EnableItem(IDC_MO_LOCKED, false);
     SetSpin(h, IDC_MO_RETRY_SPIN, 1, 99);
     SetText(h, IDC_MO_RETRY_COUNT, std::to_wstring(s.NetPathRetryCount));
+    SetText(h, IDC_MO_GUARD_PERCENT, std::to_wstring(s.DeleteGuardPercent));
+    SetText(h, IDC_MO_GUARD_FILES, std::to_wstring(s.DeleteGuardFiles));
     AddAnchors(AnchorStretchX, {IDC_MO_GROUP_BACKUP, IDC_MO_GROUP_MIRROR, IDC_MO_GROUP_TIME, IDC_MO_GROUP_OTHER,
                                 IDC_MO_DATE_DIR_EDIT});
     AddAnchors(AnchorMoveX, {IDC_MO_DATE_HINT});
@@ -112,7 +115,9 @@ void CDlgDefMode::Load() {
 void CDlgDefMode::UpdateEnabling() {
     HWND h = Handle();
     const bool mirroring = GetCheck(h, IDC_MO_MIRRORING);
-    EnableItems({IDC_MO_ORDER, IDC_MO_DELETE_CONF, IDC_MO_RECYCLE}, mirroring);
+    EnableItems({IDC_MO_ORDER, IDC_MO_DELETE_CONF, IDC_MO_RECYCLE, IDC_MO_GUARD}, mirroring);
+    EnableItems({IDC_MO_GUARD_PERCENT, IDC_MO_GUARD_AND, IDC_MO_GUARD_FILES, IDC_MO_GUARD_FILES_LABEL},
+                mirroring && GetCheck(h, IDC_MO_GUARD));
     EnableItems({IDC_MO_LEAVE_TIME, IDC_MO_LEAVE_SPIN, IDC_MO_PLUS_MINUS, IDC_MO_SECONDS},
                 GetCheck(h, IDC_MO_TOLERANCE));
     EnableItems({IDC_MO_RETRY_COUNT, IDC_MO_RETRY_SPIN, IDC_MO_TIMES}, GetCheck(h, IDC_MO_RETRY));
@@ -126,10 +131,18 @@ bool CDlgDefMode::Save() {
     FolderSetting& s = Setting();
     // A disabled number keeps its old value; only an editable one is checked.
     int leave = s.LeaveTime, retry = s.NetPathRetryCount;
+    int guardPercent = s.DeleteGuardPercent, guardFiles = s.DeleteGuardFiles;
     if (GetCheck(h, IDC_MO_TOLERANCE) && !ValidateIntField(h, IDC_MO_LEAVE_TIME, 1, 999, leave)) return false;
     if (GetCheck(h, IDC_MO_RETRY) && !ValidateIntField(h, IDC_MO_RETRY_COUNT, 1, 99, retry)) return false;
+    if (GetCheck(h, IDC_MO_MIRRORING) && GetCheck(h, IDC_MO_GUARD) &&
+        (!ValidateIntField(h, IDC_MO_GUARD_PERCENT, 0, 100, guardPercent) ||
+         !ValidateIntField(h, IDC_MO_GUARD_FILES, 0, 999999, guardFiles))) {
+        return false;
+    }
     s.LeaveTime = leave;
     s.NetPathRetryCount = retry;
+    s.DeleteGuardPercent = guardPercent;
+    s.DeleteGuardFiles = guardFiles;
     s.BackupType = GetComboIndex(h, IDC_MO_ORDER) == 1 ? 1 : 0;
     SaveFields(h, s, ModePageFields());
     return true;
@@ -139,6 +152,7 @@ bool CDlgDefMode::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
         case IDC_MO_MIRRORING:
+        case IDC_MO_GUARD:
         case IDC_MO_TOLERANCE:
         case IDC_MO_RETRY:
         case IDC_MO_DATE_DIR:

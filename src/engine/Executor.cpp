@@ -1,10 +1,15 @@
 #include "engine/Executor.h"
 
+#include "engine/DeletionGuard.h"
 #include "engine/FaultSeam.h"
 
 namespace tandrel {
 
 bool Executor::Carry(const Operation& operation, const Removal& removal) {
+    if (held_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder)) {
+        held_->Add(operation, removal);
+        return true;
+    }
     const bool done = Perform(operation, removal);
     if (done) {
         if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DeletionGuard.h"
 #include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
 #include "engine/Executor.h"
@@ -206,6 +207,10 @@ private:
     static constexpr size_t kNoMoreAhead = static_cast<size_t>(-1);
     size_t ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
                      const FolderListing* other, size_t from);
+    // The deletion pass's held removals carried out, unless the guard on
+    // mass deletion stops them; false when the batch was cancelled.
+    bool CarryHeldRemovals();
+    bool GuardAllowsRemovals();
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
@@ -254,6 +259,10 @@ private:
     ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
+    // The deletion pass's removals while the guard holds them, and the
+    // backup files the passes saw, each once.
+    HeldRemovals held_;
+    std::int64_t guardSeen_ = 0;
     bool planning_ = false;
     // The copy pass compared the folder it just walked with both listings.
     bool walkedPaired_ = false;

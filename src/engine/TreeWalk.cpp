@@ -67,16 +67,26 @@ bool MirrorWorker::RunPasses() {
         if (backupRootPending_) return true;
         if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back({backupRoot_, id->file, id});
         if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
+        if (work.DeleteGuard) exec_.Hold(&held_);
         // Before a copy pass there is no plan: everything is looked at.
-        const bool ok =
-            Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
+        bool ok = Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
         plan_.Reset();
+        // A walk that was stopped deletes nothing it held.
+        if (ok) {
+            ok = CarryHeldRemovals();
+        } else {
+            exec_.Hold(nullptr);
+            held_.Take();
+        }
         ops_.EndRecycling();
         deletePass_ = false;
         ops_.SetDeletePass(false);
         return ok && PutReplacementsInPlace();
     };
     bool completed = false;
+    guardSeen_ = 0;
+    exec_.Hold(nullptr);
+    held_.Take();
     if (work.BackupType == 0) {
         completed = pass(false) && (!work.Mirroring || pass(true));
     } else if (work.BackupType == 1) {
@@ -232,6 +242,10 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     // The copy pass plans the deletion pass where it has both listings; the
     // backup folder each sub-folder was compared with, by backup entry.
     visit.planHere = planning_ && removalDepth_ == 0 && askOther && other;
+    // The backup's files for the guard: read by the copy pass where it
+    // plans, by the deletion pass where nothing was planned.
+    if (visit.planHere) guardSeen_ += FilesIn(*other);
+    if (deletePass_ && plan.visit == PlannedFolder::Visit::Whole) guardSeen_ += FilesIn(own);
     visit.walkedWith.assign(visit.planHere ? other->entries().size() : 0, nullptr);
     // Master names that differ in letter case only land on one backup entry.
     if (const FolderListing* master = deletePass_ ? other : &own) visit.twins.emplace(*master);

@@ -60,6 +60,12 @@ struct FolderSetting {
     int BackupType = 0;
     bool DeleteConf = false;
     bool DeleteRecycleBin = false;
+    // A deletion pass that would remove more than DeleteGuardPercent of the
+    // backup's files and more than DeleteGuardFiles files waits for a yes;
+    // unattended it deletes nothing.
+    bool DeleteGuard = true;
+    int DeleteGuardPercent = 50;
+    int DeleteGuardFiles = 100;
     bool NtfsToFat = true;
     int LeaveTime = 2;
     bool CopyFileTimeAll = false;

@@ -78,6 +78,9 @@ void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
     TANDREL_KEY(Number, BackupType);
     TANDREL_KEY(Flag, DeleteConf);
     TANDREL_KEY(Flag, DeleteRecycleBin);
+    TANDREL_KEY(Flag, DeleteGuard);
+    TANDREL_KEY(Number, DeleteGuardPercent);
+    TANDREL_KEY(Number, DeleteGuardFiles);
     TANDREL_KEY(Flag, Overwrite);
     TANDREL_KEY(Flag, OverwriteAlways);
     TANDREL_KEY(Flag, SubDir);
@@ -364,6 +367,8 @@ int LoadProjectSettings(GlobalOptions& o, std::vector<FolderSetting>& settings, 
         Loader v(store, SettingSection(project, i));
         VisitSetting(v, s, defaults, PartAll);
         s.NetPathRetryCount = std::max(s.NetPathRetryCount, 1);
+        s.DeleteGuardPercent = std::clamp(s.DeleteGuardPercent, 0, 100);
+        s.DeleteGuardFiles = std::max(s.DeleteGuardFiles, 0);
         s.Errors = std::max(s.Errors, static_cast<int>(ErrorsNeverRun));
         for (int n = 0; n < 2; ++n) {
             CommandEntry entry;

@@ -135,6 +135,44 @@ TEST(DefineSheetTest, NumberFieldsAreValidatedAndDateFolderFilled) {
     EXPECT_EQ(run.setting.ScheduleTime, 48);
 }
 
+TEST(DefineSheetTest, MassDeletionGuardIsEditedWithTheMirrorAndCheckedOnSave) {
+    SheetRun run;
+    run.setting.Reset(L"設定");
+    test::MessageRecorder boxes;
+    bool percentEnabled = true, guardEnabledWithoutMirror = true;
+    ASSERT_TRUE(run.Run([&](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        Type(mode, IDC_MO_GUARD_PERCENT, L"101");
+        PressOk(sheet);
+        Type(mode, IDC_MO_GUARD_PERCENT, L"30");
+        Type(mode, IDC_MO_GUARD_FILES, L"20");
+        Click(mode, IDC_MO_MIRRORING);
+        guardEnabledWithoutMirror = IsWindowEnabled(GetDlgItem(mode, IDC_MO_GUARD)) != FALSE;
+        Click(mode, IDC_MO_MIRRORING);
+        Click(mode, IDC_MO_GUARD);
+        percentEnabled = IsWindowEnabled(GetDlgItem(mode, IDC_MO_GUARD_PERCENT)) != FALSE;
+        Click(mode, IDC_MO_GUARD);
+        PressOk(sheet);
+    }));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"0 から 100 までの整数を入力してください。");
+    EXPECT_FALSE(guardEnabledWithoutMirror);
+    EXPECT_FALSE(percentEnabled);
+    EXPECT_TRUE(run.setting.DeleteGuard);
+    EXPECT_EQ(run.setting.DeleteGuardPercent, 30);
+    EXPECT_EQ(run.setting.DeleteGuardFiles, 20);
+
+    // Off, the numbers are kept as they were and not checked.
+    ASSERT_TRUE(run.Run([](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        Type(mode, IDC_MO_GUARD_FILES, L"x");
+        Click(mode, IDC_MO_GUARD);
+        PressOk(sheet);
+    }));
+    EXPECT_FALSE(run.setting.DeleteGuard);
+    EXPECT_EQ(run.setting.DeleteGuardFiles, 20);
+}
+
 TEST(DefineSheetTest, FolderPatternsAddTheirParentsWhenAsked) {
     std::vector<TargetFolderChoice> answers;
     SheetRun run;

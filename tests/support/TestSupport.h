@@ -93,6 +93,10 @@ void RemoveTree(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// folder\f<n>.txt, for trees of many files.
+inline std::wstring NumberedFile(const std::wstring& folder, int n) {
+    return folder + L"\\f" + std::to_wstring(n) + L".txt";
+}
 // UTF-16 text of a file that starts with FF FE (without the mark).
 std::wstring ReadUtf16File(const std::wstring& path);
 std::string Utf8(const std::wstring& text);
