@@ -152,6 +152,15 @@
 #define IDS_AFTER_COMMAND_FAILED     60784
 #define IDS_AFTER_COMMAND_NOT_RUN    60785
 
+// The history folder (60800-60819).
+#define IDS_HISTORY_INSIDE           60800
+#define IDS_HISTORY_SUFFIX           60801
+#define IDS_ROW_TO_HISTORY           60802
+#define IDS_HISTORY_OVERWRITTEN      60803
+#define IDS_HISTORY_FAILED           60804
+#define IDS_HISTORY_INVALID          60805
+#define IDS_HISTORY_CLEAN_FAILED     60806
+
 // Target filters: the texts of a list that cannot be built (60400-60419).
 #define IDS_TARGET_FILE_PARSE        60400
 #define IDS_TARGET_FILE_PARSE_BODY   60401

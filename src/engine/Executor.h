@@ -8,6 +8,7 @@
 namespace tandrel {
 
 class HeldRemovals;
+class HistoryKeeper;
 
 // The kinds of change a pass makes on disk.
 enum class OperationKind : std::uint8_t {
@@ -70,6 +71,8 @@ public:
     // While set, deletions and folder removals go there instead of to the
     // disk, and count as done.
     void Hold(HeldRemovals* held) { held_ = held; }
+    // While set, a deleted or overwritten backup file goes there first.
+    void SetHistory(HistoryKeeper* history) { history_ = history; }
 
 private:
     bool Perform(const Operation& operation, const Removal& removal);
@@ -77,6 +80,7 @@ private:
     FileOps& ops_;
     const bool testRun_;
     HeldRemovals* held_ = nullptr;
+    HistoryKeeper* history_ = nullptr;
 };
 
 }  // namespace tandrel

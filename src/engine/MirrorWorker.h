@@ -11,6 +11,7 @@
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
 #include "engine/FolderPlan.h"
+#include "engine/History.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -211,6 +212,13 @@ private:
     // mass deletion stops them; false when the batch was cancelled.
     bool CarryHeldRemovals();
     bool GuardAllowsRemovals();
+    // The history of a setting that keeps one (History.cpp): false (said)
+    // when its folder may not be used; at the end the old runs go when
+    // the run was clean.
+    bool BeginHistory(const FolderSetting& work, const std::wstring& chosen);
+    void EndHistory(const FolderSetting& work, bool clean);
+    // The history folder where the walk meets it inside the backup.
+    bool IsHistoryFolder(const std::wstring& backupPath) const;
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
@@ -263,6 +271,7 @@ private:
     // backup files the passes saw, each once.
     HeldRemovals held_;
     std::int64_t guardSeen_ = 0;
+    HistoryKeeper history_{ops_, policy_};
     bool planning_ = false;
     // The copy pass compared the folder it just walked with both listings.
     bool walkedPaired_ = false;

@@ -200,7 +200,11 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         }
         backupId_ = IdentityOf(backupRoot_);
     }
+    if (!BeginHistory(work, work.HistoryDir.empty() ? std::wstring() : FullFolder(work.HistoryDir))) {
+        return SettingEnd::Aborted;
+    }
     const bool completed = RunPasses();
+    EndHistory(work, completed && !batch_.cancelRequested && work.Errors == 0);
     return completed && !batch_.cancelRequested ? SettingEnd::Completed : SettingEnd::Aborted;
 }
 

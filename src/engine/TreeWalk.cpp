@@ -66,7 +66,7 @@ bool MirrorWorker::RunPasses() {
         // Nothing to delete in a folder that is not there yet.
         if (backupRootPending_) return true;
         if (const auto id = IdentityOf(backupRoot_)) ancestors_.push_back({backupRoot_, id->file, id});
-        if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
+        if (work.DeleteRecycleBin && !work.DeleteHistory) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
         if (work.DeleteGuard) exec_.Hold(&held_);
         // Before a copy pass there is no plan: everything is looked at.
         bool ok = Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
@@ -452,6 +452,7 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             continue;
         }
         if (EqualsNoCase(backupRoot_ + relative + entry.name + L"\\", masterRoot_)) continue;
+        if (IsHistoryFolder(backupRoot_ + relative + entry.name)) continue;
         bool leave = false;
         const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
         if (leave) continue;

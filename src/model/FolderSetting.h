@@ -66,6 +66,14 @@ struct FolderSetting {
     bool DeleteGuard = true;
     int DeleteGuardPercent = 50;
     int DeleteGuardFiles = 100;
+    // What the mirror deletes or overwrites in the backup is moved into a
+    // history folder (empty HistoryDir: beside the backup folder), one
+    // folder per run; runs older than HistoryDays go, the HistoryMinRuns
+    // newest stay. Takes the place of the recycle bin.
+    bool DeleteHistory = false;
+    std::wstring HistoryDir;
+    int HistoryDays = 30;
+    int HistoryMinRuns = 10;
     bool NtfsToFat = true;
     int LeaveTime = 2;
     bool CopyFileTimeAll = false;
