@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <random>
+#include <set>
 
 #include "StagedFaults.h"
 #include "engine/History.h"
@@ -209,6 +211,104 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
 
     // At least the newest runs stay, however old.
     EXPECT_EQ(ExpiredRuns({{L"a", now - 90 * 86400}, {L"b", now - 80 * 86400}}, 30, 2, now).size(), 0u);
+}
+
+// A file of set A or B, large enough that its copy takes a moment.
+std::string SetContent(const std::wstring& set, int n) {
+    std::string content = Utf8(set);
+    content += std::to_string(n);
+    content.append(4000, 'x');
+    return content;
+}
+
+// The master switches between two sets of 20 files; every run moves the
+// other set into the history, across volumes: copied, read back, deleted.
+void MirrorTwoSetsForEver(const std::wstring& m, const std::wstring& b) {
+    StagedFaults otherVolume;
+    otherVolume.fail = [](FaultPoint point, const std::wstring&, int) -> DWORD {
+        return point == FaultPoint::Rename ? ERROR_NOT_SAME_DEVICE : 0;
+    };
+    Batch run;
+    run.settings = {Pair(m, b)};
+    run.settings[0].DeleteHistory = true;
+    run.settings[0].HistoryMinRuns = 9999;
+    run.settings[0].DeleteGuard = false;
+    for (unsigned round = 0;; ++round) {
+        const wchar_t* now = round % 2 ? L"B" : L"A";
+        const wchar_t* gone = round % 2 ? L"A" : L"B";
+        for (int n = 0; n < 20; ++n) {
+            DeleteFileW(test::NumberedFile(m + L"\\" + gone, n).c_str());
+            MakeFolders(m, {now});
+            WriteBytes(test::NumberedFile(m + L"\\" + now, n), SetContent(now, n));
+        }
+        RemoveDirectoryW((m + L"\\" + gone).c_str());
+        run.Run(false);
+    }
+}
+
+TEST(HistoryKillChild, DISABLED_MirrorsIntoTheHistoryForEver) {
+    wchar_t root[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(L"TANDREL_KILL_FOLDER", root, MAX_PATH), 0u);
+    MirrorTwoSetsForEver(std::wstring(root) + L"\\m", std::wstring(root) + L"\\b");
+}
+
+// Contents of the files below a folder, partial copies left out.
+void Contents(const std::wstring& folder, std::set<std::string>& out) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Contents(folder + L"\\" + name, out);
+        } else if (!name.ends_with(L".partial")) {
+            out.insert(ReadBytes(folder + L"\\" + name));
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+TEST(HistoryTest, AKillDuringMovesIntoTheHistoryLosesNothing) {
+    TempDir temp;
+    const std::wstring b = temp / L"b", history = temp / L"b.履歴";
+    // The backup holds the first set from the start.
+    std::set<std::string> held;
+    for (int n = 0; n < 20; ++n) {
+        MakeFolders(temp.Path(), {L"b\\A"});
+        const std::string content = SetContent(L"A", n);
+        WriteBytes(test::NumberedFile(b + L"\\A", n), content);
+        held.insert(content);
+    }
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TANDREL_KILL_FOLDER", temp.Path().c_str()));
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    for (int round = 0; round < 4; ++round) {
+        HANDLE child = test::StartChild(L"HistoryKillChild.DISABLED_MirrorsIntoTheHistoryForEver");
+        ASSERT_NE(child, nullptr);
+        // Once the history holds more than before, kill it at a moment of chance.
+        std::set<std::string> before;
+        Contents(history, before);
+        test::WaitUntil("a move into the history", [&] {
+            std::set<std::string> now;
+            Contents(history, now);
+            return now.size() > before.size();
+        }, test::kPatience, 5);
+        Sleep(std::uniform_int_distribution<DWORD>(0, 200)(random));
+        TerminateProcess(child, 9);
+        test::WaitForExit(child, "the killed child");
+        CloseHandle(child);
+
+        std::set<std::string> kept;
+        Contents(b, kept);
+        Contents(history, kept);
+        for (const std::string& content : held) {
+            EXPECT_TRUE(kept.count(content) > 0) << content.substr(0, 3) << ", round " << round << ", seed " << seed;
+        }
+        // What the backup holds now was held too.
+        Contents(b, held);
+    }
+    SetEnvironmentVariableW(L"TANDREL_KILL_FOLDER", nullptr);
 }
 
 }  // namespace

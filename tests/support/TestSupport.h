@@ -48,6 +48,8 @@ bool WaitUntil(const char* what, const std::function<bool()>& condition, DWORD d
 // the patience the test fails, naming what, the process is ended and the
 // answer is STILL_ACTIVE.
 DWORD WaitForExit(HANDLE process, const char* what, Place where = Place::current());
+// This test program run as a child with a test filter; its process.
+HANDLE StartChild(const std::wstring& filter);
 // Ends the test program, naming what it waited for in vain, where a thread
 // that never came back cannot be left behind (it holds the test's locals).
 [[noreturn]] void GiveUp(const char* what, Place where = Place::current());
