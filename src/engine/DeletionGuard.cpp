@@ -34,9 +34,8 @@ bool DeletionShare::Trips(const FolderSetting& setting) const {
     return deletions * 100 > static_cast<std::int64_t>(setting.DeleteGuardPercent) * whole;
 }
 
-std::wstring DeletionShare::Text(unsigned textId) const {
-    return Format(LoadText(textId).c_str(), std::to_wstring(std::max(backupFiles, deletions)).c_str(),
-                  std::to_wstring(deletions).c_str(), std::to_wstring(Percent()).c_str());
+std::wstring DeletionShare::Whole() const {
+    return std::to_wstring(std::max(backupFiles, deletions));
 }
 
 std::int64_t FilesIn(const FolderListing& listing) {
@@ -47,7 +46,10 @@ std::int64_t FilesIn(const FolderListing& listing) {
 bool MirrorWorker::GuardAllowsRemovals() {
     const DeletionShare share{held_.files(), guardSeen_};
     if (!share.Trips(*current_)) return true;
-    const std::wstring figures = share.Text(IDS_GUARD_FIGURES);
+    const std::wstring whole = share.Whole(), count = std::to_wstring(share.deletions),
+                       percent = std::to_wstring(share.Percent());
+    const std::wstring figures =
+        Format(LoadText(IDS_GUARD_FIGURES).c_str(), whole.c_str(), count.c_str(), percent.c_str());
     const bool someoneThere = policy_.Attended() && !policy_.suppressMessages();
     if (someoneThere && batch_.testMode) {
         // What the update run will ask before it deletes; listed as it would delete.
@@ -58,8 +60,9 @@ bool MirrorWorker::GuardAllowsRemovals() {
         EngineHost& host = *batch_.host;
         host.RunState(RunPhase::Asking);
         host.SetStatus((LoadText(IDS_STATUS_WAITING) + statusMirror_).c_str(), L"");
-        const int answer = host.ShowMessageBox(share.Text(IDS_GUARD_ASK), LoadText(IDS_GUARD_CAPTION),
-                                               MB_TOPMOST | MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2);
+        const int answer = host.ShowMessageBox(
+            Format(LoadText(IDS_GUARD_ASK).c_str(), whole.c_str(), count.c_str(), percent.c_str()),
+            LoadText(IDS_GUARD_CAPTION), MB_TOPMOST | MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2);
         host.RunState(RunPhase::Working);
         if (answer == IDYES) return true;
         policy_.Report(LoadText(IDS_ROW_SKIP), Format(LoadText(IDS_GUARD_DECLINED).c_str(), figures.c_str()),

@@ -40,8 +40,8 @@ struct DeletionShare {
     int Percent() const;
     // More than the setting's share and more than its number of files.
     bool Trips(const FolderSetting& setting) const;
-    // "backup files, deletions, percent" for the texts that say so.
-    std::wstring Text(unsigned textId) const;
+    // The backup's files as the texts give them.
+    std::wstring Whole() const;
 };
 
 // Files (not folders) in a listing.

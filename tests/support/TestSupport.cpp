@@ -223,12 +223,12 @@ std::wstring HelperPath() {
     return BuildFolder() + L"tandrel_test_helper.exe";
 }
 
-HeldFile::HeldFile(const std::wstring& path) {
-    // Sharing is checked per open handle, so a handle of our own holds the
-    // file against the code under test as well as against other programs.
-    // (A helper process did the same, but starting one under Wine now and
-    // then failed or stalled on a loaded machine.)
-    handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+// Sharing is checked per open handle, so a handle of our own holds the file
+// against the code under test as well as against other programs. (A helper
+// process did the same, but starting one under Wine now and then failed or
+// stalled on a loaded machine.)
+HeldFile::HeldFile(const std::wstring& path)
+    : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr)) {
     if (handle_ == INVALID_HANDLE_VALUE) ADD_FAILURE() << "could not hold the file (error " << GetLastError() << ")";
 }
 
