@@ -73,6 +73,20 @@
 #define IDC_MO_GROUP_MIRROR      2068
 #define IDC_MO_GROUP_TIME        2069
 #define IDC_MO_GROUP_OTHER       2070
+#define IDC_MO_GUARD             2071
+#define IDC_MO_GUARD_PERCENT     2072
+#define IDC_MO_GUARD_AND         2073
+#define IDC_MO_GUARD_FILES       2074
+#define IDC_MO_GUARD_FILES_LABEL 2075
+#define IDC_MO_REMOVE_PLAIN      2240
+#define IDC_MO_HISTORY           2241
+#define IDC_MO_HISTORY_LABEL     2242
+#define IDC_MO_HISTORY_DIR       2243
+#define IDC_MO_HISTORY_DAYS_LABEL 2244
+#define IDC_MO_HISTORY_DAYS      2245
+#define IDC_MO_HISTORY_DAYS_UNIT 2246
+#define IDC_MO_HISTORY_RUNS      2247
+#define IDC_MO_HISTORY_RUNS_UNIT 2248
 
 // "ターゲット指定"
 #define IDC_TG_FOLDER_GROUP      2080
@@ -161,6 +175,7 @@
 #define IDS_WINDOW_MINIMIZED     61107
 #define IDS_WINDOW_MAXIMIZED     61108
 #define IDS_WINDOW_HIDDEN        61109
+#define IDS_HISTORY_DIR_INVALID  61110
 #define IDS_SINCE_LAST_WARNING   63000
 
 // The About box and its controls.

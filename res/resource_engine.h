@@ -83,6 +83,15 @@
 // Deletions nobody may confirm (60640-60649).
 #define IDS_DELETE_UNCONFIRMED       60640
 #define IDS_DELETE_CONFIRM_CAPTION   60641
+// The guard on mass deletion.
+#define IDS_GUARD_CAPTION            60642
+#define IDS_GUARD_ASK                60643
+#define IDS_GUARD_FIGURES            60644
+#define IDS_GUARD_STOPPED            60645
+#define IDS_GUARD_UNASKED            60646
+#define IDS_GUARD_DECLINED           60647
+#define IDS_GUARD_TEST               60648
+#define IDS_ROW_GUARD                60649
 
 // Pre-flight checks (60660-60699).
 #define IDS_SIDE_MASTER              60660
@@ -142,6 +151,15 @@
 #define IDS_BACKUP_SKIPPED_COUNT     60783
 #define IDS_AFTER_COMMAND_FAILED     60784
 #define IDS_AFTER_COMMAND_NOT_RUN    60785
+
+// The history folder (60800-60819).
+#define IDS_HISTORY_INSIDE           60800
+#define IDS_HISTORY_SUFFIX           60801
+#define IDS_ROW_TO_HISTORY           60802
+#define IDS_HISTORY_OVERWRITTEN      60803
+#define IDS_HISTORY_FAILED           60804
+#define IDS_HISTORY_INVALID          60805
+#define IDS_HISTORY_CLEAN_FAILED     60806
 
 // Target filters: the texts of a list that cannot be built (60400-60419).
 #define IDS_TARGET_FILE_PARSE        60400

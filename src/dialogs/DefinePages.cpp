@@ -3,7 +3,10 @@
 #include "dialogs/DialogSupport.h"
 #include "dialogs/SelectCommandDlg.h"
 #include "framework/DataExchange.h"
+#include "platform/Environment.h"
 #include "platform/LogFiles.h"
+#include "platform/Messages.h"
+#include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "platform/Strings.h"
 #include "resource_dialogs.h"
@@ -41,7 +44,8 @@ constexpr SettingField kModeFields[] = {
     {IDC_MO_VERIFY, &S::Verify},
     {IDC_MO_MIRRORING, &S::Mirroring},
     {IDC_MO_DELETE_CONF, &S::DeleteConf},
-    {IDC_MO_RECYCLE, &S::DeleteRecycleBin},
+    {IDC_MO_HISTORY_DIR, &S::HistoryDir},
+    {IDC_MO_GUARD, &S::DeleteGuard},
     {IDC_MO_TOLERANCE, &S::NtfsToFat},
     {IDC_MO_CREATION_TIME, &S::CopyFileTimeAll},
     {IDC_MO_FOLDER_TIME, &S::CopyFolderTime},
@@ -77,6 +81,16 @@ constexpr FieldBinding<CommandEntry> kCommandFields[] = {
     {CM_ON_ERROR, &CommandEntry::onError},
 };
 
+// A history folder in the master would be backed up, and as the backup
+// folder itself mirrored away. Empty: the default beside the backup.
+bool HistoryFolderAllowed(const std::wstring& chosen, const std::wstring& master, const std::wstring& backup) {
+    if (chosen.empty()) return true;
+    const std::wstring folder = FullFolder(chosen), masterFolder = FullFolder(master);
+    if (folder.empty()) return false;
+    if (!masterFolder.empty() && StartsWithNoCase(folder, masterFolder)) return false;
+    return !EqualsNoCase(folder, FullFolder(backup));
+}
+
 }  // namespace
 
 std::span<const FieldBinding<FolderSetting>> MainPageFields() { return kMainFields; }
@@ -103,6 +117,15 @@ void CDlgDefMode::Load() {
     EnableItem(IDC_MO_LOCKED, false);
     SetSpin(h, IDC_MO_RETRY_SPIN, 1, 99);
     SetText(h, IDC_MO_RETRY_COUNT, std::to_wstring(s.NetPathRetryCount));
+    SetText(h, IDC_MO_GUARD_PERCENT, std::to_wstring(s.DeleteGuardPercent));
+    // One choice for what the mirror removes; the history wins over a
+    // recycle bin an older version stored beside it.
+    SetCheck(h, IDC_MO_HISTORY, s.DeleteHistory);
+    SetCheck(h, IDC_MO_RECYCLE, s.DeleteRecycleBin && !s.DeleteHistory);
+    SetCheck(h, IDC_MO_REMOVE_PLAIN, !s.DeleteRecycleBin && !s.DeleteHistory);
+    SetText(h, IDC_MO_HISTORY_DAYS, std::to_wstring(s.HistoryDays));
+    SetText(h, IDC_MO_HISTORY_RUNS, std::to_wstring(s.HistoryMinRuns));
+    SetText(h, IDC_MO_GUARD_FILES, std::to_wstring(s.DeleteGuardFiles));
     AddAnchors(AnchorStretchX, {IDC_MO_GROUP_BACKUP, IDC_MO_GROUP_MIRROR, IDC_MO_GROUP_TIME, IDC_MO_GROUP_OTHER,
                                 IDC_MO_DATE_DIR_EDIT});
     AddAnchors(AnchorMoveX, {IDC_MO_DATE_HINT});
@@ -112,7 +135,13 @@ void CDlgDefMode::Load() {
 void CDlgDefMode::UpdateEnabling() {
     HWND h = Handle();
     const bool mirroring = GetCheck(h, IDC_MO_MIRRORING);
-    EnableItems({IDC_MO_ORDER, IDC_MO_DELETE_CONF, IDC_MO_RECYCLE}, mirroring);
+    EnableItems({IDC_MO_ORDER, IDC_MO_DELETE_CONF, IDC_MO_REMOVE_PLAIN, IDC_MO_RECYCLE, IDC_MO_HISTORY, IDC_MO_GUARD},
+                mirroring);
+    EnableItems({IDC_MO_HISTORY_LABEL, IDC_MO_HISTORY_DIR, IDC_MO_HISTORY_DAYS_LABEL, IDC_MO_HISTORY_DAYS,
+                 IDC_MO_HISTORY_DAYS_UNIT, IDC_MO_HISTORY_RUNS, IDC_MO_HISTORY_RUNS_UNIT},
+                mirroring && GetCheck(h, IDC_MO_HISTORY));
+    EnableItems({IDC_MO_GUARD_PERCENT, IDC_MO_GUARD_AND, IDC_MO_GUARD_FILES, IDC_MO_GUARD_FILES_LABEL},
+                mirroring && GetCheck(h, IDC_MO_GUARD));
     EnableItems({IDC_MO_LEAVE_TIME, IDC_MO_LEAVE_SPIN, IDC_MO_PLUS_MINUS, IDC_MO_SECONDS},
                 GetCheck(h, IDC_MO_TOLERANCE));
     EnableItems({IDC_MO_RETRY_COUNT, IDC_MO_RETRY_SPIN, IDC_MO_TIMES}, GetCheck(h, IDC_MO_RETRY));
@@ -126,10 +155,36 @@ bool CDlgDefMode::Save() {
     FolderSetting& s = Setting();
     // A disabled number keeps its old value; only an editable one is checked.
     int leave = s.LeaveTime, retry = s.NetPathRetryCount;
+    int guardPercent = s.DeleteGuardPercent, guardFiles = s.DeleteGuardFiles;
     if (GetCheck(h, IDC_MO_TOLERANCE) && !ValidateIntField(h, IDC_MO_LEAVE_TIME, 1, 999, leave)) return false;
     if (GetCheck(h, IDC_MO_RETRY) && !ValidateIntField(h, IDC_MO_RETRY_COUNT, 1, 99, retry)) return false;
+    const bool mirroring = GetCheck(h, IDC_MO_MIRRORING);
+    if (mirroring && GetCheck(h, IDC_MO_GUARD) &&
+        (!ValidateIntField(h, IDC_MO_GUARD_PERCENT, 0, 100, guardPercent) ||
+         !ValidateIntField(h, IDC_MO_GUARD_FILES, 0, 999999, guardFiles))) {
+        return false;
+    }
+    int historyDays = s.HistoryDays, historyRuns = s.HistoryMinRuns;
+    const bool history = GetCheck(h, IDC_MO_HISTORY);
+    if (mirroring && history &&
+        (!ValidateIntField(h, IDC_MO_HISTORY_DAYS, 0, 3650, historyDays) ||
+         !ValidateIntField(h, IDC_MO_HISTORY_RUNS, 1, 9999, historyRuns))) {
+        return false;
+    }
+    if (mirroring && history && !HistoryFolderAllowed(GetText(h, IDC_MO_HISTORY_DIR), s.Master, s.Backup)) {
+        ShowMessage(h, LoadText(IDS_HISTORY_DIR_INVALID), LoadText(IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
+        SetFocus(GetDlgItem(h, IDC_MO_HISTORY_DIR));
+        return false;
+    }
     s.LeaveTime = leave;
     s.NetPathRetryCount = retry;
+    s.DeleteGuardPercent = guardPercent;
+    s.DeleteGuardFiles = guardFiles;
+    s.HistoryDays = historyDays;
+    s.HistoryMinRuns = historyRuns;
+    s.DeleteHistory = history;
+    // Chosen with the history, the recycle bin stays as stored for older versions.
+    if (!history) s.DeleteRecycleBin = GetCheck(h, IDC_MO_RECYCLE);
     s.BackupType = GetComboIndex(h, IDC_MO_ORDER) == 1 ? 1 : 0;
     SaveFields(h, s, ModePageFields());
     return true;
@@ -139,6 +194,10 @@ bool CDlgDefMode::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
         case IDC_MO_MIRRORING:
+        case IDC_MO_GUARD:
+        case IDC_MO_REMOVE_PLAIN:
+        case IDC_MO_RECYCLE:
+        case IDC_MO_HISTORY:
         case IDC_MO_TOLERANCE:
         case IDC_MO_RETRY:
         case IDC_MO_DATE_DIR:

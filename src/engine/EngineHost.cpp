@@ -22,6 +22,8 @@ unsigned RowActionTextId(RowAction action) {
         case RowAction::Summary: return IDS_ROW_SUMMARY;
         case RowAction::Error: return IDS_ERROR;
         case RowAction::Command: return IDS_COMMAND_RUN;
+        case RowAction::Confirm: return IDS_ROW_GUARD;
+        case RowAction::ToHistory: return IDS_ROW_TO_HISTORY;
     }
     return IDS_ERROR;
 }

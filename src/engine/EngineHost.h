@@ -34,8 +34,10 @@ enum class RowAction : std::uint8_t {
     Summary,
     Error,
     Command,
+    Confirm,    // the update will ask before it deletes
+    ToHistory,  // a backup file moved or linked into the history
 };
-constexpr std::size_t kRowActionCount = static_cast<std::size_t>(RowAction::Command) + 1;
+constexpr std::size_t kRowActionCount = static_cast<std::size_t>(RowAction::ToHistory) + 1;
 
 // The string-table id of an action's text, and the text.
 unsigned RowActionTextId(RowAction action);

@@ -262,6 +262,11 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     // A backup folder inside the master is not backed up into itself, nor
     // are the earlier date folders beside it.
     if (EqualsNoCase(masterPath + L"\\", backupRoot_) || EqualsNoCase(masterPath + L"\\", backupBase_)) return true;
+    // Nor is a master folder that would land on the history folder.
+    if (IsHistoryFolder(backupRoot_ + rel)) {
+        policy_.Report(RowAction::Skip, rel, RowToList | RowToLog);
+        return true;
+    }
     std::optional<WalkFolder> identity;
     const KnownEntry known = Lookup(other, entry.name);
     if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
@@ -344,7 +349,7 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
-    if (EqualsNoCase(backupPath + L"\\", masterRoot_) ||
+    if (EqualsNoCase(backupPath + L"\\", masterRoot_) || IsHistoryFolder(backupPath) ||
         !MayEnter(entry, insideRemoved ? KnownEntry() : counterpart, backupPath, rel, identity)) {
         kept = true;
         return true;

@@ -1,10 +1,16 @@
 #include "engine/Executor.h"
 
+#include "engine/DeletionGuard.h"
 #include "engine/FaultSeam.h"
+#include "engine/History.h"
 
 namespace tandrel {
 
 bool Executor::Carry(const Operation& operation, const Removal& removal) {
+    if (held_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder)) {
+        held_->Add(operation, removal);
+        return true;
+    }
     const bool done = Perform(operation, removal);
     if (done) {
         if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
@@ -14,6 +20,12 @@ bool Executor::Carry(const Operation& operation, const Removal& removal) {
 
 bool Executor::Perform(const Operation& operation, const Removal& removal) {
     const bool removing = operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder;
+    // Into the history first: what could not be put there stays as it is.
+    if (history_ && operation.kind == OperationKind::Delete) return history_->Removed(operation.path, removal);
+    if (history_ && operation.kind == OperationKind::Copy && !operation.destinationMissing &&
+        !history_->Overwritten(operation.path)) {
+        return false;
+    }
     if (testRun_) {
         // A removal the update run would refuse is refused here too.
         if (removing && !ops_.MayRemove(operation.path, operation.kind == OperationKind::RemoveFolder)) return false;

@@ -7,6 +7,9 @@
 
 namespace tandrel {
 
+class HeldRemovals;
+class HistoryKeeper;
+
 // The kinds of change a pass makes on disk.
 enum class OperationKind : std::uint8_t {
     Copy,           // a master file onto the backup (created or updated)
@@ -65,12 +68,19 @@ public:
     // deletion says and counts once its entry has left the disk.
     bool Carry(const Operation& operation, const Removal& removal = {});
     bool testRun() const { return testRun_; }
+    // While set, deletions and folder removals go there instead of to the
+    // disk, and count as done.
+    void Hold(HeldRemovals* held) { held_ = held; }
+    // While set, a deleted or overwritten backup file goes there first.
+    void SetHistory(HistoryKeeper* history) { history_ = history; }
 
 private:
     bool Perform(const Operation& operation, const Removal& removal);
 
     FileOps& ops_;
     const bool testRun_;
+    HeldRemovals* held_ = nullptr;
+    HistoryKeeper* history_ = nullptr;
 };
 
 }  // namespace tandrel

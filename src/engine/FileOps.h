@@ -107,6 +107,12 @@ public:
     // False, with the error said, when the entry cannot go where the
     // setting sends it (a path the recycle bin's shell would misread).
     bool MayRemove(const std::wstring& path, bool folder);
+    // Into the history folder (HistoryOps.cpp): a backup file moved there
+    // (a rename, else a verified copy and then the deletion), or, before an
+    // update replaces it, linked there (else a verified copy). False, with
+    // the error said, when it could not be; the file then stays as it was.
+    bool MoveIntoHistory(const std::wstring& path, const std::wstring& target);
+    bool LinkIntoHistory(const std::wstring& path, const std::wstring& target);
     // Creation, last-access and last-write time; no question on failure.
     bool CopyTimes(const std::wstring& source, const std::wstring& destination);
 

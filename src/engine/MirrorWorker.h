@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/DeletionGuard.h"
 #include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
 #include "engine/Executor.h"
 #include "engine/FileOps.h"
 #include "engine/FolderListing.h"
 #include "engine/FolderPlan.h"
+#include "engine/History.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -223,6 +225,17 @@ private:
     static constexpr size_t kNoMoreAhead = static_cast<size_t>(-1);
     size_t ListAhead(const std::wstring& folder, const std::wstring& relative, const FolderListing& own,
                      const FolderListing* other, size_t from);
+    // The deletion pass's held removals carried out, unless the guard on
+    // mass deletion stops them; false when the batch was cancelled.
+    bool CarryHeldRemovals();
+    bool GuardAllowsRemovals();
+    // The history of a setting that keeps one (History.cpp): false (said)
+    // when its folder may not be used; at the end the old runs go when
+    // the run was clean.
+    bool BeginHistory(const FolderSetting& work, const std::wstring& chosen);
+    void EndHistory(const FolderSetting& work, bool clean);
+    // The history folder where the walk meets it inside the backup.
+    bool IsHistoryFolder(const std::wstring& backupPath) const;
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
@@ -292,6 +305,11 @@ private:
     ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
+    // The deletion pass's removals while the guard holds them, and the
+    // backup files the passes saw, each once.
+    HeldRemovals held_;
+    std::int64_t guardSeen_ = 0;
+    HistoryKeeper history_{ops_, policy_};
     // The roots by identity, whatever path names them.
     std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

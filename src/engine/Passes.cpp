@@ -66,11 +66,21 @@ bool MirrorWorker::RunPasses() {
             const PassScope scope(*this, state);
             state.replacements = std::move(deferred);
             if (const auto id = IdentityOf(backupRoot_)) state.ancestors.push_back({backupRoot_, id->file, id});
-            if (work.DeleteRecycleBin) ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
+            if (work.DeleteRecycleBin && !work.DeleteHistory) {
+                ops_.BeginRecycling(options_.RecycleBinFileCount, options_.CheckRecycleBin);
+            }
+            if (work.DeleteGuard) exec_.Hold(&held_);
             // Before a copy pass there is no plan: everything is looked at.
             bool kept = false;
             ok = Walk(backupRoot_, L"", kept, work.BackupType == 0 ? plan_.root() : PlannedFolder::Everything());
             plan_.Reset();
+            // A walk that was stopped deletes nothing it held.
+            if (ok) {
+                ok = CarryHeldRemovals();
+            } else {
+                exec_.Hold(nullptr);
+                held_.Take();
+            }
             ops_.EndRecycling();
         }
         if (!ok) return false;
@@ -79,6 +89,9 @@ bool MirrorWorker::RunPasses() {
         return PutReplacementsInPlace(state.replacements);
     };
     bool completed = false;
+    guardSeen_ = 0;
+    exec_.Hold(nullptr);
+    held_.Take();
     if (work.BackupType == 0) {
         completed = copyPass() && (!work.Mirroring || deletionPass());
     } else if (work.BackupType == 1) {

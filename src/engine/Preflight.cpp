@@ -12,19 +12,6 @@ namespace tandrel {
 
 namespace {
 
-// The expanded path as a full path with a trailing backslash; empty when it
-// cannot be made one.
-std::wstring FullFolder(const std::wstring& path) {
-    const std::wstring expanded = ExpandEnvironment(path);
-    if (expanded.empty()) return {};
-    std::wstring full(32000, L'\0');
-    const DWORD n = GetFullPathNameW(expanded.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0 || n >= full.size()) return {};
-    full.resize(n);
-    if (full.back() != L'\\') full += L'\\';
-    return full;
-}
-
 std::wstring SideName(int side) {
     return LoadText(side == SideMaster ? IDS_SIDE_MASTER : side == SideBackup ? IDS_SIDE_BACKUP : IDS_SIDE_BOTH);
 }
@@ -207,7 +194,11 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         }
         backupId_ = IdentityOf(backupRoot_);
     }
+    if (!BeginHistory(work, work.HistoryDir.empty() ? std::wstring() : FullFolder(work.HistoryDir))) {
+        return SettingEnd::Aborted;
+    }
     const bool completed = RunPasses();
+    EndHistory(work, completed && !batch_.cancelRequested && work.Errors == 0);
     return completed && !batch_.cancelRequested ? SettingEnd::Completed : SettingEnd::Aborted;
 }
 

@@ -16,6 +16,13 @@ namespace {
 constexpr size_t kPendingLimit = 64 * 1024;
 constexpr DWORD kPendingMs = 1000;
 
+LogMessage OpenFailure(unsigned textId, const std::wstring& path, DWORD error) {
+    const std::wstring detail = WithoutFinalBreak(SystemErrorText(error));
+    return {InsertArgs(LoadText(textId), path, &detail), LoadText(IDS_LOG_OPEN), MB_TOPMOST | MB_ICONHAND};
+}
+
+}  // namespace
+
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
@@ -25,13 +32,6 @@ std::string ToUtf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), n, nullptr, nullptr);
     return bytes;
 }
-
-LogMessage OpenFailure(unsigned textId, const std::wstring& path, DWORD error) {
-    const std::wstring detail = WithoutFinalBreak(SystemErrorText(error));
-    return {InsertArgs(LoadText(textId), path, &detail), LoadText(IDS_LOG_OPEN), MB_TOPMOST | MB_ICONHAND};
-}
-
-}  // namespace
 
 LogChoice ChooseLog(const FolderSetting& setting, const GlobalOptions& options) {
     LogChoice choice;

@@ -178,6 +178,10 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     // The copy pass plans the deletion pass where it has both listings; the
     // backup folder each sub-folder was compared with, by backup entry.
     visit.planHere = pass_->planning && pass_->removalDepth == 0 && askOther && other;
+    // The backup's files for the guard: read by the copy pass where it
+    // plans, by the deletion pass where nothing was planned.
+    if (visit.planHere) guardSeen_ += FilesIn(*other);
+    if (DeletionPass() && plan.visit == PlannedFolder::Visit::Whole) guardSeen_ += FilesIn(own);
     visit.walkedWith.assign(visit.planHere ? other->entries().size() : 0, nullptr);
     // Master names that differ in letter case only land on one backup entry.
     if (const FolderListing* master = DeletionPass() ? other : &own) visit.twins.emplace(*master);
@@ -384,6 +388,7 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             continue;
         }
         if (EqualsNoCase(backupRoot_ + relative + entry.name + L"\\", masterRoot_)) continue;
+        if (IsHistoryFolder(backupRoot_ + relative + entry.name)) continue;
         bool leave = false;
         const FindEntry* counterpart = master.Counterpart(backup, entry, leave);
         if (leave) continue;

@@ -60,6 +60,20 @@ struct FolderSetting {
     int BackupType = 0;
     bool DeleteConf = false;
     bool DeleteRecycleBin = false;
+    // A deletion pass that would remove more than DeleteGuardPercent of the
+    // backup's files and more than DeleteGuardFiles files waits for a yes;
+    // unattended it deletes nothing.
+    bool DeleteGuard = true;
+    int DeleteGuardPercent = 50;
+    int DeleteGuardFiles = 100;
+    // What the mirror deletes or overwrites in the backup is moved into a
+    // history folder (empty HistoryDir: beside the backup folder), one
+    // folder per run; runs older than HistoryDays go, the HistoryMinRuns
+    // newest stay. Takes the place of the recycle bin.
+    bool DeleteHistory = false;
+    std::wstring HistoryDir;
+    int HistoryDays = 30;
+    int HistoryMinRuns = 10;
     bool NtfsToFat = true;
     int LeaveTime = 2;
     bool CopyFileTimeAll = false;

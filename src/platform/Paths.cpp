@@ -68,6 +68,17 @@ std::wstring ModuleFolder() {
     return FolderOf(ModulePath());
 }
 
+std::wstring FullFolder(const std::wstring& path) {
+    const std::wstring expanded = ExpandEnvironment(path);
+    if (expanded.empty()) return {};
+    std::wstring full(32000, L'\0');
+    const DWORD n = GetFullPathNameW(expanded.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return {};
+    full.resize(n);
+    if (full.back() != L'\\') full += L'\\';
+    return full;
+}
+
 bool IsDirectory(const std::wstring& path) {
     if (path.empty()) return false;
     const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());

@@ -32,6 +32,9 @@ std::wstring ModulePath();
 // Folder of the running program, with trailing backslash.
 std::wstring ModuleFolder();
 bool IsDirectory(const std::wstring& path);
+// The path with environment variables expanded as a full path ending in a
+// backslash; empty when it cannot be made one.
+std::wstring FullFolder(const std::wstring& path);
 // Creates every missing folder of an absolute path. On a network path the
 // creation starts below \\server\share\, which must exist.
 bool CreateDirectoryTree(const std::wstring& path);

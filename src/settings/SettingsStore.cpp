@@ -78,6 +78,13 @@ void VisitSetting(V& v, S& s, const FolderSetting& d, unsigned parts) {
     TANDREL_KEY(Number, BackupType);
     TANDREL_KEY(Flag, DeleteConf);
     TANDREL_KEY(Flag, DeleteRecycleBin);
+    TANDREL_KEY(Flag, DeleteGuard);
+    TANDREL_KEY(Number, DeleteGuardPercent);
+    TANDREL_KEY(Number, DeleteGuardFiles);
+    TANDREL_KEY(Flag, DeleteHistory);
+    TANDREL_KEY(Text, HistoryDir);
+    TANDREL_KEY(Number, HistoryDays);
+    TANDREL_KEY(Number, HistoryMinRuns);
     TANDREL_KEY(Flag, Overwrite);
     TANDREL_KEY(Flag, OverwriteAlways);
     TANDREL_KEY(Flag, SubDir);
@@ -369,6 +376,10 @@ int LoadProjectSettings(AppState& o, std::vector<FolderSetting>& settings, Comma
         Loader v(store, SettingSection(project, i));
         VisitSetting(v, s, defaults, PartAll);
         s.NetPathRetryCount = std::max(s.NetPathRetryCount, 1);
+        s.DeleteGuardPercent = std::clamp(s.DeleteGuardPercent, 0, 100);
+        s.DeleteGuardFiles = std::max(s.DeleteGuardFiles, 0);
+        s.HistoryDays = std::clamp(s.HistoryDays, 0, 3650);
+        s.HistoryMinRuns = std::clamp(s.HistoryMinRuns, 1, 9999);
         s.Errors = std::max(s.Errors, static_cast<int>(ErrorsNeverRun));
         for (int n = 0; n < 2; ++n) {
             CommandEntry entry;

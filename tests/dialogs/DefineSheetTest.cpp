@@ -135,6 +135,91 @@ TEST(DefineSheetTest, NumberFieldsAreValidatedAndDateFolderFilled) {
     EXPECT_EQ(run.setting.ScheduleTime, 48);
 }
 
+TEST(DefineSheetTest, MassDeletionGuardIsEditedWithTheMirrorAndCheckedOnSave) {
+    SheetRun run;
+    run.setting.Reset(L"設定");
+    test::MessageRecorder boxes;
+    bool percentEnabled = true, guardEnabledWithoutMirror = true;
+    ASSERT_TRUE(run.Run([&](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        Type(mode, IDC_MO_GUARD_PERCENT, L"101");
+        PressOk(sheet);
+        Type(mode, IDC_MO_GUARD_PERCENT, L"30");
+        Type(mode, IDC_MO_GUARD_FILES, L"20");
+        Click(mode, IDC_MO_MIRRORING);
+        guardEnabledWithoutMirror = IsWindowEnabled(GetDlgItem(mode, IDC_MO_GUARD)) != FALSE;
+        Click(mode, IDC_MO_MIRRORING);
+        Click(mode, IDC_MO_GUARD);
+        percentEnabled = IsWindowEnabled(GetDlgItem(mode, IDC_MO_GUARD_PERCENT)) != FALSE;
+        Click(mode, IDC_MO_GUARD);
+        PressOk(sheet);
+    }));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"0 から 100 までの整数を入力してください。");
+    EXPECT_FALSE(guardEnabledWithoutMirror);
+    EXPECT_FALSE(percentEnabled);
+    EXPECT_TRUE(run.setting.DeleteGuard);
+    EXPECT_EQ(run.setting.DeleteGuardPercent, 30);
+    EXPECT_EQ(run.setting.DeleteGuardFiles, 20);
+
+    // Off, the numbers are kept as they were and not checked.
+    ASSERT_TRUE(run.Run([](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        Type(mode, IDC_MO_GUARD_FILES, L"x");
+        Click(mode, IDC_MO_GUARD);
+        PressOk(sheet);
+    }));
+    EXPECT_FALSE(run.setting.DeleteGuard);
+    EXPECT_EQ(run.setting.DeleteGuardFiles, 20);
+}
+
+TEST(DefineSheetTest, RemovedFilesGoOneWayAndTheHistoryFolderIsChecked) {
+    SheetRun run;
+    run.setting.Reset(L"設定");
+    run.setting.Master = L"C:\\data";
+    run.setting.Backup = L"E:\\backup";
+    run.setting.DeleteRecycleBin = true;
+    test::MessageRecorder boxes;
+    bool recycleShown = false, folderEnabled = true;
+    ASSERT_TRUE(run.Run([&](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        recycleShown = IsDlgButtonChecked(mode, IDC_MO_RECYCLE) == BST_CHECKED;
+        folderEnabled = IsWindowEnabled(GetDlgItem(mode, IDC_MO_HISTORY_DIR)) != FALSE;
+        Click(mode, IDC_MO_HISTORY);
+        Type(mode, IDC_MO_HISTORY_DIR, L"C:\\data\\old");
+        PressOk(sheet);
+        Type(mode, IDC_MO_HISTORY_DIR, L"E:\\backup");
+        PressOk(sheet);
+        Type(mode, IDC_MO_HISTORY_DAYS, L"4000");
+        Type(mode, IDC_MO_HISTORY_DIR, L"E:\\versions");
+        PressOk(sheet);
+        Type(mode, IDC_MO_HISTORY_DAYS, L"0");
+        Type(mode, IDC_MO_HISTORY_RUNS, L"3");
+        PressOk(sheet);
+    }));
+    EXPECT_TRUE(recycleShown);
+    EXPECT_FALSE(folderEnabled);
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    const std::wstring refused = L"履歴フォルダには、マスター側フォルダやその中、バックアップ側フォルダそのものは指定できません。";
+    EXPECT_EQ(boxes.Boxes()[0].text, refused);
+    EXPECT_EQ(boxes.Boxes()[1].text, refused);
+    EXPECT_EQ(boxes.Boxes()[2].text, L"0 から 3650 までの整数を入力してください。");
+    EXPECT_TRUE(run.setting.DeleteHistory);
+    EXPECT_EQ(run.setting.HistoryDir, L"E:\\versions");
+    EXPECT_EQ(run.setting.HistoryDays, 0);
+    EXPECT_EQ(run.setting.HistoryMinRuns, 3);
+    // Left as stored for versions that know no history.
+    EXPECT_TRUE(run.setting.DeleteRecycleBin);
+
+    ASSERT_TRUE(run.Run([](HWND sheet) {
+        HWND mode = ShowPage(sheet, PageMode);
+        Click(mode, IDC_MO_REMOVE_PLAIN);
+        PressOk(sheet);
+    }));
+    EXPECT_FALSE(run.setting.DeleteHistory);
+    EXPECT_FALSE(run.setting.DeleteRecycleBin);
+}
+
 TEST(DefineSheetTest, FolderPatternsAddTheirParentsWhenAsked) {
     std::vector<TargetFolderChoice> answers;
     SheetRun run;

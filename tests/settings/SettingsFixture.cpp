@@ -79,7 +79,8 @@ std::wstring FullSettingsText() {
     const std::wstring define =
         L"LastExec=1600000000\r\nLastCleanExec=1600000000\r\nLastFiles=1234\r\nLastSeconds=56\r\nLastTestFiles=321\r\nLastTestSeconds=4\r\nErrors=3\r\nAutoExec=0\r\nName=日本語の設定\r\nMaster=C:\\マスター\r\n"
         L"Backup=D:\\バックアップ\r\nVolumeMaster=MASTER\r\nVolume=BACKUP\r\nMirroring=0\r\nBackupType=1\r\n"
-        L"DeleteConf=1\r\nDeleteRecycleBin=1\r\nOverwrite=0\r\nOverwriteAlways=1\r\nSubDir=0\r\n"
+        L"DeleteConf=1\r\nDeleteRecycleBin=1\r\nDeleteGuard=0\r\nDeleteGuardPercent=30\r\nDeleteGuardFiles=20\r\n"
+        L"DeleteHistory=1\r\nHistoryDir=E:\\履歴\r\nHistoryDays=7\r\nHistoryMinRuns=3\r\nOverwrite=0\r\nOverwriteAlways=1\r\nSubDir=0\r\n"
         L"SkipIfFolderNotExist=1\r\nCheckVolumeMaster=1\r\nCheckVolume=1\r\nVolErrorSkip=1\r\n"
         L"ExecIfDetectMediaVol=1\r\nDetectDriveByVolumeMaster=1\r\nDetectDriveByVolumeBackup=1\r\nVerify=1\r\n"
         L"NtfsToFat=0\r\nLeaveTime=17\r\nErrorLeave=1\r\nCopyLockedFile=1\r\nErrorNetPathRetry=1\r\n"
@@ -112,20 +113,6 @@ std::wstring FullSettingsText() {
            L"SetupList=1,2,3,4,5\r\nReportList=6,7,8,9,10\r\n"
            L"[Project\\001\\]\r\nProjectName=趣味\r\n"
            L"[Define 0]\r\n" + define + L"[Project\\002\\Define 0]\r\n" + define;
-}
-
-HANDLE StartChild(const std::wstring& filter) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command =
-        L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_also_run_disabled_tests";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
 }
 
 }  // namespace tandrel::test

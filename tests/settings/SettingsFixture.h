@@ -41,9 +41,6 @@ protected:
     std::wstring registryRoot;  // its parent, removed afterwards
 };
 
-// This test program run as a child with a test filter; its process.
-HANDLE StartChild(const std::wstring& filter);
-
 // A settings file with every key away from its default, in the order a save
 // into an empty file writes them: 3 projects, with folder settings in
 // project 0 and in the nameless project 2.

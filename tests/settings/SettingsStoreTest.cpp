@@ -26,6 +26,7 @@ void SaveEverything(AppState& o) {
 TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     WriteIni(L"[Options]\r\nDetectMediaAction=0\r\nParallelCopies=33\r\nCompareToolPath=C:\\Tools\\diff.exe\r\nActiveProject=40\r\n"
              L"ListCount=2\r\n[Define 0]\r\nNetPathRetryCount=0\r\nErrors=-5\r\nTargetFileSize=10mb\r\n"
+             L"DeleteGuardPercent=250\r\nDeleteGuardFiles=-3\r\nHistoryDays=4000\r\nHistoryMinRuns=0\r\n"
              L"[Define 1]\r\nTargetFileSize=\r\nAutoExec=7\r\n");
     AppState o = NewOptions();
     LoadAtStart(o);
@@ -53,6 +54,17 @@ TEST_F(SettingsStoreTest, MissingAndOddValuesGiveDefaultsAndClamps) {
     EXPECT_EQ(settings[0].NetPathRetryCount, 1);
     EXPECT_EQ(settings[0].Errors, -1);
     EXPECT_TRUE(settings[1].AutoExec);
+    EXPECT_EQ(settings[0].DeleteGuardPercent, 100);
+    EXPECT_EQ(settings[0].DeleteGuardFiles, 0);
+    EXPECT_EQ(settings[0].HistoryDays, 3650);
+    EXPECT_EQ(settings[0].HistoryMinRuns, 1);
+    // Older files have no guard keys: it is on, at half and a hundred files.
+    EXPECT_TRUE(settings[1].DeleteGuard);
+    EXPECT_EQ(settings[1].DeleteGuardPercent, 50);
+    EXPECT_EQ(settings[1].DeleteGuardFiles, 100);
+    EXPECT_FALSE(settings[1].DeleteHistory);
+    EXPECT_EQ(settings[1].HistoryDays, 30);
+    EXPECT_EQ(settings[1].HistoryMinRuns, 10);
     ASSERT_TRUE(SaveProjectSettings(o, settings, commands, 0, -1, PartAll));
     EXPECT_EQ(Value(L"Define 0", L"TargetFileSize"), L"10MB");
     EXPECT_EQ(Value(L"Define 1", L"TargetFileSize"), L"0");

@@ -344,4 +344,18 @@ bool WaitGone(HWND window, Place where) {
     return WaitUntil("the window to close", [&] { return !IsWindow(window); }, kPatience, 20, where);
 }
 
+HANDLE StartChild(const std::wstring& filter) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command =
+        L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter + L" --gtest_also_run_disabled_tests";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
 }  // namespace tandrel::test

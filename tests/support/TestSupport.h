@@ -48,6 +48,8 @@ bool WaitUntil(const char* what, const std::function<bool()>& condition, DWORD d
 // the patience the test fails, naming what, the process is ended and the
 // answer is STILL_ACTIVE.
 DWORD WaitForExit(HANDLE process, const char* what, Place where = Place::current());
+// This test program run as a child with a test filter; its process.
+HANDLE StartChild(const std::wstring& filter);
 // Ends the test program, naming what it waited for in vain, where a thread
 // that never came back cannot be left behind (it holds the test's locals).
 [[noreturn]] void GiveUp(const char* what, Place where = Place::current());
@@ -93,6 +95,10 @@ void RemoveTree(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// folder\f<n>.txt, for trees of many files.
+inline std::wstring NumberedFile(const std::wstring& folder, int n) {
+    return folder + L"\\f" + std::to_wstring(n) + L".txt";
+}
 // UTF-16 text of a file that starts with FF FE (without the mark).
 std::wstring ReadUtf16File(const std::wstring& path);
 std::string Utf8(const std::wstring& text);
