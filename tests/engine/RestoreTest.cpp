@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "StagedFaults.h"
+#include "engine/Executor.h"
 #include "engine/Restore.h"
 
 namespace tandrel {
@@ -17,6 +18,13 @@ using test::Pair;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
+
+bool HasRowText(const test::RecordingHost& host, const std::wstring& text) {
+    for (const std::wstring& row : host.RowTexts()) {
+        if (row.find(text) != std::wstring::npos) return true;
+    }
+    return false;
+}
 
 // A master backed up, then damaged: a.txt and sub\ deleted, c.txt saved
 // over since (newer), x.txt new, and a folder "k" where the backup has a
@@ -142,6 +150,41 @@ TEST(RestoreTest, TheRestoredSettingRunsBackwardsWithNothingThatRemoves) {
     EXPECT_EQ(away.Backup, L"E:\\x");
     EXPECT_FALSE(away.DetectDriveByVolumeBackup);
     EXPECT_EQ(away.Volume, L"");
+}
+
+// Whatever a walk asks of it during a restore, the executor removes and
+// renames nothing, and each refusal is an error row.
+TEST(RestoreTest, TheExecutorOfARestoreRefusesEveryRemovalAndRename) {
+    TempDir temp;
+    MakeFolders(temp.Path(), {L"folder"});
+    WriteBytes(temp / L"file.txt", "f");
+    WriteBytes(temp / L"Name.txt", "n");
+    test::RecordingHost host;
+    AppState options;
+    MirrorBatch batch;
+    batch.host = &host;
+    batch.options = &options;
+    FolderSetting setting;
+    setting.Errors = 0;
+    setting.ErrorLeave = true;
+    RunLog log(options, false);
+    ErrorPolicy policy(batch, log);
+    policy.SetSetting(&setting);
+    FileOps ops(policy);
+    ops.SetSetting(setting);
+    Executor exec(ops, false);
+    exec.KeepEverything(true);
+    EXPECT_FALSE(exec.Carry(Operation::On(OperationKind::Delete, temp / L"file.txt")));
+    EXPECT_FALSE(exec.Carry(Operation::RemoveFolder(temp / L"folder", false)));
+    EXPECT_FALSE(exec.Carry(Operation::Rename(temp.Path() + L"\\", L"Name.txt", L"name.txt")));
+    EXPECT_TRUE(FileExists(temp / L"file.txt"));
+    EXPECT_TRUE(FileExists(temp / L"folder"));
+    EXPECT_EQ(test::DiskName(temp / L"Name.txt"), L"Name.txt");
+    EXPECT_EQ(setting.Errors, 3);
+    EXPECT_TRUE(HasRowText(host, L"復元では削除も名前の変更もしません"));
+    // Copies and new folders go on.
+    EXPECT_TRUE(exec.Carry(Operation::Copy(temp / L"file.txt", temp / L"copy.txt", true, nullptr)));
+    EXPECT_EQ(ReadBytes(temp / L"copy.txt"), "f");
 }
 
 }  // namespace
