@@ -109,6 +109,8 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
     const AfterChoice choice = AfterChoice::Unpack(batch_.afterChoice);
     const int action = choice.runMode;
     const bool closingFollowUp = Closing(choice.afterAction);
+    // A restore is the user's errand, with no action to follow it.
+    if (batch_.restore) return;
     if (!batch_.mayEndProgram && choice.Closing()) return;
     if (!clean) {
         if (options_.AutoExitWhenError && automatic && choice.Closing()) {

@@ -205,6 +205,7 @@ std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int 
 }
 
 bool MirrorWorker::BeginHistory(const FolderSetting& work, const std::wstring& chosen) {
+    NoteRestoredHistory();
     if (!work.DeleteHistory) return true;
     const std::wstring root = chosen.empty() ? DefaultHistoryFolder(backupBase_, work.MakeDateDir) : chosen;
     // Inside the master it would be backed up; as the backup folder (or its
@@ -245,7 +246,8 @@ void MirrorWorker::EndHistory(const FolderSetting& work, bool clean) {
 }
 
 bool MirrorWorker::IsHistoryFolder(const std::wstring& backupPath) const {
-    return history_.active() && EqualsNoCase(backupPath + L"\\", history_.root());
+    return (history_.active() && EqualsNoCase(backupPath + L"\\", history_.root())) ||
+           (!restoredHistory_.empty() && EqualsNoCase(backupPath + L"\\", restoredHistory_));
 }
 
 }  // namespace tandrel
