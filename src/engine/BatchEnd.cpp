@@ -101,6 +101,9 @@ void MirrorWorker::EndAutomaticState() {
     // which may still be waiting to start.
     if (!batch_.mayEndProgram) return;
     batch_.endAutomaticState = true;
+    // The step is over: a close that comes as soon as the window looks free
+    // again is kept until the worker has left, not refused as mid-step.
+    batch_.host->EnableClose(true);
     batch_.host->EndAutomaticState();
 }
 
