@@ -2,6 +2,7 @@
 // that shows what it will do, the question, then the restore.
 #include "MainWindowFixture.h"
 
+#include "framework/CommandUI.h"
 #include "framework/ListView.h"
 #include "resource.h"
 
@@ -32,7 +33,15 @@ TEST_F(MainWindowTest, RestoreFromTheBackupShowsItsPlanThenCopiesBackWhenAskedTo
     RestoreTrees trees(dir);
     Open(trees.Ini());
     View().startBatch = StartBatch;
+    // The menu offers it for one setting at a time, as the menu bar shows it.
+    HMENU menu = GetMenu(frame->Handle());
+    const auto offered = [&] {
+        UpdateMenuCommands(menu, [&](UINT id) { return frame->QueryCommand(id); });
+        return (GetMenuState(menu, ID_RESTORE_BACKUP, MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    EXPECT_FALSE(offered());
     Select({0});
+    EXPECT_TRUE(offered());
     {
         // Into the master; then, seeing the plan, no.
         MessageRecorder boxes({IDYES, IDNO});
@@ -49,7 +58,9 @@ TEST_F(MainWindowTest, RestoreFromTheBackupShowsItsPlanThenCopiesBackWhenAskedTo
         if (kept != paths.end()) {
             EXPECT_NE(actions[static_cast<size_t>(kept - paths.begin())], L"更新");
         }
-        Pump(0);
+        // A restore the "no" had let through would have run by the time the
+        // window is free again.
+        ASSERT_TRUE(PumpUntil([&] { return !View().Busy(); }));
         EXPECT_FALSE(FileExists(trees.m + L"\\sub\\lost.txt"));
     }
     {
