@@ -7,6 +7,7 @@
 
 #include "engine/MirrorWorker.h"
 #include "engine/RunLog.h"
+#include "platform/DateFormat.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource_engine.h"
@@ -30,15 +31,7 @@ std::time_t RunStart(const std::wstring& name) {
     const int fields = swscanf(name.c_str(), L"%4d-%2d-%2d %2d%2d%2d%lc", &year, &month, &day, &hour, &minute,
                                &second, &after);
     if (fields < 6 || name.size() < 17 || (fields == 7 && after != L' ')) return -1;
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return std::mktime(&local);
+    return LocalTimeOf(year, month, day, hour, minute, second);
 }
 
 // The run's files, then its folders, then the folder itself.
