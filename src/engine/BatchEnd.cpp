@@ -118,10 +118,13 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
     if (!clean) {
         if (options_.AutoExitWhenError && automatic && choice.Closing()) {
             CloseProgram(false);
-        } else if (action == RunModeMessage && !batch_.testMode) {
-            // The message the user asked for says that the batch stopped.
-            ShowEndBox();
+            return;
         }
+        // The message the user asked for says that the batch stopped.
+        if (action == RunModeMessage && !batch_.testMode) ShowEndBox();
+        // The program stays open for whoever reads what went wrong: the
+        // after-completion choice is theirs again.
+        EndAutomaticState();
         return;
     }
     if (action == RunModeNothing) {
@@ -130,6 +133,7 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
     }
     if (action == RunModeMessage) {
         ShowEndBox();
+        EndAutomaticState();
         return;
     }
     if (Closing(action)) {

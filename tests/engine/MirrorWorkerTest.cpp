@@ -401,6 +401,19 @@ TEST(BatchEndTest, TheRunIsOverBeforeAnyClosingActionAndOnlyThatClosePowersOff) 
     EXPECT_EQ(run.host.boxes[0].caption, L"バックアップ完了");
     EXPECT_FALSE(run.host.boxes[0].running);
     EXPECT_FALSE(run.options.powerActionAtExit);
+    // Once the box is read the choice is the user's again.
+    EXPECT_EQ(run.host.automaticEnds, 2);
+
+    // A run that failed, not to end on errors: the program stays open for
+    // whoever reads what went wrong, and the choice is theirs again.
+    run.options.runMode = RunModeExit;
+    run.settings[0].Master = tree.temp / L"gone";
+    EXPECT_EQ(run.Run(false), 0);
+    EXPECT_EQ(run.host.closes, 1);
+    EXPECT_EQ(run.host.automaticEnds, 3);
+    EXPECT_EQ(run.options.exitCode, ExitAborted);
+    run.settings[0].Master = tree.m;
+    run.options.exitCode = ExitAllFine;
 
     // A test run triggers nothing.
     run.options.runMode = RunModeShutdown;
