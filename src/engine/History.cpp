@@ -3,8 +3,11 @@
 #include "engine/History.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
+#include <unordered_map>
 
+#include "engine/FolderListing.h"
 #include "engine/MirrorWorker.h"
 #include "engine/RunLog.h"
 #include "platform/DateFormat.h"
@@ -182,6 +185,74 @@ std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
     if (GetLastError() != ERROR_NO_MORE_FILES) ok = false;
     FindClose(find);
     return runs;
+}
+
+std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup) {
+    if (!setting.HistoryDir.empty()) return FullFolder(setting.HistoryDir);
+    const std::wstring base = FullFolder(backup);
+    return base.empty() ? std::wstring() : DefaultHistoryFolder(base, setting.MakeDateDir);
+}
+
+std::vector<HistoryEntry> ReadHistoryManifest(const std::wstring& path, bool& ok) {
+    std::vector<HistoryEntry> entries;
+    ok = true;
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        ok = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return entries;
+    }
+    std::string text;
+    std::vector<char> chunk(1 << 16);
+    for (DWORD n = 0;; text.append(chunk.data(), n)) {
+        if (!ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &n, nullptr)) {
+            ok = false;
+            return entries;
+        }
+        if (n == 0) break;
+    }
+    std::unordered_map<std::wstring, size_t> seen;
+    size_t start = 0;
+    for (bool head = true; start < text.size(); head = false) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (head) continue;
+        // kind, size, time, path; a line cut short by a kill has no path yet.
+        const size_t a = line.find('\t'), b = line.find('\t', a + 1), c = line.find('\t', b + 1);
+        if (a == std::string::npos || b == std::string::npos || c == std::string::npos || c + 1 >= line.size()) continue;
+        HistoryEntry entry;
+        entry.overwritten = line.compare(0, a, "overwritten") == 0;
+        entry.size = std::strtoull(line.c_str() + a + 1, nullptr, 10);
+        entry.time = FromUtf8(line.substr(b + 1, c - b - 1));
+        entry.path = FromUtf8(line.substr(c + 1));
+        const auto [at, added] = seen.emplace(FoldCase(entry.path), entries.size());
+        if (added) {
+            entries.push_back(std::move(entry));
+        } else {
+            entries[at->second] = std::move(entry);
+        }
+    }
+    return entries;
+}
+
+std::vector<HistoryRunContents> ReadHistory(const std::wstring& root, bool& ok) {
+    std::vector<HistoryRun> runs = ListHistoryRuns(root, ok);
+    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) { return a.name > b.name; });
+    std::vector<HistoryRunContents> contents;
+    for (HistoryRun& run : runs) {
+        HistoryRunContents one;
+        bool read = true;
+        one.entries = ReadHistoryManifest(root + run.name + L".manifest", read);
+        ok = ok && read;
+        for (const HistoryEntry& entry : one.entries) one.bytes += entry.size;
+        one.run = std::move(run);
+        contents.push_back(std::move(one));
+    }
+    return contents;
 }
 
 std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int minRuns, std::time_t now) {

@@ -1,11 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "engine/FileOps.h"
+#include "model/FolderSetting.h"
 #include "platform/Handle.h"
 
 namespace tandrel {
@@ -67,5 +69,30 @@ std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok);
 std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int minRuns, std::time_t now);
 // A run's folder, then its manifest; false when something of it stays.
 bool RemoveHistoryRun(const std::wstring& root, const std::wstring& name);
+
+// Where the history of a setting is, its backup folder (without a date
+// folder) being found at backup: its HistoryDir, or the default folder.
+std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup);
+
+// One file of a run, as its manifest lists it.
+struct HistoryEntry {
+    std::wstring path;  // relative to the backup folder, as in the run folder
+    bool overwritten = false;
+    std::uint64_t size = 0;
+    std::wstring time;  // the backup file's last write, local, as written
+};
+// A run with what its manifest says; a run folder without a manifest (a
+// kill before its first line) lists nothing.
+struct HistoryRunContents {
+    HistoryRun run;
+    std::vector<HistoryEntry> entries;
+    std::uint64_t bytes = 0;
+};
+// The lines of a manifest, each path once (its last line); ok false when
+// the manifest is there but could not be read.
+std::vector<HistoryEntry> ReadHistoryManifest(const std::wstring& path, bool& ok);
+// The runs of a history, newest first, from its listing and the manifests
+// alone: no run folder is read.
+std::vector<HistoryRunContents> ReadHistory(const std::wstring& root, bool& ok);
 
 }  // namespace tandrel
