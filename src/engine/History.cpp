@@ -187,6 +187,10 @@ std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
     return runs;
 }
 
+bool KeepsHistory(const FolderSetting& setting) {
+    return setting.DeleteHistory || !setting.HistoryDir.empty();
+}
+
 std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup) {
     if (!setting.HistoryDir.empty()) return FullFolder(setting.HistoryDir);
     const std::wstring base = FullFolder(backup);

@@ -70,6 +70,8 @@ std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int 
 // A run's folder, then its manifest; false when something of it stays.
 bool RemoveHistoryRun(const std::wstring& root, const std::wstring& name);
 
+// The setting keeps a history, or kept one where it says.
+bool KeepsHistory(const FolderSetting& setting);
 // Where the history of a setting is, its backup folder (without a date
 // folder) being found at backup: its HistoryDir, or the default folder.
 std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup);
@@ -87,6 +89,12 @@ struct HistoryRunContents {
     HistoryRun run;
     std::vector<HistoryEntry> entries;
     std::uint64_t bytes = 0;
+};
+// What the user chose to restore from a history.
+struct HistoryRestore {
+    std::wstring run;                 // the run folder, full
+    std::vector<std::wstring> files;  // relative paths; empty: the whole run
+    std::wstring target;              // empty: the master folder
 };
 // The lines of a manifest, each path once (its last line); ok false when
 // the manifest is there but could not be read.
