@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/FolderListing.h"
 #include "engine/MirrorWorker.h"
@@ -40,7 +42,9 @@ std::time_t RunStart(const std::wstring& name) {
 // The run's files, then its folders, then the folder itself.
 bool RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &data);
+    // No short names: nothing here needs them, and each is made on request.
+    HANDLE find = FindFirstFileExW(LongPath(folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
     bool ok = true;
     if (find != INVALID_HANDLE_VALUE) {
         do {
@@ -52,7 +56,10 @@ bool RemoveTree(const std::wstring& folder) {
                 ok = RemoveTree(path) && ok;
                 continue;
             }
-            SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+            // Only read-only stops a removal; the others cost a call each.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+                SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+            }
             const bool gone = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                                   ? RemoveDirectoryW(LongPath(path).c_str()) != FALSE
                                   : DeleteFileW(LongPath(path).c_str()) != FALSE;
@@ -165,8 +172,9 @@ bool RemoveHistoryRun(const std::wstring& root, const std::wstring& name) {
     return true;
 }
 
-std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
+std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok, std::vector<std::wstring>* orphans) {
     std::vector<HistoryRun> runs;
+    std::vector<std::wstring> manifests;
     ok = true;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(LongPath(root + L"*").c_str(), &data);
@@ -175,15 +183,30 @@ std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
         ok = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         return runs;
     }
+    constexpr std::wstring_view kManifest = L".manifest";
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        const std::wstring name = data.cFileName;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (orphans && name.size() > kManifest.size() && name.ends_with(kManifest) &&
+                RunStart(name.substr(0, name.size() - kManifest.size())) != -1) {
+                manifests.push_back(name.substr(0, name.size() - kManifest.size()));
+            }
             continue;
         }
-        const std::time_t start = RunStart(data.cFileName);
-        if (start != -1) runs.push_back({data.cFileName, start});
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        const std::time_t start = RunStart(name);
+        if (start != -1) runs.push_back({name, start});
     } while (FindNextFileW(find, &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) ok = false;
     FindClose(find);
+    // Only a whole listing tells which folders are gone.
+    if (orphans && ok) {
+        std::unordered_set<std::wstring> folders;
+        for (const HistoryRun& run : runs) folders.insert(FoldCase(run.name));
+        for (const std::wstring& name : manifests) {
+            if (!folders.count(FoldCase(name))) orphans->push_back(name + std::wstring(kManifest));
+        }
+    }
     return runs;
 }
 
@@ -298,8 +321,11 @@ void MirrorWorker::EndHistory(const FolderSetting& work, bool clean) {
     // Only a run that read both trees without an error may judge what is old.
     if (!clean || batch_.testMode) return;
     bool listed = false;
-    const std::vector<HistoryRun> runs = ListHistoryRuns(root, listed);
+    std::vector<std::wstring> orphans;
+    const std::vector<HistoryRun> runs = ListHistoryRuns(root, listed, &orphans);
     if (!listed) return;
+    // A manifest whose folder went before a kill describes nothing.
+    for (const std::wstring& manifest : orphans) DeleteFileW(LongPath(root + manifest).c_str());
     for (const HistoryRun& run : ExpiredRuns(runs, work.HistoryDays, work.HistoryMinRuns, std::time(nullptr))) {
         if (batch_.cancelRequested) return;
         const std::wstring folder = root + run.name;

@@ -59,12 +59,14 @@ private:
 };
 
 // The run folders of a history, by their names; ok false when the folder
-// could not be listed (a missing one has none).
+// could not be listed (a missing one has none). Manifests whose run folder
+// is gone (a kill between the two removals) go to orphans when asked for.
 struct HistoryRun {
     std::wstring name;
     std::time_t start = 0;
 };
-std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok);
+std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok,
+                                        std::vector<std::wstring>* orphans = nullptr);
 // Those that go: older than days (0: any), beyond the minRuns newest.
 std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int minRuns, std::time_t now);
 // A run's folder, then its manifest; false when something of it stays.

@@ -163,6 +163,13 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
         WriteBytes(history + L"\\" + name + L"\\f.txt", "f");
         WriteBytes(history + L"\\" + name + L".manifest", "Tandrel\tx\r\n");
     }
+    // What a kill may leave: a run folder without its manifest, a manifest
+    // whose folder went; a read-only file goes all the same. Other files stay.
+    DeleteFileW((history + L"\\" + names[1] + L".manifest").c_str());
+    const std::wstring orphan = history + L"\\2019-01-01 000000.manifest";
+    WriteBytes(orphan, "Tandrel\tx\r\n");
+    WriteBytes(history + L"\\notes.manifest", "mine");
+    SetFileAttributesW((history + L"\\" + names[0] + L"\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     Batch run;
     run.settings = {Pair(m, b)};
     FolderSetting& s = run.settings[0];
@@ -170,7 +177,7 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
     s.HistoryDays = 30;
     s.HistoryMinRuns = 1;
 
-    // A run with an error judges nothing old.
+    // A run with an error judges nothing old, nor a manifest an orphan.
     {
         StagedFaults faults;
         faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
@@ -179,6 +186,7 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
         EXPECT_EQ(run.Run(false), 1);
         EXPECT_GT(run.settings[0].Errors, 0);
         EXPECT_EQ(RunFolders(history).size(), 4u);
+        EXPECT_TRUE(FileExists(orphan));
     }
     // Older than 30 days go; the younger stay beyond the one kept by count.
     EXPECT_EQ(run.Run(false), 1);
@@ -186,6 +194,8 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
     EXPECT_EQ(RunFolders(history), (std::vector<std::wstring>{names[2], names[3]}));
     EXPECT_FALSE(FileExists(history + L"\\" + names[0] + L".manifest"));
     EXPECT_TRUE(FileExists(history + L"\\" + names[2] + L".manifest"));
+    EXPECT_FALSE(FileExists(orphan));
+    EXPECT_EQ(ReadBytes(history + L"\\notes.manifest"), "mine");
 
     // By count only: the newest stays.
     s.HistoryDays = 0;
