@@ -10,7 +10,8 @@ namespace tandrel {
 FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& target, const std::wstring& source,
                           bool overwrite) {
     FolderSetting work = setting;
-    work.Name = Format(LoadText(IDS_RESTORE_NAME).c_str(), setting.Name.c_str());
+    work.Name = source.empty() ? Format(LoadText(IDS_RESTORE_NAME).c_str(), setting.Name.c_str())
+                               : Format(LoadText(IDS_HISTORY_RESTORE_NAME).c_str(), setting.Name.c_str());
     const bool toMaster = target.empty();
     work.Master = setting.Backup;
     work.Backup = toMaster ? setting.Master : target;

@@ -150,6 +150,13 @@ TEST(RestoreTest, TheRestoredSettingRunsBackwardsWithNothingThatRemoves) {
                  home.Overwrite || home.OverwriteAlways);
     EXPECT_EQ(home.TargetDateType, 0);
     EXPECT_EQ(home.commandIds[0], -1);
+    // From a run of the history: that folder is read, as it was found.
+    const FolderSetting run = RestoreWork(s, L"", L"D:\\b.履歴\\2026-01-01 000000", true);
+    EXPECT_EQ(run.Master, L"D:\\b.履歴\\2026-01-01 000000");
+    EXPECT_EQ(run.Name, L"設定 (履歴から復元)");
+    EXPECT_FALSE(run.DetectDriveByVolumeMaster || run.CheckVolumeMaster);
+    EXPECT_TRUE(run.Overwrite);
+    EXPECT_EQ(run.Backup, L"C:\\m");
     const FolderSetting away = RestoreWork(s, L"E:\\x");
     EXPECT_EQ(away.Backup, L"E:\\x");
     EXPECT_FALSE(away.DetectDriveByVolumeBackup);
