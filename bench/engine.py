@@ -4,7 +4,9 @@
 each round. Called by bench/engine.sh, which builds the programs and sets up
 Wine and the display.
 
-Programs: the window run (Tandrel.exe /auto), the engine alone (headless
+Programs: the window run (Tandrel.exe /auto; "history": the same with the
+history of removed files on, timed after the 1 % change only, its history
+folder emptied before each run), the engine alone (headless
 driver), the floor (bench/FloorMirror.cpp: one listing per folder per side,
 one thread) and xcopy (/E /D /Y /Q /I /C /H /K, the copy-what-is-newer line
 of backup batch files; Wine's own xcopy; it deletes nothing). With --before
@@ -51,10 +53,11 @@ TITLES = {
 GOALS = {"nochange": 1.0, "change": 1.2, "firstcopy": 1.1, "large8m": 0.95, "large2g": 0.95}
 STRETCH = {"nochange": 0.7}
 WINDOW_GOAL = 1.15
+HISTORY_GOAL = 1.1  # an update with the history on over the same without
 MEMORY_GOAL_MIB = 16  # over the window run's own peak on 200 files
 MEMORY_FILES = 200
-PROGRAMS = ("window", "engine", "floor", "xcopy")
-LABELS = {"window": "Tandrel /auto", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy",
+PROGRAMS = ("window", "history", "engine", "floor", "xcopy")
+LABELS = {"window": "Tandrel /auto", "history": "Tandrel /auto, history on", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy",
           "verify": "engine alone, Verify on"}
 # Scenarios that copy everything, where Verify doubles the reading.
 COPY_SCENARIOS = ("firstcopy", "large8m", "large2g")
@@ -72,10 +75,15 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def write_ini(folder, master, backup):
+def history_folder(backup):
+    """Where a setting keeps its history by default: beside the backup."""
+    return os.path.abspath(backup) + ".履歴"
+
+
+def write_ini(folder, master, backup, history=False):
     text = ("\ufeff[Save]\r\nSaveRegistory=0\r\n[Options]\r\nListCount=1\r\n"
             f"[Define 0]\r\nName=bench\r\nMaster={windows_path(master)}\r\nBackup={windows_path(backup)}\r\n"
-            "Mirroring=1\r\n")
+            "Mirroring=1\r\n" + ("DeleteHistory=1\r\n" if history else ""))
     with open(os.path.join(folder, "Tandrel.ini"), "wb") as f:
         f.write(text.encode("utf-16-le"))
 
@@ -106,8 +114,8 @@ class Runner:
     def command(self, program, master, backup):
         base, _, build = program.partition("@")
         build = build or "after"
-        if base == "window":
-            write_ini(self.apps[build], master, backup)
+        if base in ("window", "history"):
+            write_ini(self.apps[build], master, backup, base == "history")
             return [self.args.wine, os.path.join(self.apps[build], "Tandrel.exe"), "/auto"], self.apps[build]
         if base == "xcopy":
             return [self.args.wine, "xcopy", windows_path(master), windows_path(backup),
@@ -240,6 +248,14 @@ def check(program, scenario, counts, figure, master, backup):
         if expected is not None and expected not in figure[3]:
             return f"expected \"{expected}\", printed {figure[3].strip()!r}"
         diff = trees.differences(master, backup)
+        if base == "history" and scenario == "change":
+            # Every deleted and every overwritten file is kept, nothing else.
+            kept = sum(len(files) for _, _, files in os.walk(history_folder(backup)))
+            runs = [x for x in os.listdir(history_folder(backup)) if x.endswith(".manifest")] \
+                if os.path.isdir(history_folder(backup)) else []
+            want = counts["deleted"] + counts["changed"]
+            if kept != want + len(runs) or len(runs) != 1:
+                return f"history holds {kept - len(runs)} files in {len(runs)} runs, expected {want} in 1"
     if diff:
         return f"backup differs from master: {diff[0]} (+{len(diff) - 1} more)"
     return None
@@ -338,7 +354,11 @@ def main():
                 subprocess.run(["rm", "-rf", backup], check=True)
                 os.makedirs(backup)
             return empty
-        return lambda: trees.sync(base, backup)
+        def sync():
+            trees.sync(base, backup)
+            # Each history run starts from none, as the run without one.
+            subprocess.run(["rm", "-rf", history_folder(backup)], check=True)
+        return sync
 
     if args.slow:
         return slow_drive(args, programs, sizes, [x for x in scenarios if x in ("firstcopy", "change")], measure,
@@ -352,6 +372,8 @@ def main():
             # The small tree is there for the window's memory only.
             progs = window_programs if size == MEMORY_FILES else programs + (
                 verify if scenario in COPY_SCENARIOS else [])
+            # The history costs only where something is removed.
+            progs = [x for x in progs if not x.startswith("history") or scenario == "change"]
             measure(size, scenario, master, backup, tree_reset(scenario, base, backup), counts, progs)
     for scenario in large:
         base, backup, _ = prepare_large(args.work, scenario, args.seed)
@@ -387,6 +409,8 @@ def main():
         columns.append(("xcopy/floor", "", "xcopy", "floor"))
     if verify:
         columns.append(("Verify on/off", "", "verify", "engine"))
+    if "history" in programs and "window" in programs:
+        columns.append(("history on/off", "", "history", "window"))
     width = 14
     groups = []
     for group, *_ in columns:
@@ -402,7 +426,8 @@ def main():
             for _, _, a, b in columns:
                 row += f"{median_ratio(series(size, scenario, a), series(size, scenario, b)):<{width}}"
             goal = f"Tandrel/floor ≤ {GOALS[scenario]}×" + (
-                f" (stretch ≤ {STRETCH[scenario]}×)" if scenario in STRETCH else "") + f", window/engine ≤ {WINDOW_GOAL}×"
+                f" (stretch ≤ {STRETCH[scenario]}×)" if scenario in STRETCH else "") + f", window/engine ≤ {WINDOW_GOAL}×" + (
+                f", history on/off ≤ {HISTORY_GOAL}×" if scenario == "change" and "history" in programs else "")
             print(row + goal)
     for scenario in large:
         row = f"{TITLES[scenario]:<36}{'':>9}  {fmt_time(series(None, scenario, 'floor')):<24}"

@@ -10,7 +10,9 @@
 #   bench/engine.sh --quick    20,000 files, 3 rounds, no large files
 #   bench/engine.sh [--quick] [--files 2000,20000] [--pairs N]
 #                   [--scenarios nochange,change,firstcopy,large8m,large2g]
-#                   [--programs window,engine,floor,xcopy] [--timeout SECONDS]
+#                   [--programs window,history,engine,floor,xcopy] [--timeout SECONDS]
+#                   (history: the window run with the history of removed
+#                   files on, after the 1 % change only, against window)
 #                   [--before DIR]  (also time DIR's Tandrel.exe and
 #                                    engine_driver.exe, another build's, in
 #                                    the same rounds: before and after)
@@ -69,7 +71,7 @@ if [ -n "$slow" ]; then
     programs="${programs:-engine,floor}"
 fi
 files="${files:-20000,100000}"
-programs="${programs:-window,engine,floor,xcopy}"
+programs="${programs:-window,history,engine,floor,xcopy}"
 pairs="${pairs:-3}"
 scenarios="${scenarios:-nochange,change,firstcopy,large8m,large2g}"
 

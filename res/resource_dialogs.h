@@ -16,6 +16,7 @@
 #define IDD_DEF_SCHEDULE         144
 #define IDD_DEF_COMMAND          168
 #define IDD_SELECT_COMMAND       169
+#define IDD_HISTORY_RESTORE      171
 // Accelerators of both property sheets.
 #define IDR_SHEET_ACCEL          170
 
@@ -165,6 +166,18 @@
 #define IDC_SELECT_WINDOW        2204
 
 // Strings.
+// 「履歴から復元」
+#define IDC_HR_RUNS              2260
+#define IDC_HR_FILTER            2261
+#define IDC_HR_FILES             2262
+#define IDC_HR_STATUS            2263
+#define IDC_HR_TO_MASTER         2264
+#define IDC_HR_TO_FOLDER         2265
+#define IDC_HR_FOLDER            2266
+#define IDC_HR_BROWSE            2267
+#define IDC_HR_RESTORE_FILES     2268
+#define IDC_HR_RESTORE_RUN       2269
+
 #define IDS_ORDER_BACKUP_FIRST   61100
 #define IDS_ORDER_MIRROR_FIRST   61101
 #define IDS_UNIT_BYTES           61102
@@ -176,6 +189,23 @@
 #define IDS_WINDOW_MAXIMIZED     61108
 #define IDS_WINDOW_HIDDEN        61109
 #define IDS_HISTORY_DIR_INVALID  61110
+// 「履歴から復元」
+#define IDS_HR_COLUMN_RUN        61120
+#define IDS_HR_COLUMN_COUNT      61121
+#define IDS_HR_COLUMN_SIZE       61122
+#define IDS_HR_COLUMN_PATH       61123
+#define IDS_HR_COLUMN_KIND       61124
+#define IDS_HR_COLUMN_TIME       61125
+#define IDS_HR_DELETED           61126
+#define IDS_HR_OVERWRITTEN       61127
+#define IDS_HR_READING           61128
+#define IDS_HR_EMPTY             61129
+#define IDS_HR_UNREADABLE        61130
+#define IDS_HR_SHOWN             61131
+#define IDS_HR_NO_FILES          61132
+#define IDS_HR_NO_TARGET         61133
+#define IDS_HR_PICK              61134
+#define IDS_HR_CAPTION           61135
 #define IDS_SINCE_LAST_WARNING   63000
 
 // The About box and its controls.

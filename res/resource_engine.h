@@ -161,9 +161,10 @@
 #define IDS_HISTORY_INVALID          60805
 #define IDS_HISTORY_CLEAN_FAILED     60806
 
-// A restore from the backup (60820-60829).
+// A restore from the backup or the history (60820-60829).
 #define IDS_RESTORE_NAME             60820
 #define IDS_RESTORE_KEEPS            60821
+#define IDS_HISTORY_RESTORE_NAME     60822
 
 // Target filters: the texts of a list that cannot be built (60400-60419).
 #define IDS_TARGET_FILE_PARSE        60400

@@ -10,6 +10,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/DefineSheet.h"
 #include "dialogs/DialogSupport.h"
+#include "dialogs/HistoryRestoreDlg.h"
 #include "dialogs/TargetDialogs.h"
 #include "dialogs/OptionsSheet.h"
 #include "dialogs/ImportExport.h"
@@ -262,6 +263,7 @@ bool CTandrelApp::InitInstance(const std::vector<std::wstring>& args, int showCo
         return ImportFolderSettings(owner, options_, transfer);
     };
     view.dialogs.exportSettings = [this, transfer](HWND owner) { ExportFolderSettings(owner, options_, transfer); };
+    view.dialogs.restoreHistory = ChooseHistoryRestore;
     // A shortcut set to "minimised" starts in the tray.
     if (CMainFrame::StartsMinimised(showCommand)) options_.startIconic = true;
     frame_->InitialUpdate();

@@ -180,8 +180,10 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
         case SkipReason::TooLargeNew:
             policy_.Report(RowAction::Skip, rel, SkipFlags(), masterTime, std::nullopt, entry.size);
             return false;
-        case SkipReason::TooLarge:
         case SkipReason::BackupNewer:
+            if (batch_.restore) ++batch_.restoreNewer;
+            break;
+        case SkipReason::TooLarge:
             break;
         default:
             return false;

@@ -3,8 +3,13 @@
 #include "engine/History.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "engine/FolderListing.h"
 #include "engine/MirrorWorker.h"
 #include "engine/RunLog.h"
 #include "platform/DateFormat.h"
@@ -37,7 +42,9 @@ std::time_t RunStart(const std::wstring& name) {
 // The run's files, then its folders, then the folder itself.
 bool RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &data);
+    // No short names: nothing here needs them, and each is made on request.
+    HANDLE find = FindFirstFileExW(LongPath(folder + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
     bool ok = true;
     if (find != INVALID_HANDLE_VALUE) {
         do {
@@ -49,7 +56,10 @@ bool RemoveTree(const std::wstring& folder) {
                 ok = RemoveTree(path) && ok;
                 continue;
             }
-            SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+            // Only read-only stops a removal; the others cost a call each.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+                SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+            }
             const bool gone = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                                   ? RemoveDirectoryW(LongPath(path).c_str()) != FALSE
                                   : DeleteFileW(LongPath(path).c_str()) != FALSE;
@@ -162,8 +172,9 @@ bool RemoveHistoryRun(const std::wstring& root, const std::wstring& name) {
     return true;
 }
 
-std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
+std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok, std::vector<std::wstring>* orphans) {
     std::vector<HistoryRun> runs;
+    std::vector<std::wstring> manifests;
     ok = true;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(LongPath(root + L"*").c_str(), &data);
@@ -172,16 +183,103 @@ std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok) {
         ok = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         return runs;
     }
+    constexpr std::wstring_view kManifest = L".manifest";
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        const std::wstring name = data.cFileName;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (orphans && name.size() > kManifest.size() && name.ends_with(kManifest) &&
+                RunStart(name.substr(0, name.size() - kManifest.size())) != -1) {
+                manifests.push_back(name.substr(0, name.size() - kManifest.size()));
+            }
             continue;
         }
-        const std::time_t start = RunStart(data.cFileName);
-        if (start != -1) runs.push_back({data.cFileName, start});
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        const std::time_t start = RunStart(name);
+        if (start != -1) runs.push_back({name, start});
     } while (FindNextFileW(find, &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) ok = false;
     FindClose(find);
+    // Only a whole listing tells which folders are gone.
+    if (orphans && ok) {
+        std::unordered_set<std::wstring> folders;
+        for (const HistoryRun& run : runs) folders.insert(FoldCase(run.name));
+        for (const std::wstring& name : manifests) {
+            if (!folders.count(FoldCase(name))) orphans->push_back(name + std::wstring(kManifest));
+        }
+    }
     return runs;
+}
+
+bool KeepsHistory(const FolderSetting& setting) {
+    return setting.DeleteHistory || !setting.HistoryDir.empty();
+}
+
+std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup) {
+    if (!setting.HistoryDir.empty()) return FullFolder(setting.HistoryDir);
+    const std::wstring base = FullFolder(backup);
+    return base.empty() ? std::wstring() : DefaultHistoryFolder(base, setting.MakeDateDir);
+}
+
+std::vector<HistoryEntry> ReadHistoryManifest(const std::wstring& path, bool& ok) {
+    std::vector<HistoryEntry> entries;
+    ok = true;
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        ok = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return entries;
+    }
+    std::string text;
+    std::vector<char> chunk(1 << 16);
+    for (DWORD n = 0;; text.append(chunk.data(), n)) {
+        if (!ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &n, nullptr)) {
+            ok = false;
+            return entries;
+        }
+        if (n == 0) break;
+    }
+    std::unordered_map<std::wstring, size_t> seen;
+    size_t start = 0;
+    for (bool head = true; start < text.size(); head = false) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (head) continue;
+        // kind, size, time, path; a line cut short by a kill has no path yet.
+        const size_t a = line.find('\t'), b = line.find('\t', a + 1), c = line.find('\t', b + 1);
+        if (a == std::string::npos || b == std::string::npos || c == std::string::npos || c + 1 >= line.size()) continue;
+        HistoryEntry entry;
+        entry.overwritten = line.compare(0, a, "overwritten") == 0;
+        entry.size = std::strtoull(line.c_str() + a + 1, nullptr, 10);
+        entry.time = FromUtf8(line.substr(b + 1, c - b - 1));
+        entry.path = FromUtf8(line.substr(c + 1));
+        const auto [at, added] = seen.emplace(FoldCase(entry.path), entries.size());
+        if (added) {
+            entries.push_back(std::move(entry));
+        } else {
+            entries[at->second] = std::move(entry);
+        }
+    }
+    return entries;
+}
+
+std::vector<HistoryRunContents> ReadHistory(const std::wstring& root, bool& ok) {
+    std::vector<HistoryRun> runs = ListHistoryRuns(root, ok);
+    std::sort(runs.begin(), runs.end(), [](const HistoryRun& a, const HistoryRun& b) { return a.name > b.name; });
+    std::vector<HistoryRunContents> contents;
+    for (HistoryRun& run : runs) {
+        HistoryRunContents one;
+        bool read = true;
+        one.entries = ReadHistoryManifest(root + run.name + L".manifest", read);
+        ok = ok && read;
+        for (const HistoryEntry& entry : one.entries) one.bytes += entry.size;
+        one.run = std::move(run);
+        contents.push_back(std::move(one));
+    }
+    return contents;
 }
 
 std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int minRuns, std::time_t now) {
@@ -223,8 +321,11 @@ void MirrorWorker::EndHistory(const FolderSetting& work, bool clean) {
     // Only a run that read both trees without an error may judge what is old.
     if (!clean || batch_.testMode) return;
     bool listed = false;
-    const std::vector<HistoryRun> runs = ListHistoryRuns(root, listed);
+    std::vector<std::wstring> orphans;
+    const std::vector<HistoryRun> runs = ListHistoryRuns(root, listed, &orphans);
     if (!listed) return;
+    // A manifest whose folder went before a kill describes nothing.
+    for (const std::wstring& manifest : orphans) DeleteFileW(LongPath(root + manifest).c_str());
     for (const HistoryRun& run : ExpiredRuns(runs, work.HistoryDays, work.HistoryMinRuns, std::time(nullptr))) {
         if (batch_.cancelRequested) return;
         const std::wstring folder = root + run.name;

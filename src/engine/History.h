@@ -1,11 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "engine/FileOps.h"
+#include "model/FolderSetting.h"
 #include "platform/Handle.h"
 
 namespace tandrel {
@@ -57,15 +59,50 @@ private:
 };
 
 // The run folders of a history, by their names; ok false when the folder
-// could not be listed (a missing one has none).
+// could not be listed (a missing one has none). Manifests whose run folder
+// is gone (a kill between the two removals) go to orphans when asked for.
 struct HistoryRun {
     std::wstring name;
     std::time_t start = 0;
 };
-std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok);
+std::vector<HistoryRun> ListHistoryRuns(const std::wstring& root, bool& ok,
+                                        std::vector<std::wstring>* orphans = nullptr);
 // Those that go: older than days (0: any), beyond the minRuns newest.
 std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int minRuns, std::time_t now);
 // A run's folder, then its manifest; false when something of it stays.
 bool RemoveHistoryRun(const std::wstring& root, const std::wstring& name);
+
+// The setting keeps a history, or kept one where it says.
+bool KeepsHistory(const FolderSetting& setting);
+// Where the history of a setting is, its backup folder (without a date
+// folder) being found at backup: its HistoryDir, or the default folder.
+std::wstring HistoryFolderOf(const FolderSetting& setting, const std::wstring& backup);
+
+// One file of a run, as its manifest lists it.
+struct HistoryEntry {
+    std::wstring path;  // relative to the backup folder, as in the run folder
+    bool overwritten = false;
+    std::uint64_t size = 0;
+    std::wstring time;  // the backup file's last write, local, as written
+};
+// A run with what its manifest says; a run folder without a manifest (a
+// kill before its first line) lists nothing.
+struct HistoryRunContents {
+    HistoryRun run;
+    std::vector<HistoryEntry> entries;
+    std::uint64_t bytes = 0;
+};
+// What the user chose to restore from a history.
+struct HistoryRestore {
+    std::wstring run;                 // the run folder, full
+    std::vector<std::wstring> files;  // relative paths; empty: the whole run
+    std::wstring target;              // empty: the master folder
+};
+// The lines of a manifest, each path once (its last line); ok false when
+// the manifest is there but could not be read.
+std::vector<HistoryEntry> ReadHistoryManifest(const std::wstring& path, bool& ok);
+// The runs of a history, newest first, from its listing and the manifests
+// alone: no run folder is read.
+std::vector<HistoryRunContents> ReadHistory(const std::wstring& root, bool& ok);
 
 }  // namespace tandrel

@@ -61,6 +61,14 @@ struct MirrorBatch {
     // after-completion step follows.
     bool restore = false;
     std::wstring restoreTarget;
+    // A restore from the history: the run folder read instead of the
+    // backup, only these files of it (relative paths; empty: all), and
+    // whether a newer file in the way is overwritten (the user said so).
+    std::wstring restoreSource;
+    std::vector<std::wstring> restoreFiles;
+    bool restoreOverwrite = false;
+    // Files a restore left because the one in the way is newer.
+    std::atomic<int> restoreNewer{0};
     std::vector<FolderSetting>* settings = nullptr;
     // The active project's commands that the settings refer to by id.
     const CommandList* commands = nullptr;

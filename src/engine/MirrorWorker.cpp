@@ -121,6 +121,7 @@ void MirrorWorker::ReportSummary(const RunCounts& counts, std::int64_t seconds) 
 int MirrorWorker::RunSettings(int result) {
     std::vector<FolderSetting>& settings = *batch_.settings;
     int number = 0;
+    batch_.restoreNewer = 0;
     for (size_t index = 0; result == 1 && index < settings.size(); ++index) {
         // "中止" during the previous setting's after-command: nothing more starts.
         if (batch_.cancelRequested) {
@@ -158,7 +159,8 @@ void MirrorWorker::StartSetting(FolderSetting& setting, size_t index, int number
     // The run works on a copy: date folders and drives found by label
     // must not end up in the stored setting.
     stored_ = &setting;
-    work_ = batch_.restore ? RestoreWork(setting, batch_.restoreTarget) : setting;
+    work_ = batch_.restore ? RestoreWork(setting, batch_.restoreTarget, batch_.restoreSource, batch_.restoreOverwrite)
+                           : setting;
     FolderSetting& work = *work_;
     current_ = &work;
     policy_.SetSetting(&work);
@@ -186,6 +188,7 @@ bool MirrorWorker::OpenSetting(FolderSetting& work, std::time_t start) {
         policy_.RaiseLevel(LevelFatal);
         return false;
     }
+    if (batch_.restore) filters_.OnlyPaths(batch_.restoreFiles);
     return true;
 }
 

@@ -7,15 +7,23 @@
 
 namespace tandrel {
 
-FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& target) {
+FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& target, const std::wstring& source,
+                          bool overwrite) {
     FolderSetting work = setting;
-    work.Name = Format(LoadText(IDS_RESTORE_NAME).c_str(), setting.Name.c_str());
+    work.Name = source.empty() ? Format(LoadText(IDS_RESTORE_NAME).c_str(), setting.Name.c_str())
+                               : Format(LoadText(IDS_HISTORY_RESTORE_NAME).c_str(), setting.Name.c_str());
     const bool toMaster = target.empty();
     work.Master = setting.Backup;
     work.Backup = toMaster ? setting.Master : target;
     work.DetectDriveByVolumeMaster = setting.DetectDriveByVolumeBackup;
     work.CheckVolumeMaster = setting.CheckVolume;
     work.VolumeMaster = setting.Volume;
+    if (!source.empty()) {
+        // The run folder was found where the history is now.
+        work.Master = source;
+        work.DetectDriveByVolumeMaster = work.CheckVolumeMaster = false;
+        work.VolumeMaster.clear();
+    }
     // A chosen folder is not on the master's drive.
     work.DetectDriveByVolumeBackup = toMaster && setting.DetectDriveByVolumeMaster;
     work.CheckVolume = toMaster && setting.CheckVolumeMaster;
@@ -27,7 +35,7 @@ FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& targ
     work.DeleteRecycleBin = false;
     work.DeleteHistory = false;
     work.DeleteIgnoreTarget = false;
-    work.Overwrite = false;
+    work.Overwrite = overwrite;
     work.OverwriteAlways = false;
     // No tolerance: a master file a second newer is newer.
     work.NtfsToFat = false;
@@ -46,7 +54,7 @@ FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& targ
 
 void MirrorWorker::NoteRestoredHistory() {
     restoredHistory_.clear();
-    if (!batch_.restore || !stored_) return;
+    if (!batch_.restore || !batch_.restoreSource.empty() || !stored_) return;
     // A history kept inside the backup (a drive root) is no part of what
     // comes back.
     const FolderSetting& setting = *stored_;

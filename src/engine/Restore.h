@@ -11,6 +11,9 @@ namespace tandrel {
 // delete, rename or overwrite a newer file: no mirroring, no date folders,
 // no history or recycle bin, no overwrite of newer files, no filters that
 // narrow or delete, no commands, and the drives found by label trade sides.
-FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& target);
+// A restore from the history reads source (a run folder of the history)
+// instead of the backup; overwrite lets it replace newer files.
+FolderSetting RestoreWork(const FolderSetting& setting, const std::wstring& target, const std::wstring& source = {},
+                          bool overwrite = false);
 
 }  // namespace tandrel

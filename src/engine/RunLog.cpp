@@ -33,6 +33,16 @@ std::string ToUtf8(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring FromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int length = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, text.data(), n);
+    return text;
+}
+
 LogChoice ChooseLog(const FolderSetting& setting, const GlobalOptions& options) {
     LogChoice choice;
     if (setting.OutputLog) {

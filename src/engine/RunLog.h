@@ -18,6 +18,7 @@ namespace tandrel {
 
 // The UTF-8 bytes of a text, as the logs and manifests hold them.
 std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& bytes);
 
 // Levels of log lines; error blocks carry their error level (1 to 4).
 constexpr int kLogEntryLevel = 0;

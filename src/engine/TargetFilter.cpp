@@ -238,6 +238,9 @@ FilterOutcome MatchFolder(const TargetMatcher& matcher, const std::wstring& rela
 
 FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const AppState& options) {
     ignoreSystem_ = setting.IgnoreSystemFiles;
+    narrowed_ = false;
+    onlyFiles_.clear();
+    onlyFolders_.clear();
     modes_ = ModesForTargetType(setting.TargetType);
     systemFolders_.Clear();
     systemFiles_.Clear();
@@ -252,13 +255,38 @@ FilterBuildResult TargetFilters::Build(const FolderSetting& setting, const AppSt
     return {};
 }
 
+void TargetFilters::OnlyPaths(const std::vector<std::wstring>& paths) {
+    narrowed_ = !paths.empty();
+    onlyFiles_.clear();
+    onlyFolders_.clear();
+    for (const std::wstring& path : paths) {
+        const size_t first = path.find_first_not_of(L'\\');
+        if (first == std::wstring::npos) continue;
+        const std::wstring folded = Lower(path.substr(first));
+        onlyFiles_.insert(folded);
+        // Each folder on the way, down from the root ("" is always walked).
+        for (size_t cut = folded.find(L'\\'); cut != std::wstring::npos; cut = folded.find(L'\\', cut + 1)) {
+            onlyFolders_.insert(folded.substr(0, cut));
+        }
+    }
+}
+
 FilterOutcome TargetFilters::FileOutcome(const std::wstring& relativePath) const {
+    if (narrowed_ && !onlyFiles_.count(Lower(relativePath))) return FilterOutcome::NotListed;
     const FilterOutcome own = MatchFile(files_, relativePath, modes_.files);
     if (!ignoreSystem_) return own;
     return SystemFirst(MatchFile(systemFiles_, relativePath, ListMode::Exclude), own);
 }
 
 FilterOutcome TargetFilters::FolderOutcome(const std::wstring& relativeFolder) const {
+    if (narrowed_) {
+        const size_t first = relativeFolder.find_first_not_of(L'\\');
+        const size_t last = relativeFolder.find_last_not_of(L'\\');
+        if (first != std::wstring::npos &&
+            !onlyFolders_.count(Lower(relativeFolder.substr(first, last + 1 - first)))) {
+            return FilterOutcome::NotListed;
+        }
+    }
     const FilterOutcome own = MatchFolder(folders_, relativeFolder, modes_.folders);
     if (!ignoreSystem_) return own;
     return SystemFirst(MatchFolder(systemFolders_, relativeFolder, ListMode::Exclude), own);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "model/FolderSetting.h"
@@ -85,9 +86,15 @@ public:
     FilterBuildResult Build(const FolderSetting& setting, const AppState& options);
     FilterOutcome FileOutcome(const std::wstring& relativePath) const;
     FilterOutcome FolderOutcome(const std::wstring& relativeFolder) const;
+    // Narrows the run to these files (paths relative to the root, each
+    // matched whole): every other file is not listed, and so is every folder
+    // that holds none of them. Empty: no narrowing. Build clears it.
+    void OnlyPaths(const std::vector<std::wstring>& paths);
 
 private:
     bool ignoreSystem_ = false;
+    bool narrowed_ = false;
+    std::unordered_set<std::wstring> onlyFiles_, onlyFolders_;
     TargetModes modes_{ListMode::Exclude, ListMode::Exclude};
     TargetMatcher folders_, files_, systemFolders_, systemFiles_;
 };

@@ -124,6 +124,9 @@ void RunControl::StartRun(bool test, bool allSettings, RunOrigin origin) {
     batch_.logOffMode = options_.noSave;
     batch_.restore = restoreNext_.has_value();
     batch_.restoreTarget = restoreNext_ ? restoreNext_->target : std::wstring();
+    batch_.restoreSource = restoreNext_ ? restoreNext_->source : std::wstring();
+    batch_.restoreFiles = restoreNext_ ? restoreNext_->files : std::vector<std::wstring>();
+    batch_.restoreOverwrite = restoreNext_ && restoreNext_->overwrite;
     restoreNext_.reset();
     batch_.settings = &settings_;
     batch_.commands = &commands_;
@@ -144,25 +147,37 @@ void RunControl::StartRun(bool test, bool allSettings, RunOrigin origin) {
     UpdateCommands();
 }
 
-void RunControl::StartRestore(int row, const std::wstring& target) {
+void RunControl::StartRestore(int row, const std::wstring& target, const std::wstring& source,
+                              const std::vector<std::wstring>& files) {
     if (Busy() || batch_.closePosted) return;
     setupList_.SelectOnly({row});
-    restoreNext_ = Restore{row, target};
+    restoreNext_ = Restore{row, target, source, files};
     StartRun(true, false);
-    if (batch_.running) restoreAsked_ = Restore{row, target};
+    if (batch_.running) restoreAsked_ = Restore{row, target, source, files};
 }
 
 void RunControl::ServeRestore() {
     // Taken first: the refresh timer goes on while the question is open.
-    const Restore restore = *restoreAsked_;
+    Restore restore = *restoreAsked_;
     restoreAsked_.reset();
     // A test that was cancelled, stopped or skipped the setting shows no
     // whole plan to agree to.
     if (batch_.end == BatchEnd::Aborted || batch_.end == BatchEnd::Skipped) return;
     if (restore.row < 0 || static_cast<size_t>(restore.row) >= settings_.size()) return;
     const std::wstring into = restore.target.empty() ? settings_[static_cast<size_t>(restore.row)].Master : restore.target;
-    if (ShowMessageFormat(FrameHandle(), IDS_RESTORE_GO, IDS_RESTORE_CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2,
-                          into) != IDYES)
+    const bool fromHistory = !restore.source.empty();
+    const unsigned caption = fromHistory ? IDS_HISTORY_RESTORE_CAPTION : IDS_RESTORE_CAPTION;
+    // Newer files in the way were left by the test; from the history the
+    // user may want the older content back over them, but is asked.
+    if (const int newer = batch_.restoreNewer; fromHistory && newer > 0) {
+        const int answer = ShowMessageFormat(FrameHandle(), IDS_HISTORY_RESTORE_NEWER, caption,
+                                             MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2,
+                                             std::to_wstring(newer));
+        if (answer != IDYES && answer != IDNO) return;
+        restore.overwrite = answer == IDYES;
+    }
+    if (ShowMessageFormat(FrameHandle(), IDS_RESTORE_GO, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, into) !=
+        IDYES)
         return;
     if (!IsWindow(Handle()) || Busy() || batch_.closePosted) return;
     setupList_.SelectOnly({restore.row});

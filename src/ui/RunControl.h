@@ -72,8 +72,12 @@ public:
     void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
     // A restore of one setting from its backup into its master (target
     // empty) or target: first a test run showing what it will do, then, when
-    // that went through and the user says yes, the restore itself.
-    void StartRestore(int row, const std::wstring& target);
+    // that went through and the user says yes, the restore itself. From
+    // the history: source is the run folder, files the chosen ones (empty:
+    // all of it), and a newer file in the way is overwritten only when the
+    // user says so after the test.
+    void StartRestore(int row, const std::wstring& target, const std::wstring& source = {},
+                      const std::vector<std::wstring>& files = {});
     void Cancel();
     // The progress pane, the tray tip and the taskbar button from the
     // batch's counters, a few times a second (now: at once); after the run
@@ -124,7 +128,9 @@ private:
     // The restore the next StartRun makes, and the one whose test is running.
     struct Restore {
         int row = -1;
-        std::wstring target;
+        std::wstring target, source;
+        std::vector<std::wstring> files;
+        bool overwrite = false;
     };
     std::optional<Restore> restoreNext_, restoreAsked_;
 };

@@ -172,6 +172,14 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
             state.enabled = free && selected.size() == 1;
             if (selected.size() > 1) state.prompt = LoadText(IDS_RESTORE_ONE);
             break;
+        case ID_RESTORE_HISTORY: {
+            // By the setting alone: the menu reads no drive.
+            const bool kept = selected.size() == 1 && KeepsHistory(settings_[static_cast<size_t>(selected[0])]);
+            state.enabled = free && kept;
+            if (selected.size() > 1) state.prompt = LoadText(IDS_RESTORE_ONE);
+            if (selected.size() == 1 && !kept) state.prompt = LoadText(IDS_HISTORY_RESTORE_NONE);
+            break;
+        }
         case ID_OPEN_MASTER:
         case ID_OPEN_BACKUP: state.enabled = any; break;
         case ID_OPEN_LOG: {
@@ -248,6 +256,7 @@ bool CTandrelView::OnCommand(UINT id) {
         case ID_RUN_ALL_UPDATE: StartRun(false, true); break;
         case ID_RUN_CANCEL: Cancel(); break;
         case ID_RESTORE_BACKUP: RestoreFromBackup(); break;
+        case ID_RESTORE_HISTORY: RestoreFromHistory(); break;
         case ID_OPEN_MASTER: OpenFolders(SideMaster); break;
         case ID_OPEN_BACKUP: OpenFolders(SideBackup); break;
         case ID_OPEN_LOG: OpenLogs(); break;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/History.h"
 #include "engine/MirrorBatch.h"
 #include "framework/CommandUI.h"
 #include "framework/Window.h"
@@ -36,6 +37,8 @@ struct ViewDialogs {
     // stored settings were replaced.
     std::function<bool(HWND owner)> importSettings;
     std::function<void(HWND owner)> exportSettings;
+    // 「履歴から復元」 on a history folder; true with a choice.
+    std::function<bool(HWND owner, const std::wstring& history, HistoryRestore& choice)> restoreHistory;
 };
 
 // The single view of the main frame: it owns the active project's folder
@@ -160,6 +163,7 @@ private:
     void CompareTool();
     // The selected setting's backup copied back (TandrelViewRestore.cpp).
     void RestoreFromBackup();
+    void RestoreFromHistory();
     void EditProjects();
     void EditOptions();
     void ImportSettings();

@@ -1,4 +1,7 @@
-// The restore of a setting from its backup: where to, then the runs.
+// The restores of a setting, from its backup or its history: what and
+// where to, then the runs.
+#include "engine/History.h"
+#include "platform/Drives.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "resource_ui.h"
@@ -25,6 +28,20 @@ void CTandrelView::RestoreFromBackup() {
         return;
     }
     runs_.StartRestore(rows[0], target);
+}
+
+void CTandrelView::RestoreFromHistory() {
+    const std::vector<int> rows = Selected();
+    if (rows.size() != 1 || Busy() || !dialogs.restoreHistory) return;
+    const FolderSetting& setting = settings_[static_cast<size_t>(rows[0])];
+    // The backup's drive may be found by its label, as for opening it.
+    const std::wstring backup = setting.HistoryDir.empty() ? DetectDriveForOpen(setting, SideBackup, FrameHandle())
+                                                           : setting.Backup;
+    const std::wstring history = backup.empty() ? std::wstring() : HistoryFolderOf(setting, backup);
+    if (history.empty()) return;
+    HistoryRestore choice;
+    if (!dialogs.restoreHistory(FrameHandle(), history, choice)) return;
+    runs_.StartRestore(rows[0], choice.target, choice.run, choice.files);
 }
 
 }  // namespace tandrel

@@ -108,4 +108,23 @@ struct Batch {
     }
 };
 
+// a.txt changed in the master, sub\b.txt deleted there, gone\ removed.
+struct Edited {
+    TempDir temp;
+    std::wstring m = temp / L"m", b = temp / L"b", history = temp / L"b.履歴";
+    Edited() {
+        MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\gone"});
+        WriteBytes(b + L"\\a.txt", "old a");
+        Age(b + L"\\a.txt", 3600);
+        WriteBytes(m + L"\\a.txt", "new a");
+        WriteBytes(b + L"\\sub\\b.txt", "old b");
+        WriteBytes(b + L"\\gone\\c.txt", "old c");
+    }
+    FolderSetting Setting() const {
+        FolderSetting s = Pair(m, b);
+        s.DeleteHistory = true;
+        return s;
+    }
+};
+
 }  // namespace tandrel::test

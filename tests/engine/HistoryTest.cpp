@@ -16,6 +16,7 @@ namespace {
 
 using test::Batch;
 using test::CountRows;
+using test::Edited;
 using test::FileExists;
 using test::HasRow;
 using test::MakeFolders;
@@ -42,24 +43,6 @@ std::vector<std::wstring> RunFolders(const std::wstring& history) {
     return names;
 }
 
-// a.txt changed in the master, sub\b.txt deleted there, gone\ removed.
-struct Edited {
-    TempDir temp;
-    std::wstring m = temp / L"m", b = temp / L"b", history = temp / L"b.履歴";
-    Edited() {
-        MakeFolders(temp.Path(), {L"m\\sub", L"b\\sub", L"b\\gone"});
-        WriteBytes(b + L"\\a.txt", "old a");
-        test::Age(b + L"\\a.txt", 3600);
-        WriteBytes(m + L"\\a.txt", "new a");
-        WriteBytes(b + L"\\sub\\b.txt", "old b");
-        WriteBytes(b + L"\\gone\\c.txt", "old c");
-    }
-    FolderSetting Setting() const {
-        FolderSetting s = Pair(m, b);
-        s.DeleteHistory = true;
-        return s;
-    }
-};
 
 TEST(HistoryTest, DeletedAndOverwrittenFilesGoIntoTheRunFolderWithAManifest) {
     Edited trees;
@@ -180,6 +163,13 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
         WriteBytes(history + L"\\" + name + L"\\f.txt", "f");
         WriteBytes(history + L"\\" + name + L".manifest", "Tandrel\tx\r\n");
     }
+    // What a kill may leave: a run folder without its manifest, a manifest
+    // whose folder went; a read-only file goes all the same. Other files stay.
+    DeleteFileW((history + L"\\" + names[1] + L".manifest").c_str());
+    const std::wstring orphan = history + L"\\2019-01-01 000000.manifest";
+    WriteBytes(orphan, "Tandrel\tx\r\n");
+    WriteBytes(history + L"\\notes.manifest", "mine");
+    SetFileAttributesW((history + L"\\" + names[0] + L"\\f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     Batch run;
     run.settings = {Pair(m, b)};
     FolderSetting& s = run.settings[0];
@@ -187,7 +177,7 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
     s.HistoryDays = 30;
     s.HistoryMinRuns = 1;
 
-    // A run with an error judges nothing old.
+    // A run with an error judges nothing old, nor a manifest an orphan.
     {
         StagedFaults faults;
         faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
@@ -196,6 +186,7 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
         EXPECT_EQ(run.Run(false), 1);
         EXPECT_GT(run.settings[0].Errors, 0);
         EXPECT_EQ(RunFolders(history).size(), 4u);
+        EXPECT_TRUE(FileExists(orphan));
     }
     // Older than 30 days go; the younger stay beyond the one kept by count.
     EXPECT_EQ(run.Run(false), 1);
@@ -203,6 +194,8 @@ TEST(HistoryTest, OldRunsGoAfterACleanRunOnlyKeepingTheNewest) {
     EXPECT_EQ(RunFolders(history), (std::vector<std::wstring>{names[2], names[3]}));
     EXPECT_FALSE(FileExists(history + L"\\" + names[0] + L".manifest"));
     EXPECT_TRUE(FileExists(history + L"\\" + names[2] + L".manifest"));
+    EXPECT_FALSE(FileExists(orphan));
+    EXPECT_EQ(ReadBytes(history + L"\\notes.manifest"), "mine");
 
     // By count only: the newest stays.
     s.HistoryDays = 0;
