@@ -169,7 +169,8 @@ MirrorWorker::SettingEnd MirrorWorker::Process(FolderSetting& work) {
         if (work.SkipIfFolderNotExist && BackupMissingForSkip(work, backupState)) return FolderProblem(work, false, true);
         if (backupState != FolderMissing) return FolderProblem(work, false, true);
     }
-    backupBase_ = work.MakeDateDir ? FullFolder(storedBackup_) : backupRoot_;
+    // On the drive the label found, as the date folder is.
+    backupBase_ = work.MakeDateDir ? FullFolder(BaseBackup(work)) : backupRoot_;
     // By identity too: a second drive letter, a short name or a share must
     // not make the master look like a folder of the backup.
     masterId_ = IdentityOf(masterRoot_);

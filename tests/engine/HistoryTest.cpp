@@ -130,6 +130,38 @@ TEST(HistoryTest, AHistoryFolderInsideTheBackupIsNoPartOfTheMirror) {
     EXPECT_EQ(RunFolders(b + L"\\keep").size(), 2u);
 }
 
+TEST(HistoryTest, DateFoldersOnADriveFoundByLabelKeepTheirHistoryOnThatDrive) {
+    test::TestDrive e(L'E'), f(L'F');
+    e.SetLabel(L"TANDREL_BK");
+    f.SetLabel(L"OTHER");
+    test::RemoveTree(L"E:\\dated");
+    test::RemoveTree(L"F:\\dated");
+    TempDir temp;
+    const std::wstring m = temp / L"m";
+    MakeFolders(temp.Path(), {L"m"});
+    WriteBytes(m + L"\\a.txt", "a");
+    WriteBytes(m + L"\\b.txt", "b");
+    Batch run;
+    // Stored on F:, found on E: by its label.
+    run.settings = {Pair(m, L"F:\\dated")};
+    FolderSetting& s = run.settings[0];
+    s.DetectDriveByVolumeBackup = true;
+    s.Volume = L"TANDREL_BK";
+    s.MakeDateDir = true;
+    s.BackupDateDir = L"D";
+    s.DeleteHistory = true;
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ(ReadBytes(L"E:\\dated\\D\\b.txt"), "b");
+    DeleteFileW((m + L"\\b.txt").c_str());
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_FALSE(FileExists(L"E:\\dated\\D\\b.txt"));
+    const std::vector<std::wstring> runs = RunFolders(L"E:\\dated\\Tandrel履歴");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(ReadBytes(L"E:\\dated\\Tandrel履歴\\" + runs[0] + L"\\b.txt"), "b");
+    EXPECT_FALSE(FileExists(L"F:\\dated"));
+    test::RemoveTree(L"E:\\dated");
+}
+
 TEST(HistoryTest, AHistoryFolderInTheMasterOrAsTheBackupIsRefused) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";
