@@ -19,10 +19,12 @@ bool Executor::Carry(const Operation& operation, const Removal& removal) {
         return true;
     }
     const bool done = Perform(operation, removal);
-    if (done) {
-        if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
-    }
+    if (done) Carried(operation);
     return done;
+}
+
+void Executor::Carried(const Operation& operation) {
+    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
 }
 
 bool Executor::Perform(const Operation& operation, const Removal& removal) {
