@@ -54,9 +54,9 @@ bool Executor::Perform(const Operation& operation, const Removal& removal) {
         case OperationKind::CaseRename:
             return ops_.Rename(operation.path, operation.source, operation.name);
         case OperationKind::CopyTimes:
-            return ops_.CopyTimes(operation.source, operation.path);
+            return FileOps::CopyTimes(operation.source, operation.path);
         case OperationKind::RemovePartial:
-            ops_.RemovePartial(operation.path);
+            FileOps::RemovePartial(operation.path);
             return true;
     }
     return false;
