@@ -385,7 +385,7 @@ def main():
     if "window" in programs and "engine" in programs:
         columns += [("window/engine", b, named("window", b), named("engine", b)) for b in builds]
     if "engine1" in programs and "engine" in programs:
-        columns.append(("1 at a time/engine", "", "engine1", "engine"))
+        columns.append(("one/threads", "", "engine1", "engine"))
     if "xcopy" in programs and "floor" in programs:
         columns.append(("xcopy/floor", "", "xcopy", "floor"))
     if verify:
@@ -507,10 +507,11 @@ def slow_drive(args, programs, sizes, scenarios, measure, tree_reset, results, w
     print("of the ratios within each round.")
     print()
     # (heading, numerator, denominator): each program against the floor, and
-    # one copy at a time against the copy threads (how much faster they are).
+    # one copy at a time against the copy threads ("one/threads": how much
+    # faster the threads are).
     columns = [(f"{label(x)}/floor", x, "floor") for x in programs if x != "floor"]
     if "engine" in programs and "engine1" in programs:
-        columns.append(("1 at a time/engine", "engine1", "engine"))
+        columns.append(("one/threads", "engine1", "engine"))
     times = [x for x in programs if x != "floor"]
     print(f"{'delay':>6}  {'scenario':<36}{'files':>9}  {'floor':<28}" + "".join(f"{label(x):<28}" for x in times)
           + "".join(f"{c[0]:<24}" for c in columns))
