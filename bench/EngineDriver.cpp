@@ -2,11 +2,12 @@
 // (master, backup, mirroring on, every other option at its default) as an
 // automatic update run, to its end. What the engine would tell the window is
 // only counted; boxes are answered OK / no, deletions confirmed.
-//   engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS]
+//   engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS] [--workers N]
 // Prints the counts and the process's own peak working set; exit code 0 when
 // the setting finished without an error. --verify turns the setting's Verify
 // on; --cancel-after cancels the run as 中止 does after MS milliseconds and
-// prints how long the engine took from there to its end.
+// prints how long the engine took from there to its end; --workers sets
+// 同時コピー数 (1 to 32; without it 自動).
 #include <windows.h>
 #include <psapi.h>
 
@@ -51,17 +52,22 @@ public:
 int wmain(int argc, wchar_t** argv) {
     bool verify = false;
     DWORD cancelAfter = 0;
+    int workers = 0;
     for (int i = 3; i < argc; ++i) {
         if (std::wcscmp(argv[i], L"--verify") == 0) {
             verify = true;
         } else if (std::wcscmp(argv[i], L"--cancel-after") == 0 && i + 1 < argc) {
             cancelAfter = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (std::wcscmp(argv[i], L"--workers") == 0 && i + 1 < argc) {
+            workers = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
+            if (workers < 1 || workers > kMaxParallelCopies) argc = 0;
         } else {
             argc = 0;
         }
     }
     if (argc < 3) {
-        std::fputs("usage: engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS]\n", stderr);
+        std::fputs("usage: engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS] [--workers N]\n",
+                   stderr);
         return 2;
     }
     // The options a settings file without keys gives (system names included).
@@ -72,6 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     options.iniPath = std::wstring(temp) + L"tandrel-engine-driver-none.ini";
     LoadOptions(options, GroupVersion | GroupSheet);
     options.loaded = true;
+    options.ParallelCopies = workers;
 
     std::vector<FolderSetting> settings(1);
     FolderSetting& setting = settings[0];

@@ -56,9 +56,9 @@ WINDOW_GOAL = 1.15
 HISTORY_GOAL = 1.1  # an update with the history on over the same without
 MEMORY_GOAL_MIB = 16  # over the window run's own peak on 200 files
 MEMORY_FILES = 200
-PROGRAMS = ("window", "history", "engine", "floor", "xcopy")
-LABELS = {"window": "Tandrel /auto", "history": "Tandrel /auto, history on", "engine": "engine alone", "floor": "floor", "xcopy": "xcopy",
-          "verify": "engine alone, Verify on"}
+PROGRAMS = ("window", "history", "engine", "engine1", "floor", "xcopy")
+LABELS = {"window": "Tandrel /auto", "history": "Tandrel /auto, history on", "engine": "engine alone",
+          "engine1": "engine, 1 copy at a time", "floor": "floor", "xcopy": "xcopy", "verify": "engine alone, Verify on"}
 # Scenarios that copy everything, where Verify doubles the reading.
 COPY_SCENARIOS = ("firstcopy", "large8m", "large2g")
 
@@ -122,7 +122,8 @@ class Runner:
                     "/E", "/D", "/Y", "/Q", "/I", "/C", "/H", "/K"], None
         exe = "floor_mirror.exe" if base == "floor" else "engine_driver.exe"
         return [self.args.wine, os.path.join(self.builds()[build], exe), windows_path(master),
-                windows_path(backup)] + (["--verify"] if base == "verify" else []), None
+                windows_path(backup)] + (["--verify"] if base == "verify" else []) + (
+                    ["--workers", "1"] if base == "engine1" else []), None
 
     def run(self, program, master, backup):
         figure = self.run_once(program, master, backup)
@@ -225,7 +226,7 @@ def expected_output(program, scenario, counts):
         copied, added, changed, deleted = counts["files"], counts["files"], 0, 0
     if base == "floor":
         return f"copied {copied}, deleted {deleted},"
-    if base in ("engine", "verify"):
+    if base in ("engine", "engine1", "verify"):
         return f"created {added}, updated {changed}, deleted {deleted},"
     if base == "xcopy":
         return copied  # the number it prints first
@@ -405,6 +406,8 @@ def main():
         columns += [("engine/floor", b, named("engine", b), "floor") for b in builds if "engine" in programs]
     if "window" in programs and "engine" in programs:
         columns += [("window/engine", b, named("window", b), named("engine", b)) for b in builds]
+    if "engine1" in programs and "engine" in programs:
+        columns.append(("one/threads", "", "engine1", "engine"))
     if "xcopy" in programs and "floor" in programs:
         columns.append(("xcopy/floor", "", "xcopy", "floor"))
     if verify:
@@ -528,24 +531,32 @@ def slow_drive(args, programs, sizes, scenarios, measure, tree_reset, results, w
     print("the prefix), the master on the local disk. Medians of", args.pairs, "rounds (min–max); ratios are medians")
     print("of the ratios within each round.")
     print()
-    columns = [(f"{label(x)}/floor", x) for x in programs if x != "floor"]
-    print(f"{'delay':>6}  {'scenario':<36}{'files':>9}  {'floor':<28}" + "".join(f"{c[0]:<24}" for c in columns))
+    # (heading, numerator, denominator): each program against the floor, and
+    # one copy at a time against the copy threads ("one/threads": how much
+    # faster the threads are).
+    columns = [(f"{label(x)}/floor", x, "floor") for x in programs if x != "floor"]
+    if "engine" in programs and "engine1" in programs:
+        columns.append(("one/threads", "engine1", "engine"))
+    times = [x for x in programs if x != "floor"]
+    print(f"{'delay':>6}  {'scenario':<36}{'files':>9}  {'floor':<28}" + "".join(f"{label(x):<28}" for x in times)
+          + "".join(f"{c[0]:<24}" for c in columns))
     for delay in delays:
         for size in sizes:
             for scenario in scenarios:
                 key = (delay, size)
                 row = f"{str(delay) + ' ms':>6}  {TITLES[scenario]:<36}{size:>9,}  " \
                       f"{fmt_time(series(key, scenario, 'floor')):<28}"
-                for _, program in columns:
-                    row += f"{median_ratio(series(key, scenario, program), series(key, scenario, 'floor')):<24}"
+                row += "".join(f"{fmt_time(series(key, scenario, x)):<28}" for x in times)
+                for _, a, b in columns:
+                    row += f"{median_ratio(series(key, scenario, a), series(key, scenario, b)):<24}"
                 print(row)
     print()
     print("Per-round ratios:")
     for delay in delays:
         for size in sizes:
             for scenario in scenarios:
-                for name, program in columns:
-                    r = ratios(series((delay, size), scenario, program), series((delay, size), scenario, "floor"))
+                for name, program, other in columns:
+                    r = ratios(series((delay, size), scenario, program), series((delay, size), scenario, other))
                     if r:
                         print(f"  {delay} ms, {TITLES[scenario]}, {size:,} files  {name:<24} "
                               + " ".join(f"{x:.2f}" for x in r))

@@ -10,14 +10,15 @@
 #   bench/engine.sh --quick    20,000 files, 3 rounds, no large files
 #   bench/engine.sh [--quick] [--files 2000,20000] [--pairs N]
 #                   [--scenarios nochange,change,firstcopy,large8m,large2g]
-#                   [--programs window,history,engine,floor,xcopy] [--timeout SECONDS]
+#                   [--programs window,history,engine,engine1,floor,xcopy] [--timeout SECONDS]
 #                   (history: the window run with the history of removed
-#                   files on, after the 1 % change only, against window)
+#                   files on, after the 1 % change only, against window;
+#                   engine1: the engine copying one file at a time)
 #                   [--before DIR]  (also time DIR's Tandrel.exe and
 #                                    engine_driver.exe, another build's, in
 #                                    the same rounds: before and after)
 #                   [--no-build]   (time the programs build/ already holds)
-#   bench/engine.sh --slow 0,2,10 [--files 20000] [--programs engine,floor]
+#   bench/engine.sh --slow 0,2,10 [--files 20000] [--programs engine,engine1,floor]
 #                   the backup on the slow drive S: (scripts/slow-drive.sh:
 #                   every operation waits the delay in ms; a network drive
 #                   of the prefix), first copy and 1 % change only; needs
@@ -68,7 +69,7 @@ if [ -n "$slow" ]; then
     fi
     files="${files:-20000}"
     scenarios="${scenarios:-firstcopy,change}"
-    programs="${programs:-engine,floor}"
+    programs="${programs:-engine,engine1,floor}"
 fi
 files="${files:-20000,100000}"
 programs="${programs:-window,history,engine,floor,xcopy}"

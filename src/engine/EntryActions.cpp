@@ -150,21 +150,16 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
             return false;
         case FileAction::Create:
-            policy_.Report(RowAction::Create,
-                           replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
-                           RowToList | RowToLog, masterTime, std::nullopt, entry.size);
-            if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry))) {
-                Copied(work.status.created, entry.size);
-            }
+            CarryCopy(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry), work.status.created,
+                      {RowAction::Create, replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
+                       masterTime, std::nullopt, entry.size});
             return true;
         case FileAction::CaseRename:
             caseRename();
             return true;
         case FileAction::Update:
-            policy_.Report(RowAction::Update, rel, RowToList | RowToLog, masterTime, backupTime, entry.size);
-            if (exec_.Carry(Operation::Copy(masterRoot_ + rel, backupPath, false, &entry))) {
-                Copied(work.status.updated, entry.size);
-            }
+            CarryCopy(Operation::Copy(masterRoot_ + rel, backupPath, false, &entry), work.status.updated,
+                      {RowAction::Update, rel, masterTime, backupTime, entry.size});
             if (decision.renameCase) caseRename();
             return true;
         case FileAction::Skip:

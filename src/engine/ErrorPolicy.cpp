@@ -26,6 +26,7 @@ void ErrorPolicy::Note(const ErrorCall& call) {
 }
 
 ErrorDecision ErrorPolicy::Raise(const ErrorCall& call) {
+    if (beforeOutput_) beforeOutput_();
     Note(call);
     const bool attended = Attended();
 
@@ -122,6 +123,7 @@ void ErrorPolicy::SetStatus(const std::wstring& text, const std::wstring& detail
 void ErrorPolicy::Report(RowAction action, const std::wstring& path, unsigned flags,
                          const std::optional<FILETIME>& masterTime, const std::optional<FILETIME>& backupTime,
                          std::optional<std::uint64_t> size) {
+    if (beforeOutput_) beforeOutput_();
     if (flags & RowToList) batch_.host->AddReportRow({action, path, masterTime, backupTime, size});
     if (flags & RowToLog) log_.WriteEntry(action, path);
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,7 @@ public:
     // program afterwards.
     bool Attended() const;
     bool Cancelled() const { return batch_.cancelRequested; }
+    const std::atomic<bool>& CancelFlag() const { return batch_.cancelRequested; }
 
     // Decides on one error: asks, or answers by itself, logs the block and
     // returns the decision.
@@ -64,6 +66,10 @@ public:
     // One more error of the setting, and the row that shows it.
     void CountError();
     void AddErrorRow();
+
+    // Called before every row, question and error block: the copies still
+    // out are reported first, so rows and log lines keep the walk's order.
+    void SetBeforeOutput(std::function<void()> hook) { beforeOutput_ = std::move(hook); }
 
     void SetStatus(const std::wstring& text, const std::wstring& detail);
     // A report row to the list and/or the log as its flags say.
@@ -94,6 +100,7 @@ private:
     std::wstring statusText_, statusDetail_;
     bool suppressMessages_ = false;
     int messagesShown_ = 0;
+    std::function<void()> beforeOutput_;
 };
 
 // Counters stop short of overflowing.

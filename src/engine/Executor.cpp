@@ -19,10 +19,12 @@ bool Executor::Carry(const Operation& operation, const Removal& removal) {
         return true;
     }
     const bool done = Perform(operation, removal);
-    if (done) {
-        if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
-    }
+    if (done) Carried(operation);
     return done;
+}
+
+void Executor::Carried(const Operation& operation) {
+    if (FaultSeam* seam = CurrentFaultSeam()) CallSeamCarried(*seam, operation);
 }
 
 bool Executor::Perform(const Operation& operation, const Removal& removal) {
@@ -52,9 +54,9 @@ bool Executor::Perform(const Operation& operation, const Removal& removal) {
         case OperationKind::CaseRename:
             return ops_.Rename(operation.path, operation.source, operation.name);
         case OperationKind::CopyTimes:
-            return ops_.CopyTimes(operation.source, operation.path);
+            return FileOps::CopyTimes(operation.source, operation.path);
         case OperationKind::RemovePartial:
-            ops_.RemovePartial(operation.path);
+            FileOps::RemovePartial(operation.path);
             return true;
     }
     return false;

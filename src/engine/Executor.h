@@ -68,6 +68,14 @@ public:
     // deletion says and counts once its entry has left the disk.
     bool Carry(const Operation& operation, const Removal& removal = {});
     bool testRun() const { return testRun_; }
+    // Whether a copy thread may carry the operation out: a copy, never in a
+    // test run (which touches nothing), nor an overwrite that the history
+    // must keep first.
+    bool Poolable(const Operation& operation) const {
+        return operation.kind == OperationKind::Copy && !testRun_ && !(history_ && !operation.destinationMissing);
+    }
+    // A copy a copy thread carried out, told as Carry tells its own.
+    static void Carried(const Operation& operation);
     // While set, deletions and folder removals go there instead of to the
     // disk, and count as done.
     void Hold(HeldRemovals* held) { held_ = held; }

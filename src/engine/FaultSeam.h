@@ -56,7 +56,8 @@ void SetFaultSeam(FaultSeam* seam);
 FaultSeam* CurrentFaultSeam();
 
 // A seam is called by one thread at a time (the walk lists the other tree
-// on a thread of its own), so that it may keep counts without a lock.
+// and copies small files on threads of their own), so that it may keep
+// counts without a lock.
 DWORD CallSeamFail(FaultSeam& seam, FaultPoint point, const std::wstring& path);
 void CallSeamListed(FaultSeam& seam, const std::wstring& folder, std::vector<FindEntry>& entries);
 std::wstring CallSeamShortNameHolder(FaultSeam& seam, const std::wstring& path);

@@ -1,5 +1,7 @@
 // Copies: the system's copy into a partial file beside the destination,
 // the checks on it, and the one rename that puts it in place.
+#include "engine/FileCopy.h"
+
 #include <cstring>
 #include <new>
 #include <optional>
@@ -88,34 +90,48 @@ bool ReadPiece(HANDLE file, char* buffer, DWORD wanted, DWORD& got) {
 }  // namespace
 
 // What the system's copy tells its progress routine about one copy.
-struct FileOps::CopyProgress {
-    FileOps& ops;
+struct FileCopier::Progress {
+    FileCopier& copier;
     const std::wstring& source;
     bool reported = false;
     bool cancelled = false;
     DWORD fault = 0;
 };
 
-DWORD CALLBACK FileOps::OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                                       DWORD, HANDLE, HANDLE, void* data) {
-    auto& copy = *static_cast<CopyProgress*>(data);
-    return copy.ops.Progressed(copy, static_cast<std::uint64_t>(transferred.QuadPart)) ? PROGRESS_CONTINUE
-                                                                                       : PROGRESS_CANCEL;
+DWORD CALLBACK FileCopier::OnProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                                      DWORD, HANDLE, HANDLE, void* data) {
+    auto& copy = *static_cast<Progress*>(data);
+    return copy.copier.Progressed(copy, static_cast<std::uint64_t>(transferred.QuadPart)) ? PROGRESS_CONTINUE
+                                                                                         : PROGRESS_CANCEL;
 }
 
-bool FileOps::Progressed(CopyProgress& copy, std::uint64_t transferred) {
+bool FileCopier::Progressed(Progress& copy, std::uint64_t transferred) {
     copy.reported = true;
-    if (progress_) progress_->Copying(transferred);
+    Shown(transferred);
     if ((copy.fault = InjectedFault(FaultPoint::Progress, copy.source))) return false;
-    copy.cancelled = policy_.Cancelled();
+    copy.cancelled = cancel_.load();
     return !copy.cancelled;
 }
 
-FileOps::~FileOps() {
+FileCopier::~FileCopier() {
     if (buffers_) VirtualFree(buffers_, 0, MEM_RELEASE);
 }
 
-char* FileOps::Buffer(int which) {
+bool FileCopier::CopyTimes(const std::wstring& source, const std::wstring& destination) {
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!from) return false;
+    // Write access to the attributes only, which a read-only file grants.
+    UniqueHandle to(CreateFileW(LongPath(destination).c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!to) return false;
+    FILETIME created, accessed, written;
+    return GetFileTime(from.Get(), &created, &accessed, &written) &&
+           SetFileTime(to.Get(), &created, &accessed, &written);
+}
+
+char* FileCopier::Buffer(int which) {
     if (!buffers_) {
         buffers_ = VirtualAlloc(nullptr, 2 * kVerifyPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (!buffers_) throw std::bad_alloc();
@@ -123,7 +139,7 @@ char* FileOps::Buffer(int which) {
     return static_cast<char*>(buffers_) + static_cast<size_t>(which) * kVerifyPiece;
 }
 
-FileOps::CopyResult FileOps::Verify(const std::wstring& source, const std::wstring& partial, DWORD& error) {
+FileCopier::Result FileCopier::Verify(const std::wstring& source, const std::wstring& partial, DWORD& error) {
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     UniqueHandle master(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -138,7 +154,7 @@ FileOps::CopyResult FileOps::Verify(const std::wstring& source, const std::wstri
     }
     if (!master || !copy) {
         error = GetLastError();
-        return CopyResult::Failed;
+        return Result::Failed;
     }
     char* theirs = Buffer(0);
     char* ours = Buffer(1);
@@ -146,17 +162,17 @@ FileOps::CopyResult FileOps::Verify(const std::wstring& source, const std::wstri
         DWORD copied = 0, read = 0;
         if (!ReadPiece(copy.Get(), ours, kVerifyPiece, copied) || !ReadPiece(master.Get(), theirs, kVerifyPiece, read)) {
             error = GetLastError();
-            return CopyResult::Failed;
+            return Result::Failed;
         }
-        if (copied != read || std::memcmp(ours, theirs, copied) != 0) return CopyResult::Mismatch;
-        if (copied == 0) return CopyResult::Done;
-        if (policy_.Cancelled()) return CopyResult::Cancelled;
+        if (copied != read || std::memcmp(ours, theirs, copied) != 0) return Result::Mismatch;
+        if (copied == 0) return Result::Done;
+        if (cancel_.load()) return Result::Cancelled;
     }
 }
 
-FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std::wstring& destination,
-                                           const FindEntry* listed, std::wstring& partial, std::uint64_t& copied,
-                                           DWORD& error) {
+FileCopier::Result FileCopier::CopyToPartial(const std::wstring& source, const std::wstring& destination,
+                                             const FindEntry* listed, const CopyRules& rules, std::wstring& partial,
+                                             std::uint64_t& copied, DWORD& error) {
     // What the run decided on: the listing's figures, or the file's own
     // where there was no listing (a link's listing describes the link).
     std::optional<SourceState> before;
@@ -165,7 +181,7 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
     } else {
         before = ReadState(source);
     }
-    CopyProgress progress{*this, source};
+    Progress progress{*this, source};
     const std::wstring folder = FolderOf(destination);
     unsigned number = GetTickCount() ^ (GetCurrentThreadId() << 16);
     for (int attempt = 0;; ++attempt, ++number) {
@@ -173,12 +189,12 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
         // The system's copy: data, attributes, last-write time, and on
         // Windows also the alternate streams, encryption and sparseness;
         // its progress routine sees each piece and can stop it.
-        if (CopyFileExW(LongPath(source).c_str(), LongPath(partial).c_str(), OnCopyProgress, &progress, nullptr,
+        if (CopyFileExW(LongPath(source).c_str(), LongPath(partial).c_str(), OnProgress, &progress, nullptr,
                         COPY_FILE_FAIL_IF_EXISTS)) {
             break;
         }
         error = GetLastError();
-        if (progress.cancelled) return CopyResult::Cancelled;
+        if (progress.cancelled) return Result::Cancelled;
         if (progress.fault) error = progress.fault;
         // Someone else's partial copy under that name: never touched.
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
@@ -186,34 +202,34 @@ FileOps::CopyResult FileOps::CopyToPartial(const std::wstring& source, const std
             partial.clear();
         }
         // What a failed copy left under its name is removed by the caller.
-        return CopyResult::Failed;
+        return Result::Failed;
     }
     // A copy whose progress the system did not report has its end as its
     // progress: the bytes are shown and 中止 is heard once per file.
     const std::optional<SourceState> after = ReadState(source);
     if (!progress.reported && !Progressed(progress, after ? after->size : 0)) {
-        if (progress.cancelled) return CopyResult::Cancelled;
+        if (progress.cancelled) return Result::Cancelled;
         error = progress.fault;
-        return CopyResult::Failed;
+        return Result::Failed;
     }
-    if ((error = InjectedFault(FaultPoint::Copy, destination))) return CopyResult::Failed;
-    if ((error = InjectedFault(FaultPoint::Written, partial))) return CopyResult::Failed;
-    if (setting_ && setting_->CopyFileTimeAll) CopyTimes(source, partial);
+    if ((error = InjectedFault(FaultPoint::Copy, destination))) return Result::Failed;
+    if ((error = InjectedFault(FaultPoint::Written, partial))) return Result::Failed;
+    if (rules.allTimes) CopyTimes(source, partial);
     // A source that a program wrote to while it was read is a mix of two
     // states; one that differs from what the run decided on was judged by
     // figures that are no longer true. (Asked after the progress above,
     // where a test changes the file as a writer would.)
     const std::optional<SourceState> now = progress.reported ? ReadState(source) : after;
-    if (!before || !now || !(*before == *now)) return CopyResult::Changed;
+    if (!before || !now || !(*before == *now)) return Result::Changed;
     copied = now->size;
-    if (setting_ && setting_->Verify) {
-        if ((error = FlushToDisk(partial))) return CopyResult::Failed;
+    if (rules.verify) {
+        if ((error = FlushToDisk(partial))) return Result::Failed;
         return Verify(source, partial, error);
     }
-    return CopyResult::Done;
+    return Result::Done;
 }
 
-bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
+bool FileCopier::PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing,
                          bool flushed, DWORD& error, std::wstring& reason) {
     if ((error = InjectedFault(FaultPoint::Replace, destination))) return false;
     if (destinationMissing) {
@@ -252,8 +268,9 @@ bool FileOps::PutInPlace(const std::wstring& partial, const std::wstring& destin
     return false;
 }
 
-ErrorCall FileOps::CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
-                               unsigned titleId) {
+namespace {
+
+ErrorCall CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId, unsigned titleId) {
     ErrorCall call;
     call.level = LevelError;
     call.body = Format(LoadText(textId).c_str(), source.c_str(), destination.c_str());
@@ -262,49 +279,66 @@ ErrorCall FileOps::CopyProblem(const std::wstring& source, const std::wstring& d
     return call;
 }
 
+}  // namespace
+
+FileCopier::Outcome FileCopier::Copy(const std::wstring& source, const std::wstring& destination,
+                                     bool destinationMissing, const FindEntry* listed, const CopyRules& rules,
+                                     bool& copiedAgain) {
+    // The data goes to a partial copy beside the destination and takes its
+    // place in one rename: the backup file is the old one or the new one,
+    // whenever the copy stops.
+    for (;;) {
+        std::wstring partial, reason;
+        DWORD error = 0;
+        std::uint64_t copied = 0;
+        const Result result =
+            CopyToPartial(source, destination, copiedAgain ? nullptr : listed, rules, partial, copied, error);
+        if (result == Result::Done && PutInPlace(partial, destination, destinationMissing, rules.verify, error, reason)) {
+            Shown(0);
+            return {Outcome::Kind::Done, {}, copied};
+        }
+        if (!partial.empty()) FileOps::RemovePartial(partial);
+        Shown(0);
+        switch (result) {
+            case Result::Cancelled:
+                return {Outcome::Kind::Stopped, {}, 0};
+            case Result::Changed:
+                if (!copiedAgain) {
+                    copiedAgain = true;
+                    continue;
+                }
+                return {Outcome::Kind::Failed, CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED), 0};
+            case Result::Mismatch:
+                return {Outcome::Kind::Failed, CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED), 0};
+            default:
+                break;
+        }
+        ErrorCall call;
+        call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
+                           (reason.empty() ? SystemErrorText(error) : reason).c_str());
+        call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
+        call.title = LoadText(IDS_COPY_FAILED);
+        return {Outcome::Kind::Failed, call, 0};
+    }
+}
+
 bool FileOps::Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing,
                    const FindEntry* listed) {
     bool copiedAgain = false;
+    const CopyRules rules = Rules();
     return Retrying(std::nullopt, destination, [&](DWORD) {
-        // The data goes to a partial copy beside the destination and takes
-        // its place in one rename: the backup file is the old one or the new
-        // one, whenever the copy stops.
-        for (;;) {
-            std::wstring partial, reason;
-            DWORD error = 0;
-            std::uint64_t copied = 0;
-            const bool verified = setting_ && setting_->Verify;
-            const CopyResult result =
-                CopyToPartial(source, destination, copiedAgain ? nullptr : listed, partial, copied, error);
-            if (result == CopyResult::Done &&
-                PutInPlace(partial, destination, destinationMissing, verified, error, reason)) {
-                if (progress_) progress_->Copying(0);
-                copiedBytes_ += copied;
+        const FileCopier::Outcome outcome =
+            copier_.Copy(source, destination, destinationMissing, listed, rules, copiedAgain);
+        switch (outcome.kind) {
+            case FileCopier::Outcome::Kind::Done:
+                copiedBytes_ += outcome.copied;
                 return Attempt::Done();
-            }
-            if (!partial.empty()) RemovePartial(partial);
-            if (progress_) progress_->Copying(0);
-            switch (result) {
-                case CopyResult::Cancelled:
-                    return Attempt::Stopped();
-                case CopyResult::Changed:
-                    if (!copiedAgain) {
-                        copiedAgain = true;
-                        continue;
-                    }
-                    return Attempt::Failed(CopyProblem(source, destination, IDS_COPY_CHANGED_BODY, IDS_COPY_CHANGED));
-                case CopyResult::Mismatch:
-                    return Attempt::Failed(CopyProblem(source, destination, IDS_VERIFY_BODY, IDS_VERIFY_FAILED));
-                default:
-                    break;
-            }
-            ErrorCall call;
-            call.body = Format(LoadText(IDS_COPY_FAILED_BODY).c_str(), source.c_str(), destination.c_str(),
-                               (reason.empty() ? SystemErrorText(error) : reason).c_str());
-            call.detail = reason.empty() ? WithoutFinalBreak(SystemErrorText(error)) : reason;
-            call.title = LoadText(IDS_COPY_FAILED);
-            return Attempt::Failed(call);
+            case FileCopier::Outcome::Kind::Stopped:
+                return Attempt::Stopped();
+            case FileCopier::Outcome::Kind::Failed:
+                break;
         }
+        return Attempt::Failed(outcome.problem);
     });
 }
 

@@ -82,7 +82,11 @@ int SendToRecycleBin(const std::wstring& paths) {
     return result;
 }
 
-FileOps::FileOps(ErrorPolicy& policy) : policy_(policy) {}
+FileOps::FileOps(ErrorPolicy& policy) : policy_(policy), copier_(policy.CancelFlag()) {}
+
+CopyRules FileOps::Rules() const {
+    return {setting_ && setting_->Verify, setting_ && setting_->CopyFileTimeAll};
+}
 
 ErrorCall FileOps::Question(int level, const std::wstring& body, const std::wstring& detail, unsigned captionId) {
     ErrorCall call;
@@ -288,20 +292,6 @@ bool FileOps::RemoveFolder(const std::wstring& path, bool holdsKept, const Remov
     const bool removed = RemoveEntry(path, true, removal);
     recycling_ = true;
     return removed;
-}
-
-bool FileOps::CopyTimes(const std::wstring& source, const std::wstring& destination) {
-    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    UniqueHandle from(CreateFileW(LongPath(source).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!from) return false;
-    // Write access to the attributes only, which a read-only file grants.
-    UniqueHandle to(CreateFileW(LongPath(destination).c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!to) return false;
-    FILETIME created, accessed, written;
-    return GetFileTime(from.Get(), &created, &accessed, &written) &&
-           SetFileTime(to.Get(), &created, &accessed, &written);
 }
 
 void FileOps::BeginRecycling(int capacity, bool wait) {

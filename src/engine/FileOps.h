@@ -8,6 +8,7 @@
 
 #include "engine/ErrorPolicy.h"
 #include "engine/FaultSeam.h"
+#include "engine/FileCopy.h"
 #include "engine/FolderListing.h"
 #include "engine/RunProgress.h"
 
@@ -60,7 +61,6 @@ using KnownEntry = std::optional<const FindEntry*>;
 class FileOps {
 public:
     explicit FileOps(ErrorPolicy& policy);
-    ~FileOps();
     FileOps(const FileOps&) = delete;
     FileOps& operator=(const FileOps&) = delete;
 
@@ -70,9 +70,13 @@ public:
         copiedBytes_ = 0;
     }
     // Where the bytes of a copy under way are shown.
-    void SetProgress(RunProgress* progress) { progress_ = progress; }
-    // Bytes of the setting's copies that took their place.
+    void SetProgress(RunProgress* progress) { copier_.SetProgress(progress); }
+    // Bytes of the setting's copies that took their place; a copy thread's
+    // are added when the walk takes its result.
     std::uint64_t copiedBytes() const { return copiedBytes_; }
+    void CountCopied(std::uint64_t bytes) { copiedBytes_ += bytes; }
+    // What the setting asks of each copy.
+    CopyRules Rules() const;
     void SetDeletePass(bool deletePass) { deletePass_ = deletePass; }
     // In a copy pass before a deletion pass, an entry of the other kind in
     // the backup is no conflict yet: the checks say what is there, and the
@@ -94,7 +98,7 @@ public:
     bool Copy(const std::wstring& source, const std::wstring& destination, bool destinationMissing = false,
               const FindEntry* listed = nullptr);
     // A partial copy that an interrupted run left behind; quietly.
-    void RemovePartial(const std::wstring& path);
+    static void RemovePartial(const std::wstring& path);
     bool Delete(const std::wstring& path, const Removal& removal = {});
     // folder ends in a backslash. A rename that changes letter case only
     // goes through an intermediate name: some file systems take a direct
@@ -117,7 +121,9 @@ public:
     bool MoveIntoHistory(const std::wstring& path, const std::wstring& target);
     bool LinkIntoHistory(const std::wstring& path, const std::wstring& target);
     // Creation, last-access and last-write time; no question on failure.
-    bool CopyTimes(const std::wstring& source, const std::wstring& destination);
+    static bool CopyTimes(const std::wstring& source, const std::wstring& destination) {
+        return FileCopier::CopyTimes(source, destination);
+    }
 
     int CheckFolder(const std::wstring& path, KnownEntry known = std::nullopt);
     int CheckFile(const std::wstring& path, KnownEntry known = std::nullopt);
@@ -146,28 +152,6 @@ private:
     int LookUp(const std::wstring& target, bool folder, const std::wstring& checkName, DWORD& attributes);
     int Conflict(const std::wstring& path, bool folder, const std::wstring& checkName);
     bool ReportBadName(const std::wstring& path);
-    enum class CopyResult { Done, Failed, Changed, Mismatch, Cancelled };
-    // The system's copy of the source into a new partial copy beside the
-    // destination, then the checks: changed since the run looked, Verify.
-    CopyResult CopyToPartial(const std::wstring& source, const std::wstring& destination, const FindEntry* listed,
-                             std::wstring& partial, std::uint64_t& copied, DWORD& error);
-    struct CopyProgress;
-    static DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
-                                         LARGE_INTEGER streamTransferred, DWORD stream, DWORD reason, HANDLE from,
-                                         HANDLE to, void* data);
-    // A piece of a copy has arrived: shown, and the copy goes on unless a
-    // test's seam fails it or 中止 was chosen.
-    bool Progressed(CopyProgress& copy, std::uint64_t transferred);
-    // Reads the partial copy back past the cache and compares it with the
-    // source, read again.
-    CopyResult Verify(const std::wstring& source, const std::wstring& partial, DWORD& error);
-    // Verify's two buffers, allocated once and aligned for reads past the cache.
-    char* Buffer(int which);
-    // reason: the row's text where the system's error would not say why.
-    bool PutInPlace(const std::wstring& partial, const std::wstring& destination, bool destinationMissing, bool flushed,
-                    DWORD& error, std::wstring& reason);
-    static ErrorCall CopyProblem(const std::wstring& source, const std::wstring& destination, unsigned textId,
-                                 unsigned titleId);
     bool RemoveEntry(const std::wstring& path, bool folder, const Removal& removal);
     bool RefuseRecycling(const std::wstring& path, bool folder);
     void ReportCheckError(int level, const std::wstring& body, const std::wstring& detail, const std::wstring& title);
@@ -226,9 +210,8 @@ private:
     };
     std::vector<Queued> recycleBatch_;
     RecycleSender sender_ = SendToRecycleBin;
-    RunProgress* progress_ = nullptr;
+    FileCopier copier_;
     std::uint64_t copiedBytes_ = 0;
-    void* buffers_ = nullptr;
 };
 
 }  // namespace tandrel

@@ -33,7 +33,11 @@ MirrorWorker::MirrorWorker(MirrorBatch& batch)
       ops_(policy_),
       exec_(ops_, batch.testMode),
       statusBackup_(LoadText(IDS_STATUS_BACKUP)),
-      statusMirror_(LoadText(IDS_STATUS_MIRROR)) {}
+      statusMirror_(LoadText(IDS_STATUS_MIRROR)) {
+    policy_.SetBeforeOutput([this] {
+        if (copyPool_) copyPool_->Finish();
+    });
+}
 
 bool MirrorWorker::Selected(const FolderSetting& setting, std::time_t now) const {
     if (batch_.autoOnly ? !setting.AutoExec : setting.runSelection == 0) return false;
@@ -156,6 +160,7 @@ void MirrorWorker::StartSetting(FolderSetting& setting, size_t index, int number
                                  test ? setting.LastTestSeconds : setting.LastSeconds, later);
     examined_ = 0;
     plannedBytes_ = 0;
+    ResetCopies();
     // The run works on a copy: date folders and drives found by label
     // must not end up in the stored setting.
     stored_ = &setting;

@@ -1,10 +1,12 @@
 #pragma once
 #include <array>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/CopyPool.h"
 #include "engine/DeletionGuard.h"
 #include "engine/DeletionPlan.h"
 #include "engine/ErrorPolicy.h"
@@ -244,6 +246,17 @@ private:
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
     void Copied(std::int32_t& counter, std::uint64_t size);
+    // A master file copied onto the backup (WalkCopies.cpp): its row (to
+    // the list and the log), then the copy, counted in counter once in place. While the copy pass walks
+    // a folder's files, a small one goes to the copy threads and is reported
+    // when the walk takes its result.
+    void CarryCopy(const Operation& copy, std::int32_t& counter, ReportRow row);
+    // The copies of the folder's files all reported; none go to the threads
+    // after this until the next folder's files.
+    void FinishCopies();
+    // A new setting starts without copy threads; they are made at its first
+    // small copy, as many as the options or the folders' places say.
+    void ResetCopies();
 
     MirrorBatch& batch_;
     const AppState& options_;
@@ -327,6 +340,12 @@ private:
     std::uint64_t plannedBytes_ = 0;
     // The counts of the batch's finished settings.
     RunCounts batchDone_;
+    // The setting's copy threads, none while one copy at a time is wanted;
+    // copyWorkers_ 0 until the setting's first small copy decides.
+    std::unique_ptr<CopyPool> copyPool_;
+    unsigned copyWorkers_ = 0;
+    // The walk is among a folder's files in the copy pass.
+    bool pooling_ = false;
     // The status texts of the passes, loaded once: they go out per file.
     const std::wstring statusBackup_, statusMirror_;
 };

@@ -247,9 +247,12 @@ bool MirrorWorker::WalkFiles(FolderVisit& visit) {
         if (DeletionPass()) visit.kept = true;
         return true;
     }
+    // The copy pass hands small copies to the copy threads meanwhile; they
+    // are reported before the walk goes on into the sub-folders.
+    pooling_ = !DeletionPass();
     for (const FindEntry& entry : visit.own.entries()) {
         if (entry.IsFolder()) continue;
-        if (batch_.cancelRequested) return false;
+        if (batch_.cancelRequested) break;
         KnownEntry counterpart;
         if (!Passable(visit, entry, counterpart)) continue;
         if (!DeletionPass()) {
@@ -258,7 +261,8 @@ bool MirrorWorker::WalkFiles(FolderVisit& visit) {
             visit.changed |= DeleteFileDecision(entry, visit.relative, counterpart, visit.rootNotListed, visit.kept);
         }
     }
-    return true;
+    FinishCopies();
+    return !batch_.cancelRequested;
 }
 
 bool MirrorWorker::WalkSubFolders(FolderVisit& visit, const PlannedFolder& plan) {

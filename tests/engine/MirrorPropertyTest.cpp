@@ -232,8 +232,11 @@ void ExpectDeletedOnlyWhatTheMasterLacks(const Snapshot& after, const Snapshot& 
     EXPECT_EQ(insideAfter, insideWanted) << "backup:\n" << Show(insideAfter) << "expected:\n" << Show(insideWanted);
 }
 
-TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOptionsSay) {
+// workers: 同時コピー数; with more than one, the update runs copy on several
+// threads at once (most rounds, on two or more).
+void ForetellAndHoldWhatTheOptionsSay(int workers) {
     std::set<std::wstring> actions;
+    size_t mostCopyThreads = 0;
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
@@ -243,10 +246,12 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
         CreateDirectoryW(m.c_str(), nullptr);
         Changer changer(random, clock);
         Batch run;
+        run.options.ParallelCopies = workers;
         run.settings = {Pair(m, base)};
         FolderSetting& s = run.settings[0];
         s.BackupType = static_cast<int>(seed % 2);
         s.Overwrite = seed % 3 != 0;
+        s.Verify = seed % 5 == 0;
         s.CopyFolderTime = seed % 4 < 2;
         // Filters and date folders with either pass first.
         const bool filtered = seed % 6 == 1 || seed % 6 == 2;
@@ -353,6 +358,7 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
                 StagedFaults trace;
                 ASSERT_EQ(run.Run(false), 1);
                 EXPECT_EQ(trace.carried, planned);
+                mostCopyThreads = std::max(mostCopyThreads, trace.copyThreads.size());
             }
             EXPECT_EQ(run.Changes(), dry);
             EXPECT_EQ(s.Errors, 0);
@@ -368,12 +374,25 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
     // The rounds made every kind of change.
     EXPECT_EQ(actions,
               (std::set<std::wstring>{L"フォルダ作成", L"作成", L"更新", L"削除", L"フォルダ削除", L"リネーム", L"スキップ"}));
+    if (workers == 1) {
+        EXPECT_EQ(mostCopyThreads, 1u);
+    } else {
+        EXPECT_GE(mostCopyThreads, 2u);
+    }
+}
+
+TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOptionsSay) {
+    ForetellAndHoldWhatTheOptionsSay(1);
+}
+
+TEST(MirrorPropertyTest, WithCopyThreadsTheUpdateIsStillWhatTheTestRunForetold) {
+    ForetellAndHoldWhatTheOptionsSay(4);
 }
 
 // With the history on, across random rounds of edits, deletions and kinds
 // swapped on both sides: every content the backup ever held is afterwards in
 // the backup or in the history.
-TEST(MirrorPropertyTest, WithHistoryNothingTheBackupHeldIsLost) {
+void WithHistoryNothingIsLost(int workers) {
     const auto contents = [](const Snapshot& tree) {
         std::set<std::string> out;
         for (const auto& [rel, entry] : tree) {
@@ -390,6 +409,7 @@ TEST(MirrorPropertyTest, WithHistoryNothingTheBackupHeldIsLost) {
         CreateDirectoryW(m.c_str(), nullptr);
         Changer changer(random, clock);
         Batch run;
+        run.options.ParallelCopies = workers;
         run.settings = {Pair(m, b)};
         FolderSetting& s = run.settings[0];
         s.DeleteHistory = true;
@@ -413,6 +433,11 @@ TEST(MirrorPropertyTest, WithHistoryNothingTheBackupHeldIsLost) {
         }
         EXPECT_FALSE(Take(history).empty());
     }
+}
+
+TEST(MirrorPropertyTest, WithHistoryNothingTheBackupHeldIsLost) {
+    WithHistoryNothingIsLost(1);
+    WithHistoryNothingIsLost(3);
 }
 
 }  // namespace

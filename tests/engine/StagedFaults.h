@@ -3,6 +3,7 @@
 // that stage them.
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@ public:
     ~StagedFaults() override { SetFaultSeam(nullptr); }
     DWORD Fail(FaultPoint point, const std::wstring& path) override {
         const int seen = ++calls[{point, FoldCase(path)}];
+        if (point == FaultPoint::Copy) copyThreads.insert(GetCurrentThreadId());
         return fail ? fail(point, path, seen) : 0;
     }
     void Listed(const std::wstring& folder, std::vector<FindEntry>& entries) override {
@@ -43,6 +45,8 @@ public:
     std::map<std::pair<FaultPoint, std::wstring>, int> calls;
     // The operations carried out (a test run: reported), in order.
     std::vector<std::wstring> carried;
+    // The threads that copied files.
+    std::set<DWORD> copyThreads;
 };
 
 // Names of partial copies anywhere below a folder.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ProgramCopy.h"
+#include "StagedFaults.h"
 #include "TestSupport.h"
 
 namespace tandrel {
@@ -153,6 +154,46 @@ TEST(SlowDriveTest, AnAutomaticRunMirrorsASmallTreeToTheDriveAndBack) {
     const std::wstring back = local / L"back";
     ASSERT_EQ(MirrorOnce(backup, back), 0u);
     ExpectSameTree(backup, back);
+}
+
+// The engine with 同時コピー数 自動, which is several threads for a network
+// drive: the update does what its test run foretold, row for row and
+// operation for operation, and the backup is the master.
+TEST(SlowDriveTest, CopyThreadsMirrorARandomTreeOntoTheDriveAsTheTestRunForetold) {
+    RequireSlowDrive();
+    TempDir local;
+    SlowFolder slow;
+    const std::wstring master = local / L"master", backup = slow.path + L"\\backup";
+    MakeSmallTree(master, 29);
+    test::Batch run;
+    run.settings = {test::Pair(master, backup)};
+    run.settings[0].Mirroring = true;
+    run.settings[0].CopyFolderTime = true;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 1) {
+            ASSERT_TRUE(test::WriteBytes(master + L"\\フォルダ2\\file1.bin", std::string(5000, 'u')));
+            ASSERT_TRUE(test::WriteBytes(master + L"\\フォルダ0\\added.bin", std::string(2000, 'a')));
+            ASSERT_TRUE(DeleteFileW((master + L"\\フォルダ3\\深い\\file4.bin").c_str()));
+        }
+        std::vector<std::wstring> planned;
+        {
+            test::StagedFaults trace;
+            ASSERT_EQ(run.Run(true), 1);
+            planned = trace.carried;
+        }
+        const test::Rows foretold = run.Changes();
+        test::StagedFaults trace;
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(run.Changes(), foretold);
+        EXPECT_EQ(trace.carried, planned);
+        EXPECT_EQ(run.settings[0].Errors, 0);
+        if (round == 0) {
+            EXPECT_EQ(run.settings[0].status.created, 24);
+            EXPECT_GE(trace.copyThreads.size(), 2u);
+        }
+        ExpectSameTree(master, backup);
+    }
 }
 
 }  // namespace

@@ -54,6 +54,34 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(LongPath(path).c_str());
 }
 
+namespace {
+
+void ReadContents(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>& out) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(LongPath(root + L"\\" + relative + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring rel = relative + name;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            out[rel] = ReadBytes(root + L"\\" + rel);
+        } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            out[rel].assign(1, '\\');
+            ReadContents(root, rel + L"\\", out);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+}  // namespace
+
+std::map<std::wstring, std::string> TreeContents(const std::wstring& root) {
+    std::map<std::wstring, std::string> out;
+    ReadContents(root, L"", out);
+    return out;
+}
+
 void MakeTree(const std::wstring& base, std::initializer_list<const wchar_t*> folders,
               std::initializer_list<std::pair<const wchar_t*, std::string>> files) {
     for (const wchar_t* folder : folders) {

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +93,9 @@ std::wstring ClipboardText();
 
 // Removes a folder tree (not following links).
 void RemoveTree(const std::wstring& path);
+// Everything below a folder: relative path → a file's bytes, "\" for a
+// folder (not following links).
+std::map<std::wstring, std::string> TreeContents(const std::wstring& root);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
