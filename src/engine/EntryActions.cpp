@@ -91,6 +91,18 @@ void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
     PublishProgress();
 }
 
+bool MirrorWorker::MoveInBackup(const MoveSide& to, const MoveSide& from) {
+    if (!exec_.Carry(Operation::On(OperationKind::Move, backupRoot_ + to.relative, backupRoot_ + from.relative))) {
+        return false;
+    }
+    policy_.Report(RowAction::Move, Format(LoadText(IDS_MOVE_PATHS).c_str(), to.relative.c_str(), from.relative.c_str()),
+                   RowToList | RowToLog, ShownTime(&to.entry), ShownTime(&from.entry), to.entry.size);
+    Bump(current_->status.moved);
+    movedAway_.insert(FoldCase(from.relative));
+    PublishProgress();
+    return true;
+}
+
 void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     const std::wstring text = LoadText(textId);
     policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
@@ -150,6 +162,11 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
             return false;
         case FileAction::Create:
+            // Held back: it may be a backup file that the master moved.
+            if (pass_->findMoves && !replacedId && pass_->created.size() < kMoveSearchLimit) {
+                pass_->created.push_back({rel, entry});
+                return true;
+            }
             policy_.Report(RowAction::Create,
                            replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                            RowToList | RowToLog, masterTime, std::nullopt, entry.size);
@@ -195,6 +212,8 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = backupRoot_ + rel;
+    // Moved to a new master file's place (in a test run: would be).
+    if (!movedAway_.empty() && movedAway_.count(FoldCase(rel))) return false;
     policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);

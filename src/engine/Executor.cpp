@@ -46,6 +46,8 @@ bool Executor::Perform(const Operation& operation, const Removal& removal) {
             return ops_.Rename(operation.path, operation.source, operation.name);
         case OperationKind::CopyTimes:
             return ops_.CopyTimes(operation.source, operation.path);
+        case OperationKind::Move:
+            return ops_.Move(operation.source, operation.path);
         case OperationKind::RemovePartial:
             ops_.RemovePartial(operation.path);
             return true;

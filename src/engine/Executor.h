@@ -19,13 +19,14 @@ enum class OperationKind : std::uint8_t {
     CaseRename,     // a backup entry given the master's letter case
     CopyTimes,      // a folder's times from the master's
     RemovePartial,  // a partial copy an interrupted run left behind
+    Move,           // a backup file to the place of a new master file
 };
 
 // One change, as the walk decided it.
 struct Operation {
     OperationKind kind = OperationKind::Copy;
     std::wstring path;    // the backup entry; for a case rename the folder holding it
-    std::wstring source;  // the master entry of a copy or of times; a rename's old name
+    std::wstring source;  // the master entry of a copy or of times; a rename's old name; a move's backup file
     std::wstring name;    // a rename's new name
     bool destinationMissing = false;
     const FindEntry* listed = nullptr;

@@ -93,6 +93,7 @@ RunCounts MirrorWorker::SettingCounts() const {
     counts.examined = examined_;
     counts.created = work_->status.created;
     counts.updated = work_->status.updated;
+    counts.moved = work_->status.moved;
     counts.deleted = work_->status.deleted;
     counts.errors = std::max(work_->Errors, 0);
     counts.bytes = batch_.testMode ? plannedBytes_ : ops_.copiedBytes();
@@ -110,7 +111,7 @@ void MirrorWorker::ReportSummary(const RunCounts& counts, std::int64_t seconds) 
     const auto number = [](std::int64_t n) { return std::to_wstring(n); };
     const std::wstring text =
         Format(LoadText(IDS_SUMMARY_TEXT).c_str(), number(counts.examined).c_str(), number(counts.created).c_str(),
-               number(counts.updated).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
+               number(counts.updated).c_str(), number(counts.moved).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
                ByteSizeText(counts.bytes).c_str(), ElapsedText(seconds).c_str());
     policy_.Report(RowAction::Summary, text, RowToList);
     // Also in a log of errors only: it says how many there were.

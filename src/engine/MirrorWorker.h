@@ -3,6 +3,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/DeletionGuard.h"
@@ -13,6 +14,7 @@
 #include "engine/FolderListing.h"
 #include "engine/FolderPlan.h"
 #include "engine/History.h"
+#include "engine/MovePlan.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -218,6 +220,11 @@ private:
     // entries where there is room now, the conflict error where there is not.
     bool PutReplacementsInPlace(const Replacements& pending);
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
+    // At the end of the copy pass: the files it held back, each moved from
+    // the backup file it matches or else copied; false when cancelled.
+    bool PlaceNewFiles();
+    // Whether the backup file is now at the new file's place (said, counted).
+    bool MoveInBackup(const MoveSide& to, const MoveSide& from);
     // The copy pass asks for the listings of the sub-folders it will enter,
     // on both sides, before it goes through the folder's files: some of
     // them from the entry at `from` on. Returns the entry at which to ask
@@ -296,6 +303,11 @@ private:
         // The backup folders the copy pass is in, by file id (0 unknown),
         // root first: the deletion pass says when one repeats them.
         std::vector<std::uint64_t> backupPathIds;
+        // The copy pass looks for files moved on the master: it holds back
+        // the files it would create and notes the backup files the deletion
+        // pass would delete.
+        bool findMoves = false;
+        std::vector<MoveSide> created, doomed;
     };
     // Points the worker at a pass's state for as long as the pass runs.
     class PassScope;
@@ -305,6 +317,9 @@ private:
     ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
+    // The backup files moved away by the copy pass (by folded relative
+    // path): the deletion pass has nothing to delete there.
+    std::unordered_set<std::wstring> movedAway_;
     // The deletion pass's removals while the guard holds them, and the
     // backup files the passes saw, each once.
     HeldRemovals held_;

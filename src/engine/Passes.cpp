@@ -2,6 +2,8 @@
 // and what one pass hands on to the next: the deletion plan, and the master
 // entries the backup holds as the other kind, for the deletion pass to make
 // room for.
+#include <algorithm>
+
 #include "engine/MirrorWorker.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -49,9 +51,12 @@ bool MirrorWorker::RunPasses() {
         plan_.Reset();
         state.backupPathIds.assign(1, backupId_ ? backupId_->file : 0);
         if (masterId_) state.ancestors.push_back({masterRoot_, masterId_->file, masterId_});
+        // Where the deletion pass is planned, it knows what it will delete.
+        state.findMoves = state.planning;
         bool kept = false;
-        const bool ok = Walk(masterRoot_, L"", kept);
+        bool ok = Walk(masterRoot_, L"", kept);
         if (state.planning && !state.walkedPaired) plan_.Mark(PlannedFolder::Visit::Whole);
+        if (ok) ok = PlaceNewFiles();
         ops_.SetConflictsLater(false);
         deferred = std::move(state.replacements);
         return ok;
@@ -90,6 +95,7 @@ bool MirrorWorker::RunPasses() {
     };
     bool completed = false;
     guardSeen_ = 0;
+    movedAway_.clear();
     exec_.Hold(nullptr);
     held_.Take();
     if (work.BackupType == 0) {
@@ -102,6 +108,38 @@ bool MirrorWorker::RunPasses() {
         --changedFolderCount_;
     }
     return completed;
+}
+
+bool MirrorWorker::PlaceNewFiles() {
+    PassState& state = *pass_;
+    state.findMoves = false;
+    const std::vector<std::pair<size_t, size_t>> moves = MatchMoves(state.created, state.doomed, *current_);
+    auto move = moves.begin();
+    // The folders that got files: a new file changes its folder's time,
+    // which the walk copied from the master before.
+    std::vector<std::wstring> folders;
+    for (size_t i = 0; i < state.created.size(); ++i) {
+        if (batch_.cancelRequested) return false;
+        const MoveSide& file = state.created[i];
+        policy_.SetStatus(statusBackup_, file.relative);
+        bool moved = false;
+        if (move != moves.end() && move->first == i) moved = MoveInBackup(file, state.doomed[(move++)->second]);
+        // A move that failed leaves the backup file to the deletion pass.
+        if (!moved) CarryOutFile({FileAction::Create}, file.entry, file.relative, nullptr, 0);
+        const std::wstring folder = file.relative.substr(0, file.relative.size() - file.entry.name.size());
+        if (!folder.empty() && (folders.empty() || folders.back() != folder)) folders.push_back(folder);
+    }
+    if (current_->CopyFolderTime) {
+        std::sort(folders.begin(), folders.end());
+        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+        for (const std::wstring& folder : folders) {
+            const std::wstring rel = folder.substr(0, folder.size() - 1);
+            exec_.Carry(Operation::On(OperationKind::CopyTimes, backupRoot_ + rel, masterRoot_ + rel));
+        }
+    }
+    state.created.clear();
+    state.doomed.clear();
+    return true;
 }
 
 void MirrorWorker::Defer(const FindEntry& entry, const std::wstring& relative) {

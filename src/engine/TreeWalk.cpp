@@ -360,7 +360,8 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
     for (size_t i = 0; i < entries.size(); ++i) {
         const FindEntry& entry = entries[i];
         if (!entry.IsFolder()) {
-            if (skipFiles || list) continue;
+            // While moves are looked for, every file the pass would delete.
+            if (skipFiles || (list && !pass_->findMoves)) continue;
             // The deletion pass reports a name the system refuses.
             if (work.CheckFileName && !NameAccepted(entry.name)) {
                 list = true;
@@ -379,7 +380,12 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             const FilterOutcome outcome = rootNotListed                          ? FilterOutcome::NotListed
                                           : gone && work.DeleteIgnoreTarget ? FilterOutcome::Target
                                                                             : filters_.FileOutcome(relative + entry.name);
-            list = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
+            const bool deleted = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
+            list |= deleted;
+            if (deleted && pass_->findMoves && kind == Counterpart::Missing && !entry.IsLink() &&
+                pass_->doomed.size() < kMoveSearchLimit) {
+                pass_->doomed.push_back({relative + entry.name, entry});
+            }
             continue;
         }
         if (!work.SubDir) continue;

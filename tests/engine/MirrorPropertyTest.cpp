@@ -1,4 +1,5 @@
-// For random trees and random changes on both sides: the rows and the
+// For random trees and random changes on both sides, files and folders
+// moved and renamed among them: the rows and the
 // operations of a test run are those of the update run that follows, and
 // after it the backup holds what the options say it should. Rounds with failing listings delete
 // nothing below a folder that could not be read; rounds whose copy pass
@@ -110,7 +111,7 @@ public:
                 }
             }
             const std::wstring folder = Pick(folders);
-            switch (Below(10)) {
+            switch (Below(strays ? 10 : 12)) {
                 case 0:
                 case 1:
                     Write(root + L"\\" + folder + Pick(kFiles), strays ? -1000 : 0);
@@ -165,6 +166,22 @@ public:
                         const std::wstring path = root + L"\\" + folder + Pick(kFolders);
                         CreateDirectoryW(path.c_str(), nullptr);
                         Write(path + L"\\" + Pick(kFiles), strays ? -1000 : 0);
+                    }
+                    break;
+                case 10:
+                    // A file moved to another folder, its time kept.
+                    if (!files.empty()) {
+                        const std::wstring file = Pick(files);
+                        const std::wstring name = file.substr(file.find_last_of(L'\\') + 1);
+                        MoveFileW((root + L"\\" + file).c_str(), (root + L"\\" + folder + name).c_str());
+                    }
+                    break;
+                case 11:
+                    // A folder renamed, with everything in it.
+                    if (folders.size() > 1) {
+                        const std::wstring old = Parent(folders);
+                        const std::wstring renamed = old.substr(0, old.find_last_of(L'\\') + 1) + Pick(kFolders) + L"r";
+                        MoveFileW((root + L"\\" + old).c_str(), (root + L"\\" + renamed).c_str());
                     }
                     break;
             }
@@ -367,7 +384,8 @@ TEST(MirrorPropertyTest, TestRunForetellsTheUpdateAndTheBackupHoldsWhatTheOption
     }
     // The rounds made every kind of change.
     EXPECT_EQ(actions,
-              (std::set<std::wstring>{L"フォルダ作成", L"作成", L"更新", L"削除", L"フォルダ削除", L"リネーム", L"スキップ"}));
+              (std::set<std::wstring>{L"フォルダ作成", L"作成", L"更新", L"削除", L"フォルダ削除", L"リネーム", L"スキップ",
+                                      L"移動"}));
 }
 
 // With the history on, across random rounds of edits, deletions and kinds
