@@ -167,6 +167,12 @@ private:
     // what the deletion pass will find to do there, as the plan says.
     void PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                        const std::vector<const FindEntry*>& walkedWith);
+    // The files the deletion pass will delete in a backup folder the master
+    // lacks (relative ends in a backslash), noted as moves may come from
+    // them.
+    void NoteDoomedIn(const std::wstring& relative);
+    // The master's root under whatever name: nothing in it is ever doomed.
+    bool IsMasterRoot(const FindEntry& folder, const std::wstring& path) const;
     // The decisions on one entry. replacedId: the entry takes the place of
     // one of the other kind that the deletion pass removed; the text that
     // says so in its row.

@@ -51,8 +51,10 @@ bool MirrorWorker::RunPasses() {
         plan_.Reset();
         state.backupPathIds.assign(1, backupId_ ? backupId_->file : 0);
         if (masterId_) state.ancestors.push_back({masterRoot_, masterId_->file, masterId_});
-        // Where the deletion pass is planned, it knows what it will delete.
-        state.findMoves = state.planning;
+        // The deletion pass that follows knows what it will delete where
+        // this pass plans it. Held back in a test run for a backup root
+        // still to be made too, so that its rows come as the update's do.
+        state.findMoves = work.Mirroring && work.BackupType == 0;
         bool kept = false;
         bool ok = Walk(masterRoot_, L"", kept);
         if (state.planning && !state.walkedPaired) plan_.Mark(PlannedFolder::Visit::Whole);

@@ -344,6 +344,40 @@ bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& r
     return true;
 }
 
+bool MirrorWorker::IsMasterRoot(const FindEntry& folder, const std::wstring& path) const {
+    if (EqualsNoCase(path + L"\\", masterRoot_)) return true;
+    if (!masterId_ || (folder.fileId && folder.fileId != masterId_->file)) return false;
+    return IdentityOf(path) == masterId_;
+}
+
+void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
+    const FolderSetting& work = *current_;
+    std::vector<std::wstring> folders{top};
+    while (!folders.empty() && !batch_.cancelRequested && pass_->doomed.size() < kMoveSearchLimit) {
+        const std::wstring relative = std::move(folders.back());
+        folders.pop_back();
+        // What cannot be read now is deleted by the deletion pass or not,
+        // as it finds it; it is only not looked for here.
+        FolderListing listing;
+        if (!listing.Read(backupRoot_ + relative)) continue;
+        for (const FindEntry& entry : listing.entries()) {
+            if (entry.IsLink() || (work.CheckFileName && !NameAccepted(entry.name))) continue;
+            const std::wstring rel = relative + entry.name;
+            if (entry.IsFolder()) {
+                if (work.SubDir && !IsHistoryFolder(backupRoot_ + rel) && !IsMasterRoot(entry, backupRoot_ + rel) &&
+                    DecideBackupFolder(filters_.FolderOutcome(rel), true, Counterpart::Missing, false, work).action ==
+                        FolderAction::Remove) {
+                    folders.push_back(rel + L"\\");
+                }
+            } else if (DecideBackupFile(filters_.FileOutcome(rel), true, Counterpart::Missing, work).action ==
+                           FileAction::Delete &&
+                       pass_->doomed.size() < kMoveSearchLimit) {
+                pass_->doomed.push_back({rel, entry});
+            }
+        }
+    }
+}
+
 void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                                  const std::vector<const FindEntry*>& walkedWith) {
     const FolderSetting& work = *current_;
@@ -415,6 +449,9 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
         }
         if (!counterpart || !counterpart->IsFolder()) {
             list = true;
+            // A folder the master lacks goes as a whole: its files may have
+            // moved elsewhere (a renamed folder).
+            if (!counterpart && pass_->findMoves && !IsMasterRoot(entry, backupRoot_ + relative + entry.name)) NoteDoomedIn(relative + entry.name + L"\\");
         } else if (walkedWith[i] != counterpart) {
             // Not compared here with the master folder the deletion pass
             // will pair it with (a loop, a listing that failed, a twin):

@@ -77,8 +77,8 @@ struct MovedTree {
     TempDir temp;
     std::wstring m = temp / L"m", b = temp / L"b";
     MovedTree() {
-        test::MakeFolders(temp.Path(), {L"m\\new", L"m\\dst", L"b\\old", L"b\\src"});
-        Put(L"new\\photo.jpg", L"old\\photo.jpg", "MASTER-1");
+        test::MakeFolders(temp.Path(), {L"m\\new", L"m\\dst", L"m\\src", L"b\\old\\deep", L"b\\dst", L"b\\src"});
+        Put(L"new\\photo.jpg", L"old\\deep\\photo.jpg", "MASTER-1");
         Put(L"dst\\song.mp3", L"src\\song.mp3", "MASTER-2");
     }
     void Put(const std::wstring& masterRel, const std::wstring& backupRel, const std::string& content) {
@@ -99,10 +99,10 @@ TEST(MoveDetectionTest, MovedFilesAreMovedInTheBackupSaidOnceAndCountedApart) {
     s.Mirroring = true;
     ASSERT_EQ(run.Run(true), 1);
     const Rows dry = run.Changes();
-    const Rows expected = {L"移動 dst\\song.mp3 ← src\\song.mp3", L"移動 new\\photo.jpg ← old\\photo.jpg",
-                           L"フォルダ削除 old"};
+    const Rows expected = {L"移動 dst\\song.mp3 ← src\\song.mp3", L"移動 new\\photo.jpg ← old\\deep\\photo.jpg",
+                           L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"};
     EXPECT_EQ(Sorted(dry), Sorted(expected));
-    EXPECT_TRUE(FileExists(tree.b + L"\\old\\photo.jpg"));
+    EXPECT_TRUE(FileExists(tree.b + L"\\old\\deep\\photo.jpg"));
 
     ASSERT_EQ(run.Run(false), 1);
     EXPECT_EQ(run.Changes(), dry);
@@ -112,15 +112,15 @@ TEST(MoveDetectionTest, MovedFilesAreMovedInTheBackupSaidOnceAndCountedApart) {
     EXPECT_FALSE(FileExists(tree.b + L"\\src\\song.mp3"));
     EXPECT_EQ(s.status.moved, 2);
     EXPECT_EQ(s.status.created, 0);
-    EXPECT_EQ(s.status.deleted, 1);
+    EXPECT_EQ(s.status.deleted, 0);
     EXPECT_EQ(s.Errors, 0);
     const Rows rows = run.host.RowTexts();
     const auto summary = std::find_if(rows.begin(), rows.end(), [](const std::wstring& row) { return row.rfind(L"集計", 0) == 0; });
     ASSERT_NE(summary, rows.end());
-    EXPECT_NE(summary->find(L"作成 0　更新 0　移動 2　削除 1"), std::wstring::npos) << test::Utf8(*summary);
+    EXPECT_NE(summary->find(L"作成 0　更新 0　移動 2　削除 0"), std::wstring::npos) << test::Utf8(*summary);
     EXPECT_NE(summary->find(L"コピー 0 バイト"), std::wstring::npos) << test::Utf8(*summary);
     const std::string log = ReadBytes(tree.temp / L"run.log");
-    EXPECT_NE(log.find(test::Utf8(L"移動 \"new\\photo.jpg ← old\\photo.jpg\"")), std::string::npos) << log;
+    EXPECT_NE(log.find(test::Utf8(L"移動 \"new\\photo.jpg ← old\\deep\\photo.jpg\"")), std::string::npos) << log;
 
     // Nothing is left to do.
     ASSERT_EQ(run.Run(true), 1);
@@ -135,9 +135,9 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         run.settings = {Pair(tree.m, tree.b)};
         run.settings[0].Mirroring = false;
         ASSERT_EQ(run.Run(false), 1);
-        EXPECT_EQ(Sorted(run.Changes()), Sorted({L"作成 dst\\song.mp3", L"作成 new\\photo.jpg"}));
+        EXPECT_EQ(Sorted(run.Changes()), Sorted({L"フォルダ作成 new", L"作成 dst\\song.mp3", L"作成 new\\photo.jpg"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
-        EXPECT_TRUE(FileExists(tree.b + L"\\old\\photo.jpg"));
+        EXPECT_TRUE(FileExists(tree.b + L"\\old\\deep\\photo.jpg"));
         EXPECT_EQ(run.settings[0].status.moved, 0);
     }
     // A rename that fails: copied and deleted, and no error for the attempt.
@@ -148,12 +148,12 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         run.settings[0].Mirroring = true;
         StagedFaults faults;
         faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
-            return point == FaultPoint::Rename && EqualsNoCase(path, tree.b + L"\\old\\photo.jpg") ? ERROR_ACCESS_DENIED
+            return point == FaultPoint::Rename && EqualsNoCase(path, tree.b + L"\\old\\deep\\photo.jpg") ? ERROR_ACCESS_DENIED
                                                                                                     : 0;
         };
         ASSERT_EQ(run.Run(false), 1);
         EXPECT_EQ(Sorted(run.Changes()), Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3", L"作成 new\\photo.jpg",
-                                                 L"削除 old\\photo.jpg", L"フォルダ削除 old"}));
+                                                 L"削除 old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
         EXPECT_EQ(run.settings[0].Errors, 0);
         EXPECT_EQ(run.settings[0].status.moved, 1);
@@ -169,8 +169,8 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         run.settings[0].Mirroring = true;
         ASSERT_EQ(run.Run(false), 1);
         EXPECT_EQ(Sorted(run.Changes()),
-                  Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3", L"作成 new\\photo.jpg", L"削除 old\\photo.jpg",
-                          L"削除 src\\photo.jpg", L"フォルダ削除 old"}));
+                  Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3", L"作成 new\\photo.jpg", L"削除 old\\deep\\photo.jpg",
+                          L"削除 src\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
     }
 }
@@ -199,7 +199,7 @@ TEST(MoveDetectionTest, WithHistoryAMovedFileIsNoRemovedOne) {
     s.DeleteHistory = true;
     ASSERT_EQ(run.Run(false), 1);
     EXPECT_EQ(Sorted(run.Changes()), Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3",
-                                             L"移動 new\\photo.jpg ← old\\photo.jpg", L"フォルダ削除 old"}));
+                                             L"移動 new\\photo.jpg ← old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
     EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "bbbbbbbb");
     // Nothing went into the history.
     EXPECT_EQ(FilesBelow(history), 0);
