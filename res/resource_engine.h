@@ -161,9 +161,13 @@
 #define IDS_HISTORY_INVALID          60805
 #define IDS_HISTORY_CLEAN_FAILED     60806
 
-// Files moved within the backup (60820-60829).
-#define IDS_ROW_MOVE                 60820
-#define IDS_MOVE_PATHS               60821
+// Files moved within the backup (60830-60839).
+#define IDS_ROW_MOVE                 60830
+#define IDS_MOVE_PATHS               60831
+
+// A restore from the backup (60820-60829).
+#define IDS_RESTORE_NAME             60820
+#define IDS_RESTORE_KEEPS            60821
 
 // Target filters: the texts of a list that cannot be built (60400-60419).
 #define IDS_TARGET_FILE_PARSE        60400

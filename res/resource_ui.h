@@ -72,6 +72,7 @@
 #define ID_MEDIA_UPDATE          32818
 #define ID_IMPORT                32819
 #define ID_EXPORT                32820
+#define ID_RESTORE_BACKUP        32821
 #define ID_EDIT_COPY             57634
 
 // Strings.
@@ -142,6 +143,14 @@
 #define IDS_HIBERNATE_FAILED     59190
 #define IDS_SHUTDOWN_FAILED      59191
 #define IDS_CLOSE_WAITS          59192
+
+// A restore from the backup (59200-59209).
+#define IDS_RESTORE_CAPTION      59200
+#define IDS_RESTORE_WHERE        59201
+#define IDS_RESTORE_PICK         59202
+#define IDS_RESTORE_DATE_FOLDERS 59203
+#define IDS_RESTORE_GO           59204
+#define IDS_RESTORE_ONE          59205
 
 // Media detection (its action words IDS_MEDIA_TEST and IDS_MEDIA_UPDATE are
 // shared with the options page).

@@ -9,6 +9,7 @@
 
 #include "dialogs/DialogSupport.h"
 #include "framework/DataExchange.h"
+#include "platform/DateFormat.h"
 #include "platform/Messages.h"
 #include "platform/Strings.h"
 #include "resource_dialogs.h"
@@ -236,12 +237,7 @@ bool CDlgDefTarget::Save() {
     if (s.TargetDateType == 1) {
         SYSTEMTIME st{};
         if (SendDlgItemMessageW(h, IDC_TG_DATE_PICKER, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
-            std::tm local{};
-            local.tm_year = st.wYear - 1900;
-            local.tm_mon = st.wMonth - 1;
-            local.tm_mday = st.wDay;
-            local.tm_isdst = -1;
-            const std::time_t t = std::mktime(&local);
+            const std::time_t t = LocalTimeOf(st.wYear, st.wMonth, st.wDay);
             if (t != static_cast<std::time_t>(-1)) s.TargetDate = static_cast<std::int64_t>(t);
         }
     }

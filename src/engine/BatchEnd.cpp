@@ -101,6 +101,9 @@ void MirrorWorker::EndAutomaticState() {
     // which may still be waiting to start.
     if (!batch_.mayEndProgram) return;
     batch_.endAutomaticState = true;
+    // The step is over: a close that comes as soon as the window looks free
+    // again is kept until the worker has left, not refused as mid-step.
+    batch_.host->EnableClose(true);
     batch_.host->EndAutomaticState();
 }
 
@@ -109,6 +112,8 @@ void MirrorWorker::AfterCompletion(bool clean, bool automatic, std::time_t batch
     const AfterChoice choice = AfterChoice::Unpack(batch_.afterChoice);
     const int action = choice.runMode;
     const bool closingFollowUp = Closing(choice.afterAction);
+    // A restore is the user's errand, with no action to follow it.
+    if (batch_.restore) return;
     if (!batch_.mayEndProgram && choice.Closing()) return;
     if (!clean) {
         if (options_.AutoExitWhenError && automatic && choice.Closing()) {

@@ -3,10 +3,17 @@
 #include "engine/DeletionGuard.h"
 #include "engine/FaultSeam.h"
 #include "engine/History.h"
+#include "resource_engine.h"
 
 namespace tandrel {
 
 bool Executor::Carry(const Operation& operation, const Removal& removal) {
+    if (keep_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder ||
+                  operation.kind == OperationKind::CaseRename)) {
+        const std::wstring path =
+            operation.kind == OperationKind::CaseRename ? operation.path + operation.source : operation.path;
+        return ops_.RefuseRemoval(path, operation.kind == OperationKind::RemoveFolder, IDS_RESTORE_KEEPS);
+    }
     if (held_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder)) {
         held_->Add(operation, removal);
         return true;

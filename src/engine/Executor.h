@@ -74,6 +74,9 @@ public:
     void Hold(HeldRemovals* held) { held_ = held; }
     // While set, a deleted or overwritten backup file goes there first.
     void SetHistory(HistoryKeeper* history) { history_ = history; }
+    // While set (a restore), no entry is deleted, removed or renamed: each
+    // such operation is refused with an error row.
+    void KeepEverything(bool keep) { keep_ = keep; }
 
 private:
     bool Perform(const Operation& operation, const Removal& removal);
@@ -82,6 +85,7 @@ private:
     const bool testRun_;
     HeldRemovals* held_ = nullptr;
     HistoryKeeper* history_ = nullptr;
+    bool keep_ = false;
 };
 
 }  // namespace tandrel

@@ -165,7 +165,11 @@ bool FileOps::MayRemove(const std::wstring& path, bool folder) {
 
 bool FileOps::RefuseRecycling(const std::wstring& path, bool folder) {
     // Deleting it for good instead is not what the user chose.
-    const std::wstring reason = LoadText(IDS_RECYCLE_UNADDRESSABLE);
+    return RefuseRemoval(path, folder, IDS_RECYCLE_UNADDRESSABLE);
+}
+
+bool FileOps::RefuseRemoval(const std::wstring& path, bool folder, unsigned reasonId) {
+    const std::wstring reason = LoadText(reasonId);
     ReportCheckError(LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), reason.c_str()),
                      Format(LoadText(IDS_LIST_DETAIL).c_str(), path.c_str(), reason.c_str()),
                      LoadText(folder ? IDS_RMDIR_FAILED : IDS_DELETE_FAILED));

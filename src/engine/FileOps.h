@@ -110,6 +110,9 @@ public:
     // False, with the error said, when the entry cannot go where the
     // setting sends it (a path the recycle bin's shell would misread).
     bool MayRemove(const std::wstring& path, bool folder);
+    // A removal that may not be made, for the reason of reasonId: an error
+    // row, and false.
+    bool RefuseRemoval(const std::wstring& path, bool folder, unsigned reasonId);
     // Into the history folder (HistoryOps.cpp): a backup file moved there
     // (a rename, else a verified copy and then the deletion), or, before an
     // update replaces it, linked there (else a verified copy). False, with

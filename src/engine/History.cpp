@@ -7,6 +7,7 @@
 
 #include "engine/MirrorWorker.h"
 #include "engine/RunLog.h"
+#include "platform/DateFormat.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "resource_engine.h"
@@ -30,15 +31,7 @@ std::time_t RunStart(const std::wstring& name) {
     const int fields = swscanf(name.c_str(), L"%4d-%2d-%2d %2d%2d%2d%lc", &year, &month, &day, &hour, &minute,
                                &second, &after);
     if (fields < 6 || name.size() < 17 || (fields == 7 && after != L' ')) return -1;
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return std::mktime(&local);
+    return LocalTimeOf(year, month, day, hour, minute, second);
 }
 
 // The run's files, then its folders, then the folder itself.
@@ -205,6 +198,7 @@ std::vector<HistoryRun> ExpiredRuns(std::vector<HistoryRun> runs, int days, int 
 }
 
 bool MirrorWorker::BeginHistory(const FolderSetting& work, const std::wstring& chosen) {
+    NoteRestoredHistory();
     if (!work.DeleteHistory) return true;
     const std::wstring root = chosen.empty() ? DefaultHistoryFolder(backupBase_, work.MakeDateDir) : chosen;
     // Inside the master it would be backed up; as the backup folder (or its
@@ -245,7 +239,8 @@ void MirrorWorker::EndHistory(const FolderSetting& work, bool clean) {
 }
 
 bool MirrorWorker::IsHistoryFolder(const std::wstring& backupPath) const {
-    return history_.active() && EqualsNoCase(backupPath + L"\\", history_.root());
+    return (history_.active() && EqualsNoCase(backupPath + L"\\", history_.root())) ||
+           (!restoredHistory_.empty() && EqualsNoCase(backupPath + L"\\", restoredHistory_));
 }
 
 }  // namespace tandrel

@@ -55,6 +55,12 @@ struct MirrorBatch {
     // The program was started with "logoff": folder and log problems end the
     // batch without a box.
     bool logOffMode = false;
+    // A restore from the backup: each setting runs backwards (RestoreWork)
+    // into its master, or into restoreTarget when that is given; nothing is
+    // deleted, renamed or stored as the setting's last run, and no
+    // after-completion step follows.
+    bool restore = false;
+    std::wstring restoreTarget;
     std::vector<FolderSetting>* settings = nullptr;
     // The active project's commands that the settings refer to by id.
     const CommandList* commands = nullptr;

@@ -1,4 +1,5 @@
 #include "engine/MirrorWorker.h"
+#include "engine/Restore.h"
 
 #include <process.h>
 
@@ -158,13 +159,14 @@ void MirrorWorker::StartSetting(FolderSetting& setting, size_t index, int number
     // The run works on a copy: date folders and drives found by label
     // must not end up in the stored setting.
     stored_ = &setting;
-    work_ = setting;
+    work_ = batch_.restore ? RestoreWork(setting, batch_.restoreTarget) : setting;
     FolderSetting& work = *work_;
     current_ = &work;
     policy_.SetSetting(&work);
     ops_.SetSetting(work);
     ops_.SetRoomReported(batch_.testMode && work.Mirroring && work.BackupType == 1);
     confirmDelete_ = work.DeleteConf;
+    exec_.KeepEverything(batch_.restore);
 }
 
 bool MirrorWorker::OpenSetting(FolderSetting& work, std::time_t start) {
@@ -261,7 +263,9 @@ int MirrorWorker::EndSetting(FolderSetting& setting, FolderSetting& work, const 
     batchDone_ += counts;
     if (!afterStop && result == 1) {
         policy_.Report(RowAction::End, dashLine, RowToList);
-        if (!batch_.testMode) {
+        if (batch_.restore) {
+            // The backup's times and figures are not those of a restore.
+        } else if (!batch_.testMode) {
             work.LastExec = static_cast<std::int64_t>(start);
             if (outcome.noErrors) work.LastCleanExec = work.LastExec;
             if (outcome.end == SettingEnd::Completed) {

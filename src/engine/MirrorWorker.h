@@ -248,7 +248,11 @@ private:
     bool BeginHistory(const FolderSetting& work, const std::wstring& chosen);
     void EndHistory(const FolderSetting& work, bool clean);
     // The history folder where the walk meets it inside the backup.
+    // (Also a restore's: the backup's own history where it would land.)
     bool IsHistoryFolder(const std::wstring& backupPath) const;
+    // A restore (Restore.cpp): where the history kept inside the backup
+    // would land in the folder restored into.
+    void NoteRestoredHistory();
     unsigned SkipFlags() const;
     void RaiseTimeError(const std::wstring& path, unsigned textId);
     // A copy took its place: counted, and its bytes shown.
@@ -331,6 +335,7 @@ private:
     HeldRemovals held_;
     std::int64_t guardSeen_ = 0;
     HistoryKeeper history_{ops_, policy_};
+    std::wstring restoredHistory_;
     // The roots by identity, whatever path names them.
     std::optional<FileIdentity> masterId_, backupId_, backupBaseId_;
     // A test run's backup root that the update run would create: it holds

@@ -123,6 +123,18 @@ std::wstring ExpandProjectPlaceholders(std::wstring text, const ProjectSlot& pro
     return text;
 }
 
+std::time_t LocalTimeOf(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}
+
 std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time) {
     if (pattern.empty() || !KnownTimeCodes(pattern)) return {};
     const std::tm* local = std::localtime(&time);

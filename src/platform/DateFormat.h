@@ -32,6 +32,10 @@ std::wstring ExpandProjectPlaceholders(std::wstring text, const ProjectSlot& pro
 // or the time has no local form.
 std::wstring FormatLocalTime(const std::wstring& pattern, std::time_t time);
 
+// The moment a local date and time names (summer time as the system knows
+// it); -1 when it has none.
+std::time_t LocalTimeOf(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
 // A folder or log name: project placeholders, then the date codes, then
 // environment variables. "%NAME%" of a defined variable (a name of two or
 // more characters) is a variable, not a date code followed by text.

@@ -79,6 +79,7 @@ bool RunControl::OnTimer(UINT_PTR id) {
     } else if (id == kRefreshTimer) {
         const bool shown = host_->Refresh();
         ShowProgress(false);
+        if (restoreAsked_ && !Busy()) ServeRestore();
         // The timer goes on while a run does: the progress pane moves even
         // while one large file is copied. Its ticks also wake the message
         // loop once the worker has left its after-completion step.
@@ -121,6 +122,9 @@ void RunControl::StartRun(bool test, bool allSettings, RunOrigin origin) {
     batch_.mayEndProgram = origin != RunOrigin::Media;
     // Started with "logoff": the folder and log checks ask no questions.
     batch_.logOffMode = options_.noSave;
+    batch_.restore = restoreNext_.has_value();
+    batch_.restoreTarget = restoreNext_ ? restoreNext_->target : std::wstring();
+    restoreNext_.reset();
     batch_.settings = &settings_;
     batch_.commands = &commands_;
     batch_.options = &options_;
@@ -138,6 +142,32 @@ void RunControl::StartRun(bool test, bool allSettings, RunOrigin origin) {
         SetTimer(Handle(), kRefreshTimer, kRefreshPeriodMs, nullptr);
     }
     UpdateCommands();
+}
+
+void RunControl::StartRestore(int row, const std::wstring& target) {
+    if (Busy() || batch_.closePosted) return;
+    setupList_.SelectOnly({row});
+    restoreNext_ = Restore{row, target};
+    StartRun(true, false);
+    if (batch_.running) restoreAsked_ = Restore{row, target};
+}
+
+void RunControl::ServeRestore() {
+    // Taken first: the refresh timer goes on while the question is open.
+    const Restore restore = *restoreAsked_;
+    restoreAsked_.reset();
+    // A test that was cancelled, stopped or skipped the setting shows no
+    // whole plan to agree to.
+    if (batch_.end == BatchEnd::Aborted || batch_.end == BatchEnd::Skipped) return;
+    if (restore.row < 0 || static_cast<size_t>(restore.row) >= settings_.size()) return;
+    const std::wstring into = restore.target.empty() ? settings_[static_cast<size_t>(restore.row)].Master : restore.target;
+    if (ShowMessageFormat(FrameHandle(), IDS_RESTORE_GO, IDS_RESTORE_CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2,
+                          into) != IDYES)
+        return;
+    if (!IsWindow(Handle()) || Busy() || batch_.closePosted) return;
+    setupList_.SelectOnly({restore.row});
+    restoreNext_ = restore;
+    StartRun(false, false);
 }
 
 void RunControl::ShowProgress(bool now) {

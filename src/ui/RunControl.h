@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/MirrorBatch.h"
@@ -68,6 +70,10 @@ public:
     // Volumes arrived on the drives of the unit mask (bit 0 is A:).
     void MediaArrived(DWORD drives);
     void StartRun(bool test, bool allSettings, RunOrigin origin = RunOrigin::User);
+    // A restore of one setting from its backup into its master (target
+    // empty) or target: first a test run showing what it will do, then, when
+    // that went through and the user says yes, the restore itself.
+    void StartRestore(int row, const std::wstring& target);
     void Cancel();
     // The progress pane, the tray tip and the taskbar button from the
     // batch's counters, a few times a second (now: at once); after the run
@@ -93,6 +99,8 @@ private:
     HWND Handle() const;
     HWND FrameHandle() const;
     void UpdateCommands();
+    // The test of a restore has ended: the question, and the restore.
+    void ServeRestore();
 
     CTandrelView& view_;
     AppState& options_;
@@ -113,6 +121,12 @@ private:
     MediaArrivals media_;
     DWORD lastProgress_ = 0;
     bool progressShown_ = false;
+    // The restore the next StartRun makes, and the one whose test is running.
+    struct Restore {
+        int row = -1;
+        std::wstring target;
+    };
+    std::optional<Restore> restoreNext_, restoreAsked_;
 };
 
 }  // namespace tandrel

@@ -11,6 +11,7 @@
 #include "platform/Drives.h"
 #include "platform/WaitCursor.h"
 #include "platform/Messages.h"
+#include "platform/Pickers.h"
 #include "platform/Strings.h"
 #include "platform/ToolLaunch.h"
 #include "resource_ui.h"
@@ -65,6 +66,7 @@ CTandrelView::CTandrelView(AppState& options, ViewFrame& frame)
     : startBatch(StartBatch),
       openInShell(ShellOpen),
       readLabels(ReadArrivedLabels),
+      pickFolder(PickFolder),
       options_(options),
       frame_(frame),
       divider_(options.DivideY),
@@ -166,6 +168,10 @@ std::optional<CommandState> CTandrelView::QueryCommand(UINT id, bool mainMenu) c
         case ID_RUN_ALL_TEST:
         case ID_RUN_ALL_UPDATE: state.enabled = free && count > 0; break;
         case ID_RUN_CANCEL: state.enabled = Running() && !runs_.CancelPending(); break;
+        case ID_RESTORE_BACKUP:
+            state.enabled = free && selected.size() == 1;
+            if (selected.size() > 1) state.prompt = LoadText(IDS_RESTORE_ONE);
+            break;
         case ID_OPEN_MASTER:
         case ID_OPEN_BACKUP: state.enabled = any; break;
         case ID_OPEN_LOG: {
@@ -241,6 +247,7 @@ bool CTandrelView::OnCommand(UINT id) {
         case ID_RUN_UPDATE: StartRun(false, false); break;
         case ID_RUN_ALL_UPDATE: StartRun(false, true); break;
         case ID_RUN_CANCEL: Cancel(); break;
+        case ID_RESTORE_BACKUP: RestoreFromBackup(); break;
         case ID_OPEN_MASTER: OpenFolders(SideMaster); break;
         case ID_OPEN_BACKUP: OpenFolders(SideBackup); break;
         case ID_OPEN_LOG: OpenLogs(); break;

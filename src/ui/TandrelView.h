@@ -121,6 +121,8 @@ public:
     // Reads the labels of arrived drives, on a thread of its own; the
     // platform's ReadArrivedLabels.
     std::function<std::vector<ArrivedVolume>(DWORD drives)> readLabels;
+    // Asks for a folder (the platform's PickFolder); false when cancelled.
+    std::function<bool(HWND owner, std::wstring& path, unsigned titleId)> pickFolder;
 
 protected:
     bool OnCreate(const CREATESTRUCTW& create) override;
@@ -156,6 +158,8 @@ private:
     void OpenLogs();
     bool OpenLog(const std::wstring& name, const FolderSetting* setting);
     void CompareTool();
+    // The selected setting's backup copied back (TandrelViewRestore.cpp).
+    void RestoreFromBackup();
     void EditProjects();
     void EditOptions();
     void ImportSettings();

@@ -390,6 +390,9 @@ TEST(BatchEndTest, TheRunIsOverBeforeAnyClosingActionAndOnlyThatClosePowersOff) 
     EXPECT_EQ(run.host.closes, 1);
     EXPECT_FALSE(run.options.powerActionAtExit);
     EXPECT_EQ(run.host.automaticEnds, 1);
+    // Once the choice is given back the window may close: a close then is
+    // kept until the worker has left, never dropped.
+    EXPECT_TRUE(run.host.closeOnAtAutomaticEnd);
 
     // The completion box is open while the window is no longer in a run.
     run.options.runMode = RunModeMessage;

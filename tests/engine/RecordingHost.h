@@ -56,7 +56,10 @@ public:
         ++closes;
         runningAtClose = running && *running;
     }
-    void EndAutomaticState() override { ++automaticEnds; }
+    void EndAutomaticState() override {
+        ++automaticEnds;
+        closeOnAtAutomaticEnd = !closeEnabled.empty() && closeEnabled.back();
+    }
 
     // "action path" of every row as the list shows it, for compact
     // comparisons.
@@ -70,6 +73,8 @@ public:
     std::vector<ReportRow> rows;
     std::vector<int> settingStates, runStates;
     std::vector<bool> closeEnabled;
+    // Whether the window's close was on when the automatic state ended.
+    bool closeOnAtAutomaticEnd = false;
     std::vector<Box> boxes;
     std::vector<DeleteConfirmation> confirmations;
     std::deque<int> answers;

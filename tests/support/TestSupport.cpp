@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/DateFormat.h"
 #include "platform/Paths.h"
 
 namespace tandrel::test {
@@ -160,15 +161,7 @@ MessageRecorder::~MessageRecorder() {
 }
 
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
-    return std::mktime(&t);
+    return LocalTimeOf(year, month, day, hour, minute, second);
 }
 
 namespace {
