@@ -71,7 +71,9 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
         const std::wstring rel = relative + entry.name;
         if (!IsTarget(filters_.FolderOutcome(rel))) continue;
         const KnownEntry known = Lookup(other, entry.name);
-        if (known && *known && (*known)->IsLink()) continue;
+        // Not entered in this pass: a link, or a folder that replaces a
+        // backup file after the deletion pass, which lists it then.
+        if (known && *known && ((*known)->IsLink() || !(*known)->IsFolder())) continue;
         ahead.push_back(folder + entry.name + L"\\");
         if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) {
             ahead.push_back(backupRoot_ + rel + L"\\");
