@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,17 +18,81 @@ struct MoveSide {
     FindEntry entry;
 };
 
-// Which of the new master files are the doomed backup files under another
-// path: the same name (but for letter case), the same size, and times the
-// copy pass would take for the same, so that after the move the backup is
-// what a copy would have made. Only unique matches: a name and size that
-// two files share on either side is copied as usual. Pairs of indexes
-// (created, doomed), in the order of created.
-std::vector<std::pair<size_t, size_t>> MatchMoves(const std::vector<MoveSide>& created,
-                                                  const std::vector<MoveSide>& doomed, const FolderSetting& setting);
+// The doomed backup files by name and size. A master file is one of them
+// when exactly one has its name (but for letter case) and size and the copy
+// pass would take its times for the master's, so that after the move the
+// backup is what a copy would have made. Each is taken once.
+class MoveIndex {
+public:
+    MoveIndex() = default;
+    explicit MoveIndex(const std::vector<MoveSide>& doomed);
+    std::optional<size_t> Find(const FindEntry& master, const FolderSetting& setting) const;
+    void Take(size_t index) { taken_[index] = true; }
+    // Nothing below the folder (ending in a backslash) is a candidate any
+    // more: it moved as a whole.
+    void DropBelow(const std::wstring& folder);
+    const MoveSide& operator[](size_t index) const { return (*doomed_)[index]; }
 
-// The most files each side of the search keeps; beyond that new files are
-// copied at once.
-constexpr size_t kMoveSearchLimit = 200000;
+private:
+    struct Group {
+        size_t count = 0;
+        size_t index = 0;
+    };
+    const std::vector<MoveSide>* doomed_ = nullptr;
+    std::unordered_map<std::wstring, Group> groups_;
+    std::vector<bool> taken_;
+};
+
+// Which of the new master files are doomed backup files under another path.
+// Only unique matches: a name and size that two new files share are
+// copied as usual. Pairs of indexes (created, doomed), in the order of
+// created; the doomed ones are taken.
+std::vector<std::pair<size_t, size_t>> MatchMoves(const std::vector<MoveSide>& created, MoveIndex& index,
+                                                  const FolderSetting& setting);
+
+// The backup folders the deletion pass would remove, as old places of new
+// master folders. A master folder was one of them when at least 9 in 10 of
+// the files of the one with fewer files, and at least one, are in both
+// with the same name, size and time; the best share wins, then the most
+// files; each is used once, and none below or above one that moved.
+class FolderMatcher {
+public:
+    // folder: relative, ending in a backslash; files: its listing.
+    void Add(const std::wstring& folder, const std::vector<FindEntry>& entries);
+    bool empty() const { return folders_.empty(); }
+    const std::wstring& folder(size_t index) const { return folders_[index].relative; }
+    // For each master folder (its files), the folder it was, if any: best
+    // pairs first, each side used once.
+    std::vector<std::optional<size_t>> MatchAll(const std::vector<const std::vector<FindEntry>*>& masters,
+                                                const FolderSetting& setting);
+    std::optional<size_t> Match(const std::vector<FindEntry>& master, const FolderSetting& setting);
+    // A file below it moved away: it no longer holds what it held.
+    void Touched(const std::wstring& fileRelative);
+
+private:
+    struct Candidate {
+        std::wstring relative;
+        size_t files = 0;
+        bool used = false;
+    };
+    struct Score {
+        size_t master = 0, candidate = 0, matched = 0, smaller = 0;
+        bool operator<(const Score& other) const;
+    };
+    std::vector<Score> Scores(size_t master, const std::vector<FindEntry>& files,
+                              const FolderSetting& setting) const;
+    void Use(size_t index);
+
+    std::vector<Candidate> folders_;
+    // Name and size → the candidates' files of that name and size.
+    std::unordered_map<std::wstring, std::vector<std::pair<size_t, const FindEntry*>>> files_;
+};
+
+// What the copy pass holds back at most, and without any backup entry to
+// delete seen so far; beyond that new entries are copied at once.
+constexpr size_t kHeldLimit = 10000;
+constexpr size_t kHeldWithoutCandidates = 1000;
+// The most backup entries noted as candidates, listings kept included.
+constexpr size_t kCandidateLimit = 100000;
 
 }  // namespace tandrel

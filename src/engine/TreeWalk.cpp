@@ -72,10 +72,12 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
         if (!IsTarget(filters_.FolderOutcome(rel))) continue;
         const KnownEntry known = Lookup(other, entry.name);
         // Not entered in this pass: a link, or a folder that replaces a
-        // backup file after the deletion pass, which lists it then.
+        // backup file after the deletion pass, which lists it then; nor
+        // yet a new folder held back to the end of the pass.
         if (known && *known && ((*known)->IsLink() || !(*known)->IsFolder())) continue;
-        ahead.push_back(folder + entry.name + L"\\");
-        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) {
+        if (HoldsNewFolder(known)) continue;
+        if (!IsKept(folder + entry.name + L"\\")) ahead.push_back(folder + entry.name + L"\\");
+        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder() && !IsKept(backupRoot_ + rel + L"\\")) {
             ahead.push_back(backupRoot_ + rel + L"\\");
         }
         if (++count == kFolders / 2) again = i;
@@ -155,10 +157,13 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     const std::wstring otherFolder = (DeletionPass() ? masterRoot_ : backupRoot_) + relative;
     // Both sides are read at once, the other one on a thread of the pool,
     // unless both were read ahead already.
+    // A listing read already for this folder is not read again.
     FolderListing own, otherListing;
-    if (askOther) pool_.Ahead({otherFolder});
+    const bool ownKept = TakeKept(folder, own);
+    const bool otherKept = askOther && !DeletionPass() && TakeKept(otherFolder, otherListing);
+    if (askOther && !otherKept) pool_.Ahead({otherFolder});
     // 中止 while a listing is awaited ends the walk, whatever the read does.
-    if (!pool_.Take(folder, own) || (askOther && !pool_.Take(otherFolder, otherListing))) {
+    if ((!ownKept && !pool_.Take(folder, own)) || (askOther && !otherKept && !pool_.Take(otherFolder, otherListing))) {
         pool_.Drop(folder, otherFolder);
         return false;
     }
@@ -173,6 +178,8 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         kept = true;
         return true;
     }
+    // Nothing in a backup root that holds nothing can have moved.
+    if (relative.empty() && !DeletionPass() && other && other->entries().empty()) pass_->findMoves = false;
     FolderVisit visit{folder, relative, own, other, kept};
     if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
         (DeletionPass() && current_->DeleteIgnoreTarget ? visit.rootNotListed : visit.skipFiles) = true;
@@ -352,16 +359,41 @@ bool MirrorWorker::IsMasterRoot(const FindEntry& folder, const std::wstring& pat
     return IdentityOf(path) == masterId_;
 }
 
+bool MirrorWorker::HoldsNewFile() const {
+    const PassState& state = *pass_;
+    if (!state.findMoves || state.placing) return false;
+    // Until the backup shows something to delete, only a few.
+    const bool candidates = !state.doomed.empty() || !state.doomedFolders.empty();
+    return state.created.size() < (candidates ? kHeldLimit : kHeldWithoutCandidates);
+}
+
+bool MirrorWorker::HoldsNewFolder(KnownEntry known) const {
+    const PassState& state = *pass_;
+    return state.findMoves && !state.placing && known && !*known && state.newFolders.size() < kHeldLimit;
+}
+
 void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
     const FolderSetting& work = *current_;
-    std::vector<std::wstring> folders{top};
-    while (!folders.empty() && !batch_.cancelRequested && pass_->doomed.size() < kMoveSearchLimit) {
+    PassState& state = *pass_;
+    std::vector<std::wstring> folders{top}, seen;
+    // Its folders are candidates only when every listing below it is kept:
+    // the walk of a moved folder reads them at its new place.
+    bool whole = true;
+    while (!folders.empty() && !batch_.cancelRequested) {
+        if (keptEntries_ >= kCandidateLimit) {
+            whole = false;
+            break;
+        }
         const std::wstring relative = std::move(folders.back());
         folders.pop_back();
-        // What cannot be read now is deleted by the deletion pass or not,
-        // as it finds it; it is only not looked for here.
+        // What cannot be read now is read again by the deletion pass, which
+        // deletes or keeps as it finds; it is only not looked for here.
         FolderListing listing;
-        if (!listing.Read(backupRoot_ + relative)) continue;
+        if (!pool_.Take(backupRoot_ + relative, listing)) return;
+        if (!listing.ok()) {
+            whole = false;
+            continue;
+        }
         for (const FindEntry& entry : listing.entries()) {
             if (entry.IsLink() || (work.CheckFileName && !NameAccepted(entry.name))) continue;
             const std::wstring rel = relative + entry.name;
@@ -372,12 +404,15 @@ void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
                     folders.push_back(rel + L"\\");
                 }
             } else if (DecideBackupFile(filters_.FileOutcome(rel), true, Counterpart::Missing, work).action ==
-                           FileAction::Delete &&
-                       pass_->doomed.size() < kMoveSearchLimit) {
-                pass_->doomed.push_back({rel, entry});
+                       FileAction::Delete) {
+                state.doomed.push_back({rel, entry});
             }
         }
+        seen.push_back(relative);
+        keptEntries_ += listing.entries().size();
+        kept_[FoldCase(backupRoot_ + relative)] = std::move(listing);
     }
+    if (whole) state.doomedFolders.insert(state.doomedFolders.end(), seen.begin(), seen.end());
 }
 
 void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
@@ -419,7 +454,7 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             const bool deleted = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
             list |= deleted;
             if (deleted && pass_->findMoves && kind == Counterpart::Missing && !entry.IsLink() &&
-                pass_->doomed.size() < kMoveSearchLimit) {
+                keptEntries_ + pass_->doomed.size() < kCandidateLimit) {
                 pass_->doomed.push_back({relative + entry.name, entry});
             }
             continue;
@@ -453,7 +488,9 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             list = true;
             // A folder the master lacks goes as a whole: its files may have
             // moved elsewhere (a renamed folder).
-            if (!counterpart && pass_->findMoves && !IsMasterRoot(entry, backupRoot_ + relative + entry.name)) NoteDoomedIn(relative + entry.name + L"\\");
+            if (!counterpart && pass_->findMoves && !IsMasterRoot(entry, backupRoot_ + relative + entry.name)) {
+                NoteDoomedIn(relative + entry.name + L"\\");
+            }
         } else if (walkedWith[i] != counterpart) {
             // Not compared here with the master folder the deletion pass
             // will pair it with (a loop, a listing that failed, a twin):

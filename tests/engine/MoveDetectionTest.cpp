@@ -1,6 +1,6 @@
-// Files moved or renamed on the master are moved in the backup, not copied
-// again: which pairs match, what the runs say and count, and that every
-// case the move cannot stand for is copied as before.
+// Files and folders moved or renamed on the master are moved in the backup,
+// not copied again: which pairs match, what the runs say and count, and
+// that every case the move cannot stand for is copied as before.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,7 +65,8 @@ TEST(MoveDetectionTest, OnlyAUniqueFileOfTheSameNameSizeAndTimeIsAMove) {
         {"always copied anew", {Side(L"new\\a.jpg", kBase)}, always, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(MatchMoves(c.created, doomed, c.setting), c.expected) << c.what;
+        MoveIndex index(doomed);
+        EXPECT_EQ(MatchMoves(c.created, index, c.setting), c.expected) << c.what;
     }
 }
 
@@ -80,6 +81,9 @@ struct MovedTree {
         test::MakeFolders(temp.Path(), {L"m\\new", L"m\\dst", L"m\\src", L"b\\old\\deep", L"b\\dst", L"b\\src"});
         Put(L"new\\photo.jpg", L"old\\deep\\photo.jpg", "MASTER-1");
         Put(L"dst\\song.mp3", L"src\\song.mp3", "MASTER-2");
+        // Too little alike for the folders to be one moved.
+        WriteBytes(m + L"\\new\\extra.txt", "e");
+        WriteBytes(b + L"\\old\\deep\\gone.txt", "g");
     }
     void Put(const std::wstring& masterRel, const std::wstring& backupRel, const std::string& content) {
         WriteBytes(m + L"\\" + masterRel, content);
@@ -100,7 +104,8 @@ TEST(MoveDetectionTest, MovedFilesAreMovedInTheBackupSaidOnceAndCountedApart) {
     ASSERT_EQ(run.Run(true), 1);
     const Rows dry = run.Changes();
     const Rows expected = {L"移動 dst\\song.mp3 ← src\\song.mp3", L"移動 new\\photo.jpg ← old\\deep\\photo.jpg",
-                           L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"};
+                           L"作成 new\\extra.txt", L"削除 old\\deep\\gone.txt", L"フォルダ削除 old\\deep",
+                           L"フォルダ削除 old", L"フォルダ作成 new"};
     EXPECT_EQ(Sorted(dry), Sorted(expected));
     EXPECT_TRUE(FileExists(tree.b + L"\\old\\deep\\photo.jpg"));
 
@@ -111,14 +116,14 @@ TEST(MoveDetectionTest, MovedFilesAreMovedInTheBackupSaidOnceAndCountedApart) {
     EXPECT_FALSE(FileExists(tree.b + L"\\old"));
     EXPECT_FALSE(FileExists(tree.b + L"\\src\\song.mp3"));
     EXPECT_EQ(s.status.moved, 2);
-    EXPECT_EQ(s.status.created, 0);
-    EXPECT_EQ(s.status.deleted, 0);
+    EXPECT_EQ(s.status.created, 1);
+    EXPECT_EQ(s.status.deleted, 1);
     EXPECT_EQ(s.Errors, 0);
     const Rows rows = run.host.RowTexts();
     const auto summary = std::find_if(rows.begin(), rows.end(), [](const std::wstring& row) { return row.rfind(L"集計", 0) == 0; });
     ASSERT_NE(summary, rows.end());
-    EXPECT_NE(summary->find(L"作成 0　更新 0　移動 2　削除 0"), std::wstring::npos) << test::Utf8(*summary);
-    EXPECT_NE(summary->find(L"コピー 0 バイト"), std::wstring::npos) << test::Utf8(*summary);
+    EXPECT_NE(summary->find(L"作成 1　更新 0　移動 2　削除 1"), std::wstring::npos) << test::Utf8(*summary);
+    EXPECT_NE(summary->find(L"コピー 1 バイト"), std::wstring::npos) << test::Utf8(*summary);
     const std::string log = ReadBytes(tree.temp / L"run.log");
     EXPECT_NE(log.find(test::Utf8(L"移動 \"new\\photo.jpg ← old\\deep\\photo.jpg\"")), std::string::npos) << log;
 
@@ -135,7 +140,8 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         run.settings = {Pair(tree.m, tree.b)};
         run.settings[0].Mirroring = false;
         ASSERT_EQ(run.Run(false), 1);
-        EXPECT_EQ(Sorted(run.Changes()), Sorted({L"フォルダ作成 new", L"作成 dst\\song.mp3", L"作成 new\\photo.jpg"}));
+        EXPECT_EQ(Sorted(run.Changes()), Sorted({L"フォルダ作成 new", L"作成 dst\\song.mp3", L"作成 new\\photo.jpg",
+                                                 L"作成 new\\extra.txt"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
         EXPECT_TRUE(FileExists(tree.b + L"\\old\\deep\\photo.jpg"));
         EXPECT_EQ(run.settings[0].status.moved, 0);
@@ -153,11 +159,12 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         };
         ASSERT_EQ(run.Run(false), 1);
         EXPECT_EQ(Sorted(run.Changes()), Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3", L"作成 new\\photo.jpg",
-                                                 L"削除 old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
+                                                 L"削除 old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new",
+                                                 L"作成 new\\extra.txt", L"削除 old\\deep\\gone.txt"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
         EXPECT_EQ(run.settings[0].Errors, 0);
         EXPECT_EQ(run.settings[0].status.moved, 1);
-        EXPECT_EQ(run.settings[0].status.created, 1);
+        EXPECT_EQ(run.settings[0].status.created, 2);
     }
     // Two backup files it could be: copied, both deleted.
     {
@@ -170,20 +177,26 @@ TEST(MoveDetectionTest, WhereAMoveCannotStandForTheCopyTheFileIsCopiedAsBefore) 
         ASSERT_EQ(run.Run(false), 1);
         EXPECT_EQ(Sorted(run.Changes()),
                   Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3", L"作成 new\\photo.jpg", L"削除 old\\deep\\photo.jpg",
-                          L"削除 src\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
+                          L"削除 src\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new",
+                          L"作成 new\\extra.txt", L"削除 old\\deep\\gone.txt"}));
         EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "MASTER-1");
     }
 }
 
-int FilesBelow(const std::wstring& folder) {
+// Files below a folder, those of one name only where it is given.
+int FilesBelow(const std::wstring& folder, const std::wstring& name = {}) {
     int count = 0;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        count += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FilesBelow(folder + L"\\" + name) : 1;
+        const std::wstring found = data.cFileName;
+        if (found == L"." || found == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            count += FilesBelow(folder + L"\\" + found, name);
+        } else {
+            count += name.empty() || EqualsNoCase(found, name);
+        }
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return count;
@@ -199,11 +212,198 @@ TEST(MoveDetectionTest, WithHistoryAMovedFileIsNoRemovedOne) {
     s.DeleteHistory = true;
     ASSERT_EQ(run.Run(false), 1);
     EXPECT_EQ(Sorted(run.Changes()), Sorted({L"移動 dst\\song.mp3 ← src\\song.mp3",
-                                             L"移動 new\\photo.jpg ← old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new"}));
+                                             L"移動 new\\photo.jpg ← old\\deep\\photo.jpg", L"フォルダ削除 old\\deep", L"フォルダ削除 old", L"フォルダ作成 new",
+                                             L"作成 new\\extra.txt", L"履歴へ移動 old\\deep\\gone.txt"}));
     EXPECT_EQ(ReadBytes(tree.b + L"\\new\\photo.jpg"), "bbbbbbbb");
-    // Nothing went into the history.
-    EXPECT_EQ(FilesBelow(history), 0);
+    // Only the file the master lost went into the history.
+    EXPECT_EQ(FilesBelow(history, L"gone.txt"), 1);
+    EXPECT_EQ(FilesBelow(history, L"photo.jpg") + FilesBelow(history, L"song.mp3"), 0);
     EXPECT_EQ(s.Errors, 0);
+}
+
+std::vector<FindEntry> Files(std::initializer_list<const wchar_t*> names) {
+    std::vector<FindEntry> files;
+    for (const wchar_t* name : names) files.push_back(Side(name, kBase).entry);
+    return files;
+}
+
+TEST(MoveDetectionTest, AFolderIsTheOneWhoseFilesItSharesMostEachUsedOnce) {
+    FolderSetting setting;
+    FolderMatcher matcher;
+    const std::vector<FindEntry> old = Files({L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j"}),
+                                 nine = Files({L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"x"}),
+                                 half = Files({L"a", L"b", L"c", L"d", L"e", L"k", L"l", L"m", L"n", L"o"}),
+                                 one = Files({L"z"}), below = Files({L"p"});
+    matcher.Add(L"nine\\", nine);
+    matcher.Add(L"old\\", old);
+    matcher.Add(L"half\\", half);
+    matcher.Add(L"one\\", one);
+    matcher.Add(L"old\\sub\\", below);
+    const std::vector<FindEntry> all = old, lone = Files({L"z", L"y1", L"y2", L"y3"}), none = Files({L"q"}),
+                                 fewer = Files({L"a", L"b", L"c", L"d", L"e", L"f"}), inside = below;
+    // The whole match goes first, then the 9 in 10; one file of one is all
+    // of the smaller side; half is too little; what was below a folder that
+    // moved went with it.
+    const std::vector<std::optional<size_t>> matched =
+        matcher.MatchAll({&all, &all, &lone, &none, &inside, nullptr}, setting);
+    EXPECT_EQ(matched, (std::vector<std::optional<size_t>>{1, 0, 3, std::nullopt, std::nullopt, std::nullopt}));
+    // Each is used once: what is left is too little alike.
+    EXPECT_EQ(matcher.Match(fewer, setting), std::nullopt);
+    // A folder whose file moved away holds no more what it held.
+    FolderMatcher touched;
+    touched.Add(L"old\\", old);
+    touched.Touched(L"old\\a");
+    EXPECT_EQ(touched.Match(all, setting), std::nullopt);
+    FolderMatcher other;
+    other.Add(L"old\\", old);
+    EXPECT_EQ(other.Match(all, setting), 0u);
+}
+
+// A folder renamed on the master: ten photos, the last of them edited since,
+// and in the backup a stray file and folder the master never had. Each
+// backup photo holds content of its own, so a move tells itself from a copy.
+struct RenamedFolder {
+    TempDir temp;
+    std::wstring m = temp / L"m", b = temp / L"b";
+    explicit RenamedFolder(const std::wstring& from = L"album", const std::wstring& to = L"album2024") {
+        test::MakeFolders(temp.Path(), {L"m\\keep", L"b\\keep"});
+        test::MakeFolders(m, {to.c_str()});
+        test::MakeFolders(b, {(from + L"\\sub").c_str()});
+        for (int n = 0; n < 10; ++n) {
+            const std::wstring name = L"\\p" + std::to_wstring(n) + L".jpg";
+            WriteBytes(m + L"\\" + to + name, "MASTER-" + std::to_string(n));
+            WriteBytes(b + L"\\" + from + name, "bbbbbbbb");
+            test::Age(m + L"\\" + to + name, 500);
+            test::Age(b + L"\\" + from + name, n == 9 ? 900 : 500);
+        }
+        WriteBytes(b + L"\\" + from + L"\\stray.txt", "s");
+        WriteBytes(b + L"\\" + from + L"\\sub\\deep.txt", "d");
+    }
+};
+
+TEST(MoveDetectionTest, ARenamedFolderIsMovedInTheBackupAndBroughtUpToDate) {
+    RenamedFolder tree;
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    FolderSetting& s = run.settings[0];
+    ASSERT_EQ(run.Run(true), 1);
+    const Rows dry = run.Changes();
+    EXPECT_EQ(Sorted(dry), Sorted({L"移動 album2024 ← album", L"更新 album2024\\p9.jpg", L"削除 album2024\\stray.txt",
+                                   L"削除 album2024\\sub\\deep.txt", L"フォルダ削除 album2024\\sub"}));
+    EXPECT_TRUE(FileExists(tree.b + L"\\album\\p0.jpg"));
+
+    ASSERT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.Changes(), dry);
+    EXPECT_FALSE(FileExists(tree.b + L"\\album"));
+    EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+    EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p9.jpg"), "MASTER-9");
+    EXPECT_FALSE(FileExists(tree.b + L"\\album2024\\stray.txt"));
+    EXPECT_FALSE(FileExists(tree.b + L"\\album2024\\sub"));
+    EXPECT_EQ(s.status.moved, 1);
+    EXPECT_EQ(s.status.created, 0);
+    EXPECT_EQ(s.Errors, 0);
+    EXPECT_TRUE(test::HasRow(run, L"集計 確認 10　作成 0　更新 1　移動 1　削除 2　エラー 0　コピー 8 バイト"));
+    ASSERT_EQ(run.Run(true), 1);
+    EXPECT_TRUE(run.Changes().empty());
+}
+
+TEST(MoveDetectionTest, AFolderInsideANewOneAndTheGuardOnMassDeletion) {
+    // The new folder holds no file of its own; the one inside it is the
+    // old folder's.
+    {
+        RenamedFolder tree(L"photos\\2019", L"pictures\\2019");
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        ASSERT_EQ(run.Run(true), 1);
+        const Rows dry = run.Changes();
+        EXPECT_EQ(Sorted(dry), Sorted({L"フォルダ作成 pictures", L"移動 pictures\\2019 ← photos\\2019",
+                                       L"更新 pictures\\2019\\p9.jpg", L"削除 pictures\\2019\\stray.txt",
+                                       L"削除 pictures\\2019\\sub\\deep.txt", L"フォルダ削除 pictures\\2019\\sub",
+                                       L"フォルダ削除 photos"}));
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(run.Changes(), dry);
+        EXPECT_EQ(ReadBytes(tree.b + L"\\pictures\\2019\\p0.jpg"), "bbbbbbbb");
+        EXPECT_FALSE(FileExists(tree.b + L"\\photos"));
+    }
+    // 190 of 240 backup files under another name: nothing for the guard
+    // to stop, also when nobody may be asked.
+    {
+        TempDir temp;
+        const std::wstring m = temp / L"m", b = temp / L"b";
+        test::MakeFolders(temp.Path(), {L"m\\kept", L"b\\gone"});
+        for (int n = 0; n < 50; ++n) {
+            WriteBytes(test::NumberedFile(m, n), "same");
+            CopyFileW(test::NumberedFile(m, n).c_str(), test::NumberedFile(b, n).c_str(), FALSE);
+        }
+        for (int n = 0; n < 190; ++n) {
+            WriteBytes(test::NumberedFile(m + L"\\kept", n), "old");
+            CopyFileW(test::NumberedFile(m + L"\\kept", n).c_str(), test::NumberedFile(b + L"\\gone", n).c_str(), FALSE);
+        }
+        Batch run;
+        run.settings = {Pair(m, b)};
+        run.options.runMode = RunModeExit;
+        run.batch.startedAutomatically = true;
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(run.Changes(), Rows{L"移動 kept ← gone"});
+        EXPECT_EQ(FilesBelow(b + L"\\kept"), 190);
+        EXPECT_EQ(run.settings[0].Errors, 0);
+    }
+}
+
+TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore) {
+    // A rename that fails: copied, the old folder deleted, no error.
+    {
+        RenamedFolder tree;
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        StagedFaults faults;
+        faults.fail = [&](FaultPoint point, const std::wstring& path, int) -> DWORD {
+            return point == FaultPoint::Rename && EqualsNoCase(path, tree.b + L"\\album") ? ERROR_ACCESS_DENIED : 0;
+        };
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(test::CountRows(run, L"移動"), 0);
+        EXPECT_EQ(test::CountRows(run, L"作成"), 10);
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "MASTER-0");
+        EXPECT_FALSE(FileExists(tree.b + L"\\album"));
+        EXPECT_EQ(run.settings[0].Errors, 0);
+    }
+    // Without mirroring the old folder stays.
+    {
+        RenamedFolder tree;
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        run.settings[0].Mirroring = false;
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(test::CountRows(run, L"移動"), 0);
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "MASTER-0");
+        EXPECT_TRUE(FileExists(tree.b + L"\\album\\p0.jpg"));
+    }
+    // Too little alike (8 of 10): the folder is new, its files that are
+    // the old folder's are moved one by one.
+    {
+        RenamedFolder tree;
+        WriteBytes(tree.b + L"\\album\\p8.jpg", "other size");
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(test::CountRows(run, L"移動"), 8);
+        EXPECT_TRUE(test::HasRow(run, L"フォルダ作成 album2024"));
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p8.jpg"), "MASTER-8");
+        EXPECT_FALSE(FileExists(tree.b + L"\\album"));
+    }
+}
+
+// A first copy into an empty backup holds nothing back: the rows come in
+// the walk's order, each folder's files after it.
+TEST(MoveDetectionTest, AFirstCopyComesInTheWalksOrder) {
+    TempDir temp;
+    const std::wstring m = temp / L"m", b = temp / L"b";
+    test::MakeTree(temp.Path(), {L"m\\a", L"m\\b", L"b"}, {{L"m\\a\\1.txt", "1"}, {L"m\\b\\2.txt", "2"}, {L"m\\3.txt", "3"}});
+    Batch run;
+    run.settings = {Pair(m, b)};
+    ASSERT_EQ(run.Run(false), 1);
+    EXPECT_EQ(run.Changes(), (Rows{L"作成 3.txt", L"フォルダ作成 a", L"作成 a\\1.txt", L"フォルダ作成 b", L"作成 b\\2.txt"}));
 }
 
 }  // namespace
