@@ -257,6 +257,9 @@ private:
     bool IsKept(const std::wstring& folder) const;
     // The kept listings of a backup folder and below under its new path.
     void MoveKept(const std::wstring& from, const std::wstring& to);
+    // Where a backup folder is read: in a test run, below a folder it would
+    // have moved, at the old place.
+    std::wstring BackupOnDisk(const std::wstring& folder) const;
     // The copy pass asks for the listings of the sub-folders it will enter,
     // on both sides, before it goes through the folder's files: some of
     // them from the entry at `from` on. Returns the entry at which to ask

@@ -242,10 +242,12 @@ bool MirrorWorker::MovedHere(const FindEntry& entry, const std::wstring& rel) {
 }
 
 bool MirrorWorker::WalkMovedFolders() {
-    for (const auto& [to, from] : movedFolders_) {
+    for (const auto& moved : movedFolders_) {
+        const std::wstring& to = moved.first;
         if (batch_.cancelRequested) return false;
-        // A test run moved nothing: the folder is read where it still is.
-        const std::wstring path = backupRoot_ + (batch_.testMode ? from : to);
+        // Mostly from the listings the copy pass kept; a test run reads
+        // the others where the folder still is.
+        const std::wstring path = backupRoot_ + to;
         std::optional<WalkFolder> identity;
         bool kept = false;
         if (!WalkInto(path, to, identity, false, &kept)) return false;

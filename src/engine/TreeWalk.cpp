@@ -161,9 +161,14 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     FolderListing own, otherListing;
     const bool ownKept = TakeKept(folder, own);
     const bool otherKept = askOther && !DeletionPass() && TakeKept(otherFolder, otherListing);
-    if (askOther && !otherKept) pool_.Ahead({otherFolder});
+    // The listing of a moved folder serves the deletion pass too, which
+    // walks the folder afterwards.
+    if (otherKept && pass_->placing) kept_.emplace(FoldCase(otherFolder), otherListing);
+    const std::wstring ownOnDisk = ownKept ? folder : BackupOnDisk(folder);
+    const std::wstring otherOnDisk = DeletionPass() ? otherFolder : BackupOnDisk(otherFolder);
+    if (askOther && !otherKept) pool_.Ahead({otherOnDisk});
     // 中止 while a listing is awaited ends the walk, whatever the read does.
-    if ((!ownKept && !pool_.Take(folder, own)) || (askOther && !otherKept && !pool_.Take(otherFolder, otherListing))) {
+    if ((!ownKept && !pool_.Take(ownOnDisk, own)) || (askOther && !otherKept && !pool_.Take(otherOnDisk, otherListing))) {
         pool_.Drop(folder, otherFolder);
         return false;
     }
@@ -357,6 +362,17 @@ bool MirrorWorker::IsMasterRoot(const FindEntry& folder, const std::wstring& pat
     if (EqualsNoCase(path + L"\\", masterRoot_)) return true;
     if (!masterId_ || (folder.fileId && folder.fileId != masterId_->file)) return false;
     return IdentityOf(path) == masterId_;
+}
+
+std::wstring MirrorWorker::BackupOnDisk(const std::wstring& folder) const {
+    if (!batch_.testMode) return folder;
+    for (const auto& [to, from] : movedFolders_) {
+        const std::wstring moved = backupRoot_ + to + L"\\";
+        if (folder.size() >= moved.size() && EqualsNoCase(folder.substr(0, moved.size()), moved)) {
+            return backupRoot_ + from + L"\\" + folder.substr(moved.size());
+        }
+    }
+    return folder;
 }
 
 bool MirrorWorker::HoldsNewFile() const {
