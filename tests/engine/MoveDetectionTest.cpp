@@ -292,7 +292,18 @@ TEST(MoveDetectionTest, ARenamedFolderIsMovedInTheBackupAndBroughtUpToDate) {
                                    L"削除 album2024\\sub\\deep.txt", L"フォルダ削除 album2024\\sub"}));
     EXPECT_TRUE(FileExists(tree.b + L"\\album\\p0.jpg"));
 
-    ASSERT_EQ(run.Run(false), 1);
+    {
+        // Each backup folder is read once: where it was, never where it went.
+        StagedFaults trace;
+        ASSERT_EQ(run.Run(false), 1);
+        const auto listed = [&](const std::wstring& folder) {
+            return trace.calls[{FaultPoint::List, FoldCase(tree.b + L"\\" + folder + L"\\")}];
+        };
+        EXPECT_EQ(listed(L"album"), 1);
+        EXPECT_EQ(listed(L"album\\sub"), 1);
+        EXPECT_EQ(listed(L"album2024"), 0);
+        EXPECT_EQ(listed(L"album2024\\sub"), 0);
+    }
     EXPECT_EQ(run.Changes(), dry);
     EXPECT_FALSE(FileExists(tree.b + L"\\album"));
     EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
@@ -394,16 +405,50 @@ TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore)
     }
 }
 
-// A first copy into an empty backup holds nothing back: the rows come in
-// the walk's order, each folder's files after it.
-TEST(MoveDetectionTest, AFirstCopyComesInTheWalksOrder) {
-    TempDir temp;
-    const std::wstring m = temp / L"m", b = temp / L"b";
-    test::MakeTree(temp.Path(), {L"m\\a", L"m\\b", L"b"}, {{L"m\\a\\1.txt", "1"}, {L"m\\b\\2.txt", "2"}, {L"m\\3.txt", "3"}});
-    Batch run;
-    run.settings = {Pair(m, b)};
-    ASSERT_EQ(run.Run(false), 1);
-    EXPECT_EQ(run.Changes(), (Rows{L"作成 3.txt", L"フォルダ作成 a", L"作成 a\\1.txt", L"フォルダ作成 b", L"作成 b\\2.txt"}));
+// What the copy pass holds back for moves is bounded. A first copy into an
+// empty backup holds nothing: the rows come in the walk's order, each
+// folder's files after it. Where the backup holds something but nothing to
+// delete, a thousand new files wait for the end of the pass, the others
+// are copied at once; a removed folder is read once.
+TEST(MoveDetectionTest, NewEntriesAreHeldBackOnlyWhereAMoveCanBeAndBoundedly) {
+    {
+        TempDir temp;
+        const std::wstring m = temp / L"m", b = temp / L"b";
+        test::MakeTree(temp.Path(), {L"m\\a", L"m\\b", L"b"},
+                       {{L"m\\a\\1.txt", "1"}, {L"m\\b\\2.txt", "2"}, {L"m\\3.txt", "3"}});
+        Batch run;
+        run.settings = {Pair(m, b)};
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(run.Changes(),
+                  (Rows{L"作成 3.txt", L"フォルダ作成 a", L"作成 a\\1.txt", L"フォルダ作成 b", L"作成 b\\2.txt"}));
+    }
+    {
+        TempDir temp;
+        const std::wstring m = temp / L"m", b = temp / L"b";
+        test::MakeTree(temp.Path(), {L"m\\many", L"b\\many", L"b\\gone\\sub"}, {{L"b\\gone\\sub\\x", "x"}});
+        for (int n = 0; n < 1010; ++n) WriteBytes(test::NumberedFile(m + L"\\many", n), "n");
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((m + L"\\many\\*").c_str(), &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        ASSERT_EQ(names.size(), 1010u);
+        // The folder the master lost comes last in the walk.
+        Rows expected;
+        for (size_t n = 1000; n < names.size(); ++n) expected.push_back(L"作成 many\\" + names[n]);
+        for (size_t n = 0; n < 1000; ++n) expected.push_back(L"作成 many\\" + names[n]);
+        expected.insert(expected.end(), {L"削除 gone\\sub\\x", L"フォルダ削除 gone\\sub", L"フォルダ削除 gone"});
+        Batch run;
+        run.settings = {Pair(m, b)};
+        StagedFaults trace;
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_EQ(run.Changes(), expected);
+        EXPECT_EQ((trace.calls[{FaultPoint::List, FoldCase(b + L"\\gone\\")}]), 1);
+        EXPECT_EQ((trace.calls[{FaultPoint::List, FoldCase(b + L"\\gone\\sub\\")}]), 1);
+    }
 }
 
 }  // namespace
