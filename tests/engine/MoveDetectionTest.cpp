@@ -93,6 +93,28 @@ struct MovedTree {
     }
 };
 
+// A folder renamed on the master: ten photos, the last of them edited since,
+// and in the backup a stray file and folder the master never had. Each
+// backup photo holds content of its own, so a move tells itself from a copy.
+struct RenamedFolder {
+    TempDir temp;
+    std::wstring m = temp / L"m", b = temp / L"b";
+    explicit RenamedFolder(const std::wstring& from = L"album", const std::wstring& to = L"album2024") {
+        test::MakeFolders(temp.Path(), {L"m\\keep", L"b\\keep"});
+        test::MakeFolders(m, {to.c_str()});
+        test::MakeFolders(b, {(from + L"\\sub").c_str()});
+        for (int n = 0; n < 10; ++n) {
+            const std::wstring name = L"\\p" + std::to_wstring(n) + L".jpg";
+            WriteBytes(m + L"\\" + to + name, "MASTER-" + std::to_string(n));
+            WriteBytes(b + L"\\" + from + name, "bbbbbbbb");
+            test::Age(m + L"\\" + to + name, 500);
+            test::Age(b + L"\\" + from + name, n == 9 ? 900 : 500);
+        }
+        WriteBytes(b + L"\\" + from + L"\\stray.txt", "s");
+        WriteBytes(b + L"\\" + from + L"\\sub\\deep.txt", "d");
+    }
+};
+
 TEST(MoveDetectionTest, MovedFilesAreMovedInTheBackupSaidOnceAndCountedApart) {
     MovedTree tree;
     Batch run;
@@ -221,6 +243,22 @@ TEST(MoveDetectionTest, WithHistoryAMovedFileIsNoRemovedOne) {
     EXPECT_EQ(s.Errors, 0);
 }
 
+TEST(MoveDetectionTest, WithHistoryAMovedFolderIsNoRemovedOne) {
+    RenamedFolder tree;
+    const std::wstring history = tree.temp / L"b.履歴";
+    Batch run;
+    run.settings = {Pair(tree.m, tree.b)};
+    run.settings[0].DeleteHistory = true;
+    ASSERT_EQ(run.Run(false), 1);
+    EXPECT_TRUE(test::HasRow(run, L"移動 album2024 ← album"));
+    EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+    // What the master lacks in it, and the edited file's old content, are
+    // kept; the files that only moved are not.
+    EXPECT_EQ(FilesBelow(history, L"stray.txt") + FilesBelow(history, L"deep.txt") + FilesBelow(history, L"p9.jpg"), 3);
+    EXPECT_EQ(FilesBelow(history, L"p0.jpg"), 0);
+    EXPECT_EQ(run.settings[0].Errors, 0);
+}
+
 std::vector<FindEntry> Files(std::initializer_list<const wchar_t*> names) {
     std::vector<FindEntry> files;
     for (const wchar_t* name : names) files.push_back(Side(name, kBase).entry);
@@ -258,28 +296,6 @@ TEST(MoveDetectionTest, AFolderIsTheOneWhoseFilesItSharesMostEachUsedOnce) {
     other.Add(L"old\\", old);
     EXPECT_EQ(other.Match(all, setting), 0u);
 }
-
-// A folder renamed on the master: ten photos, the last of them edited since,
-// and in the backup a stray file and folder the master never had. Each
-// backup photo holds content of its own, so a move tells itself from a copy.
-struct RenamedFolder {
-    TempDir temp;
-    std::wstring m = temp / L"m", b = temp / L"b";
-    explicit RenamedFolder(const std::wstring& from = L"album", const std::wstring& to = L"album2024") {
-        test::MakeFolders(temp.Path(), {L"m\\keep", L"b\\keep"});
-        test::MakeFolders(m, {to.c_str()});
-        test::MakeFolders(b, {(from + L"\\sub").c_str()});
-        for (int n = 0; n < 10; ++n) {
-            const std::wstring name = L"\\p" + std::to_wstring(n) + L".jpg";
-            WriteBytes(m + L"\\" + to + name, "MASTER-" + std::to_string(n));
-            WriteBytes(b + L"\\" + from + name, "bbbbbbbb");
-            test::Age(m + L"\\" + to + name, 500);
-            test::Age(b + L"\\" + from + name, n == 9 ? 900 : 500);
-        }
-        WriteBytes(b + L"\\" + from + L"\\stray.txt", "s");
-        WriteBytes(b + L"\\" + from + L"\\sub\\deep.txt", "d");
-    }
-};
 
 TEST(MoveDetectionTest, ARenamedFolderIsMovedInTheBackupAndBroughtUpToDate) {
     RenamedFolder tree;
