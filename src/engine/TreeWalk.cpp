@@ -410,18 +410,27 @@ void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
             whole = false;
             continue;
         }
+        // A folder that keeps anything (the filters leave it out, a link,
+        // a name the system refuses) is not removed, so it cannot move.
         for (const FindEntry& entry : listing.entries()) {
-            if (entry.IsLink() || (work.CheckFileName && !NameAccepted(entry.name))) continue;
+            if (entry.IsLink() || (work.CheckFileName && !NameAccepted(entry.name))) {
+                whole = false;
+                continue;
+            }
             const std::wstring rel = relative + entry.name;
             if (entry.IsFolder()) {
                 if (work.SubDir && !IsHistoryFolder(backupRoot_ + rel) && !IsMasterRoot(entry, backupRoot_ + rel) &&
                     DecideBackupFolder(filters_.FolderOutcome(rel), true, Counterpart::Missing, false, work).action ==
                         FolderAction::Remove) {
                     folders.push_back(rel + L"\\");
+                } else {
+                    whole = false;
                 }
             } else if (DecideBackupFile(filters_.FileOutcome(rel), true, Counterpart::Missing, work).action ==
                        FileAction::Delete) {
                 state.doomed.push_back({rel, entry});
+            } else {
+                whole = false;
             }
         }
         seen.push_back(relative);

@@ -394,6 +394,21 @@ TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore)
         EXPECT_FALSE(FileExists(tree.b + L"\\album"));
         EXPECT_EQ(run.settings[0].Errors, 0);
     }
+    // A folder that keeps a file the filters leave alone stays where it
+    // is; its photos still move one by one.
+    {
+        RenamedFolder tree;
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        // The list names the files left out.
+        run.settings[0].TargetFile = L"*.txt";
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_FALSE(test::HasRow(run, L"移動 album2024 ← album"));
+        EXPECT_EQ(test::CountRows(run, L"移動"), 9);
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album\\stray.txt"), "s");
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p9.jpg"), "MASTER-9");
+    }
     // Without mirroring the old folder stays.
     {
         RenamedFolder tree;
