@@ -85,7 +85,7 @@ void FolderMatcher::Add(const std::wstring& folder, const std::vector<FindEntry>
     for (const FindEntry& entry : entries) {
         if (!PlainFile(entry)) continue;
         ++candidate.files;
-        files_[KeyOf(entry)].emplace_back(index, &entry);
+        files_[FoldCase(entry.name)].emplace_back(index, &entry);
     }
     folders_.push_back(std::move(candidate));
 }
@@ -93,21 +93,33 @@ void FolderMatcher::Add(const std::wstring& folder, const std::vector<FindEntry>
 std::vector<FolderMatcher::Score> FolderMatcher::Scores(size_t master, const std::vector<FindEntry>& files,
                                                         const FolderSetting& setting) const {
     std::unordered_map<size_t, size_t> matched;
+    std::unordered_map<size_t, bool> vetoed;
     size_t count = 0;
     for (const FindEntry& entry : files) {
         if (!PlainFile(entry)) continue;
         ++count;
-        const auto same = files_.find(KeyOf(entry));
+        const auto same = files_.find(FoldCase(entry.name));
         if (same == files_.end()) continue;
         for (const auto& [candidate, backup] : same->second) {
             // A used candidate's listing may be gone: it is not looked at.
-            if (!folders_[candidate].used && SameFile(entry, *backup, setting)) ++matched[candidate];
+            if (folders_[candidate].used) continue;
+            const FileAction action =
+                DecideMasterFile(entry, FilterOutcome::Target, Counterpart::File, backup, setting).action;
+            if (action == FileAction::None || action == FileAction::CaseRename) {
+                ++matched[candidate];
+            } else if (action != FileAction::Update) {
+                // A file the walk would leave as it is (newer, too large):
+                // a copy into a new folder would have replaced it.
+                vetoed[candidate] = true;
+            }
         }
     }
     std::vector<Score> scores;
     for (const auto& [candidate, hits] : matched) {
         const size_t smaller = std::min(count, folders_[candidate].files);
-        if (hits >= 1 && hits * 10 >= smaller * 9) scores.push_back({master, candidate, hits, smaller});
+        if (!vetoed[candidate] && hits >= 1 && hits * 10 >= smaller * 9) {
+            scores.push_back({master, candidate, hits, smaller});
+        }
     }
     return scores;
 }

@@ -53,7 +53,9 @@ std::vector<std::pair<size_t, size_t>> MatchMoves(const std::vector<MoveSide>& c
 // The backup folders the deletion pass would remove, as old places of new
 // master folders. A master folder was one of them when at least 9 in 10 of
 // the files of the one with fewer files, and at least one, are in both
-// with the same name, size and time; the best share wins, then the most
+// with the same name, size and time, and none of the same name is one the
+// copy pass would leave as it is (newer, too large): moved, the folder then
+// becomes what a copy would have made. The best share wins, then the most
 // files; each is used once, and none below or above one that moved.
 class FolderMatcher {
 public:
@@ -84,7 +86,7 @@ private:
     void Use(size_t index);
 
     std::vector<Candidate> folders_;
-    // Name and size → the candidates' files of that name and size.
+    // Name (letter case aside) → the candidates' files of that name.
     std::unordered_map<std::wstring, std::vector<std::pair<size_t, const FindEntry*>>> files_;
 };
 

@@ -295,6 +295,18 @@ TEST(MoveDetectionTest, AFolderIsTheOneWhoseFilesItSharesMostEachUsedOnce) {
     FolderMatcher other;
     other.Add(L"old\\", old);
     EXPECT_EQ(other.Match(all, setting), 0u);
+    // A backup file newer than the master's: updated in the moved folder,
+    // unless the setting keeps newer backup files, which a copy into a new
+    // folder would not have kept.
+    std::vector<FindEntry> newer = old;
+    newer.back() = Side(L"j", kBase + 100).entry;
+    FolderSetting keep = setting;
+    keep.Overwrite = false;
+    for (const FolderSetting* s : {&setting, &keep}) {
+        FolderMatcher matcher2;
+        matcher2.Add(L"newer\\", newer);
+        EXPECT_EQ(matcher2.Match(all, *s), s == &setting ? std::optional<size_t>(0) : std::nullopt);
+    }
 }
 
 TEST(MoveDetectionTest, ARenamedFolderIsMovedInTheBackupAndBroughtUpToDate) {
