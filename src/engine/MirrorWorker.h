@@ -239,6 +239,12 @@ private:
     // walked as an existing one, else created. masterFolder: its parent.
     bool PlaceFolder(const FindEntry& entry, const std::wstring& masterFolder, const std::wstring& relative,
                      std::optional<size_t> match);
+    // Whether the backup folder `from`, moved to `to` (both relative, no
+    // final backslash), becomes by the walk what a copy would have made:
+    // below it no file of both that the walk would leave as it is, no kind
+    // changed, no master folder that cannot be read. The master's listings
+    // read for it are kept for the walk.
+    bool MoveAgrees(const std::wstring& to, const std::wstring& from);
     // The backup folder a new master folder was, by their files; none when
     // nothing is left to match (the master folder is then not listed here).
     std::optional<size_t> MatchFolder(const std::wstring& masterPath);

@@ -32,7 +32,8 @@ bool Below(const std::wstring& path, const std::wstring& folder) {
 
 }  // namespace
 
-MoveIndex::MoveIndex(const std::vector<MoveSide>& doomed) : doomed_(&doomed), taken_(doomed.size(), false) {
+MoveIndex::MoveIndex(const std::vector<MoveSide>& doomed)
+    : doomed_(&doomed), taken_(doomed.size(), false), dropped_(doomed.size(), false) {
     groups_.reserve(doomed.size());
     for (size_t i = 0; i < doomed.size(); ++i) {
         Group& group = groups_[KeyOf(doomed[i].entry)];
@@ -44,15 +45,16 @@ MoveIndex::MoveIndex(const std::vector<MoveSide>& doomed) : doomed_(&doomed), ta
 std::optional<size_t> MoveIndex::Find(const FindEntry& master, const FolderSetting& setting) const {
     if (!doomed_) return std::nullopt;
     const auto group = groups_.find(KeyOf(master));
-    if (group == groups_.end() || group->second.count != 1 || taken_[group->second.index]) return std::nullopt;
+    if (group == groups_.end() || group->second.count != 1) return std::nullopt;
+    if (taken_[group->second.index] || dropped_[group->second.index]) return std::nullopt;
     if (!SameFile(master, (*doomed_)[group->second.index].entry, setting)) return std::nullopt;
     return group->second.index;
 }
 
-void MoveIndex::DropBelow(const std::wstring& folder) {
+void MoveIndex::MarkBelow(const std::wstring& folder, bool dropped) {
     if (!doomed_) return;
     for (size_t i = 0; i < doomed_->size(); ++i) {
-        if (Below((*doomed_)[i].relative, folder)) taken_[i] = true;
+        if (Below((*doomed_)[i].relative, folder)) dropped_[i] = dropped;
     }
 }
 

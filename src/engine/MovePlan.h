@@ -29,8 +29,9 @@ public:
     std::optional<size_t> Find(const FindEntry& master, const FolderSetting& setting) const;
     void Take(size_t index) { taken_[index] = true; }
     // Nothing below the folder (ending in a backslash) is a candidate any
-    // more: it moved as a whole.
-    void DropBelow(const std::wstring& folder);
+    // more: it moves as a whole. Back, when it does not move after all.
+    void DropBelow(const std::wstring& folder) { MarkBelow(folder, true); }
+    void RestoreBelow(const std::wstring& folder) { MarkBelow(folder, false); }
     const MoveSide& operator[](size_t index) const { return (*doomed_)[index]; }
 
 private:
@@ -38,9 +39,11 @@ private:
         size_t count = 0;
         size_t index = 0;
     };
+    void MarkBelow(const std::wstring& folder, bool dropped);
+
     const std::vector<MoveSide>* doomed_ = nullptr;
     std::unordered_map<std::wstring, Group> groups_;
-    std::vector<bool> taken_;
+    std::vector<bool> taken_, dropped_;
 };
 
 // Which of the new master files are doomed backup files under another path.

@@ -200,7 +200,8 @@ bool MirrorWorker::PlaceFolder(const FindEntry& entry, const std::wstring& maste
     const std::wstring rel = relative + entry.name;
     if (match) {
         const std::wstring from = state.folderMatcher.folder(*match);
-        if (MoveFolderInBackup(rel, from.substr(0, from.size() - 1))) {
+        const std::wstring old = from.substr(0, from.size() - 1);
+        if (MoveAgrees(rel, old) && MoveFolderInBackup(rel, old)) {
             MoveKept(backupRoot_ + from, backupRoot_ + rel + L"\\");
             // Walked as any folder the backup has; its times are the
             // master's afterwards, as a new one's would be.
@@ -216,8 +217,46 @@ bool MirrorWorker::PlaceFolder(const FindEntry& entry, const std::wstring& maste
             if (changedFolderCount_ > 0) --changedFolderCount_;
             return true;
         }
+        // Not moved: its files may still be moved one by one.
+        state.moveIndex.RestoreBelow(from);
     }
     return CopyFolder(entry, masterFolder, relative, nullptr);
+}
+
+bool MirrorWorker::MoveAgrees(const std::wstring& to, const std::wstring& from) {
+    // Below both, each ending in a backslash.
+    std::vector<std::wstring> folders{L""};
+    while (!folders.empty()) {
+        const std::wstring below = std::move(folders.back());
+        folders.pop_back();
+        const auto backup = kept_.find(FoldCase(backupRoot_ + from + L"\\" + below));
+        if (backup == kept_.end()) return false;
+        // By reference: an insertion may move the table, not its listings.
+        const FolderListing& backupListing = backup->second;
+        const std::wstring masterPath = masterRoot_ + to + L"\\" + below;
+        auto master = kept_.find(FoldCase(masterPath));
+        if (master == kept_.end()) {
+            FolderListing listing;
+            if (!pool_.Take(masterPath, listing)) return false;
+            keptEntries_ += listing.entries().size();
+            master = kept_.emplace(FoldCase(masterPath), std::move(listing)).first;
+        }
+        const FolderListing& masterListing = master->second;
+        if (!masterListing.ok()) return false;
+        for (const FindEntry& entry : masterListing.entries()) {
+            const FindEntry* old = backupListing.Find(entry.name);
+            if (!old) continue;
+            if (entry.IsFolder() != old->IsFolder() || entry.IsLink() || old->IsLink()) return false;
+            if (entry.IsFolder()) {
+                if (current_->SubDir) folders.push_back(below + entry.name + L"\\");
+                continue;
+            }
+            const FileDecision decision = DecideMasterFile(entry, filters_.FileOutcome(to + L"\\" + below + entry.name),
+                                                           Counterpart::File, old, *current_);
+            if (decision.action == FileAction::Skip && decision.skip != SkipReason::NotTarget) return false;
+        }
+    }
+    return true;
 }
 
 std::optional<size_t> MirrorWorker::MatchFolder(const std::wstring& masterPath) {

@@ -390,7 +390,8 @@ TEST(MoveDetectionTest, AFolderInsideANewOneAndTheGuardOnMassDeletion) {
 }
 
 TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore) {
-    // A rename that fails: copied, the old folder deleted, no error.
+    // A rename of the folder that fails: its files are moved one by one
+    // (the edited one copied), the old folder deleted, no error.
     {
         RenamedFolder tree;
         Batch run;
@@ -400,9 +401,11 @@ TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore)
             return point == FaultPoint::Rename && EqualsNoCase(path, tree.b + L"\\album") ? ERROR_ACCESS_DENIED : 0;
         };
         ASSERT_EQ(run.Run(false), 1);
-        EXPECT_EQ(test::CountRows(run, L"移動"), 0);
-        EXPECT_EQ(test::CountRows(run, L"作成"), 10);
-        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "MASTER-0");
+        EXPECT_FALSE(test::HasRow(run, L"移動 album2024 ← album"));
+        EXPECT_EQ(test::CountRows(run, L"移動"), 9);
+        EXPECT_EQ(test::CountRows(run, L"作成"), 1);
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p9.jpg"), "MASTER-9");
         EXPECT_FALSE(FileExists(tree.b + L"\\album"));
         EXPECT_EQ(run.settings[0].Errors, 0);
     }
@@ -420,6 +423,23 @@ TEST(MoveDetectionTest, WhereAFolderMoveCannotStandForTheCopyItIsCopiedAsBefore)
         EXPECT_EQ(ReadBytes(tree.b + L"\\album\\stray.txt"), "s");
         EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
         EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p9.jpg"), "MASTER-9");
+    }
+    // A file below it that the walk would leave as it is (newer than the
+    // master's, 上書き off), where a copy would have brought the master's.
+    {
+        RenamedFolder tree;
+        test::MakeFolders(tree.m, {L"album2024\\sub"});
+        WriteBytes(tree.m + L"\\album2024\\sub\\deep.txt", "D");
+        test::Age(tree.m + L"\\album2024\\sub\\deep.txt", 900);
+        test::Age(tree.b + L"\\album\\sub\\deep.txt", 500);
+        Batch run;
+        run.settings = {Pair(tree.m, tree.b)};
+        run.settings[0].Overwrite = false;
+        ASSERT_EQ(run.Run(false), 1);
+        EXPECT_FALSE(test::HasRow(run, L"移動 album2024 ← album"));
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\sub\\deep.txt"), "D");
+        EXPECT_EQ(ReadBytes(tree.b + L"\\album2024\\p0.jpg"), "bbbbbbbb");
+        EXPECT_FALSE(FileExists(tree.b + L"\\album"));
     }
     // Without mirroring the old folder stays.
     {
