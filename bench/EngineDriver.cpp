@@ -3,8 +3,8 @@
 // automatic update run, to its end. What the engine would tell the window is
 // only counted; boxes are answered OK / no, deletions confirmed.
 //   engine_driver <master folder> <backup folder> [--verify] [--cancel-after MS] [--workers N]
-// Prints the counts and the process's own peak working set; exit code 0 when
-// the setting finished without an error. --verify turns the setting's Verify
+// Prints the counts, the bytes copied and the process's own peak working
+// set; exit code 0 when the setting finished without an error. --verify turns the setting's Verify
 // on; --cancel-after cancels the run as 中止 does after MS milliseconds and
 // prints how long the engine took from there to its end; --workers sets
 // 同時コピー数 (1 to 32; without it 自動).
@@ -121,9 +121,10 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    std::printf("created %d, updated %d, deleted %d, errors %d, rows %ld, status texts %ld, boxes %ld, "
-                "peak working set %llu KiB\n",
-                setting.status.created, setting.status.updated, setting.status.deleted, setting.Errors, host.rows,
+    std::printf("created %d, updated %d, deleted %d, errors %d, moved %d, copied %llu bytes, rows %ld, "
+                "status texts %ld, boxes %ld, peak working set %llu KiB\n",
+                setting.status.created, setting.status.updated, setting.status.deleted, setting.Errors,
+                setting.status.moved, static_cast<unsigned long long>(batch.progress.Read().batch.bytes), host.rows,
                 host.statuses, host.boxes, static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024));
     return batch.result == 1 && setting.Errors == 0 ? 0 : 1;
 }

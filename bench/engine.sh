@@ -9,7 +9,10 @@
 #   bench/engine.sh            20,000 and 100,000 files, 3 rounds, every scenario
 #   bench/engine.sh --quick    20,000 files, 3 rounds, no large files
 #   bench/engine.sh [--quick] [--files 2000,20000] [--pairs N]
-#                   [--scenarios nochange,change,firstcopy,large8m,large2g]
+#                   [--scenarios nochange,change,firstcopy,moves,large8m,large2g]
+#                   (moves: a folder of 5,000 files, 500 MB, renamed near the
+#                   root and 1 % of the files moved, against no change on the
+#                   same tree; in no default run: it needs 1 GB of disk)
 #                   [--programs window,history,engine,engine1,floor,xcopy] [--timeout SECONDS]
 #                   (history: the window run with the history of removed
 #                   files on, after the 1 % change only, against window;

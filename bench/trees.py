@@ -7,6 +7,11 @@ side (much faster than from inside Wine).
   trees.py large DIR COUNT MIB [SEED]         COUNT files of MIB MiB each
   trees.py change BASE DIR [SEED]             DIR = BASE with 1 % of the files
                                               changed, 0.5 % deleted, 0.5 % added
+  trees.py moves BASE WITH MOVED [SEED]       WITH = BASE and a folder of 5,000
+                                              files of 100 KB near the root;
+                                              MOVED = WITH with that folder
+                                              renamed and 1 % of BASE's files
+                                              moved to other folders
   trees.py sync SRC DST                       make DST equal to SRC (names,
                                               sizes, times), copying only what differs
   trees.py compare A B                        exit 0 when the trees are equal
@@ -144,6 +149,54 @@ def change(base, root, seed):
     set_folder_times(root, folders)
     print(f"{root}: {len(changed)} changed, {len(deleted)} deleted, {n // 200} added")
     return {"files": n, "changed": len(changed), "deleted": len(deleted), "added": n // 200}
+
+
+BIG_FOLDER = "album"
+BIG_RENAMED = "album-2024"
+
+
+def moves(base, with_big, moved, seed, big_files=5000, big_size=100 * 1024):
+    """WITH_BIG: BASE and the big folder; MOVED: the same with the big
+    folder renamed and 1 % of BASE's files moved to other folders, their
+    times kept. Both share their files by hard links (neither is written
+    again: runs only read them). Returns the moved files as (from, to)."""
+    rng = random.Random(seed + 2)
+    for root in (with_big, moved):
+        if os.path.exists(root):
+            shutil.rmtree(root)
+    shutil.copytree(base, with_big, copy_function=shutil.copy2)
+    big = os.path.join(with_big, BIG_FOLDER)
+    os.makedirs(big)
+    for i in range(big_files):
+        write_file(os.path.join(big, f"IMG_{i:05d}.jpg"), rng.randbytes(big_size), BASE_TIME + rng.randrange(YEAR))
+    os.utime(big, ns=(BASE_TIME * 10**9,) * 2)
+    os.utime(with_big, ns=(BASE_TIME * 10**9,) * 2)
+    shutil.copytree(with_big, moved, copy_function=os.link)
+    os.rename(os.path.join(moved, BIG_FOLDER), os.path.join(moved, BIG_RENAMED))
+    tree = walk(base)
+    files = sorted(p for p, (folder, _, _) in tree.items() if not folder)
+    folders = sorted(p for p, (folder, _, _) in tree.items() if folder)
+    pairs = []
+    for rel in rng.sample(files, len(files) // 100):
+        parent = rel.rpartition("/")[0]
+        folder = rng.choice([f for f in folders if f != parent])
+        to = f"{folder}/{rel.rpartition('/')[2]}"
+        os.rename(os.path.join(moved, rel), os.path.join(moved, to))
+        pairs.append((rel, to))
+    set_folder_times(moved, folders)
+    os.utime(os.path.join(moved, BIG_RENAMED), ns=(BASE_TIME * 10**9,) * 2)
+    print(f"{moved}: {BIG_FOLDER}/ ({big_files:,} files) renamed, {len(pairs)} files moved")
+    return pairs
+
+
+def undo_moves(backup, pairs):
+    """A backup that followed MOVED, put back as WITH_BIG by renames."""
+    renamed = os.path.join(backup, BIG_RENAMED)
+    if os.path.isdir(renamed) and not os.path.exists(os.path.join(backup, BIG_FOLDER)):
+        os.rename(renamed, os.path.join(backup, BIG_FOLDER))
+    for rel, to in pairs:
+        if os.path.exists(os.path.join(backup, to)) and not os.path.exists(os.path.join(backup, rel)):
+            os.rename(os.path.join(backup, to), os.path.join(backup, rel))
 
 
 def differences(a, b):

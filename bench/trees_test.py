@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks of the benchmark's trees: the same seed gives the same bytes and
-times, the change step has its counts, sync and compare agree.
+times, the change step has its counts, the moves keep every file, sync and
+compare agree.
 Run: python3 bench/trees_test.py"""
 import os
 import tempfile
@@ -84,6 +85,24 @@ class TreesTest(unittest.TestCase):
         trees.sync(src, dst)
         self.assertEqual(trees.differences(src, dst), [])
 
+
+    def test_moves_keep_every_file_and_renames_put_them_back(self):
+        trees.generate(self.path("base"), 400, 20, 7)
+        pairs = trees.moves(self.path("base"), self.path("with"), self.path("moved"), 7, big_files=30,
+                            big_size=100)
+        self.assertEqual(len(pairs), 4)
+        with_big, moved = snapshot(self.path("with")), snapshot(self.path("moved"))
+        self.assertEqual(len(with_big), 430)
+        # The same bytes and times, under other paths.
+        self.assertEqual(sorted(with_big.values()), sorted(moved.values()))
+        self.assertNotIn("album/IMG_00000.jpg", moved)
+        self.assertIn("album-2024/IMG_00000.jpg", moved)
+        for rel, to in pairs:
+            self.assertEqual(moved[to], with_big[rel])
+        # A backup that followed the moves goes back by renames alone.
+        trees.sync(self.path("moved"), self.path("backup"))
+        trees.undo_moves(self.path("backup"), pairs)
+        self.assertEqual(snapshot(self.path("backup")), with_big)
 
     def test_large_files_have_their_size_and_differ(self):
         trees.generate_large(self.path("l"), 3, 2, 5)

@@ -161,6 +161,10 @@
 #define IDS_HISTORY_INVALID          60805
 #define IDS_HISTORY_CLEAN_FAILED     60806
 
+// Files moved within the backup (60830-60839).
+#define IDS_ROW_MOVE                 60830
+#define IDS_MOVE_PATHS               60831
+
 // A restore from the backup or the history (60820-60829).
 #define IDS_RESTORE_NAME             60820
 #define IDS_RESTORE_KEEPS            60821

@@ -24,6 +24,7 @@ unsigned RowActionTextId(RowAction action) {
         case RowAction::Command: return IDS_COMMAND_RUN;
         case RowAction::Confirm: return IDS_ROW_GUARD;
         case RowAction::ToHistory: return IDS_ROW_TO_HISTORY;
+        case RowAction::Move: return IDS_ROW_MOVE;
     }
     return IDS_ERROR;
 }

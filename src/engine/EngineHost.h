@@ -36,8 +36,9 @@ enum class RowAction : std::uint8_t {
     Command,
     Confirm,    // the update will ask before it deletes
     ToHistory,  // a backup file moved or linked into the history
+    Move,       // a backup file moved to a new master file's place
 };
-constexpr std::size_t kRowActionCount = static_cast<std::size_t>(RowAction::ToHistory) + 1;
+constexpr std::size_t kRowActionCount = static_cast<std::size_t>(RowAction::Move) + 1;
 
 // The string-table id of an action's text, and the text.
 unsigned RowActionTextId(RowAction action);

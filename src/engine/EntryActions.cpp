@@ -91,6 +91,31 @@ void MirrorWorker::Copied(std::int32_t& counter, std::uint64_t size) {
     PublishProgress();
 }
 
+bool MirrorWorker::MoveInBackup(const MoveSide& to, const MoveSide& from) {
+    if (!exec_.Carry(Operation::On(OperationKind::Move, backupRoot_ + to.relative, backupRoot_ + from.relative))) {
+        return false;
+    }
+    policy_.Report(RowAction::Move, Format(LoadText(IDS_MOVE_PATHS).c_str(), to.relative.c_str(), from.relative.c_str()),
+                   RowToList | RowToLog, ShownTime(&to.entry), ShownTime(&from.entry), to.entry.size);
+    Bump(current_->status.moved);
+    movedAway_.insert(FoldCase(from.relative));
+    pass_->folderMatcher.Touched(from.relative);
+    PublishProgress();
+    return true;
+}
+
+bool MirrorWorker::MoveFolderInBackup(const std::wstring& to, const std::wstring& from) {
+    if (!exec_.Carry(Operation::On(OperationKind::Move, backupRoot_ + to, backupRoot_ + from))) return false;
+    policy_.Report(RowAction::Move, Format(LoadText(IDS_MOVE_PATHS).c_str(), to.c_str(), from.c_str()),
+                   RowToList | RowToLog);
+    Bump(current_->status.moved);
+    movedFolders_.emplace_back(to, from);
+    movedTo_.insert(FoldCase(to));
+    movedFrom_.insert(FoldCase(from));
+    PublishProgress();
+    return true;
+}
+
 void MirrorWorker::RaiseTimeError(const std::wstring& path, unsigned textId) {
     const std::wstring text = LoadText(textId);
     policy_.Raise({LevelSkipped, Format(LoadText(IDS_PATH_AND_TEXT).c_str(), path.c_str(), text.c_str()), text,
@@ -150,6 +175,13 @@ bool MirrorWorker::CarryOutFile(const FileDecision& decision, const FindEntry& e
             Defer(entry, rel.substr(0, rel.size() - entry.name.size()));
             return false;
         case FileAction::Create:
+            // It may be a backup file that the master moved: held back
+            // until the copy pass knows them all, or matched now.
+            if (!replacedId && HoldsNewFile()) {
+                pass_->created.push_back({rel, entry});
+                return true;
+            }
+            if (!replacedId && pass_->placing && MovedHere(entry, rel)) return true;
             CarryCopy(Operation::Copy(masterRoot_ + rel, backupPath, true, &entry), work.status.created,
                       {RowAction::Create, replacedId ? Format(LoadText(replacedId).c_str(), rel.c_str()) : rel,
                        masterTime, std::nullopt, entry.size});
@@ -192,6 +224,8 @@ bool MirrorWorker::DeleteFileDecision(const FindEntry& entry, const std::wstring
     FolderSetting& work = *current_;
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = backupRoot_ + rel;
+    // Moved to a new master file's place (in a test run: would be).
+    if (!movedAway_.empty() && movedAway_.count(FoldCase(rel))) return false;
     policy_.SetStatus(statusMirror_, rel);
     PublishProgress();
     const FilterOutcome outcome = rootNotListed ? FilterOutcome::NotListed : filters_.FileOutcome(rel);
@@ -269,6 +303,18 @@ bool MirrorWorker::CopyFolder(const FindEntry& entry, const std::wstring& folder
     if (!MayEnter(entry, known, masterPath, rel, identity)) return true;
     const std::wstring backupPath = backupRoot_ + rel;
     const FolderDecision decision = DecideMasterFolder(outcome, OfFolderCheck(ops_.CheckFolder(backupPath, known)));
+    if (decision.action == FolderAction::Create && !replacedId) {
+        // It may be a backup folder that the master moved.
+        if (HoldsNewFolder(known)) {
+            pass_->newFolders.push_back({rel, entry});
+            return true;
+        }
+        if (pass_->placing && known && !*known) {
+            if (const std::optional<size_t> match = MatchFolder(masterPath + L"\\")) {
+                return PlaceFolder(entry, folder, relative, match);
+            }
+        }
+    }
     // The backup folder's name on disk once a case rename is done: the
     // deletion pass finds it by that name.
     bool renamed = false;
@@ -343,6 +389,13 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     const std::wstring rel = relative + entry.name;
     const std::wstring backupPath = folder + entry.name;
     const bool insideRemoved = pass_->removalDepth > 0;
+    // A folder moved in the backup is walked at its new place by itself;
+    // at its old one (still there in a test run) nothing is left.
+    if (!movedFrom_.empty() && movedFrom_.count(FoldCase(rel))) return true;
+    if (!movedTo_.empty() && movedTo_.count(FoldCase(rel))) {
+        kept = true;
+        return true;
+    }
     // A link is not walked: removing through it would remove what it points
     // to, which is not part of this backup. Nor is a master inside the backup.
     std::optional<WalkFolder> identity;
@@ -367,8 +420,10 @@ bool MirrorWorker::DeleteFolder(const FindEntry& entry, const std::wstring& fold
     bool removed = false;
     if (ok && (remove || insideRemoved)) {
         policy_.SetStatus(LoadText(IDS_STATUS_MIRROR), rel);
+        // Named by its place in the backup, also where a test run reads a
+        // moved folder at its old one.
         removed = exec_.Carry(
-            Operation::RemoveFolder(backupPath, keptInside),
+            Operation::RemoveFolder(backupRoot_ + rel, keptInside),
             {[this, rel] { policy_.Report(RowAction::FolderDelete, rel, RowToList | RowToLog); },
              [this, rel] { Cleared(rel); }});
         ++changedFolderCount_;

@@ -8,10 +8,12 @@
 namespace tandrel {
 
 bool Executor::Carry(const Operation& operation, const Removal& removal) {
+    if (beforeCarry_) beforeCarry_();
     if (keep_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder ||
-                  operation.kind == OperationKind::CaseRename)) {
-        const std::wstring path =
-            operation.kind == OperationKind::CaseRename ? operation.path + operation.source : operation.path;
+                  operation.kind == OperationKind::CaseRename || operation.kind == OperationKind::Move)) {
+        const std::wstring path = operation.kind == OperationKind::CaseRename ? operation.path + operation.source
+                                  : operation.kind == OperationKind::Move     ? operation.source
+                                                                              : operation.path;
         return ops_.RefuseRemoval(path, operation.kind == OperationKind::RemoveFolder, IDS_RESTORE_KEEPS);
     }
     if (held_ && (operation.kind == OperationKind::Delete || operation.kind == OperationKind::RemoveFolder)) {
@@ -55,6 +57,8 @@ bool Executor::Perform(const Operation& operation, const Removal& removal) {
             return ops_.Rename(operation.path, operation.source, operation.name);
         case OperationKind::CopyTimes:
             return FileOps::CopyTimes(operation.source, operation.path);
+        case OperationKind::Move:
+            return ops_.Move(operation.source, operation.path);
         case OperationKind::RemovePartial:
             FileOps::RemovePartial(operation.path);
             return true;

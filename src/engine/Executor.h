@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -19,13 +20,14 @@ enum class OperationKind : std::uint8_t {
     CaseRename,     // a backup entry given the master's letter case
     CopyTimes,      // a folder's times from the master's
     RemovePartial,  // a partial copy an interrupted run left behind
+    Move,           // a backup file to the place of a new master file
 };
 
 // One change, as the walk decided it.
 struct Operation {
     OperationKind kind = OperationKind::Copy;
     std::wstring path;    // the backup entry; for a case rename the folder holding it
-    std::wstring source;  // the master entry of a copy or of times; a rename's old name
+    std::wstring source;  // the master entry of a copy or of times; a rename's old name; a move's backup file
     std::wstring name;    // a rename's new name
     bool destinationMissing = false;
     const FindEntry* listed = nullptr;
@@ -76,6 +78,9 @@ public:
     }
     // A copy a copy thread carried out, told as Carry tells its own.
     static void Carried(const Operation& operation);
+    // Called before each operation: the copies still out on the copy
+    // threads are taken first, so operations keep the walk's order.
+    void SetBeforeCarry(std::function<void()> hook) { beforeCarry_ = std::move(hook); }
     // While set, deletions and folder removals go there instead of to the
     // disk, and count as done.
     void Hold(HeldRemovals* held) { held_ = held; }
@@ -93,6 +98,7 @@ private:
     HeldRemovals* held_ = nullptr;
     HistoryKeeper* history_ = nullptr;
     bool keep_ = false;
+    std::function<void()> beforeCarry_;
 };
 
 }  // namespace tandrel

@@ -243,6 +243,11 @@ bool FileOps::Rename(const std::wstring& folder, const std::wstring& oldName, co
     });
 }
 
+bool FileOps::Move(const std::wstring& from, const std::wstring& to) {
+    if (InjectedFault(FaultPoint::Rename, from)) return false;
+    return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), 0) != FALSE;
+}
+
 bool FileOps::CreateFolder(const std::wstring& path) {
     std::wstring target = path;
     while (target.size() > 3 && target.back() == L'\\') target.pop_back();

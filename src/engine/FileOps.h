@@ -105,6 +105,9 @@ public:
     // one as done without doing it.
     bool Rename(const std::wstring& folder, const std::wstring& oldName, const std::wstring& newName);
     bool CreateFolder(const std::wstring& path);
+    // A backup file moved to another place in the backup, never over an
+    // entry there. Quiet: whoever asks copies instead when it fails.
+    bool Move(const std::wstring& from, const std::wstring& to);
     // A folder that still holds entries the pass keeps is never handed to
     // the recycle bin, which would take them along.
     bool RemoveFolder(const std::wstring& path, bool holdsKept = false, const Removal& removal = {});

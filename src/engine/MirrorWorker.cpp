@@ -34,9 +34,13 @@ MirrorWorker::MirrorWorker(MirrorBatch& batch)
       exec_(ops_, batch.testMode),
       statusBackup_(LoadText(IDS_STATUS_BACKUP)),
       statusMirror_(LoadText(IDS_STATUS_MIRROR)) {
-    policy_.SetBeforeOutput([this] {
+    // Rows, questions and operations keep the walk's order: the copies
+    // still out on the copy threads are taken before any of them.
+    const auto takeCopies = [this] {
         if (copyPool_) copyPool_->Finish();
-    });
+    };
+    policy_.SetBeforeOutput(takeCopies);
+    exec_.SetBeforeCarry(takeCopies);
 }
 
 bool MirrorWorker::Selected(const FolderSetting& setting, std::time_t now) const {
@@ -98,6 +102,7 @@ RunCounts MirrorWorker::SettingCounts() const {
     counts.examined = examined_;
     counts.created = work_->status.created;
     counts.updated = work_->status.updated;
+    counts.moved = work_->status.moved;
     counts.deleted = work_->status.deleted;
     counts.errors = std::max(work_->Errors, 0);
     counts.bytes = batch_.testMode ? plannedBytes_ : ops_.copiedBytes();
@@ -115,7 +120,7 @@ void MirrorWorker::ReportSummary(const RunCounts& counts, std::int64_t seconds) 
     const auto number = [](std::int64_t n) { return std::to_wstring(n); };
     const std::wstring text =
         Format(LoadText(IDS_SUMMARY_TEXT).c_str(), number(counts.examined).c_str(), number(counts.created).c_str(),
-               number(counts.updated).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
+               number(counts.updated).c_str(), number(counts.moved).c_str(), number(counts.deleted).c_str(), number(counts.errors).c_str(),
                ByteSizeText(counts.bytes).c_str(), ElapsedText(seconds).c_str());
     policy_.Report(RowAction::Summary, text, RowToList);
     // Also in a log of errors only: it says how many there were.

@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/CopyPool.h"
@@ -15,6 +17,7 @@
 #include "engine/FolderListing.h"
 #include "engine/FolderPlan.h"
 #include "engine/History.h"
+#include "engine/MovePlan.h"
 #include "engine/MirrorBatch.h"
 #include "engine/RunLog.h"
 #include "engine/TargetFilter.h"
@@ -167,6 +170,16 @@ private:
     // what the deletion pass will find to do there, as the plan says.
     void PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                        const std::vector<const FindEntry*>& walkedWith);
+    // The files and folders the deletion pass will delete in a backup
+    // folder the master lacks (relative ends in a backslash), noted as moves
+    // may come from them; their listings are kept for that pass.
+    void NoteDoomedIn(const std::wstring& relative);
+    // Whether the copy pass holds a new master file or folder back until
+    // its end, where it knows what the backup would lose.
+    bool HoldsNewFile() const;
+    bool HoldsNewFolder(KnownEntry known) const;
+    // The master's root under whatever name: nothing in it is ever doomed.
+    bool IsMasterRoot(const FindEntry& folder, const std::wstring& path) const;
     // The decisions on one entry. replacedId: the entry takes the place of
     // one of the other kind that the deletion pass removed; the text that
     // says so in its row.
@@ -220,6 +233,41 @@ private:
     // entries where there is room now, the conflict error where there is not.
     bool PutReplacementsInPlace(const Replacements& pending);
     void RemovePartials(const std::wstring& folder, const FolderListing& listing);
+    // At the end of the copy pass (Passes.cpp): the folders and files it
+    // held back, each moved from the backup entry it matches or else
+    // copied; false when cancelled.
+    bool PlaceHeld();
+    // A new master folder: moved from the backup folder it matches and
+    // walked as an existing one, else created. masterFolder: its parent.
+    bool PlaceFolder(const FindEntry& entry, const std::wstring& masterFolder, const std::wstring& relative,
+                     std::optional<size_t> match);
+    // Whether the backup folder `from`, moved to `to` (both relative, no
+    // final backslash), becomes by the walk what a copy would have made:
+    // below it no file of both that the walk would leave as it is, no kind
+    // changed, no master folder that cannot be read. The master's listings
+    // read for it are kept for the walk.
+    bool MoveAgrees(const std::wstring& to, const std::wstring& from);
+    // The backup folder a new master folder was, by their files; none when
+    // nothing is left to match (the master folder is then not listed here).
+    std::optional<size_t> MatchFolder(const std::wstring& masterPath);
+    // In the copy pass's last stretch: a new master file moved from the
+    // doomed backup file it is, where there is one.
+    bool MovedHere(const FindEntry& entry, const std::wstring& rel);
+    // Whether the backup entry is now at the new one's place (said, counted).
+    bool MoveInBackup(const MoveSide& to, const MoveSide& from);
+    bool MoveFolderInBackup(const std::wstring& to, const std::wstring& from);
+    // The deletion pass in the folders moved in the backup: the master
+    // lacks some of what they hold.
+    bool WalkMovedFolders();
+    // Listings read already, kept for the walk that needs them next (by
+    // the folder's path): taken once.
+    bool TakeKept(const std::wstring& folder, FolderListing& listing);
+    bool IsKept(const std::wstring& folder) const;
+    // The kept listings of a backup folder and below under its new path.
+    void MoveKept(const std::wstring& from, const std::wstring& to);
+    // Where a backup folder is read: in a test run, below a folder it would
+    // have moved, at the old place.
+    std::wstring BackupOnDisk(const std::wstring& folder) const;
     // The copy pass asks for the listings of the sub-folders it will enter,
     // on both sides, before it goes through the folder's files: some of
     // them from the entry at `from` on. Returns the entry at which to ask
@@ -313,6 +361,17 @@ private:
         // The backup folders the copy pass is in, by file id (0 unknown),
         // root first: the deletion pass says when one repeats them.
         std::vector<std::uint64_t> backupPathIds;
+        // The copy pass looks for entries moved on the master: it holds back
+        // new files and folders and notes the backup files and folders the
+        // deletion pass would delete.
+        bool findMoves = false;
+        std::vector<MoveSide> created, doomed, newFolders;
+        std::vector<std::wstring> doomedFolders;
+        // Its last stretch, where it places what it held: the candidates are
+        // all known, so each new entry is matched at once.
+        bool placing = false;
+        MoveIndex moveIndex;
+        FolderMatcher folderMatcher;
     };
     // Points the worker at a pass's state for as long as the pass runs.
     class PassScope;
@@ -322,6 +381,15 @@ private:
     ListingPool pool_;
     // Filled by the copy pass when a deletion pass follows it.
     DeletionPlan plan_;
+    // The backup files moved away by the copy pass (by folded relative
+    // path): the deletion pass has nothing to delete there.
+    std::unordered_set<std::wstring> movedAway_;
+    // The backup folders moved (relative, no final backslash): to, from.
+    // The deletion pass walks each at its new place once, by itself.
+    std::vector<std::pair<std::wstring, std::wstring>> movedFolders_;
+    std::unordered_set<std::wstring> movedTo_, movedFrom_;
+    std::unordered_map<std::wstring, FolderListing> kept_;
+    size_t keptEntries_ = 0;
     // The deletion pass's removals while the guard holds them, and the
     // backup files the passes saw, each once.
     HeldRemovals held_;

@@ -8,6 +8,7 @@ RunCounts& RunCounts::operator+=(const RunCounts& other) {
     examined += other.examined;
     created += other.created;
     updated += other.updated;
+    moved += other.moved;
     deleted += other.deleted;
     errors += other.errors;
     bytes += other.bytes;
@@ -19,6 +20,7 @@ void RunProgress::Slots::Store(const RunCounts& counts) {
     examined.store(counts.examined, relaxed);
     created.store(counts.created, relaxed);
     updated.store(counts.updated, relaxed);
+    moved.store(counts.moved, relaxed);
     deleted.store(counts.deleted, relaxed);
     errors.store(counts.errors, relaxed);
     bytes.store(counts.bytes, relaxed);
@@ -30,6 +32,7 @@ RunCounts RunProgress::Slots::Load() const {
     counts.examined = examined.load(relaxed);
     counts.created = created.load(relaxed);
     counts.updated = updated.load(relaxed);
+    counts.moved = moved.load(relaxed);
     counts.deleted = deleted.load(relaxed);
     counts.errors = errors.load(relaxed);
     counts.bytes = bytes.load(relaxed);

@@ -12,6 +12,7 @@ struct RunCounts {
     std::int64_t examined = 0;  // master files the copy pass compared
     std::int64_t created = 0;
     std::int64_t updated = 0;
+    std::int64_t moved = 0;  // backup files moved to a new master file's place
     std::int64_t deleted = 0;
     std::int64_t errors = 0;
     std::uint64_t bytes = 0;  // copied, in an update run; to be copied, in a test run
@@ -56,7 +57,7 @@ public:
 
 private:
     struct Slots {
-        std::atomic<std::int64_t> examined{0}, created{0}, updated{0}, deleted{0}, errors{0};
+        std::atomic<std::int64_t> examined{0}, created{0}, updated{0}, moved{0}, deleted{0}, errors{0};
         std::atomic<std::uint64_t> bytes{0};
         void Store(const RunCounts& counts);
         RunCounts Load() const;

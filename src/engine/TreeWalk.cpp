@@ -71,9 +71,13 @@ size_t MirrorWorker::ListAhead(const std::wstring& folder, const std::wstring& r
         const std::wstring rel = relative + entry.name;
         if (!IsTarget(filters_.FolderOutcome(rel))) continue;
         const KnownEntry known = Lookup(other, entry.name);
-        if (known && *known && (*known)->IsLink()) continue;
-        ahead.push_back(folder + entry.name + L"\\");
-        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder()) {
+        // Not entered in this pass: a link, or a folder that replaces a
+        // backup file after the deletion pass, which lists it then; nor
+        // yet a new folder held back to the end of the pass.
+        if (known && *known && ((*known)->IsLink() || !(*known)->IsFolder())) continue;
+        if (HoldsNewFolder(known)) continue;
+        if (!IsKept(folder + entry.name + L"\\")) ahead.push_back(folder + entry.name + L"\\");
+        if (pass_->removalDepth == 0 && known && *known && (*known)->IsFolder() && !IsKept(backupRoot_ + rel + L"\\")) {
             ahead.push_back(backupRoot_ + rel + L"\\");
         }
         if (++count == kFolders / 2) again = i;
@@ -153,10 +157,18 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
     const std::wstring otherFolder = (DeletionPass() ? masterRoot_ : backupRoot_) + relative;
     // Both sides are read at once, the other one on a thread of the pool,
     // unless both were read ahead already.
+    // A listing read already for this folder is not read again.
     FolderListing own, otherListing;
-    if (askOther) pool_.Ahead({otherFolder});
+    const bool ownKept = TakeKept(folder, own);
+    const bool otherKept = askOther && !DeletionPass() && TakeKept(otherFolder, otherListing);
+    // The listing of a moved folder serves the deletion pass too, which
+    // walks the folder afterwards.
+    if (otherKept && pass_->placing) kept_.emplace(FoldCase(otherFolder), otherListing);
+    const std::wstring ownOnDisk = ownKept ? folder : BackupOnDisk(folder);
+    const std::wstring otherOnDisk = DeletionPass() ? otherFolder : BackupOnDisk(otherFolder);
+    if (askOther && !otherKept) pool_.Ahead({otherOnDisk});
     // 中止 while a listing is awaited ends the walk, whatever the read does.
-    if (!pool_.Take(folder, own) || (askOther && !pool_.Take(otherFolder, otherListing))) {
+    if ((!ownKept && !pool_.Take(ownOnDisk, own)) || (askOther && !otherKept && !pool_.Take(otherOnDisk, otherListing))) {
         pool_.Drop(folder, otherFolder);
         return false;
     }
@@ -171,6 +183,8 @@ bool MirrorWorker::Walk(const std::wstring& folder, const std::wstring& relative
         kept = true;
         return true;
     }
+    // Nothing in a backup root that holds nothing can have moved.
+    if (relative.empty() && !DeletionPass() && other && other->entries().empty()) pass_->findMoves = false;
     FolderVisit visit{folder, relative, own, other, kept};
     if (relative.empty() && filters_.FolderOutcome(L"") == FilterOutcome::NotListed) {
         (DeletionPass() && current_->DeleteIgnoreTarget ? visit.rootNotListed : visit.skipFiles) = true;
@@ -348,6 +362,88 @@ bool MirrorWorker::WalkThrough(const std::wstring& folder, const std::wstring& r
     return true;
 }
 
+bool MirrorWorker::IsMasterRoot(const FindEntry& folder, const std::wstring& path) const {
+    if (EqualsNoCase(path + L"\\", masterRoot_)) return true;
+    if (!masterId_ || (folder.fileId && folder.fileId != masterId_->file)) return false;
+    return IdentityOf(path) == masterId_;
+}
+
+std::wstring MirrorWorker::BackupOnDisk(const std::wstring& folder) const {
+    if (!batch_.testMode) return folder;
+    for (const auto& [to, from] : movedFolders_) {
+        const std::wstring moved = backupRoot_ + to + L"\\";
+        if (folder.size() >= moved.size() && EqualsNoCase(folder.substr(0, moved.size()), moved)) {
+            return backupRoot_ + from + L"\\" + folder.substr(moved.size());
+        }
+    }
+    return folder;
+}
+
+bool MirrorWorker::HoldsNewFile() const {
+    const PassState& state = *pass_;
+    if (!state.findMoves || state.placing) return false;
+    // Until the backup shows something to delete, only a few.
+    const bool candidates = !state.doomed.empty() || !state.doomedFolders.empty();
+    return state.created.size() < (candidates ? kHeldLimit : kHeldWithoutCandidates);
+}
+
+bool MirrorWorker::HoldsNewFolder(KnownEntry known) const {
+    const PassState& state = *pass_;
+    return state.findMoves && !state.placing && known && !*known && state.newFolders.size() < kHeldLimit;
+}
+
+void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
+    const FolderSetting& work = *current_;
+    PassState& state = *pass_;
+    std::vector<std::wstring> folders{top}, seen;
+    // Its folders are candidates only when every listing below it is kept:
+    // the walk of a moved folder reads them at its new place.
+    bool whole = true;
+    while (!folders.empty() && !batch_.cancelRequested) {
+        if (keptEntries_ >= kCandidateLimit) {
+            whole = false;
+            break;
+        }
+        const std::wstring relative = std::move(folders.back());
+        folders.pop_back();
+        // What cannot be read now is read again by the deletion pass, which
+        // deletes or keeps as it finds; it is only not looked for here.
+        FolderListing listing;
+        if (!pool_.Take(backupRoot_ + relative, listing)) return;
+        if (!listing.ok()) {
+            whole = false;
+            continue;
+        }
+        // A folder that keeps anything (the filters leave it out, a link,
+        // a name the system refuses) is not removed, so it cannot move.
+        for (const FindEntry& entry : listing.entries()) {
+            if (entry.IsLink() || (work.CheckFileName && !NameAccepted(entry.name))) {
+                whole = false;
+                continue;
+            }
+            const std::wstring rel = relative + entry.name;
+            if (entry.IsFolder()) {
+                if (work.SubDir && !IsHistoryFolder(backupRoot_ + rel) && !IsMasterRoot(entry, backupRoot_ + rel) &&
+                    DecideBackupFolder(filters_.FolderOutcome(rel), true, Counterpart::Missing, false, work).action ==
+                        FolderAction::Remove) {
+                    folders.push_back(rel + L"\\");
+                } else {
+                    whole = false;
+                }
+            } else if (DecideBackupFile(filters_.FileOutcome(rel), true, Counterpart::Missing, work).action ==
+                       FileAction::Delete) {
+                state.doomed.push_back({rel, entry});
+            } else {
+                whole = false;
+            }
+        }
+        seen.push_back(relative);
+        keptEntries_ += listing.entries().size();
+        kept_[FoldCase(backupRoot_ + relative)] = std::move(listing);
+    }
+    if (whole) state.doomedFolders.insert(state.doomedFolders.end(), seen.begin(), seen.end());
+}
+
 void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups& master, const FolderListing& backup,
                                  const std::vector<const FindEntry*>& walkedWith) {
     const FolderSetting& work = *current_;
@@ -364,7 +460,8 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
     for (size_t i = 0; i < entries.size(); ++i) {
         const FindEntry& entry = entries[i];
         if (!entry.IsFolder()) {
-            if (skipFiles || list) continue;
+            // While moves are looked for, every file the pass would delete.
+            if (skipFiles || (list && !pass_->findMoves)) continue;
             // The deletion pass reports a name the system refuses.
             if (work.CheckFileName && !NameAccepted(entry.name)) {
                 list = true;
@@ -383,7 +480,12 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
             const FilterOutcome outcome = rootNotListed                          ? FilterOutcome::NotListed
                                           : gone && work.DeleteIgnoreTarget ? FilterOutcome::Target
                                                                             : filters_.FileOutcome(relative + entry.name);
-            list = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
+            const bool deleted = DecideBackupFile(outcome, false, kind, work).action == FileAction::Delete;
+            list |= deleted;
+            if (deleted && pass_->findMoves && kind == Counterpart::Missing && !entry.IsLink() &&
+                keptEntries_ + pass_->doomed.size() < kCandidateLimit) {
+                pass_->doomed.push_back({relative + entry.name, entry});
+            }
             continue;
         }
         if (!work.SubDir) continue;
@@ -413,6 +515,11 @@ void MirrorWorker::PlanDeletions(const std::wstring& relative, const TwinGroups&
         }
         if (!counterpart || !counterpart->IsFolder()) {
             list = true;
+            // A folder the master lacks goes as a whole: its files may have
+            // moved elsewhere (a renamed folder).
+            if (!counterpart && pass_->findMoves && !IsMasterRoot(entry, backupRoot_ + relative + entry.name)) {
+                NoteDoomedIn(relative + entry.name + L"\\");
+            }
         } else if (walkedWith[i] != counterpart) {
             // Not compared here with the master folder the deletion pass
             // will pair it with (a loop, a listing that failed, a twin):

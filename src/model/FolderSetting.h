@@ -25,9 +25,10 @@ struct RunStatus {
     std::int32_t updated = 0;
     std::int32_t deleted = 0;
     std::int32_t renamed = 0;
+    std::int32_t moved = 0;
 
-    // Files created + files updated + items deleted.
-    std::int32_t Changes() const { return created + updated + deleted; }
+    // Files created + files updated + files moved + items deleted.
+    std::int32_t Changes() const { return created + updated + moved + deleted; }
 };
 
 // ScheduleType values.

@@ -1,4 +1,5 @@
-// For random trees and random changes on both sides: the rows and the
+// For random trees and random changes on both sides, files and folders
+// moved and renamed among them: the rows and the
 // operations of a test run are those of the update run that follows, and
 // after it the backup holds what the options say it should. Rounds with failing listings delete
 // nothing below a folder that could not be read; rounds whose copy pass
@@ -91,10 +92,16 @@ Snapshot Expected(const Snapshot& master, const Snapshot& before, bool overwrite
     return out;
 }
 
+bool Inside(const std::wstring& rel, const std::wstring& folder) {
+    return folder.empty() || (rel.size() > folder.size() && EqualsNoCase(rel.substr(0, folder.size()), folder));
+}
+
 // Random changes to one tree; every write gets a later time than the last.
 class Changer {
 public:
-    Changer(std::mt19937& random, long long& clock) : random_(random), clock_(clock) {}
+    // moves: the master's changes include files moved and folders renamed.
+    Changer(std::mt19937& random, long long& clock, bool moves = false)
+        : random_(random), clock_(clock), moves_(moves) {}
 
     // The master's own changes, or strays in the backup: older or newer
     // files, and files and folders that took the other kind's place.
@@ -110,7 +117,7 @@ public:
                 }
             }
             const std::wstring folder = Pick(folders);
-            switch (Below(10)) {
+            switch (Below(strays || !moves_ ? 10 : 13)) {
                 case 0:
                 case 1:
                     Write(root + L"\\" + folder + Pick(kFiles), strays ? -1000 : 0);
@@ -167,8 +174,44 @@ public:
                         Write(path + L"\\" + Pick(kFiles), strays ? -1000 : 0);
                     }
                     break;
+                case 10:
+                    // A file moved to another folder, its time kept.
+                    if (!files.empty()) {
+                        const std::wstring file = Pick(files);
+                        const std::wstring name = file.substr(file.find_last_of(L'\\') + 1);
+                        MoveFileW((root + L"\\" + file).c_str(), (root + L"\\" + folder + name).c_str());
+                    }
+                    break;
+                case 11:
+                    Rename(root, folders);
+                    break;
+                case 12:
+                    // A folder moved into another one, with everything in it.
+                    if (folders.size() > 1) {
+                        const std::wstring old = Parent(folders) + L"\\";
+                        if (!Inside(folder, old) && !EqualsNoCase(folder, old)) {
+                            const std::wstring name = old.substr(old.find_last_of(L'\\', old.size() - 2) + 1);
+                            MoveFileW((root + L"\\" + old).c_str(), (root + L"\\" + folder + name).c_str());
+                        }
+                    }
+                    break;
             }
         }
+    }
+
+    // A folder renamed, with everything in it.
+    void Rename(const std::wstring& root, const std::vector<std::wstring>& folders) {
+        if (folders.size() < 2) return;
+        const std::wstring old = Parent(folders);
+        const std::wstring renamed = old.substr(0, old.find_last_of(L'\\') + 1) + Pick(kFolders) + L"r";
+        MoveFileW((root + L"\\" + old).c_str(), (root + L"\\" + renamed).c_str());
+    }
+    void Rename(const std::wstring& root) {
+        std::vector<std::wstring> folders{L""};
+        for (const auto& [rel, entry] : Take(root)) {
+            if (entry.folder) folders.push_back(rel + L"\\");
+        }
+        Rename(root, folders);
     }
 
     int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
@@ -201,11 +244,8 @@ private:
 
     std::mt19937& random_;
     long long& clock_;
+    const bool moves_;
 };
-
-bool Inside(const std::wstring& rel, const std::wstring& folder) {
-    return folder.empty() || (rel.size() > folder.size() && EqualsNoCase(rel.substr(0, folder.size()), folder));
-}
 
 // After an update whose copy pass could not list the master's folder
 // "unread" (ending in a backslash, "" for the root) and whose deletion pass
@@ -237,14 +277,28 @@ void ExpectDeletedOnlyWhatTheMasterLacks(const Snapshot& after, const Snapshot& 
 void ForetellAndHoldWhatTheOptionsSay(int workers) {
     std::set<std::wstring> actions;
     size_t mostCopyThreads = 0;
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    // The moves that took a folder along.
+    int folderMoves = 0;
+    const auto countFolderMoves = [&](const std::vector<std::wstring>& carried) {
+        const std::wstring move = std::to_wstring(static_cast<int>(OperationKind::Move)) + L" ";
+        for (const std::wstring& operation : carried) {
+            if (operation.rfind(move, 0) != 0) continue;
+            const std::wstring to = operation.substr(move.size(), operation.find(L" < ") - move.size());
+            const DWORD attributes = GetFileAttributesW(to.c_str());
+            folderMoves += attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        }
+    };
+    for (unsigned seed = 1; seed <= 16; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
         long long clock = 13000000000LL;
         TempDir temp;
         const std::wstring m = temp / L"m", base = temp / L"b";
         CreateDirectoryW(m.c_str(), nullptr);
-        Changer changer(random, clock);
+        // The master's files and folders are also moved and renamed; the
+        // seeds whose deletion pass comes first make no move (the copy pass
+        // then finds nothing the mirror would remove).
+        Changer changer(random, clock, true);
         Batch run;
         run.options.ParallelCopies = workers;
         run.settings = {Pair(m, base)};
@@ -272,6 +326,8 @@ void ForetellAndHoldWhatTheOptionsSay(int workers) {
         for (int round = 0; round < 5; ++round) {
             SCOPED_TRACE(round);
             changer.Change(m, round == 0 ? 12 : 5, false);
+            // A folder the backup holds, renamed as a whole at the last.
+            if (round > 0) changer.Rename(m);
             if (round > 0) changer.Change(b, 3, true);
             const Snapshot master = Take(m);
             Snapshot before = Take(b);
@@ -325,12 +381,16 @@ void ForetellAndHoldWhatTheOptionsSay(int workers) {
                     fault(faults);
                     ASSERT_EQ(run.Run(true), 1);
                     dry = run.Changes();
+                    for (const std::wstring& row : dry) {
+                        if (row.rfind(L"エラー ", 0) != 0) actions.insert(row.substr(0, row.find(L' ')));
+                    }
                 }
                 {
                     StagedFaults faults;
                     fault(faults);
                     ASSERT_EQ(run.Run(false), 1);
                     hit = faults.calls.count({FaultPoint::List, FoldCase(path)}) > 0;
+                    countFolderMoves(faults.carried);
                 }
                 EXPECT_EQ(run.Changes(), dry);
                 // A backup folder that cannot be listed is asked per entry.
@@ -359,13 +419,17 @@ void ForetellAndHoldWhatTheOptionsSay(int workers) {
                 ASSERT_EQ(run.Run(false), 1);
                 EXPECT_EQ(trace.carried, planned);
                 mostCopyThreads = std::max(mostCopyThreads, trace.copyThreads.size());
+                countFolderMoves(trace.carried);
             }
             EXPECT_EQ(run.Changes(), dry);
             EXPECT_EQ(s.Errors, 0);
             const Snapshot expected = Expected(master, before, s.Overwrite, filtered), after = Take(b);
             EXPECT_EQ(after, expected) << "backup:\n" << Show(after) << "expected:\n" << Show(expected);
             run.Run(true);
-            for (const std::wstring& row : run.Changes()) EXPECT_EQ(row.rfind(L"スキップ ", 0), 0u) << Utf8(row);
+            for (const std::wstring& row : run.Changes()) {
+                EXPECT_EQ(row.rfind(L"スキップ ", 0), 0u) << Utf8(row);
+                actions.insert(row.substr(0, row.find(L' ')));
+            }
             if (dated) {
                 EXPECT_EQ(test::ReadBytes(base + L"\\older\\o.txt"), "o");
             }
@@ -373,7 +437,9 @@ void ForetellAndHoldWhatTheOptionsSay(int workers) {
     }
     // The rounds made every kind of change.
     EXPECT_EQ(actions,
-              (std::set<std::wstring>{L"フォルダ作成", L"作成", L"更新", L"削除", L"フォルダ削除", L"リネーム", L"スキップ"}));
+              (std::set<std::wstring>{L"フォルダ作成", L"作成", L"更新", L"削除", L"フォルダ削除", L"リネーム", L"スキップ",
+                                      L"移動"}));
+    EXPECT_GT(folderMoves, 0);
     if (workers == 1) {
         EXPECT_EQ(mostCopyThreads, 1u);
     } else {
@@ -407,7 +473,7 @@ void WithHistoryNothingIsLost(int workers) {
         TempDir temp;
         const std::wstring m = temp / L"m", b = temp / L"b", history = temp / L"b.履歴";
         CreateDirectoryW(m.c_str(), nullptr);
-        Changer changer(random, clock);
+        Changer changer(random, clock, true);
         Batch run;
         run.options.ParallelCopies = workers;
         run.settings = {Pair(m, b)};
@@ -420,6 +486,7 @@ void WithHistoryNothingIsLost(int workers) {
         for (int round = 0; round < 6; ++round) {
             SCOPED_TRACE(round);
             changer.Change(m, round == 0 ? 12 : 5, false);
+            if (round > 0) changer.Rename(m);
             // Strays written into the backup in place replace what it held;
             // the run must lose nothing the backup and history hold then.
             if (round > 0) changer.Change(b, 3, true);

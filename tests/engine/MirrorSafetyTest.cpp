@@ -389,6 +389,27 @@ TEST(MirrorSafetyTest, AnEntryThatTakesThePlaceOfTheOtherKindIsInTheBackupAfterO
     EXPECT_GE(run.settings[0].Errors, 1);
 }
 
+// A master folder that takes a backup file's place is entered only after the
+// deletion pass, so it is listed then and only then: a listing that fails
+// there is the run's error, and nothing below it is copied.
+TEST(MirrorSafetyTest, AFolderThatReplacesAFileIsListedOnceWhenItIsWalked) {
+    TempDir temp;
+    const std::wstring m = temp / L"m", b = temp / L"b";
+    MakeTree(temp.Path(), {L"m\\dir", L"b"}, {{L"m\\dir\\inner.txt", "i"}, {L"b\\dir", "was a file"}});
+    Batch run;
+    run.settings = {Pair(m, b)};
+    StagedFaults faults;
+    const std::wstring folder = m + L"\\dir\\";
+    faults.fail = [&](FaultPoint point, const std::wstring& path, int seen) -> DWORD {
+        return point == FaultPoint::List && EqualsNoCase(path, folder) && seen == 1 ? ERROR_ACCESS_DENIED : 0;
+    };
+    EXPECT_EQ(run.Run(false), 1);
+    EXPECT_EQ((faults.calls[{FaultPoint::List, FoldCase(folder)}]), 1);
+    EXPECT_EQ(run.settings[0].Errors, 1);
+    EXPECT_EQ(CountRows(run, L"エラー"), 1);
+    EXPECT_FALSE(FileExists(b + L"\\dir\\inner.txt"));
+}
+
 TEST(MirrorSafetyTest, FailingDeletionsAndChecksInsideTheWalk) {
     TempDir temp;
     const std::wstring m = temp / L"m", b = temp / L"b";

@@ -203,7 +203,7 @@ TEST(CopyIntegrityTest, CancelDuringALargeCopyStopsItAndLeavesTheOldFile) {
 // The summary row's text for these counts.
 std::wstring Summary(int examined, int created, int updated, int deleted, int errors, std::uint64_t bytes) {
     const auto n = [](int v) { return std::to_wstring(v); };
-    return L"確認 " + n(examined) + L"　作成 " + n(created) + L"　更新 " + n(updated) + L"　削除 " + n(deleted) +
+    return L"確認 " + n(examined) + L"　作成 " + n(created) + L"　更新 " + n(updated) + L"　移動 0　削除 " + n(deleted) +
            L"　エラー " + n(errors) + L"　コピー " + ByteSizeText(bytes) + L"　時間 ";
 }
 

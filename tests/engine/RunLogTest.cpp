@@ -176,7 +176,7 @@ TEST(RunLogTest, EveryRowActionIsLoggedAsItsOwnText) {
     std::wstring expected;
     for (const wchar_t* text : {L"開始", L"テスト開始", L"作成", L"フォルダ作成", L"更新", L"削除", L"フォルダ削除",
                                 L"リネーム", L"スキップ", L"中止", L"終了", L"ドライブ判別", L"集計", L"エラー",
-                                L"コマンド実行", L"確認", L"履歴へ移動"})
+                                L"コマンド実行", L"確認", L"履歴へ移動", L"移動"})
         expected += std::wstring(text) + L" \"x\"\r\n";
     EXPECT_EQ(test::ReadBytes(temp / L"run.log"), Utf8(expected));
 }

@@ -139,7 +139,7 @@ TEST_F(RunProgressTest, ThePaneFollowsTheRunAndKeepsItsFinalFigures) {
         if (Cell(ReportList(), row, 0) == L"集計") summaries.push_back(Cell(ReportList(), row, 1));
     }
     ASSERT_EQ(summaries.size(), 2u);
-    EXPECT_EQ(summaries[0].find(L"確認 4　作成 4　更新 0　削除 0　エラー 0　コピー 3.00 MB"), 0u) << summaries[0];
+    EXPECT_EQ(summaries[0].find(L"確認 4　作成 4　更新 0　移動 0　削除 0　エラー 0　コピー 3.00 MB"), 0u) << summaries[0];
     EXPECT_EQ(summaries[1].find(L"確認 1　作成 1　"), 0u) << summaries[1];
 
     // The second run knows the first one: the taskbar shows a share done.
