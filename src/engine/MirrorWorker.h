@@ -262,6 +262,9 @@ private:
     // Listings read already, kept for the walk that needs them next (by
     // the folder's path): taken once.
     bool TakeKept(const std::wstring& folder, FolderListing& listing);
+    // Keeps a folder's listing for later and counts its entries against
+    // the limit of what is kept.
+    const FolderListing& Keep(const std::wstring& folder, FolderListing listing);
     bool IsKept(const std::wstring& folder) const;
     // The kept listings of a backup folder and below under its new path.
     void MoveKept(const std::wstring& from, const std::wstring& to);

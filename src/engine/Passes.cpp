@@ -161,10 +161,7 @@ bool MirrorWorker::PlaceHeld() {
         const MoveSide& folder = state.newFolders[i];
         // The walk takes the listing read for the match.
         const std::wstring path = masterRoot_ + folder.relative + L"\\";
-        if (!state.folderMatcher.empty()) {
-            keptEntries_ += listings[i].entries().size();
-            kept_[FoldCase(path)] = std::move(listings[i]);
-        }
+        if (!state.folderMatcher.empty()) Keep(path, std::move(listings[i]));
         const std::wstring parent = folder.relative.substr(0, folder.relative.size() - folder.entry.name.size());
         if (!PlaceFolder(folder.entry, masterRoot_ + parent, parent, matches[i])) return false;
         changed(folder);
@@ -234,16 +231,16 @@ bool MirrorWorker::MoveAgrees(const std::wstring& to, const std::wstring& from) 
         // By reference: an insertion may move the table, not its listings.
         const FolderListing& backupListing = backup->second;
         const std::wstring masterPath = masterRoot_ + to + L"\\" + below;
-        auto master = kept_.find(FoldCase(masterPath));
-        if (master == kept_.end()) {
+        const FolderListing* masterListing = nullptr;
+        if (const auto master = kept_.find(FoldCase(masterPath)); master != kept_.end()) {
+            masterListing = &master->second;
+        } else {
             FolderListing listing;
             if (!pool_.Take(masterPath, listing)) return false;
-            keptEntries_ += listing.entries().size();
-            master = kept_.emplace(FoldCase(masterPath), std::move(listing)).first;
+            masterListing = &Keep(masterPath, std::move(listing));
         }
-        const FolderListing& masterListing = master->second;
-        if (!masterListing.ok()) return false;
-        for (const FindEntry& entry : masterListing.entries()) {
+        if (!masterListing->ok()) return false;
+        for (const FindEntry& entry : masterListing->entries()) {
             const FindEntry* old = backupListing.Find(entry.name);
             if (!old) continue;
             if (entry.IsFolder() != old->IsFolder() || entry.IsLink() || old->IsLink()) return false;
@@ -267,8 +264,7 @@ std::optional<size_t> MirrorWorker::MatchFolder(const std::wstring& masterPath) 
     std::optional<size_t> match;
     if (listing.ok()) match = state.folderMatcher.Match(listing.entries(), *current_);
     if (match) state.moveIndex.DropBelow(state.folderMatcher.folder(*match));
-    keptEntries_ += listing.entries().size();
-    kept_[FoldCase(masterPath)] = std::move(listing);
+    Keep(masterPath, std::move(listing));
     return match;
 }
 
@@ -292,6 +288,13 @@ bool MirrorWorker::WalkMovedFolders() {
         if (!WalkInto(path, to, identity, false, &kept)) return false;
     }
     return true;
+}
+
+const FolderListing& MirrorWorker::Keep(const std::wstring& folder, FolderListing listing) {
+    keptEntries_ += listing.entries().size();
+    FolderListing& kept = kept_[FoldCase(folder)];
+    kept = std::move(listing);
+    return kept;
 }
 
 bool MirrorWorker::TakeKept(const std::wstring& folder, FolderListing& listing) {

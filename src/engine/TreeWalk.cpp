@@ -438,8 +438,7 @@ void MirrorWorker::NoteDoomedIn(const std::wstring& top) {
             }
         }
         seen.push_back(relative);
-        keptEntries_ += listing.entries().size();
-        kept_[FoldCase(backupRoot_ + relative)] = std::move(listing);
+        Keep(backupRoot_ + relative, std::move(listing));
     }
     if (whole) state.doomedFolders.insert(state.doomedFolders.end(), seen.begin(), seen.end());
 }
